@@ -1,0 +1,41 @@
+#pragma once
+// The exceptions the program raises. Every one carries its message as UTF-8 text, ready for
+// the application's error box.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+class EPagewickError : public std::runtime_error {
+public:
+    explicit EPagewickError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// A file that cannot be opened for reading.
+class EFOpenError : public EPagewickError {
+public:
+    explicit EFOpenError(const std::string& fileName);
+};
+
+// A line index outside one of the reader's lists.
+class EListError : public EPagewickError {
+public:
+    explicit EListError(int64_t index);
+};
+
+// Text that is not the number it should be (a bad hexadecimal digit, for example).
+class EConvertError : public EPagewickError {
+public:
+    using EPagewickError::EPagewickError;
+};
+
+// A file that cannot be created or written.
+class EFCreateError : public EPagewickError {
+public:
+    explicit EFCreateError(const std::string& fileName);
+};
+
+class EInvalidFileName : public EPagewickError {
+public:
+    using EPagewickError::EPagewickError;
+};
