@@ -22,4 +22,6 @@ int64_t MemoryStream::Write(const void* buffer, int64_t count) {
     return count;
 }
 
-void MemoryStream::Seek(int64_t position) { position_ = std::clamp<int64_t>(position, 0, Size()); }
+void MemoryStream::Seek(int64_t position) {
+    position_ = std::clamp<int64_t>(position, 0, Size());
+}

@@ -5,8 +5,9 @@
 
 namespace {
 
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -57,8 +58,9 @@ DateTimeParts DecodeDateTime(TDateTime value) {
 TDateTime UnixToLocalDateTime(std::time_t seconds, long nanoseconds) {
     std::tm local{};
     localtime_r(&seconds, &local);
-    DateTimeParts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                    local.tm_min,         local.tm_sec,     int(nanoseconds / 1000000)};
+    DateTimeParts p{
+        local.tm_year + 1900, local.tm_mon + 1,          local.tm_mday, local.tm_hour, local.tm_min,
+        local.tm_sec,         int(nanoseconds / 1000000)};
     if (p.second > 59) // a leap second
         p.second = 59;
     return TryEncodeDateTime(p).value_or(0.0);

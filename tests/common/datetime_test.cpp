@@ -32,7 +32,7 @@ TEST(DateTime, EncodesKnownDaysAndRejectsInvalidOnes) {
 
 TEST(DateTime, DecodeIsTheInverseOfEncode) {
     const DateTimeParts samples[] = {
-        {2005, 4, 12, 15, 30, 0}, {1900, 1, 1, 0, 0, 0}, {1899, 12, 29, 6, 0, 0},
+        {2005, 4, 12, 15, 30, 0},   {1900, 1, 1, 0, 0, 0}, {1899, 12, 29, 6, 0, 0},
         {9999, 12, 31, 23, 59, 59}, {1, 1, 1, 0, 0, 1},
     };
     for (const auto& p : samples) {

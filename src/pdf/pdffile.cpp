@@ -1,0 +1,364 @@
+#include "pdf/pdffile.h"
+
+#include "common/errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int64_t kBlockSize = 256;
+constexpr size_t kKeywordWindow = 10;
+// No real dictionary, trailer or cross-reference section comes near this; a keyword not met
+// within it counts as not found, so a damaged file cannot make a read take the whole file.
+constexpr size_t kReadLimit = 16u << 20;
+// The startxref line sits within the last few bytes of every real file; looking further
+// back only collects words from the body.
+constexpr int64_t kTailScanLimit = 256 << 10;
+// All sections of one chain together; beyond this the walk keeps what it has read.
+constexpr size_t kChainTextLimit = 16u << 20;
+
+// The lines of a trailer as the reader edits them before it looks at their words.
+std::string EditTrailerText(std::string_view text) {
+    std::string t = Normalise(text);
+    t = Normalise(RemoveAll(t, "<<"));
+    t = Normalise(RemoveAll(t, ">>"));
+    return Normalise(ReplaceNoCase(t, "/", " /"));
+}
+
+} // namespace
+
+LineList::LineList(std::string_view text) {
+    if (const size_t zero = text.find('\0'); zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    text_.assign(text);
+    size_t start = 0;
+    for (size_t i = 0; i < text_.size(); ++i) {
+        if (text_[i] != '\r' && text_[i] != '\n')
+            continue;
+        spans_.emplace_back(start, i - start);
+        if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text_.size())
+        spans_.emplace_back(start, text_.size() - start);
+}
+
+std::string_view LineList::operator[](int64_t i) const {
+    if (i < 0 || i >= Count())
+        throw EListError(i);
+    const auto [start, length] = spans_[size_t(i)];
+    return std::string_view(text_).substr(start, length);
+}
+
+void LineList::Append(const LineList& other, int64_t from) {
+    for (int64_t i = std::max<int64_t>(from, 0); i < other.Count(); ++i) {
+        const std::string_view line = other[i];
+        spans_.emplace_back(text_.size(), line.size());
+        text_.append(line);
+    }
+}
+
+PdfReader::PdfReader(const std::string& fileName) {
+    // Non-blocking, so that a FIFO with a .pdf name cannot stall the open.
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        throw EFOpenError(fileName);
+    }
+    size_ = int64_t(st.st_size);
+}
+
+PdfReader::~PdfReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+int64_t PdfReader::ReadAt(int64_t offset, char* buffer, int64_t count) const {
+    if (offset < 0 || count <= 0)
+        return 0;
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, buffer + done, size_t(count - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+std::string PdfReader::HeaderLine() {
+    char head[10];
+    const int64_t n = ReadAt(0, head, sizeof head);
+    const std::string_view bytes(head, size_t(n));
+    return std::string(bytes.substr(0, bytes.find_first_of("\r\n")));
+}
+
+int64_t PdfReader::FindStartXref() {
+    tailWords_.clear();
+    const int64_t limit = std::min(size_, kTailScanLimit);
+    std::string reversedLine;
+    char chunk[4096];
+    int64_t chunkStart = size_, chunkLength = 0;
+    bool found = false;
+    for (int64_t j = 1; j <= limit && !found; ++j) {
+        const int64_t at = size_ - j;
+        if (at < chunkStart) {
+            chunkStart = std::max<int64_t>(at - int64_t(sizeof chunk) + 1, size_ - limit);
+            chunkLength = ReadAt(chunkStart, chunk, at - chunkStart + 1);
+        }
+        if (at - chunkStart >= chunkLength) // the file shrank under us
+            break;
+        const char c = chunk[at - chunkStart];
+        if (c != '\r' && c != '\n') {
+            reversedLine += c;
+            continue;
+        }
+        const std::string raw(reversedLine.rbegin(), reversedLine.rend());
+        reversedLine.clear();
+        const std::string line = LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
+        if (!line.empty()) {
+            Words words = SplitWords(line);
+            tailWords_.insert(tailWords_.end(), words.rbegin(), words.rend());
+        }
+        found = Contains(line, "startxref");
+    }
+    const int64_t count = int64_t(tailWords_.size());
+    if (count < 2)
+        throw EListError(count - 2);
+    if (!found && size_ > limit)
+        return 0; // as if the whole file had been scanned: the chain starts at its beginning
+    return StrToInt64Def(tailWords_[size_t(count - 2)], 0);
+}
+
+KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword) {
+    KeywordRead result;
+    if (offset < 0)
+        return result;
+    position_ = offset;
+    std::string window;
+    char block[kBlockSize];
+    for (;;) {
+        const int64_t n = ReadAt(position_, block, kBlockSize);
+        position_ += n;
+        const std::string_view bytes(block, size_t(n));
+        const std::string text = window + LowerCase(bytes);
+        const size_t p = text.find(keyword);
+        if (p != std::string::npos) {
+            const size_t w = window.size();
+            if (p >= w)
+                result.bytes.append(bytes.substr(0, p - w));
+            else
+                result.bytes.resize(result.bytes.size() - (w - p));
+            result.found = true;
+            result.keywordOffset = position_ - n + int64_t(p) - int64_t(w);
+            return result;
+        }
+        result.bytes.append(bytes);
+        window = n > int64_t(kKeywordWindow) ? text.substr(text.size() - kKeywordWindow)
+                                             : LowerCase(bytes);
+        if (position_ + 1 >= size_ || n == 0 || result.bytes.size() >= kReadLimit)
+            return result;
+    }
+}
+
+std::string PdfReader::ReadTrailerText(int64_t from) {
+    std::string text, lowered; // lowered: lower case, with /xrefstm written /yrefstm
+    char block[kBlockSize];
+    for (int64_t position = from;;) {
+        const int64_t n = ReadAt(position, block, kBlockSize);
+        position += n;
+        const size_t searchFrom = lowered.size() > 16 ? lowered.size() - 16 : 0;
+        text.append(block, size_t(n));
+        lowered.append(LowerCase(std::string_view(block, size_t(n))));
+        for (size_t at = lowered.find("/xrefstm", searchFrom); at != std::string::npos;
+             at = lowered.find("/xrefstm", at + 1))
+            lowered[at + 1] = 'y';
+        size_t end = lowered.find("startxref", searchFrom);
+        if (end == std::string::npos)
+            end = lowered.find("xref", searchFrom);
+        if (end != std::string::npos)
+            return text.substr(0, end);
+        if (n == 0 || position >= size_ || text.size() >= kReadLimit)
+            return text;
+    }
+}
+
+void PdfReader::AddSectionEntries(const LineList& lines) {
+    int64_t next = 0, remaining = 0;
+    for (int64_t i = 0; i < lines.Count(); ++i) {
+        const Words words = SplitWords(lines[i]);
+        if (words.size() == 2) {
+            const int64_t first = StrToInt64Def(words[0], -1);
+            const int64_t count = StrToInt64Def(words[1], -1);
+            if (first >= 0 && count >= 0) {
+                next = first;
+                remaining = count;
+            }
+            continue;
+        }
+        if (remaining <= 0 || words.size() < 3 || (words[2] != "n" && words[2] != "f"))
+            continue;
+        objects_.emplace_back(next, words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
+        ++next;
+        --remaining;
+    }
+    objectsSorted_ = false;
+}
+
+void PdfReader::ReadXrefChain(int64_t offset) {
+    xrefLines_ = LineList();
+    trailerLines_.clear();
+    fileId_ = {};
+    objects_.clear();
+    std::set<int64_t> visited;
+    size_t chainText = 0;
+    for (bool first = true; visited.insert(offset).second; first = false) {
+        LineList previous = std::move(xrefLines_);
+        xrefLines_ = LineList();
+        KeywordRead section = ReadUntilKeyword(offset, "trailer");
+        std::string trailerText;
+        if (section.found) {
+            xrefLines_ = LineList(section.bytes);
+            trailerText = ReadTrailerText(section.keywordOffset);
+        } else {
+            trailerText = std::move(section.bytes);
+        }
+        AddSectionEntries(xrefLines_);
+        chainText += xrefLines_.TextSize();
+
+        trailerText = EditTrailerText(trailerText);
+        if (first)
+            trailerLines_ = SplitLines(trailerText);
+        const Words words = SplitWords(LowerCase(Trim(trailerText)));
+        if (previous.Count() >= 3)
+            xrefLines_.Append(previous, 2);
+
+        int64_t next = -1;
+        if (const int i = IndexOf(words, "/prev"); i >= 0)
+            next = ReadIntValue(words, i);
+        if (first && std::any_of(words.begin(), words.end(),
+                                 [](const std::string& w) { return Contains(w, "/id"); })) {
+            const std::string id = ReadStringValue("/id", trailerText, 16);
+            std::copy_n(id.begin(), std::min(id.size(), fileId_.size()), fileId_.begin());
+        }
+        if (next < 0 || chainText >= kChainTextLimit)
+            break;
+        offset = next;
+    }
+}
+
+int64_t PdfReader::ObjectOffset(int64_t n) const {
+    if (!objectsSorted_) {
+        // Stable, so the newest section's entry for a number stays first.
+        std::stable_sort(objects_.begin(), objects_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        objects_.erase(std::unique(objects_.begin(), objects_.end(),
+                                   [](const auto& a, const auto& b) { return a.first == b.first; }),
+                       objects_.end());
+        objectsSorted_ = true;
+    }
+    const auto it = std::lower_bound(objects_.begin(), objects_.end(), n,
+                                     [](const auto& entry, int64_t v) { return entry.first < v; });
+    if (it == objects_.end() || it->first != n || it->second < 0)
+        throw EListError(n + 2);
+    return it->second;
+}
+
+int64_t PdfReader::LookupObjectOffset(const Words& words, int i) const {
+    if (LowerCase(WordAt(words, i + 3)) != "r")
+        return -1;
+    return ObjectOffset(StrToIntDef(WordAt(words, i + 1), 0));
+}
+
+int32_t PdfReader::ReadIntValue(const Words& words, int i) {
+    int32_t v = StrToIntDef(WordAt(words, i + 1), 0);
+    if (LowerCase(WordAt(words, i + 3)) != "r")
+        return v;
+    const int64_t saved = position_;
+    const KeywordRead object = ReadUntilKeyword(ObjectOffset(v), "endobj");
+    std::string text = LowerCase(Normalise(object.bytes));
+    if (const size_t at = text.find(" obj"); at != std::string::npos)
+        v = StrToIntDef(Trim(std::string_view(text).substr(at + 4)), 0);
+    position_ = saved;
+    return v;
+}
+
+std::string PdfReader::ReadObjectText(int32_t n) {
+    const int64_t saved = position_;
+    std::string b = ReadUntilKeyword(ObjectOffset(n), "endobj").bytes;
+    position_ = saved;
+    if (b.size() > 2) {
+        const std::string_view tail = std::string_view(b).substr(b.size() - 2);
+        if (tail == "\r\n" || tail == "\n\r")
+            b.resize(b.size() - 2);
+        else if (tail[1] == '\r' || tail[1] == '\n')
+            b.resize(b.size() - 1);
+    }
+    const size_t p = b.find(" obj");
+    if (p == std::string::npos || b.size() - (p + 4) < 3)
+        return {};
+    size_t body = p + 4;
+    const std::string_view next = std::string_view(b).substr(body, 2);
+    if (next == "\r\n" || next == "\n\r")
+        body += 2;
+    else if (next[0] == '\r' || next[0] == '\n')
+        body += 1;
+    return b.substr(body);
+}
+
+ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view text, int minLength) {
+    std::string source(text);
+    const std::string lowered = LowerCase(text);
+    const size_t keyAt = FindKeyOutsideStrings(lowered, key);
+    if (keyAt == std::string::npos)
+        return {};
+    size_t from = keyAt;
+    const Words after = SplitWords(std::string_view(lowered).substr(keyAt + key.size()));
+    if (after.size() > 2 && !after[2].empty() && after[2][0] == 'r') {
+        if (const int32_t n = StrToIntDef(after[0], -1); n > 0) {
+            source = ReadObjectText(n);
+            from = 0;
+        }
+    }
+    // The first string after the key; "<<" opens a dictionary, not a string.
+    size_t open = from;
+    while ((open = source.find_first_of("(<", open)) != std::string::npos &&
+           source.compare(open, 2, "<<") == 0)
+        open += 2;
+    if (open == std::string::npos)
+        return {};
+    ValueText value;
+    const size_t start = open + 1;
+    size_t end;
+    if (source[open] == '(') {
+        value.kind = StringKind::Literal;
+        end = FindLiteralEnd(source, start);
+        // A producer that left a ')' byte of a binary value unescaped ends it too early;
+        // the least length takes such bytes as data.
+        if (minLength >= 0 && end < start + size_t(minLength) && end < source.size())
+            end = FindLiteralEnd(source, std::min(source.size(), start + size_t(minLength)));
+    } else {
+        end = source.find('>', start);
+        if (end == std::string::npos)
+            end = source.size();
+    }
+    value.text = source.substr(start, end - start);
+    return value;
+}
+
+std::string PdfReader::ReadStringValue(std::string_view key, std::string_view text, int minLength) {
+    const ValueText value = ExtractValueText(key, text, minLength);
+    return value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
+                                                 : UnescapeLiteral(value.text);
+}

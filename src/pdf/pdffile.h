@@ -1,0 +1,99 @@
+#pragma once
+// The structural layer of the reader: one open PDF file, its tail, its chain of
+// cross-reference sections and trailers, and the lookups built on them. The reader works on
+// the file's bytes as text; cross-reference streams and compressed objects are not read.
+
+#include "crypto/pdfenc.h"
+#include "pdf/pdftext.h"
+#include "pdf/pdfvalue.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Lines of a text kept in one buffer. Indexing outside the list raises EListError.
+class LineList {
+public:
+    LineList() = default;
+    explicit LineList(std::string_view text);
+    int64_t Count() const { return int64_t(spans_.size()); }
+    std::string_view operator[](int64_t i) const;
+    // Appends the lines of other from index from on.
+    void Append(const LineList& other, int64_t from);
+    size_t TextSize() const { return text_.size(); }
+
+private:
+    std::string text_;
+    std::vector<std::pair<size_t, size_t>> spans_; // start and length of each line
+};
+
+struct KeywordRead {
+    std::string bytes; // from the start offset up to, not including, the keyword
+    bool found = false;
+    int64_t keywordOffset = -1; // where the keyword starts in the file, when found
+};
+
+struct ValueText {
+    std::string text; // the characters between the delimiters, as they stand
+    StringKind kind = StringKind::Hexadecimal;
+};
+
+class PdfReader {
+public:
+    // Opens fileName read-only; other programs may go on reading and writing it.
+    // Raises EFOpenError when it cannot be opened or is not a regular file.
+    explicit PdfReader(const std::string& fileName);
+    ~PdfReader();
+    PdfReader(const PdfReader&) = delete;
+    PdfReader& operator=(const PdfReader&) = delete;
+
+    int64_t Size() const { return size_; }
+
+    // The first bytes of the file (at most 10) up to the first CR or LF.
+    std::string HeaderLine();
+    // Collects TailWords backwards from the end up to the line with startxref and returns
+    // the offset of the newest cross-reference section.
+    int64_t FindStartXref();
+    KeywordRead ReadUntilKeyword(int64_t offset, std::string_view keyword);
+    // Walks the sections from offset along /Prev: XrefLines, TrailerLines, FileId.
+    void ReadXrefChain(int64_t offset);
+
+    // Offset of the object named by "n g R" after words[i], or -1 when no reference follows.
+    int64_t LookupObjectOffset(const Words& words, int i) const;
+    // The integer after words[i], read from its object when it is a reference.
+    int32_t ReadIntValue(const Words& words, int i);
+    // The body of object n (what follows "n g obj" up to endobj), or an empty text.
+    std::string ReadObjectText(int32_t n);
+    // The string value after key (lower case, with its slash) in text; an indirect value is
+    // read from its object. minLength characters of a literal value are taken unexamined.
+    ValueText ExtractValueText(std::string_view key, std::string_view text, int minLength);
+    // The bytes of that value: escapes resolved or hexadecimal digits decoded.
+    std::string ReadStringValue(std::string_view key, std::string_view text, int minLength);
+
+    // The file offset of object n: the newest section's entry wins, a free entry means the
+    // object is absent. An absent object raises EListError with the line index n + 2.
+    int64_t ObjectOffset(int64_t n) const;
+
+    const Words& TailWords() const { return tailWords_; }
+    const LineList& XrefLines() const { return xrefLines_; }
+    const std::vector<std::string>& TrailerLines() const { return trailerLines_; }
+    const Bytes16& FileId() const { return fileId_; }
+
+private:
+    int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const;
+    std::string ReadTrailerText(int64_t from);
+    void AddSectionEntries(const LineList& lines);
+
+    int fd_ = -1;
+    int64_t size_ = 0;
+    int64_t position_ = 0; // where the next forward read starts
+    Words tailWords_;
+    LineList xrefLines_;
+    std::vector<std::string> trailerLines_;
+    Bytes16 fileId_{};
+    // (object number, offset or -1 for a free entry), newest section first until sorted.
+    mutable std::vector<std::pair<int64_t, int64_t>> objects_;
+    mutable bool objectsSorted_ = true;
+};

@@ -1,0 +1,180 @@
+#include "pdf/pdftext.h"
+
+#include <charconv>
+#include <limits>
+
+namespace {
+
+bool IsBlankOrControl(unsigned char c) {
+    return c <= 0x20;
+}
+bool IsSeparator(unsigned char c) {
+    return c >= 0x01 && c <= 0x20;
+}
+bool IsShiftJisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
+
+} // namespace
+
+std::string LowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = Lower(c);
+    return out;
+}
+
+std::string Trim(std::string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && IsBlankOrControl(text[b]))
+        ++b;
+    while (e > b && IsBlankOrControl(text[e - 1]))
+        --e;
+    return std::string(text.substr(b, e - b));
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    if (const size_t zero = text.find('\0'); zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string Normalise(std::string_view text) {
+    return JoinLines(SplitLines(text));
+}
+
+std::string ReplaceNoCase(std::string_view text, std::string_view pattern,
+                          std::string_view replacement) {
+    if (pattern.empty())
+        return std::string(text);
+    const std::string lowerText = LowerCase(text), lowerPattern = LowerCase(pattern);
+    std::string out;
+    size_t from = 0;
+    for (size_t at; (at = lowerText.find(lowerPattern, from)) != std::string::npos;
+         from = at + pattern.size()) {
+        out.append(text.substr(from, at - from));
+        out.append(replacement);
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+std::string RemoveAll(std::string_view text, std::string_view pattern) {
+    return ReplaceNoCase(text, pattern, "");
+}
+
+bool Contains(std::string_view text, std::string_view pattern) {
+    return text.find(pattern) != std::string_view::npos;
+}
+
+int64_t StrToInt64Def(std::string_view word, int64_t def) {
+    if (word.empty())
+        return def;
+    size_t i = (word[0] == '+' || word[0] == '-') ? 1 : 0;
+    if (i == word.size())
+        return def;
+    for (size_t k = i; k < word.size(); ++k)
+        if (word[k] < '0' || word[k] > '9')
+            return def;
+    int64_t value = 0;
+    const auto digits = word.substr(i);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec != std::errc() || end != digits.data() + digits.size())
+        return def;
+    return word[0] == '-' ? -value : value;
+}
+
+int32_t StrToIntDef(std::string_view word, int32_t def) {
+    constexpr int64_t sentinel = std::numeric_limits<int64_t>::min();
+    const int64_t v = StrToInt64Def(word, sentinel);
+    if (v == sentinel || v < std::numeric_limits<int32_t>::min() ||
+        v > std::numeric_limits<int32_t>::max())
+        return def;
+    return int32_t(v);
+}
+
+Words SplitWords(std::string_view text) {
+    if (const size_t zero = text.find('\0'); zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    Words words;
+    size_t i = 0;
+    const size_t n = text.size();
+    auto skipSeparators = [&] {
+        while (i < n && IsSeparator(text[i]))
+            ++i;
+    };
+    skipSeparators();
+    while (i < n) {
+        std::string word;
+        if (text[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (text[i] == '"') {
+                    if (i + 1 < n && text[i + 1] == '"') {
+                        word += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                word += text[i++];
+            }
+        } else {
+            while (i < n && !IsSeparator(text[i]) && text[i] != ',') {
+                if (IsShiftJisLead(text[i]) && i + 1 < n) {
+                    word.append(text.substr(i, 2));
+                    i += 2;
+                } else {
+                    word += text[i++];
+                }
+            }
+        }
+        words.push_back(std::move(word));
+        skipSeparators();
+        if (i < n && text[i] == ',') {
+            if (i + 1 == n) // a comma that ends the text stands for an empty last word
+                words.emplace_back();
+            ++i;
+            skipSeparators();
+        }
+    }
+    return words;
+}
+
+int IndexOf(const Words& words, std::string_view word) {
+    const std::string lowered = LowerCase(word);
+    for (size_t i = 0; i < words.size(); ++i)
+        if (words[i].size() == lowered.size() && LowerCase(words[i]) == lowered)
+            return int(i);
+    return -1;
+}
+
+std::string_view WordAt(const Words& words, int64_t i) {
+    return i >= 0 && i < int64_t(words.size()) ? std::string_view(words[size_t(i)])
+                                               : std::string_view();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The reader's text conventions. A text is a byte string, one byte per character, any byte
+// value (zero included) allowed.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using Words = std::vector<std::string>;
+
+// Only A-Z change; bytes 0x80-0xFF stay as they are.
+std::string LowerCase(std::string_view text);
+// Removes leading and trailing bytes 0x00-0x20.
+std::string Trim(std::string_view text);
+
+// Lines end at CR, LF or CR LF; the split stops at the first zero byte. A text that does not
+// end with a line break still has its last line; an empty text has none.
+std::vector<std::string> SplitLines(std::string_view text);
+// Every line followed by CR LF, the last one included.
+std::string JoinLines(const std::vector<std::string>& lines);
+// Split and join again: every line break becomes CR LF and the text ends with one.
+std::string Normalise(std::string_view text);
+
+// Every occurrence of pattern, letters compared without regard to case.
+std::string ReplaceNoCase(std::string_view text, std::string_view pattern,
+                          std::string_view replacement);
+std::string RemoveAll(std::string_view text, std::string_view pattern);
+bool Contains(std::string_view text, std::string_view pattern);
+
+// An optional sign and decimal digits that fit in 32 bits; anything else gives def.
+int32_t StrToIntDef(std::string_view word, int32_t def = 0);
+// The same for 64-bit offsets.
+int64_t StrToInt64Def(std::string_view word, int64_t def = 0);
+
+// Words separated by bytes 0x01-0x20 or commas; double-quoted words may hold separators
+// ("" inside stands for one quote); consecutive commas give empty words; a Shift-JIS
+// double-byte character is never split; the split stops at the first zero byte.
+Words SplitWords(std::string_view text);
+// Index of the first word equal to word without regard to case, or -1.
+int IndexOf(const Words& words, std::string_view word);
+// words[i] or an empty text when i is outside the list.
+std::string_view WordAt(const Words& words, int64_t i);

@@ -1,0 +1,143 @@
+#include "pdf/pdfvalue.h"
+
+#include "common/errors.h"
+
+namespace {
+
+bool IsHexWhiteSpace(char c) {
+    return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Calls visit(index, insideString) for every byte; string delimiters count as inside.
+template <typename Visit> void WalkStrings(std::string_view text, Visit visit) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '(') {
+            const size_t end = FindLiteralEnd(text, i + 1);
+            for (size_t k = i; k <= end && k < text.size(); ++k)
+                visit(k, true);
+            i = end;
+        } else if (text[i] == '<' && i + 1 < text.size() && text[i + 1] != '<') {
+            size_t end = text.find('>', i + 1);
+            if (end == std::string_view::npos)
+                end = text.size();
+            for (size_t k = i; k <= end && k < text.size(); ++k)
+                visit(k, true);
+            i = end;
+        } else if (text[i] == '<') { // "<<" opens a dictionary, not a string
+            visit(i, false);
+            visit(++i, false);
+        } else {
+            visit(i, false);
+        }
+    }
+}
+
+} // namespace
+
+std::string UnescapeLiteral(std::string_view content) {
+    std::string out;
+    out.reserve(content.size());
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (content[i] != '\\') {
+            out += content[i];
+            continue;
+        }
+        if (++i == content.size())
+            break;
+        const char c = content[i];
+        switch (c) {
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'b':
+            out += '\b';
+            break;
+        case 'f':
+            out += '\f';
+            break;
+        case '\r':
+            if (i + 1 < content.size() && content[i + 1] == '\n')
+                ++i;
+            break;
+        case '\n':
+            break;
+        default:
+            if (c >= '0' && c <= '7') {
+                int value = c - '0';
+                for (int k = 0; k < 2 && i + 1 < content.size() && content[i + 1] >= '0' &&
+                                content[i + 1] <= '7';
+                     ++k)
+                    value = value * 8 + (content[++i] - '0');
+                out += char(value & 0xFF);
+            } else {
+                out += c; // covers \( \) \\ and any character that starts no escape
+            }
+        }
+    }
+    return out;
+}
+
+std::string StripHexWhiteSpace(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (!IsHexWhiteSpace(c))
+            out += c;
+    return out;
+}
+
+std::string HexToBytes(std::string_view text) {
+    const std::string digits = StripHexWhiteSpace(text);
+    std::string out;
+    out.reserve(digits.size() / 2);
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
+        const int hi = HexDigit(digits[i]), lo = HexDigit(digits[i + 1]);
+        if (hi < 0 || lo < 0)
+            throw EConvertError("'" + digits.substr(i, 2) + "' は16進数ではありません");
+        out += char(hi * 16 + lo);
+    }
+    return out;
+}
+
+size_t FindLiteralEnd(std::string_view text, size_t from) {
+    int depth = 1;
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\\')
+            ++i;
+        else if (text[i] == '(')
+            ++depth;
+        else if (text[i] == ')' && --depth == 0)
+            return i;
+    }
+    return text.size();
+}
+
+size_t FindKeyOutsideStrings(std::string_view lowered, std::string_view key) {
+    const std::string masked = MaskStrings(lowered);
+    return masked.find(key);
+}
+
+std::string MaskStrings(std::string_view text) {
+    std::string masked(text);
+    WalkStrings(text, [&](size_t i, bool inside) {
+        if (inside && text[i] != '(' && text[i] != ')' && text[i] != '<' && text[i] != '>')
+            masked[i] = ' ';
+    });
+    return masked;
+}

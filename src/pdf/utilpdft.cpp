@@ -1,0 +1,219 @@
+#include "pdf/utilpdft.h"
+
+#include "common/bytestream.h"
+#include "common/errors.h"
+#include "jtext/cp932.h"
+#include "jtext/jconvert.h"
+#include "pdf/pdffile.h"
+
+#include <optional>
+
+namespace {
+
+constexpr std::string_view kEscapedMark = "\\376\\377";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+char16_t ParseUnit(std::string_view group) {
+    unsigned value = 0;
+    for (char c : group) {
+        const int d = HexValue(c);
+        if (d < 0)
+            throw EConvertError("'" + std::string(group) + "' は16進数ではありません");
+        value = value * 16 + unsigned(d);
+    }
+    return char16_t(value);
+}
+
+std::string UpperFour(std::string_view digits) {
+    std::string s(digits.substr(0, 4));
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    return s;
+}
+
+// A language escape is the unit 001B, a two-byte language code, an optional two-byte country
+// code and 001B again. Returns how many units it spans at the start, or 0 when none starts.
+size_t LanguageEscapeUnits(const std::u16string& units) {
+    if (units.empty() || units[0] != 0x1B)
+        return 0;
+    for (size_t k = 2; k <= 3 && k < units.size(); ++k)
+        if (units[k] == 0x1B)
+            return k + 1;
+    return std::min<size_t>(3, units.size()); // no closing unit: the usual three
+}
+
+std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
+    std::u16string units;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto a = uint8_t(bytes[i]), b = uint8_t(bytes[i + 1]);
+        units += char16_t(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    }
+    return units;
+}
+
+std::string FilteredText(const std::u16string& units) {
+    std::string out;
+    for (char16_t unit : units) {
+        const std::string converted = UnitToCp932(unit);
+        if (unit == 0)
+            continue; // the zero unit converts to nothing
+        out += IsDisplayableChar(converted) ? converted : "?";
+    }
+    return out;
+}
+
+} // namespace
+
+std::string OctalEscapeToHex(std::string_view digits) {
+    unsigned value = 0;
+    for (char c : digits.substr(0, 3))
+        value = value * 8 + unsigned(c - '0');
+    static const char hex[] = "0123456789ABCDEF";
+    value &= 0xFF;
+    return {hex[value >> 4], hex[value & 15]};
+}
+
+bool IsDisplayableChar(std::string_view c) {
+    if (c.empty())
+        return false;
+    const auto b0 = uint8_t(c[0]);
+    if (c.size() == 1)
+        return b0 == 0x0A || b0 == 0x0D || (b0 >= 0x20 && b0 <= 0x7E) || (b0 >= 0xA1 && b0 <= 0xDF);
+    const auto b1 = uint8_t(c[1]);
+    const bool lead = (b0 >= 0x80 && b0 <= 0x9F) || (b0 >= 0xE0 && b0 <= 0xFC);
+    const bool trail = (b1 >= 0x40 && b1 <= 0x7E) || (b1 >= 0x80 && b1 <= 0xFC);
+    return lead && trail;
+}
+
+std::string HexToText(std::string_view hex, bool littleEndian) {
+    const std::string digits = StripHexWhiteSpace(hex);
+    std::u16string units;
+    for (size_t i = 0; i + 4 <= digits.size(); i += 4) {
+        const char16_t unit = ParseUnit(std::string_view(digits).substr(i, 4));
+        units += littleEndian ? char16_t((unit >> 8) | (unit << 8)) : unit;
+    }
+    return FilteredText(units);
+}
+
+std::string Utf16LiteralToText(std::string_view content) {
+    if (content.substr(0, kEscapedMark.size()) == kEscapedMark)
+        content.remove_prefix(kEscapedMark.size());
+    static const char hex[] = "0123456789ABCDEF";
+    std::string digits;
+    for (size_t i = 0; i < content.size() && content[i] != '\0'; ++i) {
+        const char c = content[i];
+        if (c != '\\') {
+            digits += hex[uint8_t(c) >> 4];
+            digits += hex[uint8_t(c) & 15];
+            continue;
+        }
+        if (++i == content.size() || content[i] == '\0')
+            break;
+        switch (const char e = content[i]) {
+        case '(':
+            digits += "28";
+            break;
+        case ')':
+            digits += "29";
+            break;
+        case '\\':
+            digits += "5C";
+            break;
+        case 'n':
+            digits += "0A";
+            break;
+        case 'r':
+            digits += "0D";
+            break;
+        case 't':
+            digits += "09";
+            break;
+        case 'b':
+            digits += "08";
+            break;
+        case 'f':
+            digits += "0C";
+            break;
+        case '\n':
+            break;
+        case '\r':
+            if (i + 1 < content.size() && content[i + 1] == '\n')
+                ++i;
+            break;
+        default:
+            if (e >= '0' && e <= '9') {
+                size_t n = 1;
+                while (n < 3 && i + n < content.size() && content[i + n] >= '0' &&
+                       content[i + n] <= '9')
+                    ++n;
+                digits += OctalEscapeToHex(content.substr(i, n));
+                i += n - 1;
+            }
+        }
+    }
+    return HexToText(digits);
+}
+
+std::string DecodeStringBytes(std::string bytes) {
+    const int encoding = DetectEncoding(bytes);
+    if (encoding == 7 || encoding == 8) {
+        const bool bigEndian = encoding == 8;
+        std::u16string units = UnitsOf(std::string_view(bytes).substr(2), bigEndian);
+        units.erase(0, LanguageEscapeUnits(units));
+        std::string le;
+        for (char16_t u : units) {
+            le += char(u & 0xFF);
+            le += char(u >> 8);
+        }
+        return Utf16LeToAnsi(le);
+    }
+    if (encoding == 9 || encoding == 10)
+        return Utf8ToCp932(encoding == 9 ? std::string_view(bytes).substr(3) : bytes);
+    return bytes;
+}
+
+std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
+                         int minLength) {
+    const ValueText value = reader.ExtractValueText(key, text, minLength);
+    if (value.kind == StringKind::Literal) {
+        if (value.text.substr(0, kEscapedMark.size()) == kEscapedMark)
+            return Utf16LiteralToText(value.text);
+        return DecodeStringBytes(UnescapeLiteral(value.text));
+    }
+    std::string digits = StripHexWhiteSpace(value.text);
+    const std::string mark = UpperFour(digits);
+    if (mark != "FEFF" && mark != "FFFE")
+        return DecodeStringBytes(HexToBytes(digits));
+    const bool littleEndian = mark == "FFFE";
+    digits.erase(0, 4);
+    std::u16string units;
+    for (size_t i = 0; i + 4 <= digits.size() && i < 16; i += 4) {
+        const char16_t u = ParseUnit(std::string_view(digits).substr(i, 4));
+        units += littleEndian ? char16_t((u >> 8) | (u << 8)) : u;
+    }
+    digits.erase(0, 4 * LanguageEscapeUnits(units));
+    return HexToText(digits, littleEndian);
+}
+
+std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
+                                  int32_t generation, int32_t keyLength, std::string_view key,
+                                  std::string_view text, int minLength) {
+    const ValueText value = reader.ExtractValueText(key, text, minLength);
+    MemoryStream data(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
+                                                            : UnescapeLiteral(value.text));
+    DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
+    const std::string& decrypted = data.Bytes();
+    if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
+        return Utf16LiteralToText(decrypted);
+    return DecodeStringBytes(decrypted);
+}

@@ -1,0 +1,40 @@
+#pragma once
+// PDF text strings to display text (code page 932 bytes).
+
+#include "crypto/pdfenc.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class PdfReader;
+
+// One to three digits "0"-"9" (each counting with its decimal value) as an octal number,
+// modulo 256, written as two upper-case hexadecimal digits.
+std::string OctalEscapeToHex(std::string_view digits);
+
+// Whether the 932 bytes one code unit converted to can be shown: LF, CR, 0x20-0x7E, half-width
+// katakana, or a double-byte character.
+bool IsDisplayableChar(std::string_view converted);
+
+// Four hexadecimal digits per UTF-16 unit (big-endian unless littleEndian), each unit converted
+// on its own; a unit that cannot be shown becomes "?". White space between digits is skipped.
+std::string HexToText(std::string_view hex, bool littleEndian = false);
+
+// Literal content that starts with the escaped mark \376\377: its escapes become hexadecimal
+// digits, which HexToText turns into text.
+std::string Utf16LiteralToText(std::string_view content);
+
+// The bytes of a string value to text: UTF-16 with a mark (the mark and a language escape
+// dropped), UTF-8 converted to 932, anything else taken as 932 bytes already.
+std::string DecodeStringBytes(std::string bytes);
+
+// The value of key in text (see PdfReader::ExtractValueText) as display text.
+std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
+                         int minLength);
+
+// The same for an encrypted document: the value's bytes are decrypted with the key of the
+// object that holds the dictionary before they are decoded.
+std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
+                                  int32_t generation, int32_t keyLength, std::string_view key,
+                                  std::string_view text, int minLength);

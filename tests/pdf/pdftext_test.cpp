@@ -1,0 +1,86 @@
+#include "pdf/pdftext.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+
+TEST(ReaderText, LowerCaseTouchesOnlyAsciiLettersAndTrimRemovesControlBytes) {
+    EXPECT_EQ(LowerCase("AbZ\xC4\x82@[`{"), "abz\xC4\x82@[`{");
+    EXPECT_EQ(Trim("\0\x01 \t x y \r\n\x20"s), "x y");
+    EXPECT_EQ(Trim("\x21!\x21"), "!!!");
+    EXPECT_EQ(Trim(" \x80 "), "\x80");
+}
+
+TEST(ReaderText, LinesSplitAtCrLfOrCrLfAndStopAtZero) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\rb\nc\r\n", {"a", "b", "c"}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\nb\0c\nd"s, {"a", "b"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+    EXPECT_EQ(Normalise("a\rb\n"), "a\r\nb\r\n");
+    EXPECT_EQ(Normalise("a"), "a\r\n");
+}
+
+TEST(ReaderText, ReplacingIgnoresCase) {
+    EXPECT_EQ(ReplaceNoCase("/V 1/v 2/Version", "/V", "\r\n/V "),
+              "\r\n/V  1\r\n/V  2\r\n/V ersion");
+    EXPECT_EQ(RemoveAll("<<a<<<b>>", "<<"), "a<b>>");
+}
+
+TEST(ReaderText, IntegersConvertWithDefaults) {
+    struct Case {
+        const char* word;
+        int32_t value;
+    } cases[] = {{"12", 12},         {"+7", 7},
+                 {"-1340", -1340},   {"", -9},
+                 {"-", -9},          {"1.5", -9},
+                 {"12a", -9},        {"2147483647", 2147483647},
+                 {"2147483648", -9}, {"99999999999999999999999", -9},
+                 {" 1", -9}};
+    for (const auto& c : cases)
+        EXPECT_EQ(StrToIntDef(c.word, -9), c.value) << c.word;
+    EXPECT_EQ(StrToInt64Def("3000000000", 0), 3000000000LL);
+}
+
+TEST(ReaderText, SplitWordsFollowsSeparatorsQuotesAndCommas) {
+    struct Case {
+        std::string text;
+        Words words;
+    } cases[] = {
+        {"<</Size 22/Root 1 0 R>>", {"<</Size", "22/Root", "1", "0", "R>>"}},
+        {"/size 22 /root 1 0 r", {"/size", "22", "/root", "1", "0", "r"}},
+        {"  \t a\r\nb  ", {"a", "b"}},
+        {"a,b", {"a", "b"}},
+        {"a,,b", {"a", "", "b"}},
+        {"a , b", {"a", "b"}},
+        {"a,", {"a", ""}},
+        {"\"two words\" x", {"two words", "x"}},
+        {"\"say \"\"hi\"\"\",y", {"say \"hi\"", "y"}},
+        {"\"open", {"open"}},
+        {"(a)[b]<c>/d", {"(a)[b]<c>/d"}},
+        {"a\0b c"s, {"a"}},
+        // 0x81 0x20 and 0x82 0x2C are double-byte characters: the blank and comma are their
+        // trail bytes, not separators.
+        {"x\x81\x20y \x82,z", {"x\x81\x20y", "\x82,z"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitWords(c.text), c.words) << c.text;
+}
+
+TEST(ReaderText, IndexOfMatchesWholeWordsWithoutCase) {
+    const Words words = {"/Prev", "12", "/prevx", "/PREV"};
+    EXPECT_EQ(IndexOf(words, "/prev"), 0);
+    EXPECT_EQ(IndexOf(words, "/PREVX"), 2);
+    EXPECT_EQ(IndexOf(words, "/pre"), -1);
+    EXPECT_EQ(WordAt(words, 4), "");
+    EXPECT_EQ(WordAt(words, -1), "");
+}
