@@ -133,6 +133,17 @@ size_t FindKeyOutsideStrings(std::string_view lowered, std::string_view key) {
     return masked.find(key);
 }
 
+size_t FindNameOutsideStrings(std::string_view lowered, std::string_view name) {
+    const std::string masked = MaskStrings(lowered);
+    for (size_t at = masked.find(name); at != std::string::npos; at = masked.find(name, at + 1)) {
+        const size_t next = at + name.size();
+        if (next == masked.size() || uint8_t(masked[next]) <= 0x20 ||
+            std::string_view("()<>[]{}/%").find(masked[next]) != std::string_view::npos)
+            return at;
+    }
+    return std::string::npos;
+}
+
 std::string MaskStrings(std::string_view text) {
     std::string masked(text);
     WalkStrings(text, [&](size_t i, bool inside) {

@@ -65,4 +65,7 @@ TEST(FindKeyOutsideStrings, IgnoresKeysInsideValues) {
     EXPECT_EQ(FindKeyOutsideStrings("/u <2f6f> /o (x)", "/o"), 10u);
     EXPECT_EQ(FindKeyOutsideStrings("<</o (x)>>", "/o"), 2u);
     EXPECT_EQ(FindKeyOutsideStrings("/t (/o)", "/o"), std::string::npos);
+    EXPECT_EQ(FindNameOutsideStrings("/filter /other /o <00>", "/o"), 15u);
+    EXPECT_EQ(FindNameOutsideStrings("/o(x)", "/o"), 0u);
+    EXPECT_EQ(FindNameOutsideStrings("/open", "/o"), std::string::npos);
 }

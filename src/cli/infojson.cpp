@@ -1,0 +1,107 @@
+#include "cli/infojson.h"
+
+#include "jtext/cp932.h"
+
+#include <cstdio>
+
+namespace {
+
+template <size_t N> std::string Hex(const std::array<uint8_t, N>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : bytes)
+        out += {digits[b >> 4], digits[b & 15]};
+    return out;
+}
+
+std::string Date(TDateTime value) {
+    if (value == 0)
+        return "null";
+    const DateTimeParts p = DecodeDateTime(value);
+    char text[40];
+    std::snprintf(text, sizeof text, "\"%04d-%02d-%02dT%02d:%02d:%02d\"", p.year, p.month, p.day,
+                  p.hour, p.minute, p.second);
+    return text;
+}
+
+std::string Text(const std::string& cp932) {
+    return JsonString(Cp932ToUtf8(cp932));
+}
+const char* Bool(bool b) {
+    return b ? "true" : "false";
+}
+
+} // namespace
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                out += esc;
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string InfoToJson(const std::string& fileName, const TpdfInfomation& i) {
+    std::string j = "{\"file\": " + JsonString(fileName);
+    auto add = [&](const char* name, const std::string& value) {
+        j += ", \"";
+        j += name;
+        j += "\": " + value;
+    };
+    add("Version", Text(i.Version));
+    add("Title", Text(i.Title));
+    add("Subject", Text(i.Subject));
+    add("Keywords", Text(i.Keywords));
+    add("Author", Text(i.Author));
+    add("Producer", Text(i.Producer));
+    add("Creator", Text(i.Creator));
+    add("PageCount", std::to_string(i.PageCount));
+    add("FileSize", std::to_string(i.FileSize));
+    add("PasswordResult", std::to_string(i.PasswordResult));
+    add("KeyLength", std::to_string(i.KeyLength));
+    add("V", std::to_string(i.V));
+    add("R", std::to_string(i.R));
+    add("Filter", Text(i.Filter));
+    add("O", "\"" + Hex(i.O) + "\"");
+    add("U", "\"" + Hex(i.U) + "\"");
+    add("FileID", "\"" + Hex(i.FileID) + "\"");
+    add("FileKey", "\"" + Hex(i.FileKey) + "\"");
+    add("P", std::to_string(i.P));
+    add("Encrypted", Bool(i.Encrypted));
+    add("Protected", Bool(i.Protected));
+    add("CanPrint", Bool(i.CanPrint));
+    add("CanCopy", Bool(i.CanCopy));
+    add("CanModify", Bool(i.CanModify));
+    add("CanAnnotate", Bool(i.CanAnnotate));
+    add("CreationDate", Date(i.CreationDate));
+    add("ModDate", Date(i.ModDate));
+    return j + "}";
+}
+
+std::string ErrorToJson(const std::string& fileName, const std::string& message) {
+    return "{\"file\": " + JsonString(fileName) + ", \"error\": " + JsonString(message) + "}";
+}

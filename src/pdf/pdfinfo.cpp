@@ -1,0 +1,324 @@
+#include "pdf/pdfinfo.h"
+
+#include "pdf/pdffile.h"
+#include "pdf/utilpdft.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string kObjectEnd = "\r\nendobj\r\n";
+
+// A folder is no file; anything else that exists is opened and, when it is no regular file
+// (a FIFO, a device), reported as a file that cannot be opened.
+bool FileExists(const std::string& name) {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool HasPdfExtension(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    const size_t dot = name.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash) &&
+           LowerCase(std::string_view(name).substr(dot)) == ".pdf";
+}
+
+// A dictionary's bytes with its brackets removed, every line ending CR LF.
+std::string WithoutDictionaryBrackets(std::string_view bytes) {
+    std::string t = Normalise(bytes);
+    t = Normalise(RemoveAll(t, "<<"));
+    return Normalise(RemoveAll(t, ">>"));
+}
+
+// Replaces the string value that starts after key at keyAt with a line break, so that its
+// bytes cannot be read as keys afterwards. The same span is cut from raw and work.
+void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t keyLength) {
+    size_t end = raw.size();
+    const size_t open = raw.find_first_of("(<", keyAt + keyLength);
+    if (open != std::string::npos) {
+        end = raw[open] == '(' ? FindLiteralEnd(raw, open + 1) : raw.find('>', open + 1);
+        end = end == std::string::npos ? raw.size() : std::min(end + 1, raw.size());
+    }
+    raw.replace(keyAt, end - keyAt, "\r\n");
+    work.replace(keyAt, end - keyAt, "\r\n");
+}
+
+// Copies the first bytes of value into a fixed array, the rest left zero.
+template <size_t N> void CopyBytes(const std::string& value, std::array<uint8_t, N>& out) {
+    out = {};
+    std::copy_n(value.begin(), std::min(value.size(), N), out.begin());
+}
+
+class InfoReader {
+public:
+    InfoReader(const std::string& fileName, TpdfInfomation& info)
+        : reader_(fileName), info_(info) {}
+
+    void Read(const std::string& password, bool lenientPassword) {
+        info_.FileSize = reader_.Size();
+        info_.Version = reader_.HeaderLine();
+        reader_.ReadXrefChain(reader_.FindStartXref());
+        info_.FileID = reader_.FileId();
+        ReadTrailerEntries();
+        if (info_.Encrypted && encryptOffset_ > 0)
+            ReadEncryptionDictionary();
+        if (catalogOffset_ > 0)
+            ReadPageCount();
+        if (PasswordOpens(password, lenientPassword) && infoOffset_ > 0)
+            ReadInformationDictionary();
+    }
+
+private:
+    void ReadTrailerEntries() {
+        for (const std::string& line : reader_.TrailerLines()) {
+            const std::string work = LowerCase(Trim(line));
+            if (work.empty())
+                continue;
+            const Words words = SplitWords(work);
+            if (const int i = IndexOf(words, "/info"); i >= 0)
+                infoOffset_ = reader_.LookupObjectOffset(words, i);
+            if (const int i = IndexOf(words, "/encrypt"); i >= 0) {
+                encryptOffset_ = reader_.LookupObjectOffset(words, i);
+                info_.Encrypted = true;
+            }
+            if (const int i = IndexOf(words, "/root"); i >= 0)
+                catalogOffset_ = reader_.LookupObjectOffset(words, i);
+        }
+    }
+
+    void ReadEncryptionDictionary() {
+        const std::string bytes =
+            reader_.ReadUntilKeyword(encryptOffset_, "endobj").bytes + kObjectEnd;
+        for (const std::string& line : SplitLines(bytes)) {
+            std::string raw = RemoveAll(line, "<<");
+            std::string work = LowerCase(raw); // same length as raw, so positions agree
+            if (Trim(work).empty())
+                continue;
+            const bool last = Contains(work, "endobj");
+            // AES strings cannot be decrypted with RC4; such a file is treated as unreadable.
+            if (Contains(work, "/aesv2") || Contains(work, "/aesv3"))
+                aes_ = true;
+            if (const size_t p = FindNameOutsideStrings(work, "/o"); p != std::string::npos) {
+                CopyBytes(reader_.ReadStringValue("/o", raw.substr(p), 32), info_.O);
+                BlankStringValue(raw, work, p, 2);
+            }
+            if (const size_t p = FindNameOutsideStrings(work, "/u"); p != std::string::npos) {
+                CopyBytes(reader_.ReadStringValue("/u", raw.substr(p), 32), info_.U);
+                BlankStringValue(raw, work, p, 2);
+            }
+            ReadEncryptionKeys(work);
+            if (last)
+                break;
+        }
+    }
+
+    void ReadEncryptionKeys(std::string work) {
+        work = RemoveAll(work, ">>");
+        for (const char* key : {"/V", "/R", "/Length", "/Filter", "/P"})
+            work = ReplaceNoCase(work, key, std::string("\r\n") + key + " ");
+        const Words words = SplitWords(work);
+        if (const int i = IndexOf(words, "/v"); i >= 0)
+            info_.V = reader_.ReadIntValue(words, i);
+        if (const int i = IndexOf(words, "/r"); i >= 0)
+            info_.R = reader_.ReadIntValue(words, i);
+        if (const int i = IndexOf(words, "/length"); i >= 0)
+            info_.KeyLength = reader_.ReadIntValue(words, i);
+        if (IndexOf(words, "/filter") >= 0 && Contains(work, "/standard"))
+            info_.Filter = "Standard";
+        if (const int i = IndexOf(words, "/p"); i >= 0) {
+            info_.P = reader_.ReadIntValue(words, i);
+            info_.CanPrint |= (info_.P & 4) != 0;
+            info_.CanModify |= (info_.P & 8) != 0;
+            info_.CanCopy |= (info_.P & 16) != 0;
+            info_.CanAnnotate |= (info_.P & 32) != 0;
+        }
+    }
+
+    void ReadPageCount() {
+        const std::string text =
+            WithoutDictionaryBrackets(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes);
+        for (const std::string& line : SplitLines(text)) {
+            const Words words = SplitWords(ReplaceNoCase(LowerCase(Trim(line)), "/", " /"));
+            if (const int i = IndexOf(words, "/pages"); i >= 0)
+                info_.PageCount = PageCountOf(words, i);
+        }
+    }
+
+    // The page count that the /Pages entry at words[i] of a catalog line names. Only the page
+    // tree root's /Count is used; pages are never counted one by one.
+    int32_t PageCountOf(const Words& words, int i) {
+        int32_t v = StrToIntDef(WordAt(words, i + 1), 0);
+        if (const int j = IndexOf(words, "/count"); j >= 0)
+            v = reader_.ReadIntValue(words, j); // a page tree written inline on the line
+        if (LowerCase(WordAt(words, i + 3)) != "r")
+            return v;
+        const std::string text = Normalise(
+            ReplaceNoCase(WithoutDictionaryBrackets(
+                              reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
+                          "/", " /"));
+        int32_t count = 0;
+        for (const std::string& line : SplitLines(text)) {
+            const Words treeWords = SplitWords(LowerCase(Trim(line)));
+            if (const int k = IndexOf(treeWords, "/count"); k >= 0)
+                count = reader_.ReadIntValue(treeWords, k);
+        }
+        return count;
+    }
+
+    bool PasswordOpens(const std::string& password, bool lenientPassword) {
+        if (!info_.Encrypted)
+            return true;
+        if (info_.Filter != "Standard" || aes_ || info_.V >= 5) {
+            info_.Protected = true;
+            info_.PasswordResult = -1;
+            return false;
+        }
+        if (CheckEmptyUserPassword(info_.O, info_.FileID, info_.U, info_.P, info_.KeyLength,
+                                   info_.FileKey))
+            return true;
+        info_.Protected = true;
+        info_.FileKey = {};
+        info_.PasswordResult = CheckPassword(password, info_.O, info_.FileID, info_.U, info_.P,
+                                             info_.KeyLength, info_.FileKey);
+        if (info_.PasswordResult < 1)
+            return false;
+        if (lenientPassword || !Trim(password).empty())
+            return true;
+        info_.PasswordResult = -1;
+        return false;
+    }
+
+    void ReadInformationDictionary() {
+        const std::string b = reader_.ReadUntilKeyword(infoOffset_, "endobj").bytes + kObjectEnd;
+        ReadObjectHeader(b);
+        std::string line, piece;
+        bool inPiece = false;
+        for (size_t i = 0; i + 1 < b.size(); ++i) {
+            const char c = b[i];
+            if (inPiece) {
+                piece += c;
+                size_t end = std::string::npos; // where the piece ends, when it does
+                if (c == '(') {
+                    end = FindLiteralEnd(b, i + 1);
+                } else if (c == '<' && b[i + 1] != '<') {
+                    end = b.find('>', i + 1);
+                } else if (c == '<') {
+                    piece += b[++i]; // a dictionary opens; no string starts here
+                    continue;
+                } else if ((c == ')' || c == '>') &&
+                           std::string_view(" \r\n/").find(b[i + 1]) != std::string_view::npos) {
+                    end = i;
+                }
+                if (end == std::string::npos)
+                    continue;
+                if (end >= b.size() - 1) // the piece never closes before the end: dropped
+                    break;
+                piece.append(b, i + 1, end - i);
+                i = end;
+                ProcessPiece(piece);
+                piece.clear();
+                inPiece = false;
+            } else if (c == '/') {
+                piece = "/";
+                inPiece = true;
+            } else if (c == '\r' || c == '\n') {
+                if (Contains(LowerCase(Trim(RemoveAll(RemoveAll(line, "<<"), ">>"))), "endobj"))
+                    break;
+                line.clear();
+            } else {
+                line += c;
+            }
+        }
+    }
+
+    // Object number and generation from the first "n g obj" line of the dictionary's object.
+    void ReadObjectHeader(const std::string& bytes) {
+        for (const std::string& line : SplitLines(WithoutDictionaryBrackets(bytes))) {
+            const std::string work = LowerCase(Trim(line));
+            if (!Contains(work, " obj"))
+                continue;
+            const Words words = SplitWords(work);
+            objectNumber_ = StrToIntDef(WordAt(words, 0), 0);
+            generation_ = StrToIntDef(WordAt(words, 1), 0);
+            return;
+        }
+    }
+
+    void ProcessPiece(const std::string& piece) {
+        // Keys are looked for outside string values: a title that mentions "/Author" names
+        // no author.
+        const std::string k = MaskStrings(LowerCase(Trim(piece)));
+        static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
+                                           "/moddate",  "/title",   "/subject", "/keywords"};
+        for (const char* key : keys) {
+            if (!Contains(k, key))
+                continue;
+            const std::string value =
+                info_.Encrypted
+                    ? ReadEncryptedInfoText(reader_, info_.FileKey, objectNumber_, generation_,
+                                            info_.KeyLength, key, piece, -1)
+                    : ReadInfoText(reader_, key, piece, -1);
+            Store(key, value);
+        }
+    }
+
+    void Store(std::string_view key, const std::string& value) {
+        if (key == "/producer")
+            info_.Producer = value;
+        else if (key == "/creator")
+            info_.Creator = value;
+        else if (key == "/author")
+            info_.Author = value;
+        else if (key == "/title")
+            info_.Title = value;
+        else if (key == "/subject")
+            info_.Subject = value;
+        else if (key == "/keywords")
+            info_.Keywords = value;
+        else if (key == "/creationdate")
+            info_.CreationDate = ParsePdfDate(value);
+        else if (key == "/moddate")
+            info_.ModDate = ParsePdfDate(value);
+    }
+
+    PdfReader reader_;
+    TpdfInfomation& info_;
+    int64_t infoOffset_ = -1, encryptOffset_ = -1, catalogOffset_ = -1;
+    int32_t objectNumber_ = 0, generation_ = 0;
+    bool aes_ = false;
+};
+
+} // namespace
+
+void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfInfomation& info,
+                 bool lenientPassword) {
+    info = TpdfInfomation();
+    if (!FileExists(fileName) || !HasPdfExtension(fileName))
+        return;
+    InfoReader(fileName, info).Read(password, lenientPassword);
+}
+
+TDateTime ParsePdfDate(const std::string& text) {
+    std::string_view s = text;
+    while (!s.empty() && uint8_t(s.front()) <= 0x20)
+        s.remove_prefix(1);
+    if (s.substr(0, 2) == "D:")
+        s.remove_prefix(2);
+    size_t digits = 0;
+    while (digits < s.size() && s[digits] >= '0' && s[digits] <= '9')
+        ++digits;
+    // Fields present must be whole; those missing at the end take their defaults. What may
+    // follow the digits is the time zone.
+    const bool wholeFields = digits >= 14 || (digits >= 4 && digits % 2 == 0);
+    const bool zoneFollows = digits >= 14 || digits == s.size() ||
+                             std::string_view("Z+-'").find(s[digits]) != std::string_view::npos;
+    if (!wholeFields || !zoneFollows)
+        return 0;
+    auto field = [&](size_t at, size_t length, int def) {
+        return at + length <= digits ? std::stoi(std::string(s.substr(at, length))) : def;
+    };
+    const DateTimeParts parts{field(0, 4, 0), field(4, 2, 1),  field(6, 2, 1),
+                              field(8, 2, 0), field(10, 2, 0), field(12, 2, 0)};
+    return TryEncodeDateTime(parts).value_or(0.0);
+}

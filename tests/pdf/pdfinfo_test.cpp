@@ -1,0 +1,429 @@
+#include "pdf/pdfinfo.h"
+
+#include "common/bytestream.h"
+#include "common/errors.h"
+#include "crypto/PDFRC4.h"
+#include "crypto/md5.h"
+#include "support/pdfbuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kData = PAGEWICK_TEST_DATA;
+
+TpdfInfomation Read(const std::string& path, const std::string& password = "",
+                    bool lenient = false) {
+    TpdfInfomation info;
+    ReadPdfInfo(path, password, info, lenient);
+    return info;
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes)
+        out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+std::string Octal(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes)
+        out += "\\" + std::to_string(c >> 6) + std::to_string((c >> 3) & 7) + std::to_string(c & 7);
+    return out;
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+DateTimeParts Parts(TDateTime t) {
+    return DecodeDateTime(t);
+}
+
+std::string DateText(TDateTime t) {
+    if (t == 0)
+        return "absent";
+    const auto p = Parts(t);
+    char s[32];
+    std::snprintf(s, sizeof s, "%04d/%02d/%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
+    return s;
+}
+
+// A 40-bit document encrypted here from its passwords, with the O value computed the way the
+// standard handler defines it, so that passwords the fixture tools will not write (an empty
+// owner password) can be tried.
+struct Encrypted40 {
+    Bytes32 O{}, U{};
+    Bytes16 id{}, fileKey{};
+    int32_t P = -4;
+
+    Encrypted40(const std::string& user, const std::string& owner) {
+        for (size_t i = 0; i < id.size(); ++i)
+            id[i] = uint8_t(i * 17);
+        Md5Digest digest;
+        const Bytes32 ownerPad = PadPassword(owner);
+        Md5OfString(std::string(ownerPad.begin(), ownerPad.end()), digest);
+        O = PadPassword(user);
+        Rc4State rc4;
+        Rc4Setup(rc4, digest.data(), 5);
+        Rc4Apply(rc4, O.data(), 32);
+        const KeyAndU k = ComputeKeyAndU(PadPassword(user), O, P, &id, 40);
+        fileKey = k.fileKey;
+        std::copy_n(k.u.begin(), 32, U.begin());
+    }
+    std::string Encrypt(const std::string& plain, int object) const {
+        MemoryStream data(plain);
+        DecryptObjectData(fileKey, object, 0, &data, nullptr, 40, -1, 0);
+        return data.Bytes();
+    }
+    std::string Write(const TempDir& dir, const std::string& name) const {
+        PdfBuilder pdf;
+        pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+            .Object(2, "<< /Title <" + Hex(Encrypt("Secret", 2)) + "> >>")
+            .Object(3, "<< /Type /Pages /Count 2 /Kids [] >>")
+            .Object(4, "<< /Filter /Standard /V 1 /R 2 /Length 40 /P -4\n/O <" +
+                           Hex(std::string(O.begin(), O.end())) + ">\n/U <" +
+                           Hex(std::string(U.begin(), U.end())) + "> >>");
+        pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [<" +
+                        Hex(std::string(id.begin(), id.end())) + "> <00>]");
+        return pdf.WriteTo(dir.File(name));
+    }
+};
+
+} // namespace
+
+TEST(ReadPdfInfo, ReadsAPlainFile) {
+    TempDir dir;
+    PdfBuilder pdf("%PDF-1.3");
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+        .Object(2, "<< /Title (Report)/Author (Ann)/CreationDate (D:20050412153000+09'00') >>")
+        .Object(3, "<< /Type /Pages /Kids [] /Count 12 >>");
+    pdf.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R");
+    const auto info = Read(pdf.WriteTo(dir.File("plain.PDF")));
+    EXPECT_EQ(info.Version, "%PDF-1.3");
+    EXPECT_EQ(info.Title, "Report");
+    EXPECT_EQ(info.Author, "Ann");
+    EXPECT_EQ(DateText(info.CreationDate), "2005/04/12 15:30:00");
+    EXPECT_EQ(info.ModDate, 0);
+    EXPECT_EQ(info.PageCount, 12);
+    EXPECT_EQ(info.FileSize, int64_t(pdf.Bytes().size()));
+    EXPECT_FALSE(info.Encrypted);
+    EXPECT_EQ(info.PasswordResult, 0);
+    EXPECT_EQ(info.KeyLength, 40);
+}
+
+TEST(ReadPdfInfo, InformationEntriesPieceByPiece) {
+    struct Case {
+        std::string dictionary;
+        std::string title, author, subject, keywords, producer, creator;
+    } cases[] = {
+        {"<< /Title 5 0 R/Author (Ann) >>", "From five", "Ann"},
+        {"<< /Title (Report (v2) final) /Author (Ann) >>", "Report (v2) final", "Ann"},
+        {"<< /Title (Budget \\(draft\\) 2024) /Subject (S) >>", "Budget (draft) 2024", "", "S"},
+        {"<< /Title <FEFF0041>>>", "A"},
+        {"<</Title<FEFF00410042>/Author<FEFF0043>>>", "AB", "C"},
+        {"<< /Title (About /Author names) /Author (Real) >>", "About /Author names", "Real"},
+        {"<< /Author (First) /Author (Second) >>", "", "Second"},
+        {"<< /Keywords (k1, k2) /Producer (P) /Creator (C) >>", "", "", "", "k1, k2", "P", "C"},
+        {"<<\n/Title (multi\nline)\n/Trapped /False\n/Author (A)\n>>", "multi\nline", "A"},
+        {"<< /Custom << /Nested (x) >> /Title (T) >>", "T"},
+        {"<< /Title (\xFE\xFF\\000\x1B\x6A\x61\\000\x1B\\000A) >>", "A"},
+        {"<< /Title (unterminated >>", ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        PdfBuilder pdf;
+        pdf.Object(1, "<< /Type /Catalog >>").Object(2, c.dictionary).Object(5, "(From five)");
+        pdf.FullSection("/Size 6 /Root 1 0 R /Info 2 0 R");
+        const auto info = Read(pdf.WriteTo(dir.File("i.pdf")));
+        EXPECT_EQ(info.Title, c.title) << c.dictionary;
+        EXPECT_EQ(info.Author, c.author) << c.dictionary;
+        EXPECT_EQ(info.Subject, c.subject) << c.dictionary;
+        EXPECT_EQ(info.Keywords, c.keywords) << c.dictionary;
+        EXPECT_EQ(info.Producer, c.producer) << c.dictionary;
+        EXPECT_EQ(info.Creator, c.creator) << c.dictionary;
+    }
+}
+
+TEST(ReadPdfInfo, PageCountFromTheCatalog) {
+    struct Case {
+        std::string catalog, tree;
+        int32_t pages;
+    } cases[] = {
+        {"<< /Type /Catalog /Pages 3 0 R >>", "<< /Type /Pages /Count 12 >>", 12},
+        {"<</Type/Catalog/Pages 3 0 R>>", "<</Type/Pages/Kids[]/Count 7>>", 7},
+        {"<< /Type /Catalog /Pages << /Type /Pages /Count 3 /Kids [] >> >>", "", 3},
+        {"<< /Type /Catalog /Pages 3 0 R >>", "<< /Type /Pages /Count 4 0 R >>", 9},
+        {"<< /Type /Catalog /Pages 3 0 R >>", "<< /Type /Pages /Kids [] >>", 0},
+        {"<< /Type /Catalog >>", "<< /Type /Pages /Count 5 >>", 0},
+        {"<< /Type /Catalog /Pages 3 0 R >>", "<< /Type /Pages /Count x >>", 0},
+        {"<< /Type /Catalog /Pages 3 0 R >>", "<< /Type /Pages /Count 2147483648 >>", 0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        PdfBuilder pdf;
+        pdf.Object(1, c.catalog).Object(3, c.tree.empty() ? "null" : c.tree).Object(4, "9");
+        pdf.FullSection("/Size 5 /Root 1 0 R");
+        EXPECT_EQ(Read(pdf.WriteTo(dir.File("p.pdf"))).PageCount, c.pages) << c.catalog << c.tree;
+    }
+}
+
+TEST(ParsePdfDate, TakesTheFieldsThatArePresentAndRejectsInvalidDates) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"D:20050412153000+09'00'", "2005/04/12 15:30:00"},
+        {"D:20050412153000Z", "2005/04/12 15:30:00"},
+        {"D:20050412", "2005/04/12 00:00:00"},
+        {"D:2005", "2005/01/01 00:00:00"},
+        {"D:200504", "2005/04/01 00:00:00"},
+        {"D:199812231952-08'00'", "1998/12/23 19:52:00"},
+        {"20050412153000", "2005/04/12 15:30:00"},
+        {"  D:20050412153000", "2005/04/12 15:30:00"},
+        {"D:20051312", "absent"},
+        {"D:20050230", "absent"},
+        {"D:20050412250000", "absent"},
+        {"D:2005041", "absent"},
+        {"D:2005AB12", "absent"},
+        {"D:", "absent"},
+        {"", "absent"},
+        {"garbage", "absent"},
+        {"D:00000101", "absent"},
+        {"D:19000101000000", "1900/01/01 00:00:00"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(DateText(ParsePdfDate(text)), expected) << text;
+}
+
+TEST(ReadPdfInfo, TheNewestTrailerOfAnUpdateNamesTheDictionaries) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+        .Object(2, "<< /Title (Old) >>")
+        .Object(3, "<< /Type /Pages /Count 1 >>");
+    pdf.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R");
+    // Rewritten under old numbers (title and page tree), and a new information dictionary.
+    pdf.Object(3, "<< /Type /Pages /Count 2 >>").Object(2, "<< /Title (Edited) >>");
+    pdf.UpdateSection("/Size 4 /Root 1 0 R /Info 2 0 R");
+    auto info = Read(pdf.WriteTo(dir.File("u1.pdf")));
+    EXPECT_EQ(info.Title, "Edited");
+    EXPECT_EQ(info.PageCount, 2);
+    pdf.Object(7, "<< /Title (Newest) /Author (Ed) >>");
+    pdf.UpdateSection("/Size 8 /Root 1 0 R /Info 7 0 R");
+    info = Read(pdf.WriteTo(dir.File("u2.pdf")));
+    EXPECT_EQ(info.Title, "Newest");
+    EXPECT_EQ(info.Author, "Ed");
+}
+
+TEST(ReadPdfInfo, FilesThatAreNotReadGiveTheResetRecord) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog >>").Object(2, "<< /Title (T) >>");
+    pdf.FullSection("/Size 3 /Root 1 0 R /Info 2 0 R");
+    const std::string text = pdf.WriteTo(dir.File("doc.txt"));
+    ::mkdir(dir.File("folder.pdf").c_str(), 0755);
+    for (const std::string& path : {text, dir.File("missing.pdf"), dir.File("folder.pdf")}) {
+        const auto info = Read(path);
+        EXPECT_EQ(info.Title, "") << path;
+        EXPECT_EQ(info.FileSize, 0) << path;
+        EXPECT_EQ(info.KeyLength, 40) << path;
+    }
+}
+
+TEST(ReadPdfInfo, ReaderErrorsLeaveWhatWasFilled) {
+    TempDir dir;
+    // Only a cross-reference stream: the /Root lookup finds no table to look in.
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog >>");
+    const int64_t at = int64_t(pdf.Bytes().size());
+    pdf.Raw("2 0 obj\n<< /Type /XRef /Size 3 /Root 1 0 R >>\nstream\n\nendstream\nendobj\n"
+            "startxref\n" +
+            std::to_string(at) + "\n%%EOF\n");
+    TpdfInfomation info;
+    EXPECT_THROW(ReadPdfInfo(pdf.WriteTo(dir.File("stream.pdf")), "", info), EListError);
+    EXPECT_EQ(info.Version, "%PDF-1.4");
+    EXPECT_EQ(info.FileSize, int64_t(pdf.Bytes().size()));
+    EXPECT_THROW(ReadPdfInfo(dir.Write("empty.pdf", ""), "", info), EListError);
+    const std::string fifo = dir.File("fifo.pdf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_THROW(ReadPdfInfo(fifo, "", info), EFOpenError);
+}
+
+TEST(ReadPdfInfo, EncryptedFixturesAndTheirPasswords) {
+    struct Case {
+        const char* file;
+        const char* password;
+        bool lenient;
+        int32_t result;
+        int32_t keyLength;
+        bool readable;
+    } cases[] = {
+        {"empty40.pdf", "", false, 0, 40, true},
+        {"empty128.pdf", "", false, 0, 128, true},
+        {"empty40.pdf", "wrong", false, 0, 40, true},
+        {"user40.pdf", "", false, -1, 40, false},
+        {"user40.pdf", "user", false, 2, 40, true},
+        {"user40.pdf", "owner", false, 1, 40, true},
+        {"user40.pdf", "  user  ", false, 2, 40, true},
+        {"user40.pdf", "wrong", false, -1, 40, false},
+        {"user128.pdf", "user", false, 2, 128, true},
+        {"user128.pdf", "owner", false, 1, 128, true},
+        {"user128.pdf", "", true, -1, 128, false},
+        {"six128.pdf", "sixsix", false, 2, 128, true},
+        {"same40.pdf", "same", false, 1, 40, true},
+    };
+    for (const auto& c : cases) {
+        const auto info = Read(kData + "/crypt/" + c.file, c.password, c.lenient);
+        const std::string label = std::string(c.file) + " / " + c.password;
+        EXPECT_TRUE(info.Encrypted) << label;
+        EXPECT_EQ(info.Filter, "Standard") << label;
+        EXPECT_EQ(info.PasswordResult, c.result) << label;
+        EXPECT_EQ(info.Protected, c.result != 0) << label;
+        EXPECT_EQ(info.KeyLength, c.keyLength) << label;
+        EXPECT_EQ(info.PageCount, 1) << label;
+        EXPECT_EQ(info.Title, c.readable ? "Report" : "") << label;
+        EXPECT_EQ(info.Author, c.readable ? "Ann" : "") << label;
+        EXPECT_EQ(info.P, -4) << label;
+        EXPECT_TRUE(info.CanPrint && info.CanCopy && info.CanModify && info.CanAnnotate);
+    }
+}
+
+TEST(ReadPdfInfo, AnEmptyTypedPasswordOpensOnlyWithTheLenientOption) {
+    TempDir dir;
+    // The owner password is empty, the user password is not: the empty text matches as the
+    // owner password.
+    const Encrypted40 doc("user", "");
+    const std::string path = doc.Write(dir, "e.pdf");
+    struct Case {
+        const char* password;
+        bool lenient;
+        int32_t result;
+        const char* title;
+    } cases[] = {
+        {"", false, -1, ""},        {"   ", false, -1, ""},       {"", true, 1, "Secret"},
+        {"   ", true, 1, "Secret"}, {"user", false, 2, "Secret"},
+    };
+    for (const auto& c : cases) {
+        const auto info = Read(path, c.password, c.lenient);
+        EXPECT_EQ(info.PasswordResult, c.result) << c.password << c.lenient;
+        EXPECT_EQ(info.Title, c.title) << c.password << c.lenient;
+        EXPECT_EQ(info.PageCount, 2);
+    }
+}
+
+TEST(ReadPdfInfo, EncryptionDictionaryForms) {
+    // The O and U of the 40-bit fixture with an empty user password, so the file decrypts.
+    const std::string O =
+        FromHex("c92422687facee686e373f10b5c7d04738053152f7e2ee30e11c69ec442576ab");
+    const std::string U =
+        FromHex("b3d9fa366906ef42f354c6deb74c59075eaf334eb7c04356ba0d7f3dd8b51d0a");
+    const std::string id = "<31415926535897932384626433832795>";
+    const Bytes16 key = {0x0e, 0x7b, 0x66, 0x93, 0x8a};
+    MemoryStream title(std::string("Report"));
+    DecryptObjectData(key, 2, 0, &title, nullptr, 40, -1, 0);
+    struct Case {
+        std::string dictionary;
+        int32_t v, r, p, keyLength;
+        bool print, modify, copy, annotate;
+        int32_t result;
+    } cases[] = {
+        // P takes part in the key, so with -1340 the fixture's U no longer matches.
+        {"<</Filter/Standard/V 1/R 2/O(" + Octal(O) + ")/U(" + Octal(U) + ")/P -1340/Length 40>>",
+         1, 2, -1340, 40, true, false, false, false, -1},
+        {"<</Filter/Standard/V 1/R 2/O(" + Octal(O) + ")/U(" + Octal(U) + ")/P -4/Length 40>>", 1,
+         2, -4, 40, true, true, true, true, 0},
+        {"<< /Filter /Standard /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>", 1, 2,
+         -4, 40, true, true, true, true, 0},
+        {"<<\n/Filter /Standard\n/V 1\n/R 2\n/O <" + Hex(O) + ">\n/U <" + Hex(U) +
+             ">\n/P -4\n/Length 40\n>>",
+         1, 2, -4, 40, true, true, true, true, 0},
+        // /U before /O, and bytes of U that spell "/o" in hexadecimal form are never a key.
+        {"<< /U (" + Octal(U) + ") /O (" + Octal(O) + ") /Filter /Standard /V 1 /R 2 /P -4 >>", 1,
+         2, -4, 40, true, true, true, true, 0},
+        {"<< /Filter /Other /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>", 1, 2, -4,
+         40, true, true, true, true, -1},
+        {"<< /Filter\n/Standard /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>", 1, 2,
+         -4, 40, true, true, true, true, -1},
+        {"<< /Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /AESV2 >> >> /O <" +
+             Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>",
+         4, 4, -4, 128, true, true, true, true, -1},
+        {"<< /Filter /Standard /V 1 /R 2 /Length x /O <" + Hex(O) + "> /U <" + Hex(U) +
+             "> /P -4 >>",
+         1, 2, -4, 0, true, true, true, true, -1},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        PdfBuilder pdf;
+        pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+            .Object(2, "<< /Title <" + Hex(title.Bytes()) + "> >>")
+            .Object(3, "<< /Type /Pages /Count 5 >>")
+            .Object(4, c.dictionary);
+        pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [" + id + id + "]");
+        const auto info = Read(pdf.WriteTo(dir.File("enc.pdf")));
+        const std::string& d = c.dictionary;
+        EXPECT_EQ(info.V, c.v) << d;
+        EXPECT_EQ(info.R, c.r) << d;
+        EXPECT_EQ(info.P, c.p) << d;
+        EXPECT_EQ(info.KeyLength, c.keyLength) << d;
+        EXPECT_EQ(std::tie(info.CanPrint, info.CanModify, info.CanCopy, info.CanAnnotate),
+                  std::tie(c.print, c.modify, c.copy, c.annotate))
+            << d;
+        EXPECT_EQ(info.PasswordResult, c.result) << d;
+        EXPECT_EQ(info.Title, c.result == 0 ? "Report" : "") << d;
+        EXPECT_EQ(info.PageCount, 5) << d;
+        if (c.v != 4) {
+            EXPECT_EQ(std::string(info.O.begin(), info.O.end()), O) << d;
+            EXPECT_EQ(std::string(info.U.begin(), info.U.end()), U) << d;
+        }
+    }
+}
+
+TEST(ReadPdfInfo, AnEncryptEntryThatIsNoReferenceMeansAnotherHandler) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog >>").Object(2, "<< /Title (T) >>");
+    pdf.FullSection("/Size 3 /Root 1 0 R /Info 2 0 R /Encrypt << /Filter /Standard >>");
+    const auto info = Read(pdf.WriteTo(dir.File("e.pdf")));
+    EXPECT_TRUE(info.Encrypted);
+    EXPECT_TRUE(info.Protected);
+    EXPECT_EQ(info.PasswordResult, -1);
+    EXPECT_EQ(info.Title, "");
+}
+
+TEST(ReadPdfInfo, OffsetsAndSizesBeyondFourGibibytes) {
+    TempDir dir;
+    PdfBuilder head;
+    head.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+        .Object(2, "<< /Title (Far) >>")
+        .Object(3, "<< /Type /Pages /Count 3 >>");
+    const int64_t xrefAt = 5LL << 30;
+    PdfBuilder tail = head;
+    std::string section = tail.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R").Bytes();
+    section = section.substr(head.Bytes().size());
+    const std::string marker = "startxref\n";
+    section.replace(section.find(marker) + marker.size(),
+                    std::to_string(head.Bytes().size()).size(), std::to_string(xrefAt));
+    const std::string path = dir.File("huge.pdf");
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, head.Bytes().data(), head.Bytes().size(), 0),
+              ssize_t(head.Bytes().size()));
+    ASSERT_EQ(::pwrite(fd, section.data(), section.size(), xrefAt), ssize_t(section.size()));
+    ::close(fd);
+    const auto info = Read(path);
+    EXPECT_EQ(info.FileSize, xrefAt + int64_t(section.size()));
+    EXPECT_EQ(info.Title, "Far");
+    EXPECT_EQ(info.PageCount, 3);
+}
