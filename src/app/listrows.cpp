@@ -1,0 +1,136 @@
+#include "app/listrows.h"
+
+#include "jtext/cp932.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    return out;
+}
+
+std::string DateCell(TDateTime value, bool fourDigitYear) {
+    const DateTimeParts p = DecodeDateTime(value);
+    char text[40];
+    std::snprintf(text, sizeof text, "%0*d/%02d/%02d %02d:%02d:%02d", fourDigitYear ? 4 : 2,
+                  fourDigitYear ? p.year : p.year % 100, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return text;
+}
+
+std::string Utf8(const std::string& cp932) {
+    return Cp932ToUtf8(cp932);
+}
+
+} // namespace
+
+std::string FileMaskForIndex(int index) {
+    switch (index) {
+    case 1:
+        return "*.pdf;*.jpeg;*.jpg;*.bmp;*.png;*.emf;*.wmf";
+    case 2:
+        return "*.*";
+    default:
+        return "*.pdf";
+    }
+}
+
+std::string ExtensionOf(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+}
+
+bool PassesFileFilter(std::string_view mask, std::string_view name) {
+    std::string compact;
+    for (char c : mask)
+        if (c != ' ')
+            compact += c;
+    if (mask == "*.*" || compact.empty())
+        return true;
+    const std::string ext = ExtensionOf(name);
+    return !ext.empty() && LowerAscii(mask).find(LowerAscii(ext)) != std::string::npos;
+}
+
+bool IsPdfName(std::string_view name) {
+    const std::string ext = ExtensionOf(name);
+    return !ext.empty() && std::string_view("*.pdf").find(LowerAscii(ext)) != std::string::npos;
+}
+
+std::string Grouped(int64_t value, const CellFormat& format) {
+    const bool negative = value < 0;
+    const std::string digits = std::to_string(negative ? 0 - uint64_t(value) : uint64_t(value));
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += format.groupSeparator;
+        out += digits[i];
+    }
+    return negative ? "-" + out : out;
+}
+
+std::string LongDateCell(TDateTime value) {
+    constexpr TDateTime k1900 = 2.0; // 1900-01-01 00:00:00
+    return value < k1900 ? std::string() : DateCell(value, true);
+}
+
+std::string ShortDateCell(TDateTime value) {
+    return DateCell(value, false);
+}
+
+std::string SizeCell(int64_t bytes, const CellFormat& format) {
+    const int64_t kib = bytes <= 0 ? 0 : (bytes - 1) / 1024 + 1;
+    return Grouped(kib, format) + "KB";
+}
+
+RowCells FolderCells() {
+    return {};
+}
+
+RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format) {
+    RowCells cells;
+    cells[10] = SizeCell(entry.size, format);
+    std::string type = ExtensionOf(entry.name);
+    for (char& c : type)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    cells[11] = type;
+    cells[12] = ShortDateCell(entry.lastWriteTime);
+    return cells;
+}
+
+RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format) {
+    RowCells cells = PlainFileCells(entry, format);
+    if (info.PasswordResult >= 0) {
+        cells[0] = Utf8(info.Title);
+        cells[1] = Utf8(info.Subject);
+        cells[2] = Utf8(info.Author);
+        cells[3] = Utf8(info.Keywords);
+        cells[4] = Utf8(info.Producer);
+        cells[5] = LongDateCell(info.CreationDate);
+    } else {
+        cells[0] = cells[2] = cells[4] = "***crypt***";
+    }
+    cells[6] = info.Encrypted ? std::to_string(info.KeyLength) : "無し";
+    cells[7] = Grouped(info.PageCount, format);
+    cells[8] = Grouped(info.FileSize, format);
+    cells[9] = info.Version.size() > 5 ? Utf8(info.Version.substr(5)) : std::string();
+    return cells;
+}
+
+std::string AppendBackslash(std::string path) {
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    return path;
+}
+
+bool IsPrintableAscii(std::string_view text) {
+    for (unsigned char c : text)
+        if (!((c >= 0x20 && c <= 0x7E) || c == '\r' || c == '\n'))
+            return false;
+    return true;
+}

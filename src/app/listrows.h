@@ -1,0 +1,63 @@
+#pragma once
+// What the file list shows for each entry, as plain values: the file-type filter and the text
+// of every cell. The window and the command-line lister both build their rows here.
+
+#include "common/datetime.h"
+#include "pdf/pdfinfo.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+constexpr int kCellCount = 13; // columns 1 to 13; column 0 is the row's caption
+
+using RowCells = std::array<std::string, kCellCount>;
+
+// One row of the list. Text is UTF-8.
+struct ListRow {
+    std::string caption; // the entry's name
+    int imageIndex = -1;
+    // Added for a folder entry (".." included). Rows remember this rather than being told
+    // apart by their icon, which a file without extension may share with folders.
+    bool isFolder = false;
+    RowCells cells;
+};
+
+// The few facts of a folder entry that the cells show.
+struct EntryFacts {
+    std::string name;
+    int64_t size = 0;
+    TDateTime lastWriteTime = 0;
+};
+
+struct CellFormat {
+    std::string groupSeparator = ","; // the user's thousands separator
+};
+
+// The mask of the file-type filter for the item index of the type list.
+std::string FileMaskForIndex(int index);
+// From the last "." to the end, dot included; empty when the name has none.
+std::string ExtensionOf(std::string_view name);
+// Whether a file of this name gets a row under mask ("*.*" or a blank mask: every file).
+bool PassesFileFilter(std::string_view mask, std::string_view name);
+// Whether the file is handed to the PDF reader: its extension occurs in "*.pdf".
+bool IsPdfName(std::string_view name);
+
+std::string Grouped(int64_t value, const CellFormat& format);
+// "YYYY/MM/DD HH:MM:SS"; empty before 1900-01-01.
+std::string LongDateCell(TDateTime value);
+// "YY/MM/DD HH:MM:SS".
+std::string ShortDateCell(TDateTime value);
+// The size in KiB rounded up, grouped, followed by "KB".
+std::string SizeCell(int64_t bytes, const CellFormat& format);
+
+RowCells FolderCells();
+RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format);
+// A readable PDF (PasswordResult >= 0) or a locked one.
+RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format);
+
+// path followed by "/" unless it already ends in one; "/" for an empty path.
+std::string AppendBackslash(std::string path);
+// Every byte in 0x20-0x7E, CR or LF; true for an empty text.
+bool IsPrintableAscii(std::string_view text);

@@ -1,0 +1,102 @@
+#include "app/savedlist.h"
+
+#include "common/errors.h"
+#include "jtext/cp932.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+const std::array<std::string, kCellCount + 1> kColumnCaptions = {
+    "名前", "タイトル", "サブタイトル", "作成者",  "キーワード", "PDF変換", "作成日",
+    "暗号", "頁数",     "容量",         "PDFVer.", "サイズ",     "種類",    "更新日時"};
+
+namespace {
+
+bool NeedsQuotes(const std::string& cell) {
+    for (unsigned char c : cell)
+        if (c <= 0x20 || c == 0x7F || c == '"' || c == ',')
+            return true;
+    return false;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+std::string HeaderLine() {
+    std::string line = "  \"名前\"";
+    for (int i = 1; i <= kCellCount; ++i)
+        line += ",\"" + kColumnCaptions[size_t(i)] + "\"";
+    return line;
+}
+
+} // namespace
+
+std::string QuoteCell(const std::string& cell) {
+    return NeedsQuotes(cell) ? Quoted(cell) : cell;
+}
+
+std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
+                           ListEncoding encoding) {
+    const std::string eol = "\r\n";
+    std::string text = "ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol;
+    int files = 0;
+    for (const ListRow& row : rows) {
+        if (row.isFolder)
+            continue;
+        // A comma or a quote in a name would split the line into extra columns; other names,
+        // blanks included, are written as they are.
+        const bool quoteName = row.caption.find_first_of(",\"") != std::string::npos;
+        std::string line = "  " + (quoteName ? Quoted(row.caption) : row.caption);
+        for (const std::string& cell : row.cells)
+            line += "," + QuoteCell(cell);
+        text += line + eol;
+        ++files;
+    }
+    text += HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol;
+    return encoding == ListEncoding::Cp932 ? Utf8ToCp932(text) : "\xEF\xBB\xBF" + text;
+}
+
+void WriteFileSafely(const std::string& path, const std::string& bytes,
+                     const WriteSome& writeSome) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    std::string temp = folder + ".pagewick-save-XXXXXX";
+    // A read-only file is not replaced behind the user's back (renaming over it would
+    // succeed), not even for a user whom the system would let write it.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 &&
+        (S_ISDIR(target.st_mode) || (target.st_mode & 0222) == 0 ||
+         ::access(path.c_str(), W_OK) != 0))
+        throw EFCreateError(path);
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        throw EFCreateError(path);
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        const long n = writeSome ? writeSome(fd, bytes.data() + done, bytes.size() - done)
+                                 : long(::write(fd, bytes.data() + done, bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? size_t(n) : 0;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = ::stat(path.c_str(), &target) == 0 ? target.st_mode & 07777 : 0666 & ~mask;
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        throw EFCreateError(path);
+    }
+}

@@ -1,0 +1,105 @@
+#include "app/listrows.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TDateTime At(int y, int mo, int d, int h, int mi, int s) {
+    return *TryEncodeDateTime({y, mo, d, h, mi, s});
+}
+
+} // namespace
+
+TEST(FileFilter, MasksAndExtensions) {
+    struct Case {
+        int index;
+        const char* name;
+        bool passes, pdf;
+    } cases[] = {
+        {0, "a.pdf", true, true},   {0, "A.PDF", true, true},       {0, "a.p", true, true},
+        {0, "a.pd", true, true},    {0, "a.txt", false, false},     {0, "readme", false, false},
+        {0, "a.b.pdf", true, true}, {0, "a.pdf.txt", false, false}, {1, "x.JPG", true, false},
+        {1, "x.png", true, false},  {1, "x.gif", false, false},     {1, "x.pdf", true, true},
+        {2, "readme", true, false}, {2, "a.txt", true, false},      {7, "a.pdf", true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PassesFileFilter(FileMaskForIndex(c.index), c.name), c.passes)
+            << c.index << " " << c.name;
+        EXPECT_EQ(IsPdfName(c.name), c.pdf) << c.name;
+    }
+    EXPECT_TRUE(PassesFileFilter("   ", "readme"));
+    EXPECT_EQ(ExtensionOf("a.b.pdf"), ".pdf");
+    EXPECT_EQ(ExtensionOf("noext"), "");
+}
+
+TEST(Cells, NumbersSizesAndDates) {
+    const CellFormat comma;
+    const CellFormat dot{"."};
+    EXPECT_EQ(Grouped(0, comma), "0");
+    EXPECT_EQ(Grouped(999, comma), "999");
+    EXPECT_EQ(Grouped(1234567, comma), "1,234,567");
+    EXPECT_EQ(Grouped(1234567, dot), "1.234.567");
+    EXPECT_EQ(Grouped(-1000, comma), "-1,000");
+    const std::pair<int64_t, const char*> sizes[] = {
+        {0, "0KB"},    {1, "1KB"},           {1024, "1KB"},
+        {1025, "2KB"}, {1234567, "1,206KB"}, {5LL << 30, "5,242,880KB"},
+    };
+    for (const auto& [bytes, cell] : sizes)
+        EXPECT_EQ(SizeCell(bytes, comma), cell) << bytes;
+    EXPECT_EQ(LongDateCell(At(2004, 7, 15, 9, 3, 27)), "2004/07/15 09:03:27");
+    EXPECT_EQ(LongDateCell(0), "");
+    EXPECT_EQ(LongDateCell(At(1899, 12, 31, 23, 59, 59)), "");
+    EXPECT_EQ(LongDateCell(At(1900, 1, 1, 0, 0, 0)), "1900/01/01 00:00:00");
+    EXPECT_EQ(ShortDateCell(At(2004, 7, 15, 9, 3, 27)), "04/07/15 09:03:27");
+    EXPECT_EQ(ShortDateCell(At(1999, 12, 31, 23, 0, 0)), "99/12/31 23:00:00");
+}
+
+TEST(Cells, EveryKindOfRow) {
+    const CellFormat f;
+    const EntryFacts entry{"a.pdf", 123456, At(2004, 7, 15, 9, 3, 27)};
+    TpdfInfomation readable;
+    readable.Version = "%PDF-1.4";
+    readable.Title = "Report";
+    readable.Subject = "\x82\xA0"; // あ in code page 932
+    readable.Author = "Team A";
+    readable.Producer = "Writer 2.0";
+    readable.CreationDate = At(2004, 7, 15, 9, 3, 27);
+    readable.PageCount = 12;
+    readable.FileSize = 123456;
+    TpdfInfomation locked;
+    locked.Version = "%PDF-1.6";
+    locked.Encrypted = true;
+    locked.KeyLength = 128;
+    locked.PasswordResult = -1;
+    locked.Title = "leak";
+    locked.PageCount = 3;
+    locked.FileSize = 45678;
+    TpdfInfomation empty; // what the reader gives a.p
+    const RowCells expected[] = {
+        {"Report", "あ", "Team A", "", "Writer 2.0", "2004/07/15 09:03:27", "無し", "12", "123,456",
+         "1.4", "121KB", ".PDF", "04/07/15 09:03:27"},
+        {"***crypt***", "", "***crypt***", "", "***crypt***", "", "128", "3", "45,678", "1.6",
+         "121KB", ".PDF", "04/07/15 09:03:27"},
+        {"", "", "", "", "", "", "無し", "0", "0", "", "121KB", ".PDF", "04/07/15 09:03:27"},
+    };
+    EXPECT_EQ(PdfCells(readable, entry, f), expected[0]);
+    EXPECT_EQ(PdfCells(locked, entry, f), expected[1]);
+    EXPECT_EQ(PdfCells(empty, entry, f), expected[2]);
+    const RowCells text = {
+        "", "", "", "", "", "", "", "", "", "", "1KB", ".TXT", "04/07/15 09:03:27"};
+    EXPECT_EQ(PlainFileCells({"notes.txt", 10, At(2004, 7, 15, 9, 3, 27)}, f), text);
+    EXPECT_EQ(PlainFileCells({"readme", 0, At(2004, 7, 15, 9, 3, 27)}, f)[11], "");
+    EXPECT_EQ(FolderCells(), RowCells{});
+}
+
+TEST(Paths, AppendBackslashAndPrintableAscii) {
+    EXPECT_EQ(AppendBackslash(""), "/");
+    EXPECT_EQ(AppendBackslash("/"), "/");
+    EXPECT_EQ(AppendBackslash("/home/a"), "/home/a/");
+    EXPECT_EQ(AppendBackslash("/home/a/"), "/home/a/");
+    EXPECT_TRUE(IsPrintableAscii(""));
+    EXPECT_TRUE(IsPrintableAscii("pass word~\r\n"));
+    EXPECT_FALSE(IsPrintableAscii("pass\t"));
+    EXPECT_FALSE(IsPrintableAscii("パス"));
+    EXPECT_FALSE(IsPrintableAscii("\x7F"));
+}

@@ -1,0 +1,110 @@
+#include "app/savedlist.h"
+
+#include "common/errors.h"
+#include "jtext/cp932.h"
+#include "support/pdfbuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+ListRow Row(std::string name, RowCells cells, bool folder = false) {
+    return ListRow{std::move(name), 0, folder, std::move(cells)};
+}
+
+const std::string kHeader = "  \"名前\",\"タイトル\",\"サブタイトル\",\"作成者\",\"キーワード\","
+                            "\"PDF変換\",\"作成日\",\"暗号\",\"頁数\",\"容量\",\"PDFVer.\","
+                            "\"サイズ\",\"種類\",\"更新日時\"\r\n";
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST(SavedList, ReproducesTheDocumentedExample) {
+    const std::vector<ListRow> rows = {
+        Row("..", {}, true),
+        Row("Sub", {}, true),
+        Row("a.pdf", {"Report", "", "Team A", "", "Writer 2.0", "2004/07/15 09:03:27", "無し", "12",
+                      "123,456", "1.4", "121KB", ".PDF", "04/07/15 09:03:27"}),
+        Row("b.pdf", {"***crypt***", "", "***crypt***", "", "***crypt***", "", "128", "3", "45,678",
+                      "1.6", "45KB", ".PDF", "05/01/02 10:00:00"}),
+        Row("notes.txt",
+            {"", "", "", "", "", "", "", "", "", "", "1KB", ".TXT", "04/07/15 09:03:27"}),
+    };
+    const std::string expected =
+        "ファイルの場所：/Docs/\r\n" + kHeader +
+        "  a.pdf,Report,,\"Team A\",,\"Writer 2.0\",\"2004/07/15 09:03:27\",無し,12,\"123,456\","
+        "1.4,121KB,.PDF,\"04/07/15 09:03:27\"\r\n"
+        "  b.pdf,***crypt***,,***crypt***,,***crypt***,,128,3,\"45,678\",1.6,45KB,.PDF,"
+        "\"05/01/02 10:00:00\"\r\n"
+        "  notes.txt,,,,,,,,,,,1KB,.TXT,\"04/07/15 09:03:27\"\r\n" +
+        kHeader + "合計：3ファイル\r\n";
+    EXPECT_EQ(BuildSavedList("/Docs", rows, ListEncoding::Cp932), Utf8ToCp932(expected));
+    EXPECT_EQ(BuildSavedList("/Docs/", rows, ListEncoding::Utf8WithMark),
+              "\xEF\xBB\xBF" + expected);
+}
+
+TEST(SavedList, FoldersOnlyNamesAndQuoting) {
+    EXPECT_EQ(BuildSavedList("/", {Row("..", {}, true)}, ListEncoding::Utf8WithMark),
+              "\xEF\xBB\xBF"
+              "ファイルの場所：/\r\n" +
+                  kHeader + kHeader + "合計：0ファイル\r\n");
+    struct Case {
+        std::string name, title, line;
+    } cases[] = {
+        {"my file.pdf", "Say \"hi\"", "  my file.pdf,\"Say \"\"hi\"\"\",,,,,,,,,,,,"},
+        {"a,b.pdf", "x", "  \"a,b.pdf\",x,,,,,,,,,,,,"},
+        {"q\"t.pdf", "tab\there", "  \"q\"\"t.pdf\",\"tab\there\",,,,,,,,,,,,"},
+    };
+    for (const auto& c : cases) {
+        RowCells cells{};
+        cells[0] = c.title;
+        const std::string text =
+            BuildSavedList("/d", {Row(c.name, cells)}, ListEncoding::Utf8WithMark);
+        EXPECT_NE(text.find("\r\n" + c.line + "\r\n"), std::string::npos) << text;
+    }
+    // A name the code page lacks keeps its place, with "?" for what cannot be written.
+    const std::string cp932 = BuildSavedList("/d", {Row("café.pdf", {})}, ListEncoding::Cp932);
+    EXPECT_NE(cp932.find("  caf?.pdf,"), std::string::npos);
+}
+
+TEST(WriteFileSafely, ReplacesAndNeverLosesTheOldFile) {
+    TempDir dir;
+    const std::string path = dir.File("list.txt");
+    WriteFileSafely(path, "first");
+    WriteFileSafely(path, "second");
+    EXPECT_EQ(ReadAll(path), "second");
+    // A disk that fills half-way: the old file stays, no temporary file is left behind.
+    int calls = 0;
+    const WriteSome fillsUp = [&](int fd, const char* data, size_t count) -> long {
+        if (++calls > 1) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return long(::write(fd, data, std::min<size_t>(count, 3)));
+    };
+    EXPECT_THROW(WriteFileSafely(path, "a longer third version", fillsUp), EFCreateError);
+    EXPECT_EQ(ReadAll(path), "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    try {
+        WriteFileSafely(path, "third");
+        FAIL();
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "ファイル " + path + " を作成できません");
+    }
+    EXPECT_EQ(ReadAll(path), "second");
+    EXPECT_THROW(WriteFileSafely(dir.File("no/such/folder.txt"), "x"), EFCreateError);
+}
