@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,6 +197,7 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
 
 void PdfReader::AddSectionEntries(const LineList& lines) {
     int64_t next = 0, remaining = 0;
+    bool headerSeen = false;
     for (int64_t i = 0; i < lines.Count(); ++i) {
         const Words words = SplitWords(lines[i]);
         if (words.size() == 2) {
@@ -204,10 +206,19 @@ void PdfReader::AddSectionEntries(const LineList& lines) {
             if (first >= 0 && count >= 0) {
                 next = first;
                 remaining = count;
+                headerSeen = true;
             }
             continue;
         }
-        if (remaining <= 0 || words.size() < 3 || (words[2] != "n" && words[2] != "f"))
+        if (words.size() < 3 || (words[2] != "n" && words[2] != "f"))
+            continue;
+        // Entries under a damaged first subsection header are numbered from 0, as their
+        // line numbers would have them.
+        if (!headerSeen) {
+            headerSeen = true;
+            remaining = std::numeric_limits<int64_t>::max();
+        }
+        if (remaining <= 0)
             continue;
         objects_.emplace_back(next, words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
         ++next;

@@ -245,6 +245,16 @@ TEST(PdfReader, AFreeEntryInTheNewestSectionMakesTheObjectAbsent) {
     }
 }
 
+TEST(PdfReader, EntriesUnderADamagedFirstHeaderCountFromZero) {
+    PdfBuilder pdf = PlainFile();
+    pdf.FullSection("/Size 5 /Root 1 0 R");
+    std::string bytes = pdf.Bytes();
+    bytes.replace(bytes.find("xref\n0 5"), 8, "xref\nx0 5");
+    Opened o(bytes);
+    o.Walk();
+    EXPECT_EQ(o.reader.ObjectOffset(3), pdf.OffsetOf(3));
+}
+
 TEST(PdfReader, ALinearizedLayoutFindsEveryObject) {
     // Objects 5-7 belong to the first-page section, which the startxref names; its /Prev is
     // the main section for objects 0-4.
