@@ -1,0 +1,161 @@
+#include "platform/filesearch.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+bool IsDotName(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// Fills everything but the name from a statx of name relative to dirFd (links followed).
+bool StatEntry(int dirFd, const char* name, const char* shownName, FindData& out) {
+    struct statx stx {};
+    if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+        return false;
+    const bool isDir = S_ISDIR(stx.stx_mode);
+    const bool isReg = S_ISREG(stx.stx_mode);
+    uint32_t attr = 0;
+    if (isDir)
+        attr |= faDirectory;
+    else if (isReg)
+        attr |= faArchive;
+    else
+        attr |= faSysFile;
+    if (shownName[0] == '.' && !IsDotName(shownName))
+        attr |= faHidden;
+    if (faccessat(dirFd, name, W_OK, AT_EACCESS) != 0)
+        attr |= faReadOnly;
+    out.attr = attr;
+    out.size = isReg ? int64_t(stx.stx_size) : 0;
+    out.lastWriteTime = UnixToLocalDateTime(stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec);
+    out.lastAccessTime = UnixToLocalDateTime(stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec);
+    const auto& birth = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime;
+    out.creationTime = UnixToLocalDateTime(birth.tv_sec, birth.tv_nsec);
+    out.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    out.inode = stx.stx_ino;
+    return true;
+}
+
+bool PassesFilter(uint32_t attr, uint32_t filter) {
+    const uint32_t special = attr & (faHidden | faSysFile | faVolumeID | faDirectory);
+    return (special & ~filter) == 0;
+}
+
+// ".." of the root is the root itself: that is the one folder without a ".." entry.
+bool IsOwnParent(int dirFd) {
+    struct stat self {
+    }, parent{};
+    if (fstatat(dirFd, ".", &self, 0) != 0 || fstatat(dirFd, "..", &parent, 0) != 0)
+        return false;
+    return self.st_dev == parent.st_dev && self.st_ino == parent.st_ino;
+}
+
+} // namespace
+
+struct FileSearch::State {
+    DIR* dir = nullptr;
+    uint32_t filter = 0;
+    bool isRoot = false;
+};
+
+FileSearch::FileSearch() = default;
+
+FileSearch::~FileSearch() {
+    FindClose();
+}
+
+void FileSearch::FindClose() {
+    if (state_ && state_->dir)
+        closedir(state_->dir);
+    state_.reset();
+}
+
+bool FileSearch::FindFirst(const QString& folder, uint32_t filter, FindData& found) {
+    FindClose();
+    error_ = 0;
+    const QByteArray path = QFile::encodeName(folder);
+    DIR* dir = path.isEmpty() ? nullptr : opendir(path.constData());
+    if (!dir) {
+        error_ = path.isEmpty() ? ENOENT : errno;
+        return false;
+    }
+    state_ = std::make_unique<State>();
+    state_->dir = dir;
+    state_->filter = filter;
+    state_->isRoot = IsOwnParent(dirfd(dir));
+    if (FindNext(found))
+        return true;
+    if (error_ == 0)
+        error_ = ENOENT;
+    FindClose();
+    return false;
+}
+
+bool FileSearch::FindNext(FindData& found) {
+    if (!state_ || !state_->dir)
+        return false;
+    const int fd = dirfd(state_->dir);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(state_->dir);
+        if (!entry) {
+            error_ = errno;
+            return false;
+        }
+        const char* name = entry->d_name;
+        if (state_->isRoot && std::strcmp(name, "..") == 0)
+            continue;
+        FindData data;
+        if (!StatEntry(fd, name, name, data))
+            continue;
+        if (!PassesFilter(data.attr, state_->filter))
+            continue;
+        data.name = QFile::decodeName(name);
+        found = std::move(data);
+        return true;
+    }
+}
+
+std::vector<FindData> ListFolder(const QString& folder, uint32_t filter) {
+    std::vector<FindData> entries;
+    FileSearch search;
+    FindData data;
+    for (bool ok = search.FindFirst(folder, filter, data); ok; ok = search.FindNext(data))
+        entries.push_back(data);
+    return entries;
+}
+
+std::optional<FindData> FileInfoOf(const QString& path) {
+    QByteArray bytes = QFile::encodeName(path);
+    if (bytes.isEmpty())
+        return std::nullopt;
+    // The last component decides "hidden"; trailing slashes do not make one.
+    QByteArray trimmed = bytes;
+    while (trimmed.size() > 1 && trimmed.endsWith('/'))
+        trimmed.chop(1);
+    const qsizetype slash = trimmed.lastIndexOf('/');
+    const QByteArray last = slash < 0 ? trimmed : trimmed.mid(slash + 1);
+    FindData data;
+    if (!StatEntry(AT_FDCWD, bytes.constData(), last.constData(), data))
+        return std::nullopt;
+    data.name = QFile::decodeName(last);
+    return data;
+}
+
+std::optional<uint32_t> FileAttributes(const QString& path) {
+    const auto info = FileInfoOf(path);
+    if (!info)
+        return std::nullopt;
+    return info->attr;
+}
+
+} // namespace platform

@@ -1,0 +1,76 @@
+#pragma once
+// Folder search in the manner of FindFirst/FindNext: entries in file-system order, each with
+// Windows-valued attribute bits, 64-bit size and local times.
+
+#include "common/datetime.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+// Windows file attribute values; the program compares against these numbers.
+enum FileAttr : uint32_t {
+    faReadOnly = 0x01,  // the user may not write the entry
+    faHidden = 0x02,    // name begins with "." (other than "." and "..")
+    faSysFile = 0x04,   // neither a regular file nor a directory (FIFO, socket, device)
+    faVolumeID = 0x08,  // never set on this system
+    faDirectory = 0x10, // a directory (links followed)
+    faArchive = 0x20,   // a regular file
+    faAnyFile = 0x3F,
+};
+
+// One entry as found.
+struct FindData {
+    QString name;               // without path; "." and ".." as found
+    uint32_t attr = 0;          // FileAttr bits
+    int64_t size = 0;           // bytes; 0 for directories
+    TDateTime creationTime = 0; // birth time, or change time when the file system keeps none
+    TDateTime lastAccessTime = 0;
+    TDateTime lastWriteTime = 0;
+    uint64_t device = 0; // with inode: which file this is, for telling loops of links apart
+    uint64_t inode = 0;
+};
+
+// A running search of one folder. The filter works like the Windows one: an entry that
+// carries hidden, system, volume or directory bits is reported only when the filter holds
+// each of those bits; read-only and archive never exclude. faAnyFile reports everything.
+//
+// "." is always reported, ".." everywhere except in "/". Entries whose stat fails (a broken
+// link, a vanished file) are skipped silently, as a search that never saw them.
+class FileSearch {
+public:
+    FileSearch();
+    ~FileSearch();
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+
+    // Starts listing folder (with or without trailing "/"). False when the folder cannot be
+    // opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
+    bool FindFirst(const QString& folder, uint32_t filter, FindData& found);
+    // The next entry that passes the filter; false at the end.
+    bool FindNext(FindData& found);
+    // Ends the search; also done by the destructor and by a new FindFirst.
+    void FindClose();
+    int error() const { return error_; }
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+    int error_ = 0;
+};
+
+// All entries of folder that pass filter, in file-system order; empty when it cannot be read.
+std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);
+
+// The attributes of one path (links followed), as the search would report them; nothing when
+// the path cannot be stat'ed.
+std::optional<uint32_t> FileAttributes(const QString& path);
+
+// The full record of one path; nothing when it cannot be stat'ed. name is the last component.
+std::optional<FindData> FileInfoOf(const QString& path);
+
+} // namespace platform

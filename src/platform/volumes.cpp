@@ -1,0 +1,221 @@
+#include "platform/volumes.h"
+
+#include "platform/dialogs.h"
+#include "platform/filesearch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <algorithm>
+#include <sys/statvfs.h>
+
+namespace platform {
+namespace {
+
+VolumeSource& Source() {
+    static VolumeSource source;
+    return source;
+}
+
+// File systems that hold no user files or that a user would not call a drive.
+bool IsPseudoFileSystem(const QByteArray& type) {
+    static const char* const pseudo[] = {
+        "proc",      "sysfs",       "cgroup",     "cgroup2",     "tmpfs",           "devtmpfs",
+        "devpts",    "mqueue",      "overlay",    "squashfs",    "securityfs",      "debugfs",
+        "tracefs",   "pstore",      "bpf",        "configfs",    "fusectl",         "hugetlbfs",
+        "autofs",    "binfmt_misc", "efivarfs",   "ramfs",       "rpc_pipefs",      "nsfs",
+        "selinuxfs", "rootfs",      "fuse.lxcfs", "fuse.portal", "fuse.gvfsd-fuse", "fuse.snapfuse",
+    };
+    return std::any_of(std::begin(pseudo), std::end(pseudo),
+                       [&](const char* p) { return type == p; });
+}
+
+bool IsNetworkFileSystem(const QByteArray& type) {
+    static const char* const network[] = {"nfs",   "nfs4",       "cifs",  "smb3",       "smbfs",
+                                          "sshfs", "fuse.sshfs", "afs",   "ceph",       "glusterfs",
+                                          "davfs", "fuse.davfs", "ncpfs", "fuse.rclone"};
+    return std::any_of(std::begin(network), std::end(network),
+                       [&](const char* n) { return type == n; });
+}
+
+QByteArray ReadSmallFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(64).trimmed();
+}
+
+// The whole disk's folder in /sys/class/block for a device node, partitions mapped to their
+// disk.
+QString BlockDiskFolder(const QString& deviceNode) {
+    const QString name = QFileInfo(deviceNode).fileName();
+    if (name.isEmpty())
+        return {};
+    const QString folder =
+        QFileInfo(QStringLiteral("/sys/class/block/") + name).canonicalFilePath();
+    if (folder.isEmpty())
+        return {};
+    if (QFileInfo::exists(folder + QStringLiteral("/partition")))
+        return QFileInfo(folder).path();
+    return folder;
+}
+
+VolumeKind KindOf(const QByteArray& device, const QByteArray& type) {
+    if (IsNetworkFileSystem(type))
+        return VolumeKind::Network;
+    if (type == "iso9660" || type == "udf")
+        return VolumeKind::CdRom;
+    if (!device.startsWith('/'))
+        return VolumeKind::Fixed;
+    QString node = QFileInfo(QFile::decodeName(device)).canonicalFilePath();
+    if (node.isEmpty())
+        node = QFile::decodeName(device);
+    if (QFileInfo(node).fileName().startsWith(QStringLiteral("sr")))
+        return VolumeKind::CdRom;
+    const QString disk = BlockDiskFolder(node);
+    if (!disk.isEmpty() && ReadSmallFile(disk + QStringLiteral("/removable")) == "1")
+        return VolumeKind::Removable;
+    return VolumeKind::Fixed;
+}
+
+std::optional<uint64_t> TotalSizeOf(const QString& mountPoint) {
+    struct statvfs info {};
+    if (statvfs(QFile::encodeName(mountPoint).constData(), &info) != 0)
+        return std::nullopt;
+    return uint64_t(info.f_blocks) * uint64_t(info.f_frsize);
+}
+
+// "/a/b" holds "/a/b" and "/a/b/c", not "/a/bc".
+bool MountPointHolds(const QString& mountPoint, const QString& path) {
+    if (mountPoint == QLatin1String("/"))
+        return path.startsWith(QLatin1Char('/'));
+    return path == mountPoint || path.startsWith(mountPoint + QLatin1Char('/'));
+}
+
+} // namespace
+
+QString Volume::displayLabel() const {
+    if (!label.isEmpty())
+        return label;
+    if (mountPoint == QLatin1String("/"))
+        return mountPoint;
+    return mountPoint.mid(mountPoint.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+std::vector<Volume> SystemVolumes() {
+    std::vector<Volume> volumes;
+    for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
+        const QString mountPoint = storage.rootPath();
+        const QByteArray type = storage.fileSystemType();
+        const bool isRoot = mountPoint == QLatin1String("/");
+        if (!isRoot && (IsPseudoFileSystem(type) || !QFileInfo(mountPoint).isDir()))
+            continue;
+        Volume volume;
+        volume.mountPoint = mountPoint;
+        volume.label = storage.name();
+        volume.device = QString::fromLocal8Bit(storage.device());
+        volume.fileSystem = QString::fromLatin1(type);
+        volume.kind = KindOf(storage.device(), type);
+        volume.totalSize = TotalSizeOf(mountPoint);
+        // A later mount over the same point hides the earlier one.
+        auto same = std::find_if(volumes.begin(), volumes.end(),
+                                 [&](const Volume& v) { return v.mountPoint == mountPoint; });
+        if (same != volumes.end())
+            *same = volume;
+        else
+            volumes.push_back(volume);
+    }
+    if (std::none_of(volumes.begin(), volumes.end(),
+                     [](const Volume& v) { return v.mountPoint == QLatin1String("/"); })) {
+        Volume root;
+        root.mountPoint = QStringLiteral("/");
+        root.totalSize = TotalSizeOf(root.mountPoint);
+        volumes.push_back(root);
+    }
+    std::stable_sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) {
+        const bool aRoot = a.mountPoint == QLatin1String("/");
+        const bool bRoot = b.mountPoint == QLatin1String("/");
+        if (aRoot != bRoot)
+            return aRoot;
+        return a.mountPoint < b.mountPoint;
+    });
+    return volumes;
+}
+
+std::vector<Volume> LogicalVolumes() {
+    return Source() ? Source()() : SystemVolumes();
+}
+
+VolumeSource SetVolumeSource(VolumeSource source) {
+    VolumeSource previous = std::move(Source());
+    Source() = std::move(source);
+    return previous;
+}
+
+std::optional<Volume> VolumeOfPath(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    const QString clean = QDir::cleanPath(path);
+    std::optional<Volume> best;
+    for (const Volume& volume : LogicalVolumes()) {
+        if (!MountPointHolds(volume.mountPoint, clean))
+            continue;
+        if (!best || volume.mountPoint.size() > best->mountPoint.size())
+            best = volume;
+    }
+    return best;
+}
+
+QString FallbackFolder() {
+    const auto volume = VolumeOfPath(QDir::currentPath());
+    if (!volume || volume->mountPoint == QLatin1String("/"))
+        return QStringLiteral("/");
+    return volume->mountPoint + QLatin1Char('/');
+}
+
+bool DriveAvailable(const QString& path) {
+    const auto volume = VolumeOfPath(path);
+    if (!volume || !volume->ready())
+        return false;
+    if (volume->kind != VolumeKind::Network && volume->kind != VolumeKind::CdRom)
+        return true;
+    // An empty disc drive or a dead share has nothing in its root; "." and ".." are always
+    // there here, so they do not count.
+    FileSearch search;
+    FindData found;
+    for (bool ok = search.FindFirst(volume->mountPoint, faAnyFile, found); ok;
+         ok = search.FindNext(found)) {
+        if (found.name != QLatin1String(".") && found.name != QLatin1String(".."))
+            return true;
+    }
+    return false;
+}
+
+std::optional<uint64_t> DriveTotalSize(const QString& path) {
+    const auto volume = VolumeOfPath(path);
+    if (!volume)
+        return std::nullopt;
+    return volume->totalSize;
+}
+
+bool CheckDrive(const QString& path, bool showMessages, const QString& invalidDriveText,
+                const QString& notReadyText) {
+    const auto volume = VolumeOfPath(path);
+    if (!volume) {
+        if (showMessages)
+            ShowMessageBox({QStringLiteral("エラー"), invalidDriveText, QMessageBox::Ok,
+                            QMessageBox::Critical});
+        return false;
+    }
+    if (volume->ready())
+        return true;
+    if (showMessages) {
+        Beep();
+        ShowMessageBox(
+            {QStringLiteral("警告"), notReadyText, QMessageBox::Ok, QMessageBox::Warning});
+    }
+    return false;
+}
+
+} // namespace platform

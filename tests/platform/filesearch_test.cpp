@@ -1,0 +1,198 @@
+#include "platform/filesearch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace platform;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// Runs check with the rights of an ordinary user. Tests usually run as root here, and root passes
+// every permission check, so a child process gives them up first.
+bool AsOrdinaryUser(const std::function<bool()>& check) {
+    if (geteuid() != 0)
+        return check();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::map<QString, FindData> ByName(const std::vector<FindData>& entries) {
+    std::map<QString, FindData> map;
+    for (const FindData& e : entries)
+        map[e.name] = e;
+    return map;
+}
+
+class FileSearchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        root = dir.path();
+        WriteFile(root + "/a.txt", "abc");
+        WriteFile(root + "/.hidden", "h");
+        ASSERT_TRUE(QDir(root).mkdir("sub"));
+        ASSERT_TRUE(QDir(root).mkdir("noread"));
+        ASSERT_EQ(mkfifo(QFile::encodeName(root + "/fifo").constData(), 0644), 0);
+        ASSERT_EQ(symlink("sub", QFile::encodeName(root + "/linksub").constData()), 0);
+        ASSERT_EQ(symlink("missing", QFile::encodeName(root + "/broken").constData()), 0);
+        ASSERT_EQ(chmod(QFile::encodeName(root + "/noread").constData(), 0), 0);
+    }
+    void TearDown() override { chmod(QFile::encodeName(root + "/noread").constData(), 0755); }
+
+    QTemporaryDir dir;
+    QString root;
+};
+
+TEST_F(FileSearchTest, ReportsEveryEntryWithWindowsAttributeBits) {
+    const auto entries = ByName(ListFolder(root, faAnyFile));
+    const std::map<QString, uint32_t> expected = {
+        {".", faDirectory},
+        {"..", faDirectory},
+        {"a.txt", faArchive},
+        {"sub", faDirectory},
+        {".hidden", faArchive | faHidden},
+        {"fifo", faSysFile},
+        {"noread", faDirectory},
+        {"linksub", faDirectory},
+    };
+    ASSERT_EQ(entries.size(), expected.size()) << "the broken link must be skipped";
+    for (const auto& [name, attr] : expected) {
+        ASSERT_TRUE(entries.count(name)) << name.toStdString();
+        // Root may write everything, so the read-only bit is not part of this comparison.
+        EXPECT_EQ(entries.at(name).attr & ~faReadOnly, attr) << name.toStdString();
+    }
+    EXPECT_EQ(entries.at("a.txt").size, 3);
+    EXPECT_EQ(entries.at("sub").size, 0);
+}
+
+TEST_F(FileSearchTest, FilterKeepsSpecialEntriesOnlyWhenAsked) {
+    struct Case {
+        uint32_t filter;
+        std::vector<QString> names;
+    };
+    const std::vector<Case> cases = {
+        {0, {"a.txt"}},
+        {faReadOnly | faArchive, {"a.txt"}},
+        {faHidden, {"a.txt", ".hidden"}},
+        {faSysFile, {"a.txt", "fifo"}},
+        {faDirectory, {"a.txt", ".", "..", "sub", "noread", "linksub"}},
+    };
+    for (const Case& c : cases) {
+        const auto entries = ByName(ListFolder(root, c.filter));
+        EXPECT_EQ(entries.size(), c.names.size()) << "filter " << c.filter;
+        for (const QString& name : c.names)
+            EXPECT_TRUE(entries.count(name)) << "filter " << c.filter << ": " << name.toStdString();
+    }
+}
+
+TEST_F(FileSearchTest, SameEntriesWithAndWithoutTrailingSlash) {
+    const auto plain = ByName(ListFolder(root));
+    const auto slashed = ByName(ListFolder(root + "/"));
+    ASSERT_EQ(plain.size(), slashed.size());
+    for (const auto& [name, data] : plain)
+        EXPECT_EQ(slashed.at(name).attr, data.attr);
+}
+
+TEST_F(FileSearchTest, ReadOnlyBitFollowsWritePermission) {
+    WriteFile(root + "/ro.txt", "r");
+    WriteFile(root + "/rw.txt", "w");
+    ASSERT_EQ(chmod(QFile::encodeName(root).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(root + "/ro.txt").constData(), 0444), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(root + "/rw.txt").constData(), 0666), 0);
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        return FileAttributes(root + "/ro.txt") == (faArchive | faReadOnly) &&
+               FileAttributes(root + "/rw.txt") == faArchive;
+    }));
+}
+
+TEST_F(FileSearchTest, UnreadableFolderCannotBeSearched) {
+    ASSERT_EQ(chmod(QFile::encodeName(root).constData(), 0755), 0);
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        FileSearch search;
+        FindData found;
+        return !search.FindFirst(root + "/noread", faAnyFile, found) && search.error() == EACCES;
+    }));
+}
+
+TEST_F(FileSearchTest, MissingOrEmptyFolderFails) {
+    FileSearch search;
+    FindData found;
+    EXPECT_FALSE(search.FindFirst(root + "/nothing", faAnyFile, found));
+    EXPECT_EQ(search.error(), ENOENT);
+    EXPECT_FALSE(search.FindFirst(QString(), faAnyFile, found));
+    EXPECT_FALSE(search.FindNext(found)) << "a failed search has nothing more";
+}
+
+TEST(FileSearchRoot, RootHasDotButNoDotDot) {
+    const auto entries = ByName(ListFolder("/"));
+    EXPECT_TRUE(entries.count("."));
+    EXPECT_FALSE(entries.count(".."));
+    EXPECT_EQ(FileAttributes("/"), faDirectory);
+}
+
+TEST_F(FileSearchTest, TimesAreLocal) {
+    // A zone far from UTC makes a UTC/local mix-up visible.
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Asia/Tokyo");
+    tzset();
+    const std::time_t when = 1700000000; // 2023-11-14 22:13:20 UTC, 07:13:20 next day in Tokyo
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(root + "/a.txt").constData(), times, 0), 0);
+    const auto info = FileInfoOf(root + "/a.txt");
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+    ASSERT_TRUE(info);
+    const auto expected = TryEncodeDateTime({2023, 11, 15, 7, 13, 20, 0});
+    EXPECT_NEAR(info->lastWriteTime, *expected, 1e-8);
+    EXPECT_NEAR(info->lastAccessTime, *expected, 1e-8);
+    EXPECT_GT(info->creationTime, 0.0);
+    EXPECT_EQ(info->name, "a.txt");
+}
+
+TEST_F(FileSearchTest, SizesBeyond4GiB) {
+    const QString path = root + "/big.bin";
+    const int fd = open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    const int64_t size = int64_t(5) << 30;
+    ASSERT_EQ(ftruncate(fd, size), 0);
+    close(fd);
+    const auto info = FileInfoOf(path);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->size, size);
+}
+
+TEST_F(FileSearchTest, AttributesOfPaths) {
+    EXPECT_EQ(FileAttributes(root + "/sub/"), faDirectory);
+    EXPECT_EQ(FileAttributes(root + "/.hidden"), faArchive | faHidden);
+    EXPECT_EQ(FileAttributes(root + "/broken"), std::nullopt);
+    EXPECT_EQ(FileAttributes(QString()), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,139 @@
+#include "platform/dialogs.h"
+#include "platform/hooks.h"
+#include "platform/volumes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+Volume Fake(const QString& mountPoint, VolumeKind kind = VolumeKind::Fixed, bool ready = true) {
+    Volume v;
+    v.mountPoint = mountPoint;
+    v.kind = kind;
+    if (ready)
+        v.totalSize = 1000;
+    return v;
+}
+
+TEST(SystemVolumes, RootFirstThenMountPointOrderWithoutPseudoFileSystems) {
+    const auto volumes = SystemVolumes();
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_EQ(volumes.front().mountPoint, "/");
+    EXPECT_TRUE(volumes.front().ready());
+    for (size_t i = 1; i < volumes.size(); ++i) {
+        EXPECT_LT(volumes[i - 1].mountPoint, volumes[i].mountPoint);
+        for (const char* pseudo : {"proc", "sysfs", "tmpfs", "devpts", "cgroup", "cgroup2"})
+            EXPECT_NE(volumes[i].fileSystem, pseudo) << volumes[i].mountPoint.toStdString();
+    }
+}
+
+TEST(VolumeOfPath, LongestWholeComponentPrefix) {
+    ScopedHook<VolumeSource> source(SetVolumeSource, [] {
+        return std::vector<Volume>{Fake("/"), Fake("/media/usb"), Fake("/media/usb2")};
+    });
+    struct Case {
+        const char* path;
+        const char* mountPoint; // nullptr: none
+    };
+    const Case cases[] = {
+        {"/media/usb2/x", "/media/usb2"},
+        {"/media/usb/", "/media/usb"},
+        {"/media/usb", "/media/usb"},
+        {"/media/usbx/y", "/"},
+        {"/", "/"},
+        {"/media/usb/../usb2/a", "/media/usb2"},
+        {"relative/path", nullptr},
+        {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto volume = VolumeOfPath(c.path);
+        if (!c.mountPoint) {
+            EXPECT_FALSE(volume) << c.path;
+            continue;
+        }
+        ASSERT_TRUE(volume) << c.path;
+        EXPECT_EQ(volume->mountPoint, c.mountPoint) << c.path;
+    }
+}
+
+TEST(DriveAvailable, ReadyVolumesAndMediaInDiscAndNetworkDrives) {
+    QTemporaryDir empty, filled;
+    QFile file(filled.path() + "/disc.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString emptyCd = empty.path(), fullNet = filled.path();
+    ScopedHook<VolumeSource> source(SetVolumeSource, [&] {
+        return std::vector<Volume>{Fake("/"), Fake("/media/gone", VolumeKind::Removable, false),
+                                   Fake(emptyCd, VolumeKind::CdRom),
+                                   Fake(fullNet, VolumeKind::Network)};
+    });
+    EXPECT_TRUE(DriveAvailable("/home"));
+    EXPECT_FALSE(DriveAvailable("/media/gone/file"));
+    EXPECT_FALSE(DriveAvailable(emptyCd + "/x")) << "only . and .. in the disc's root";
+    EXPECT_TRUE(DriveAvailable(fullNet));
+    EXPECT_FALSE(DriveAvailable("C:"));
+    EXPECT_EQ(DriveTotalSize("/media/gone"), std::nullopt);
+    EXPECT_EQ(DriveTotalSize("/usr"), 1000u);
+}
+
+TEST(FallbackFolder, MountPointOfTheCurrentDirectoryWithSlash) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("inner"));
+    const QString oldCwd = QDir::currentPath();
+    const QString volumeRoot = QDir(dir.path()).canonicalPath();
+    ScopedHook<VolumeSource> source(SetVolumeSource, [&] {
+        return std::vector<Volume>{Fake("/"), Fake(volumeRoot)};
+    });
+    ASSERT_TRUE(QDir::setCurrent(volumeRoot + "/inner"));
+    const QString inside = FallbackFolder();
+    ASSERT_TRUE(QDir::setCurrent("/"));
+    const QString atRoot = FallbackFolder();
+    QDir::setCurrent(oldCwd);
+    EXPECT_EQ(inside, volumeRoot + "/");
+    EXPECT_EQ(atRoot, "/");
+}
+
+TEST(CheckDrive, MessagesGoThroughTheSeam) {
+    ScopedHook<VolumeSource> source(SetVolumeSource, [] {
+        return std::vector<Volume>{Fake("/"), Fake("/media/cd", VolumeKind::CdRom, false)};
+    });
+    std::vector<MessageBoxRequest> shown;
+    int beeps = 0;
+    ScopedHook<MessageBoxHandler> boxes(SetMessageBoxHandler, [&](const MessageBoxRequest& r) {
+        shown.push_back(r);
+        return QMessageBox::Ok;
+    });
+    ScopedHook<BeepHandler> beep(SetBeepHandler, [&] { ++beeps; });
+
+    EXPECT_TRUE(CheckDrive("/home", true, "invalid", "not ready"));
+    EXPECT_TRUE(shown.empty());
+    EXPECT_FALSE(CheckDrive("/media/cd/", false, "invalid", "not ready"));
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(beeps, 0);
+
+    EXPECT_FALSE(CheckDrive("/media/cd/", true, "invalid", "not ready"));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "not ready");
+    EXPECT_EQ(shown[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(beeps, 1);
+
+    EXPECT_FALSE(CheckDrive("nowhere", true, "invalid", "not ready"));
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].text, "invalid");
+    EXPECT_EQ(shown[1].icon, QMessageBox::Critical);
+}
+
+TEST(Volume, DisplayLabelFallsBackToLastComponent) {
+    Volume v = Fake("/media/usb-stick");
+    EXPECT_EQ(v.displayLabel(), "usb-stick");
+    v.label = "BACKUP";
+    EXPECT_EQ(v.displayLabel(), "BACKUP");
+    EXPECT_EQ(Fake("/").displayLabel(), "/");
+}
+
+} // namespace
