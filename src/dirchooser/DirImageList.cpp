@@ -1,0 +1,68 @@
+#include "dirchooser/DirImageList.h"
+
+#include <QCryptographicHash>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+// Theme icons are told apart by name; nameless ones (the style's fallbacks) by their pixels,
+// since every call of the style hands out a fresh icon object.
+QString KeyOf(const QIcon& icon) {
+    if (!icon.name().isEmpty())
+        return QStringLiteral("theme:") + icon.name();
+    const QImage image = icon.pixmap(TDirImageList::kSize, TDirImageList::kSize)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(QByteArrayView(reinterpret_cast<const char*>(image.constBits()),
+                                static_cast<qsizetype>(image.sizeInBytes())));
+    return QStringLiteral("image:") + QString::fromLatin1(hash.result().toHex());
+}
+
+} // namespace
+
+int TDirImageList::Add(const QIcon& icon) {
+    if (icon.isNull())
+        return -1;
+    const QString key = KeyOf(icon);
+    const auto found = indexOfKey_.constFind(key);
+    if (found != indexOfKey_.constEnd())
+        return found.value();
+    icons_.push_back(icon);
+    const int index = Count() - 1;
+    indexOfKey_.insert(key, index);
+    return index;
+}
+
+QIcon TDirImageList::Icon(int index) const {
+    if (index < 0 || index >= Count())
+        return QIcon();
+    return icons_[static_cast<size_t>(index)];
+}
+
+QIcon TDirImageList::NodeIcon(int image, int selectedImage) {
+    const quint64 key = (static_cast<quint64>(static_cast<quint32>(image)) << 32) |
+                        static_cast<quint32>(selectedImage);
+    const auto found = nodeIcons_.constFind(key);
+    if (found != nodeIcons_.constEnd())
+        return found.value();
+    QIcon combined;
+    const QIcon normal = Icon(image);
+    const QIcon selected = Icon(selectedImage);
+    if (!normal.isNull())
+        combined.addPixmap(normal.pixmap(kSize, kSize), QIcon::Normal);
+    if (!selected.isNull())
+        combined.addPixmap(selected.pixmap(kSize, kSize), QIcon::Selected);
+    else if (!normal.isNull())
+        combined.addPixmap(normal.pixmap(kSize, kSize), QIcon::Selected);
+    nodeIcons_.insert(key, combined);
+    return combined;
+}
+
+void TDirImageList::Draw(QPainter& painter, int x, int y, int index) const {
+    if (index < 0 || index >= Count())
+        return;
+    icons_[static_cast<size_t>(index)].paint(&painter, QRect(x, y, kSize, kSize));
+}
