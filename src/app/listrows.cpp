@@ -1,5 +1,6 @@
 #include "app/listrows.h"
 
+#include "common/errors.h"
 #include "jtext/cp932.h"
 
 #include <cstdio>
@@ -120,6 +121,28 @@ RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const Cel
     cells[8] = Grouped(info.FileSize, format);
     cells[9] = info.Version.size() > 5 ? Utf8(info.Version.substr(5)) : std::string();
     return cells;
+}
+
+std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
+                                   const std::string& fullPath, const ScanSettings& settings,
+                                   std::optional<ReadFailure>& failure) {
+    failure.reset();
+    ListRow row{entry.name, imageIndex, isFolder, FolderCells()};
+    if (isFolder)
+        return row; // folders are listed whatever the filter
+    if (!PassesFileFilter(settings.fileMask, entry.name))
+        return std::nullopt;
+    row.cells = PlainFileCells(entry, settings.format);
+    if (!IsPdfName(entry.name))
+        return row;
+    TpdfInfomation info;
+    try {
+        ReadPdfInfo(fullPath, settings.password, info, settings.lenientPassword);
+        row.cells = PdfCells(info, entry, settings.format);
+    } catch (const EPagewickError& e) {
+        failure = ReadFailure{entry.name, e.what()};
+    }
+    return row;
 }
 
 std::string AppendBackslash(std::string path) {

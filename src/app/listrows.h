@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,28 @@ RowCells FolderCells();
 RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format);
 // A readable PDF (PasswordResult >= 0) or a locked one.
 RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format);
+
+// What a scan needs besides the entries: the filter's mask, the password (code page 932,
+// trimmed) and the lenient-password option, and the number format.
+struct ScanSettings {
+    std::string fileMask = "*.pdf";
+    std::string password;
+    bool lenientPassword = false;
+    CellFormat format;
+};
+
+// A file the reader failed on, and why.
+struct ReadFailure {
+    std::string name;
+    std::string message;
+};
+
+// The row for one entry of a listed folder, or nothing when the filter leaves a file out.
+// fullPath is where the reader finds the file. A PDF the reader fails on gets the cells of a
+// plain file, and failure tells why; the listing goes on.
+std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
+                                   const std::string& fullPath, const ScanSettings& settings,
+                                   std::optional<ReadFailure>& failure);
 
 // path followed by "/" unless it already ends in one; "/" for an empty path.
 std::string AppendBackslash(std::string path);

@@ -1,0 +1,501 @@
+#include "app/Unit1.h"
+
+#include "app/glyphs.h"
+#include "app/listlocale.h"
+#include "app/sorting.h"
+#include "common/errors.h"
+#include "dirchooser/DirTreeCombo.h"
+#include "dirchooser/DirTreeView.h"
+#include "jtext/cp932.h"
+#include "pdf/pdfinfo.h"
+#include "platform/platform.h"
+#include "shellicons/vclIconCache.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
+const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
+const int kListedFailures = 20;
+
+struct ColumnLayout {
+    int width;
+    Qt::Alignment alignment;
+};
+const ColumnLayout kColumns[kCellCount + 1] = {
+    {120, Qt::AlignLeft}, {160, Qt::AlignLeft},  {160, Qt::AlignLeft}, {160, Qt::AlignLeft},
+    {160, Qt::AlignLeft}, {160, Qt::AlignLeft},  {120, Qt::AlignLeft}, {50, Qt::AlignLeft},
+    {50, Qt::AlignRight}, {100, Qt::AlignRight}, {60, Qt::AlignLeft},  {100, Qt::AlignRight},
+    {60, Qt::AlignLeft},  {120, Qt::AlignLeft},
+};
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// Leading and trailing blanks and control characters removed.
+QString Trimmed(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 0x20)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 0x20)
+        --e;
+    return text.mid(b, e - b);
+}
+
+// The path up to its last "/", without that "/" unless it is the root's.
+QString FolderPart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString WithSlash(const QString& path) {
+    return FromUtf8(AppendBackslash(path.toStdString()));
+}
+
+bool IsDriveList(const QString& path) {
+    return path.toLower() == QLatin1String("drives");
+}
+
+SaveDialogHandler& SaveDialogHook() {
+    static SaveDialogHandler hook;
+    return hook;
+}
+
+} // namespace
+
+SaveDialogHandler SetSaveDialogHandler(SaveDialogHandler handler) {
+    return std::exchange(SaveDialogHook(), std::move(handler));
+}
+
+QString FailedFilesMessage(const std::vector<ReadFailure>& failures) {
+    QString text =
+        QStringLiteral("次のファイルは読めませんでした（%1ファイル）：").arg(failures.size());
+    for (size_t i = 0; i < failures.size() && i < size_t(kListedFailures); ++i)
+        text += QStringLiteral("\r\n") + FromUtf8(failures[i].name) + QStringLiteral("：") +
+                FromUtf8(failures[i].message);
+    if (failures.size() > size_t(kListedFailures))
+        text += QStringLiteral("\r\nほか%1ファイル").arg(failures.size() - kListedFailures);
+    return text;
+}
+
+TForm1::TForm1(QWidget* parent) : QDialog(parent) {
+    CreateControls();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The chooser goes first: it stops watching before the cache it shows icons of is gone.
+    delete FDirCombo;
+    delete FIconCache;
+}
+
+void TForm1::CreateControls() {
+    setFixedSize(472, 333);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
+    font.setPixelSize(12);
+    setFont(font);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+
+    auto label = [this](const QString& text, int left, int top) {
+        auto* l = new QLabel(text, this);
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    auto glyphButton = [this](const QString& hint, int left, int top) {
+        auto* b = new QToolButton(this);
+        b->setGeometry(left, top, 24, 24);
+        b->setToolTip(hint);
+        b->setIconSize(QSize(16, 16));
+        return b;
+    };
+
+    BitBtn4 = glyphButton(QStringLiteral("終了"), 8, 8);
+    Label1 = label(QStringLiteral("場所："), 40, 13);
+    Label5 = new QLabel(QStringLiteral("ここはDirComboboxの場所です。"), this);
+    Label5->setGeometry(72, 8, 337, 20);
+    Label5->setAlignment(Qt::AlignCenter);
+    Label5->setAutoFillBackground(true);
+    Label5->setStyleSheet(QStringLiteral("background: white;"));
+    BitBtn1 = glyphButton(QStringLiteral("１つ上のフォルダ"), 416, 8);
+    BitBtn3 = glyphButton(QStringLiteral("ヘルプ"), 448, 8);
+
+    ListView1 = new QTreeWidget(this);
+    ListView1->setGeometry(9, 33, 456, 240);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setColumnCount(kCellCount + 1);
+    ListView1->setHeaderLabels([] {
+        QStringList captions;
+        for (const auto& c : kColumnCaptions)
+            captions << FromUtf8(c);
+        return captions;
+    }());
+    ListView1->header()->setSectionsClickable(true);
+    ListView1->header()->setSortIndicatorShown(true);
+    ListView1->header()->setStretchLastSection(false);
+    for (int i = 0; i <= kCellCount; ++i) {
+        ListView1->setColumnWidth(i, kColumns[i].width);
+        ListView1->headerItem()->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
+    }
+
+    Label3 = label(QStringLiteral("種類："), 8, 285);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setGeometry(40, 280, 121, 20);
+    ComboBox1->setToolTip(QStringLiteral("ファイルの種類"));
+    ComboBox1->addItems({QStringLiteral("Pdf(*.pdf)"),
+                         QStringLiteral("Pdf+画像(*jpg;*png;*.bmp;*.emf)"),
+                         QStringLiteral("All(*.*)")});
+    Label4 = label(QStringLiteral("パスワード："), 168, 285);
+    CheckBox1 = new QCheckBox(QStringLiteral("パスワード："), this);
+    CheckBox1->setGeometry(160, 282, 77, 17);
+    CheckBox1->hide();
+    MaskEdit1 = new QLineEdit(this);
+    MaskEdit1->setGeometry(240, 280, 81, 20);
+    MaskEdit1->setEchoMode(QLineEdit::Password);
+    MaskEdit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    MaskEdit1->setAttribute(Qt::WA_InputMethodEnabled, false);
+    MaskEdit1->setToolTip(kPasswordHint);
+    BitBtn2 = glyphButton(QStringLiteral("最新情報に更新"), 328, 280);
+    Button2 = new QPushButton(QStringLiteral("一覧の保存"), this);
+    Button2->setGeometry(360, 280, 105, 25);
+    Button2->setAutoDefault(false);
+    Label2 = label(QStringLiteral("名前："), 8, 309);
+    Edit1 = new QLineEdit(this);
+    Edit1->setGeometry(40, 304, 313, 20);
+    Edit1->setReadOnly(true);
+    Edit1->setToolTip(QStringLiteral("ファイルの名前"));
+    Button1 = new QPushButton(QStringLiteral("開く"), this);
+    Button1->setGeometry(360, 304, 105, 25);
+    Button1->setAutoDefault(false);
+    Button1->setDefault(true);
+    ImageList1 = new TImageList(16, this);
+
+    connect(BitBtn1, &QToolButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(BitBtn3, &QToolButton::clicked, this, [this] { BitBtn3Click(); });
+    connect(BitBtn4, &QToolButton::clicked, this, [this] { BitBtn4Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(ListView1, &QTreeWidget::itemClicked, this, [this] { ListView1Click(); });
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { ListView1ColumnClick(column); });
+    connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
+    connect(MaskEdit1, &QLineEdit::textChanged, this, [this] { MaskEdit1Change(); });
+}
+
+void TForm1::FormCreate() {
+    setWindowTitle(kCaption);
+    QApplication::setApplicationName(QStringLiteral("Pagewick"));
+    FFileMask = "*.pdf";
+    Edit1->clear();
+    MaskEdit1->clear();
+    ComboBox1->setCurrentIndex(0);
+
+    DrawButtonGlyphs(*ImageList1);
+    const std::pair<QToolButton*, int> glyphs[] = {
+        {BitBtn1, 0}, {BitBtn2, 1}, {BitBtn3, 3}, {BitBtn4, 4}};
+    for (const auto& [button, image] : glyphs) {
+        button->setText(QString());
+        button->setIcon(ImageList1->Icon(image));
+    }
+    BitBtn3->setEnabled(!HelpFile().isEmpty());
+
+    FSortColumn = 1;
+    FFolderImageIndex = 0;
+    FIconCache = new TFilerIconCache(this);
+    FIconCache->OnFileLoad = [this](QObject* sender, TvicFileInfo info, QString path) {
+        FileLoaded(sender, info, path);
+    };
+    FIconCache->SetListView(ListView1);
+
+    CheckBox1->setToolTip(QStringLiteral("MultiByteパスワードを認める\r\n空パスワードを認める"));
+
+    FDirCombo = new TDirTreeCombo(this);
+    FDirCombo->setGeometry(72, 8, 337, 20);
+    FDirCombo->OnPathChange = [this](QObject* sender, QString path) { PathChanged(sender, path); };
+    FDirCombo->SetLanguage(lnJapanese);
+    FDirCombo->SetHint(QStringLiteral("ファイルの場所"));
+    FDirCombo->SetShowHint(true);
+    FDirCombo->SetExpandRoot(true);
+
+    setTabOrder(ListView1, Edit1);
+    QWidget* order[] = {ListView1, Edit1,   CheckBox1, MaskEdit1, BitBtn2, Button1,
+                        Button2,   BitBtn1, ComboBox1, BitBtn3,   BitBtn4, FDirCombo};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    mountWatcher_ = new platform::MountWatcher(this);
+    connect(mountWatcher_, &platform::MountWatcher::volumeRemoved, this,
+            [this] { DeviceRemoved(); });
+    qApp->installEventFilter(this);
+
+    FDirCombo->OpenPath(WithSlash(QDir::currentPath()));
+    FReady = true;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow() {
+    QString longest;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        if (ComboBox1->itemText(i).size() > longest.size())
+            longest = ComboBox1->itemText(i);
+    const int width = QFontMetrics(ComboBox1->font()).horizontalAdvance(longest) +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 10;
+    ComboBox1->view()->setMinimumWidth(width);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // A scan in progress finishes first; the window closes when it returns.
+    if (scanning_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TForm1::reject() {
+    BitBtn4Click();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    if (event->type() == QEvent::KeyPress && FormShortCut(static_cast<QKeyEvent*>(event)))
+        return true;
+    if (event->type() == QEvent::KeyRelease &&
+        (watched == ListView1 || watched == ListView1->viewport())) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down)
+            ListView1Click();
+    }
+    return false;
+}
+
+bool TForm1::FormShortCut(QKeyEvent* event) {
+    // The chord is Ctrl+Shift+7 on the main keyboard. With Shift held the key may arrive as
+    // its shifted symbol ("&" on US, "'" on Japanese layouts), so the key code of the "7" key
+    // (X11 keycode 16) counts as well.
+    const auto mods =
+        event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
+    const bool seven = event->key() == Qt::Key_7 || event->nativeScanCode() == 16;
+    if (mods != (Qt::ControlModifier | Qt::ShiftModifier) || !seven || !platform::KanaLockOn())
+        return false;
+    if (CheckBox1->isVisible()) {
+        CheckBox1->setChecked(false);
+        CheckBox1->hide();
+        MaskEdit1->setToolTip(kPasswordHint);
+    } else {
+        CheckBox1->setChecked(true);
+        CheckBox1->show();
+        CheckBox1->raise();
+        MaskEdit1->setToolTip(QStringLiteral("パスワード"));
+    }
+    event->accept();
+    return true;
+}
+
+void TForm1::MaskEdit1Change() {
+    if (CheckBox1->isChecked())
+        return;
+    if (IsPrintableAscii(Trimmed(MaskEdit1->text()).toStdString()))
+        return;
+    platform::ShowMessageBox(
+        {QStringLiteral("Check"),
+         QStringLiteral(
+             "Error:パスワードは英数字のみです。記号、日本語（２バイト文字は使えません。）"),
+         QMessageBox::Ok, QMessageBox::NoIcon, false, this});
+    MaskEdit1->clear();
+}
+
+QString TForm1::CurrentFolder() const {
+    return FDirCombo ? FDirCombo->SelectedPath() : QString();
+}
+
+QString TForm1::HelpFile() const {
+    const QString exe = platform::ExecutablePath();
+    for (const char* extension : {".htm", ".html"}) {
+        const QString help = exe + QLatin1String(extension);
+        if (platform::FindAssociatedProgram(help))
+            return help;
+    }
+    return {};
+}
+
+void TForm1::PathChanged(QObject*, const QString& newPath) {
+    platform::WaitCursor hourglass;
+    if (IsDriveList(newPath)) {
+        FDirCombo->OpenPath(platform::FallbackFolder());
+        return;
+    }
+    FDirCombo->FDropEnabled = false;
+    FReady = false;
+    scanning_ = true;
+    for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
+                       static_cast<QWidget*>(CheckBox1)})
+        w->setEnabled(false);
+    failures_.clear();
+    QString error;
+    QString listed = newPath;
+    try {
+        rows_.clear();
+        ListView1->clear();
+        FDirCombo->Tree->CloseUp();
+        const auto attributes = platform::FileAttributes(newPath);
+        if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID)) == 0) {
+            if (attributes)
+                listed = FolderPart(newPath);
+        }
+        FIconCache->LoadFolder(listed, false);
+        SortList();
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+    }
+    platform::ProcessPendingEvents();
+    FDirCombo->FDropEnabled = true;
+    FReady = true;
+    scanning_ = false;
+    for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
+                       static_cast<QWidget*>(CheckBox1)})
+        w->setEnabled(true);
+    if (error.isEmpty()) {
+        Edit1->clear();
+        ListView1->clearSelection();
+        FIconCache->ResetCancel();
+        QString shown = listed;
+        while (shown.size() > 1 && shown.endsWith(QLatin1Char('/')))
+            shown.chop(1);
+        FDirCombo->setText(shown);
+    } else {
+        platform::ShowErrorBox(error, this);
+    }
+    if (!failures_.empty())
+        platform::ShowErrorBox(FailedFilesMessage(failures_), this);
+    if (closeRequested_)
+        close();
+}
+
+void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& path) {
+    const bool isFolder =
+        (fileInfo.Attr & platform::faDirectory) && !(fileInfo.Attr & platform::faVolumeID);
+    if (isFolder)
+        FFolderImageIndex = fileInfo.IconIndex;
+    const ScanSettings settings{FFileMask, Utf8ToCp932(Trimmed(MaskEdit1->text()).toStdString()),
+                                CheckBox1->isChecked(), LocaleCellFormat()};
+    const EntryFacts entry{fileInfo.Name.toStdString(), fileInfo.Size, fileInfo.LastWriteTime};
+    std::optional<ReadFailure> failure;
+    std::optional<ListRow> row = RowForEntry(
+        entry, isFolder, fileInfo.IconIndex,
+        QFile::encodeName(WithSlash(path) + fileInfo.Name).toStdString(), settings, failure);
+    if (failure)
+        failures_.push_back(*failure);
+    if (!row)
+        return;
+    ListView1->addTopLevelItem(ItemOf(*row));
+    rows_.push_back(std::move(*row));
+}
+
+QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, FromUtf8(row.caption));
+    for (int i = 0; i < kCellCount; ++i) {
+        item->setText(i + 1, FromUtf8(row.cells[size_t(i)]));
+        item->setTextAlignment(i + 1, kColumns[i + 1].alignment | Qt::AlignVCenter);
+    }
+    if (FIconCache && FIconCache->SmallIcons())
+        item->setIcon(0, FIconCache->SmallIcons()->Icon(row.imageIndex));
+    return item;
+}
+
+void TForm1::SortList() {
+    SortRows(rows_, FSortColumn, LocaleCompare);
+    ShowRows();
+}
+
+void TForm1::ShowRows() {
+    ListView1->setUpdatesEnabled(false);
+    ListView1->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(rows_.size()));
+    for (const ListRow& row : rows_)
+        items << ItemOf(row);
+    ListView1->addTopLevelItems(items);
+    ListView1->header()->setSortIndicator(
+        std::abs(FSortColumn) - 1, FSortColumn > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ListView1->setUpdatesEnabled(true);
+}
+
+int TForm1::SelectedIndex() const {
+    const auto selected = ListView1->selectedItems();
+    return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
+}
+
+void TForm1::ComboBox1Change() {
+    if (!isVisible() || scanning_)
+        return;
+    FFileMask = FileMaskForIndex(ComboBox1->currentIndex());
+    PathChanged(this, CurrentFolder());
+}
+
+void TForm1::BitBtn2Click() {
+    if (scanning_)
+        return;
+    const QString current = CurrentFolder();
+    const QString target = IsDriveList(current) || !platform::DriveAvailable(current)
+                               ? platform::FallbackFolder()
+                               : current;
+    FDirCombo->RebuildTree();
+    FDirCombo->OpenPath(target);
+}
+
+void TForm1::DeviceRemoved() {
+    if (!FReady)
+        return;
+    const QString current = CurrentFolder();
+    if (IsDriveList(current) || !platform::DriveAvailable(current)) {
+        FDirCombo->RebuildTree();
+        FDirCombo->OpenPath(platform::FallbackFolder());
+    }
+}
+
+void TForm1::ListView1ColumnClick(int column) {
+    if (scanning_)
+        return;
+    FSortColumn = SortColumnAfterClick(FSortColumn, column);
+    SortList();
+}

@@ -1,0 +1,129 @@
+#pragma once
+// The main window: the file list of one folder with the document properties of its PDF
+// files, the folder chooser, the file-type filter, the password and the buttons.
+
+#include "app/listrows.h"
+#include "app/savedlist.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TDirTreeCombo;
+class TFilerIconCache;
+class TImageList;
+struct TvicFileInfo;
+
+namespace platform {
+class MountWatcher;
+}
+
+// What the user chose in the save dialog.
+struct SaveChoice {
+    QString path;
+    ListEncoding encoding = ListEncoding::Cp932;
+};
+// The dialog itself: given the title, the proposed path and the filters, the choice or nothing
+// when the user cancelled. Tests answer through this seam.
+using SaveDialogHandler = std::function<std::optional<SaveChoice>(
+    QWidget* owner, const QString& title, const QString& proposedPath)>;
+SaveDialogHandler SetSaveDialogHandler(SaveDialogHandler handler);
+// The save dialog of the list, with its three filters.
+std::optional<SaveChoice> RunSaveDialogForList(QWidget* owner, const QString& title,
+                                               const QString& proposedPath);
+
+class TForm1 : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the window and lists the process's current folder.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The controls, by the names the rest of the program knows them by.
+    QToolButton* BitBtn1;   // up one folder
+    QToolButton* BitBtn2;   // refresh
+    QToolButton* BitBtn3;   // help
+    QToolButton* BitBtn4;   // exit
+    QPushButton* Button1;   // open
+    QPushButton* Button2;   // save the list
+    QTreeWidget* ListView1; // the file list
+    QComboBox* ComboBox1;   // file type
+    QCheckBox* CheckBox1;   // the lenient-password option, hidden until the key chord
+    QLineEdit* MaskEdit1;   // password
+    QLineEdit* Edit1;       // name of the selected row
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    TImageList* ImageList1; // the button glyphs
+    TFilerIconCache* FIconCache = nullptr;
+    TDirTreeCombo* FDirCombo = nullptr;
+
+    int32_t FSortColumn = 1;
+    int32_t FFolderImageIndex = 0;
+    bool FReady = false;
+    std::string FFileMask = "*.pdf";
+
+    // The rows as the list shows them, in the list's order.
+    const std::vector<ListRow>& Rows() const { return rows_; }
+    // The folder listed now (the chooser's selected path).
+    QString CurrentFolder() const;
+
+    void PathChanged(QObject* sender, const QString& newPath);
+    void FileLoaded(QObject* sender, const TvicFileInfo& fileInfo, const QString& path);
+    void ComboBox1Change();
+    void BitBtn2Click();
+    // A volume went away (the mount table changed).
+    void DeviceRemoved();
+    void ListView1ColumnClick(int column);
+    void ListView1Click();
+    void ListView1DblClick();
+    void Button1Click();
+    void BitBtn1Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void Button2Click();
+    void RunFile(const QString& path);
+    void MaskEdit1Change();
+    // The hidden key chord; true when the key press was it.
+    bool FormShortCut(QKeyEvent* event);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void FormCreate();
+    void FormShow();
+    void SortList();
+    void ShowRows();
+    QTreeWidgetItem* ItemOf(const ListRow& row) const;
+    int SelectedIndex() const;
+    QString HelpFile() const;
+
+    std::vector<ListRow> rows_;
+    std::vector<ReadFailure> failures_; // of the scan running or last run
+    bool scanning_ = false;
+    bool closeRequested_ = false;
+    bool shownOnce_ = false;
+    platform::MountWatcher* mountWatcher_ = nullptr;
+};
+
+// The text of the box that lists the files the reader failed on in one scan.
+QString FailedFilesMessage(const std::vector<ReadFailure>& failures);

@@ -1,0 +1,205 @@
+// What the user does with the list: selecting, opening, going up, help, exit and saving.
+
+#include "app/Unit1.h"
+
+#include "common/errors.h"
+#include "dirchooser/DirTreeCombo.h"
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kInfoCaption = QStringLiteral("Pagewick Ver. 1.0の情報");
+
+QString Trimmed(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 0x20)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 0x20)
+        --e;
+    return text.mid(b, e - b);
+}
+
+QString FolderPart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString WithSlash(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+void Inform(const QString& text) {
+    platform::ShowMessageBox(
+        {kInfoCaption, text, QMessageBox::Ok, QMessageBox::NoIcon, true, nullptr});
+}
+
+// How a file is started on this desktop: pages through the URL handler, programs (files the
+// user may execute) directly in their own folder, everything else by the default application
+// of its type. An empty command means there is no way to start it.
+QStringList CommandFor(const QString& path, QString& workingFolder) {
+    const QString ext = QFileInfo(path).fileName().contains(QLatin1Char('.'))
+                            ? path.mid(path.lastIndexOf(QLatin1Char('.'))).toLower()
+                            : QString();
+    if (ext == QLatin1String(".htm") || ext == QLatin1String(".html"))
+        return platform::FindAssociatedProgram(path) ? platform::UrlHandlerCommand(path)
+                                                     : QStringList();
+    const QFileInfo file(path);
+    if (file.isFile() && file.isExecutable()) {
+        workingFolder = file.absolutePath();
+        return {file.absoluteFilePath()};
+    }
+    if (ext.trimmed().isEmpty())
+        return {};
+    const auto program = platform::FindAssociatedProgram(path);
+    return program ? platform::ExpandExecLine(program->exec, path) : QStringList();
+}
+
+} // namespace
+
+void TForm1::ListView1Click() {
+    if (scanning_)
+        return;
+    const int i = SelectedIndex();
+    if (i < 0)
+        return;
+    const ListRow& row = rows_[size_t(i)];
+    if (row.isFolder && row.caption == "..")
+        Edit1->clear();
+    else
+        Edit1->setText(QString::fromStdString(row.caption));
+}
+
+void TForm1::ListView1DblClick() {
+    if (scanning_)
+        return;
+    const int i = SelectedIndex();
+    if (i < 0)
+        return;
+    const ListRow& row = rows_[size_t(i)];
+    const QString folder = WithSlash(CurrentFolder());
+    const QString caption = QString::fromStdString(row.caption);
+    if (row.isFolder && row.caption == "..") {
+        FDirCombo->OpenPath(FolderPart(FolderPart(folder)));
+    } else if (row.isFolder) {
+        FDirCombo->OpenPath(folder + caption);
+        Edit1->clear();
+    } else {
+        RunFile(folder + caption);
+    }
+}
+
+void TForm1::Button1Click() {
+    if (scanning_)
+        return;
+    QString name = Trimmed(Edit1->text());
+    if (name.isEmpty()) {
+        ListView1DblClick();
+        return;
+    }
+    if (!name.contains(QLatin1Char('/')))
+        name = WithSlash(CurrentFolder()) + name;
+    const auto attributes = platform::FileAttributes(name);
+    if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID))) {
+        // A name that no longer exists is handed to the chooser too, which ignores it.
+        FDirCombo->OpenPath(name);
+        Edit1->clear();
+    } else {
+        RunFile(name);
+    }
+}
+
+void TForm1::BitBtn1Click() {
+    if (scanning_)
+        return;
+    const QString parent = FolderPart(FolderPart(WithSlash(CurrentFolder())));
+    if (!parent.isEmpty())
+        FDirCombo->OpenPath(parent);
+}
+
+void TForm1::BitBtn3Click() {
+    const QString help = HelpFile();
+    if (help.isEmpty())
+        return;
+    const QStringList command = platform::UrlHandlerCommand(help);
+    if (const int error = platform::StartProcess(command); error != 0)
+        platform::ShowMessageBox({QStringLiteral("Pagewick - Tarnvale の情報"),
+                                  QStringLiteral("Exec Error %1\r\n%2")
+                                      .arg(error)
+                                      .arg(platform::CommandLineText(command)),
+                                  QMessageBox::Ok, QMessageBox::Information, true, this});
+}
+
+void TForm1::BitBtn4Click() {
+    if (scanning_) {
+        closeRequested_ = true;
+        return;
+    }
+    close();
+}
+
+void TForm1::RunFile(const QString& path) {
+    QString workingFolder;
+    const QStringList command = CommandFor(path, workingFolder);
+    if (command.isEmpty()) {
+        Inform(QStringLiteral("ファイルが存在しない又は実行できません：\r\n") + path);
+        return;
+    }
+    if (const int error = platform::StartProcess(command, workingFolder); error != 0)
+        Inform(QStringLiteral("Exec Error %1\r\n%2")
+                   .arg(error)
+                   .arg(platform::CommandLineText(command)));
+}
+
+void TForm1::Button2Click() {
+    if (scanning_)
+        return;
+    const QString folder = CurrentFolder();
+    if (folder.isEmpty() || folder.toLower() == QLatin1String("drives"))
+        return;
+    const QString proposed = WithSlash(folder) +
+                             QFileInfo(platform::ExecutablePath()).completeBaseName() +
+                             QStringLiteral(".txt");
+    const auto choice = SetSaveDialogHandler({}); // read the hook without keeping it out
+    SetSaveDialogHandler(choice);
+    const std::optional<SaveChoice> chosen =
+        choice ? choice(this, QStringLiteral("ファイル一覧の保存"), proposed)
+               : RunSaveDialogForList(this, QStringLiteral("ファイル一覧の保存"), proposed);
+    if (!chosen)
+        return;
+    platform::WaitCursor hourglass;
+    try {
+        WriteFileSafely(QFile::encodeName(chosen->path).toStdString(),
+                        BuildSavedList(folder.toStdString(), rows_, chosen->encoding));
+    } catch (const EPagewickError& e) {
+        platform::ShowErrorBox(QString::fromUtf8(e.what()), this);
+    }
+}
+
+std::optional<SaveChoice> RunSaveDialogForList(QWidget* owner, const QString& title,
+                                               const QString& proposedPath) {
+    // The description of each filter is shown as it is; the patterns after it are what the
+    // dialog lists files by.
+    const QStringList filters = {QStringLiteral("テキスト(*.txt;*.csv) (*.txt *.csv)"),
+                                 QStringLiteral("ALL(*.*) (*)"),
+                                 QStringLiteral("CSV UTF-8(*.csv) (*.csv)")};
+    QFileDialog dialog(owner, title, QFileInfo(proposedPath).absolutePath());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters[0]);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.selectFile(proposedPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const bool utf8 = dialog.selectedNameFilter() == filters[2];
+    return SaveChoice{dialog.selectedFiles().first(),
+                      utf8 ? ListEncoding::Utf8WithMark : ListEncoding::Cp932};
+}

@@ -1,0 +1,94 @@
+#include "app/glyphs.h"
+
+#include "shellicons/imagelist.h"
+
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace {
+
+QPixmap Canvas() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+QPixmap UpGlyph() {
+    QPixmap pixmap = Canvas();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x8a, 0x6d, 0x1e), 1));
+    p.setBrush(QColor(0xf2, 0xc9, 0x4c));
+    p.drawRect(QRectF(1.5, 6.5, 13, 8)); // the folder
+    p.drawRect(QRectF(1.5, 4.5, 5, 2));
+    QPainterPath arrow;
+    arrow.moveTo(8, 1);
+    arrow.lineTo(13, 6);
+    arrow.lineTo(10, 6);
+    arrow.lineTo(10, 12);
+    arrow.lineTo(6, 12);
+    arrow.lineTo(6, 6);
+    arrow.lineTo(3, 6);
+    arrow.closeSubpath();
+    p.setPen(QPen(QColor(0x1b, 0x5e, 0x20), 1));
+    p.setBrush(QColor(0x43, 0xa0, 0x47));
+    p.drawPath(arrow);
+    return pixmap;
+}
+
+QPixmap RefreshGlyph() {
+    QPixmap pixmap = Canvas();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x15, 0x65, 0xc0), 2.2, Qt::SolidLine, Qt::FlatCap));
+    p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 280 * 16);
+    QPainterPath head;
+    head.moveTo(7, 0.5);
+    head.lineTo(11.5, 3.5);
+    head.lineTo(7, 6.5);
+    head.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x15, 0x65, 0xc0));
+    p.drawPath(head);
+    return pixmap;
+}
+
+QPixmap HelpGlyph() {
+    QPixmap pixmap = Canvas();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x0d, 0x47, 0xa1), 1));
+    p.setBrush(QColor(0x42, 0x85, 0xf4));
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    QFont font;
+    font.setPixelSize(12);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
+    return pixmap;
+}
+
+QPixmap ExitGlyph() {
+    QPixmap pixmap = Canvas();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x5d, 0x40, 0x37), 1));
+    p.setBrush(QColor(0xa1, 0x88, 0x7f));
+    p.drawRect(QRectF(2.5, 1.5, 8, 13)); // the door
+    p.setPen(QPen(QColor(0xc6, 0x28, 0x28), 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(8, 8), QPointF(15, 8)); // the way out
+    p.drawLine(QPointF(12, 5), QPointF(15, 8));
+    p.drawLine(QPointF(12, 11), QPointF(15, 8));
+    return pixmap;
+}
+
+} // namespace
+
+void DrawButtonGlyphs(TImageList& images) {
+    images.Clear();
+    for (const QPixmap& glyph : {UpGlyph(), RefreshGlyph(), Canvas(), HelpGlyph(), ExitGlyph()})
+        images.Add(QIcon(glyph));
+}
