@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Builds Pagewick and starts it in the current folder: ./scripts/start.sh
+# Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) it prints the list of the current
+# folder instead, as the window would save it.
 set -euo pipefail
-here=$(pwd)
-cd "$(dirname "$0")/.."
+folder=$(pwd)
+repo=$(cd "$(dirname "$0")/.." && pwd)
+cd "$repo"
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
-if [[ -x build/src/app/pagewick ]]; then
-    cd "$here" && exec "$OLDPWD/build/src/app/pagewick"
+cmake --build build -j"$(nproc)" --target pagewick pagewick-list pagewick-info
+cd "$folder"
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+    echo "表示できる画面がありません（DISPLAY も WAYLAND_DISPLAY も未設定）。現在のフォルダの一覧を書き出します。" >&2
+    echo "ウィンドウを見るには、デスクトップの端末から起動するか、xvfb-run -a $0 のように仮想画面で起動してください。" >&2
+    status=0
+    "$repo/build/src/cli/pagewick-list" --encoding utf8 || status=$?
+    exit "$status"
 fi
-echo "The window is not built yet. Until it is, read a PDF file's properties with:"
-echo "  build/src/cli/pagewick-info [--password P] [--lenient] FILE..."
+exec "$repo/build/src/app/pagewick"

@@ -23,6 +23,9 @@ enum FileAttr : uint32_t {
     faAnyFile = 0x3F,
 };
 
+// What a folder listing shows: everything but hidden, system and volume entries.
+constexpr uint32_t kListedEntries = faAnyFile & ~(faHidden | faSysFile | faVolumeID);
+
 // One entry as found.
 struct FindData {
     QString name;               // without path; "." and ".." as found

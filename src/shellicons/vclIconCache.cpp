@@ -171,11 +171,9 @@ void TFilerIconCache::LoadFolderLevel(const QString& folder, bool recursive,
         return;
     }
 
-    const uint32_t filter =
-        platform::faAnyFile & ~(platform::faHidden | platform::faSysFile | platform::faVolumeID);
     platform::FileSearch search;
     platform::FindData found;
-    if (!search.FindFirst(path, filter, found))
+    if (!search.FindFirst(path, platform::kListedEntries, found))
         throw EInvalidFileName(
             QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
 

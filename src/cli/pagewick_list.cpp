@@ -1,0 +1,248 @@
+// pagewick-list [options] [FOLDER]
+// The list the window shows for FOLDER, written as the window saves it (or as TSV or JSON),
+// without a window. Exit status: 0, 1 when some file could not be read, 2 for bad arguments or
+// a folder that cannot be listed.
+
+#include "app/listlocale.h"
+#include "app/listrows.h"
+#include "app/savedlist.h"
+#include "app/sorting.h"
+#include "cli/infojson.h"
+#include "common/errors.h"
+#include "jtext/cp932.h"
+#include "platform/filesearch.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "使い方: pagewick-list [オプション] [フォルダ]\n"
+    "フォルダ（省略時は現在のフォルダ）の一覧を、ウィンドウの「一覧の保存」と同じ形で書き出します。"
+    "\n"
+    "  --type pdf|images|all    ファイルの種類（既定 pdf）\n"
+    "  --password P             暗号化された PDF のパスワード\n"
+    "  --lenient                空のパスワードでも開ける文書を読む\n"
+    "  --sort N                 並べ替える列 1-14、負の数は降順（既定 1）\n"
+    "  --encoding cp932|utf8    list 形式の文字コード（既定 cp932、utf8 は BOM 付き）\n"
+    "  --format list|tsv|json   出力の形式（既定 list; tsv と json は UTF-8）\n"
+    "  -o FILE                  標準出力の代わりに FILE に書く\n"
+    "  --recursive              サブフォルダも読む（名前は FOLDER からの相対パス）\n"
+    "  --progress               進み具合を標準エラーに表示する（端末のとき）\n"
+    "  --help, --version\n";
+
+struct Options {
+    std::string folder = ".";
+    int typeIndex = 0;
+    std::string password;
+    bool lenient = false;
+    int sortColumn = 1;
+    ListEncoding encoding = ListEncoding::Cp932;
+    std::string format = "list";
+    std::string output;
+    bool recursive = false;
+    bool progress = false;
+};
+
+[[noreturn]] void BadArguments(const std::string& message) {
+    std::fprintf(stderr, "pagewick-list: %s\n%s", message.c_str(), kUsage);
+    std::exit(2);
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    bool folderGiven = false;
+    auto value = [&](int& i, const std::string& name) -> std::string {
+        if (i + 1 >= argc)
+            BadArguments(name + " には値が要ります");
+        return argv[++i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--version") {
+            std::puts("pagewick-list 1.0");
+            std::exit(0);
+        } else if (arg == "--type") {
+            const std::string t = value(i, arg);
+            o.typeIndex = t == "pdf" ? 0 : t == "images" ? 1 : t == "all" ? 2 : -1;
+            if (o.typeIndex < 0)
+                BadArguments("--type は pdf, images, all のどれかです");
+        } else if (arg == "--password") {
+            o.password = value(i, arg);
+        } else if (arg == "--lenient") {
+            o.lenient = true;
+        } else if (arg == "--sort") {
+            const std::string n = value(i, arg);
+            char* end = nullptr;
+            const long column = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || column == 0 || column < -14 || column > 14)
+                BadArguments("--sort は 1 から 14 まで（降順は負の数）です");
+            o.sortColumn = int(column);
+        } else if (arg == "--encoding") {
+            const std::string e = value(i, arg);
+            if (e != "cp932" && e != "utf8")
+                BadArguments("--encoding は cp932 か utf8 です");
+            o.encoding = e == "utf8" ? ListEncoding::Utf8WithMark : ListEncoding::Cp932;
+        } else if (arg == "--format") {
+            o.format = value(i, arg);
+            if (o.format != "list" && o.format != "tsv" && o.format != "json")
+                BadArguments("--format は list, tsv, json のどれかです");
+        } else if (arg == "-o") {
+            o.output = value(i, arg);
+        } else if (arg == "--recursive") {
+            o.recursive = true;
+        } else if (arg == "--progress") {
+            o.progress = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            BadArguments("知らないオプションです: " + arg);
+        } else if (folderGiven) {
+            BadArguments("フォルダは 1 つだけ指定できます");
+        } else {
+            o.folder = arg;
+            folderGiven = true;
+        }
+    }
+    return o;
+}
+
+class Lister {
+public:
+    explicit Lister(const Options& options) : options_(options) {
+        settings_.fileMask = FileMaskForIndex(options.typeIndex);
+        settings_.password = Utf8ToCp932(options.password);
+        settings_.lenientPassword = options.lenient;
+        settings_.format = LocaleCellFormat();
+        showProgress_ = options.progress && ::isatty(2);
+    }
+
+    // Lists folder as the window's scan does; prefix goes before the names of a subfolder's
+    // entries. Raises EInvalidFileName with the window's message when folder cannot be listed.
+    void List(const QString& folder, const std::string& prefix) {
+        const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        platform::FileSearch search;
+        platform::FindData found;
+        if (!search.FindFirst(path, platform::kListedEntries, found))
+            throw EInvalidFileName(
+                QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
+        std::vector<QString> subfolders;
+        do {
+            if (found.name == QLatin1String(".") ||
+                (!prefix.empty() && found.name == QLatin1String("..")))
+                continue;
+            const bool isFolder = (found.attr & platform::faDirectory) != 0;
+            const std::string name = prefix + found.name.toStdString();
+            std::optional<ReadFailure> failure;
+            std::optional<ListRow> row =
+                RowForEntry({name, found.size, found.lastWriteTime}, isFolder, -1,
+                            QFile::encodeName(path + found.name).toStdString(), settings_, failure);
+            if (failure) {
+                std::fprintf(stderr, "pagewick-list: %s: %s\n", failure->name.c_str(),
+                             failure->message.c_str());
+                failed_ = true;
+            }
+            if (row)
+                rows_.push_back(std::move(*row));
+            if (options_.recursive && isFolder && found.name != QLatin1String(".."))
+                subfolders.push_back(found.name);
+            if (showProgress_ && ++counted_ % 100 == 0)
+                std::fprintf(stderr, "\r%zu 件", counted_);
+        } while (search.FindNext(found));
+        for (const QString& sub : subfolders)
+            List(path + sub, prefix + sub.toStdString() + "/");
+    }
+
+    std::vector<ListRow>& Rows() { return rows_; }
+    bool Failed() const { return failed_; }
+    void EndProgress() const {
+        if (showProgress_)
+            std::fprintf(stderr, "\r%zu 件\n", counted_);
+    }
+
+private:
+    const Options& options_;
+    ScanSettings settings_;
+    std::vector<ListRow> rows_;
+    bool failed_ = false;
+    bool showProgress_ = false;
+    size_t counted_ = 0;
+};
+
+std::string TsvField(const std::string& cell) {
+    std::string out = cell;
+    for (char& c : out)
+        if (c == '\t' || c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+
+// One record per file row, the columns named by their captions.
+std::string Records(const std::vector<ListRow>& rows, bool json) {
+    std::string out = json ? "[" : "";
+    if (!json) {
+        for (size_t i = 0; i < kColumnCaptions.size(); ++i)
+            out += (i ? "\t" : "") + kColumnCaptions[i];
+        out += "\n";
+    }
+    bool first = true;
+    for (const ListRow& row : rows) {
+        if (row.isFolder)
+            continue;
+        if (json) {
+            out += std::string(first ? "\n" : ",\n") + "{" + JsonString(kColumnCaptions[0]) + ": " +
+                   JsonString(row.caption);
+            for (int i = 0; i < kCellCount; ++i)
+                out += ", " + JsonString(kColumnCaptions[size_t(i + 1)]) + ": " +
+                       JsonString(row.cells[size_t(i)]);
+            out += "}";
+        } else {
+            out += TsvField(row.caption);
+            for (const std::string& cell : row.cells)
+                out += "\t" + TsvField(cell);
+            out += "\n";
+        }
+        first = false;
+    }
+    return json ? out + "\n]\n" : out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    const QString folder =
+        QDir::cleanPath(QDir(QString::fromLocal8Bit(options.folder.c_str())).absolutePath());
+    Lister lister(options);
+    try {
+        lister.List(folder, "");
+    } catch (const EPagewickError& e) {
+        std::fprintf(stderr, "pagewick-list: %s\n", e.what());
+        return 2;
+    }
+    lister.EndProgress();
+    SortRows(lister.Rows(), options.sortColumn, LocaleCompare);
+    const std::string bytes = options.format == "list"
+                                  ? BuildSavedList(QFile::encodeName(folder).toStdString(),
+                                                   lister.Rows(), options.encoding)
+                                  : Records(lister.Rows(), options.format == "json");
+    try {
+        if (!options.output.empty())
+            WriteFileSafely(options.output, bytes);
+        else if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+                 std::fflush(stdout) != 0)
+            throw EFCreateError("(標準出力)");
+    } catch (const EPagewickError& e) {
+        std::fprintf(stderr, "pagewick-list: %s\n", e.what());
+        return 2;
+    }
+    return lister.Failed() ? 1 : 0;
+}
