@@ -331,7 +331,7 @@ std::string PdfReader::ReadObjectText(int32_t n) {
 ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view text, int minLength) {
     std::string source(text);
     const std::string lowered = LowerCase(text);
-    const size_t keyAt = FindKeyOutsideStrings(lowered, key);
+    const size_t keyAt = FindNameOutsideStrings(lowered, key);
     if (keyAt == std::string::npos)
         return {};
     size_t from = keyAt;

@@ -65,6 +65,10 @@ public:
             ReadEncryptionDictionary();
         if (catalogOffset_ > 0)
             ReadPageCount();
+        // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
+        // key length is told in bits like the others.
+        if (info_.KeyLength > 0 && info_.KeyLength <= 16)
+            info_.KeyLength *= 8;
         if (PasswordOpens(password, lenientPassword) && infoOffset_ > 0)
             ReadInformationDictionary();
     }
@@ -252,7 +256,8 @@ private:
         static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
                                            "/moddate",  "/title",   "/subject", "/keywords"};
         for (const char* key : keys) {
-            if (!Contains(k, key))
+            // A key stands whole: /CreatorVersion is no /Creator.
+            if (FindNameOutsideStrings(k, key) == std::string::npos)
                 continue;
             const std::string value =
                 info_.Encrypted

@@ -129,7 +129,7 @@ TEST(ReadPdfInfo, ReadsAPlainFile) {
 TEST(ReadPdfInfo, InformationEntriesPieceByPiece) {
     struct Case {
         std::string dictionary;
-        std::string title, author, subject, keywords, producer, creator;
+        std::string title{}, author{}, subject{}, keywords{}, producer{}, creator{};
     } cases[] = {
         {"<< /Title 5 0 R/Author (Ann) >>", "From five", "Ann"},
         {"<< /Title (Report (v2) final) /Author (Ann) >>", "Report (v2) final", "Ann"},
@@ -143,6 +143,7 @@ TEST(ReadPdfInfo, InformationEntriesPieceByPiece) {
         {"<< /Custom << /Nested (x) >> /Title (T) >>", "T"},
         {"<< /Title (\xFE\xFF\\000\x1B\x6A\x61\\000\x1B\\000A) >>", "A"},
         {"<< /Title (unterminated >>", ""},
+        {"<< /CreatorVersion (21.0) /Creator (Tool) /Titles (x) >>", "", "", "", "", "", "Tool"},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -357,6 +358,9 @@ TEST(ReadPdfInfo, EncryptionDictionaryForms) {
         {"<< /Filter\n/Standard /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>", 1, 2,
          -4, 40, true, true, true, true, -1},
         {"<< /Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /AESV2 >> >> /O <" +
+             Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>",
+         4, 4, -4, 128, true, true, true, true, -1},
+        {"<< /Filter /Standard /V 4 /R 4 /CF << /StdCF << /CFM /AESV2 /Length 16 >> >> /O <" +
              Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>",
          4, 4, -4, 128, true, true, true, true, -1},
         {"<< /Filter /Standard /V 1 /R 2 /Length x /O <" + Hex(O) + "> /U <" + Hex(U) +
