@@ -229,7 +229,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     lister.EndProgress();
-    SortRows(lister.Rows(), options.sortColumn, LocaleCompare);
+    // The window sorts every new list by name first and keeps rows with equal keys in their
+    // order, so a list sorted by another column has its ties in name order; so does this one.
+    SortRows(lister.Rows(), 1, LocaleCompare);
+    if (options.sortColumn != 1)
+        SortRows(lister.Rows(), options.sortColumn, LocaleCompare);
     const std::string bytes = options.format == "list"
                                   ? BuildSavedList(QFile::encodeName(folder).toStdString(),
                                                    lister.Rows(), options.encoding)

@@ -1,0 +1,158 @@
+#include "app/Unit1.h"
+#include "platform/platform.h"
+#include "support/pdfbuilder.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <utime.h>
+
+namespace {
+
+const std::string kData = PAGEWICK_TEST_DATA;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct ListRun {
+    int status;
+    std::string out, err;
+};
+
+ListRun ListFolder(const std::string& arguments) {
+    const std::string errFile = std::filesystem::temp_directory_path() / "pagewick-list.err";
+    FILE* pipe =
+        ::popen((std::string(PAGEWICK_LIST) + " " + arguments + " 2>" + errFile).c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadAll(errFile)};
+}
+
+// A folder of every kind of entry, with fixed modification times.
+class ListedFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory(dir_.File("Sub"));
+        for (const char* name : {"empty40.pdf", "user40.pdf", "empty128.pdf"})
+            std::filesystem::copy_file(kData + "/crypt/" + name, dir_.File(name));
+        dir_.Write("notes, v2.txt", "hello");
+        dir_.Write("damaged.pdf", ""); // an empty file ends in a reader error
+        dir_.Write("Sub/inner.pdf", ReadAll(kData + "/crypt/empty40.pdf"));
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.Path())) {
+            const utimbuf times{1100000000, 1100000000};
+            ::utime(entry.path().c_str(), &times);
+        }
+        saved_ = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir_.Path()));
+        errors_ = platform::SetMessageBoxHandler(
+            [](const platform::MessageBoxRequest&) { return QMessageBox::Ok; });
+    }
+    void TearDown() override {
+        QDir::setCurrent(saved_);
+        platform::SetMessageBoxHandler(errors_);
+    }
+    // What the window saves for the folder after the given header clicks and type.
+    std::string WindowSaves(ListEncoding encoding, int typeIndex, std::vector<int> clicks = {}) {
+        TForm1 form;
+        form.show();
+        if (typeIndex != 0) {
+            form.ComboBox1->setCurrentIndex(typeIndex);
+            form.ComboBox1Change();
+        }
+        for (int column : clicks)
+            form.ListView1ColumnClick(column);
+        const std::string target = dir_.File("saved.txt");
+        const auto previous = SetSaveDialogHandler(
+            [&](QWidget*, const QString&, const QString&) -> std::optional<SaveChoice> {
+                return SaveChoice{QString::fromStdString(target), encoding};
+            });
+        form.Button2Click();
+        SetSaveDialogHandler(previous);
+        const std::string bytes = ReadAll(target);
+        std::filesystem::remove(target);
+        return bytes;
+    }
+
+    TempDir dir_;
+    QString saved_;
+    platform::MessageBoxHandler errors_;
+};
+
+} // namespace
+
+TEST_F(ListedFolder, WritesWhatTheWindowSavesByteForByte) {
+    struct Case {
+        ListEncoding encoding;
+        int typeIndex;
+        std::vector<int> clicks;
+        std::string arguments;
+    } cases[] = {
+        {ListEncoding::Cp932, 0, {}, ""},
+        {ListEncoding::Utf8WithMark, 2, {}, "--type all --encoding utf8"},
+        {ListEncoding::Cp932, 2, {11}, "--type all --sort 12"},
+        {ListEncoding::Cp932, 0, {0}, "--sort -1"},
+    };
+    for (const auto& c : cases) {
+        const std::string window = WindowSaves(c.encoding, c.typeIndex, c.clicks);
+        const ListRun run = ListFolder(c.arguments + " '" + dir_.Path() + "'");
+        ASSERT_FALSE(window.empty()) << c.arguments;
+        EXPECT_EQ(run.out, window) << c.arguments;
+        EXPECT_EQ(run.status, 1) << c.arguments; // damaged.pdf cannot be read
+        EXPECT_NE(run.err.find("damaged.pdf"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(ListedFolder, TsvAndJsonCarryTheSameCells) {
+    const ListRun tsv = ListFolder("--format tsv --type all '" + dir_.Path() + "'");
+    const ListRun json = ListFolder("--format json --type all '" + dir_.Path() + "'");
+    EXPECT_NE(tsv.out.find("empty40.pdf\tReport\t\tAnn\t"), std::string::npos) << tsv.out;
+    EXPECT_NE(tsv.out.find("user40.pdf\t***crypt***\t\t***crypt***\t"), std::string::npos);
+    EXPECT_NE(tsv.out.find("notes, v2.txt\t"), std::string::npos);
+    EXPECT_EQ(std::count(tsv.out.begin(), tsv.out.end(), '\n'), 1 + 5); // header and five files
+    EXPECT_NE(json.out.find("{\"名前\": \"empty40.pdf\", \"タイトル\": \"Report\""),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(json.out.front(), '[');
+}
+
+TEST_F(ListedFolder, RecursiveNamesAreRelativeToTheFolder) {
+    const ListRun run = ListFolder("--recursive --encoding utf8 '" + dir_.Path() + "'");
+    EXPECT_NE(run.out.find("\r\n  Sub/inner.pdf,Report,,Ann,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("合計：5ファイル"), std::string::npos) << run.out;
+}
+
+TEST(PagewickList, ExitStatusesAndMessages) {
+    TempDir dir;
+    const ListRun missing = ListFolder("'" + dir.File("nowhere") + "'");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("ディレクトリ'" + dir.File("nowhere") + "/'は検索できません"),
+              std::string::npos)
+        << missing.err;
+    for (const char* bad :
+         {"--bogus", "--sort 0", "--sort 15", "--type word", "--format xml", "a b", "--password"}) {
+        const ListRun run = ListFolder(bad);
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_NE(run.err.find("使い方"), std::string::npos) << bad;
+    }
+    const ListRun empty = ListFolder("'" + dir.Path() + "'");
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_NE(empty.out.find(std::string("\x8d\x87\x8c\x76\x81\x46") + "0"), std::string::npos);
+    const ListRun out = ListFolder("-o '" + dir.File("list.txt") + "' '" + dir.Path() + "'");
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.out, "");
+    EXPECT_NE(ReadAll(dir.File("list.txt")).find("\r\n"), std::string::npos);
+}
