@@ -93,11 +93,18 @@ protected:
         if (QStandardPaths::findExecutable("xdg-mime").isEmpty())
             GTEST_SKIP() << "xdg-mime is not installed";
         ASSERT_TRUE(dir.isValid());
-        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CURRENT_DESKTOP"})
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CURRENT_DESKTOP",
+                                 "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
             saved.emplace_back(name, qgetenv(name));
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/data"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + "/config"));
         qunsetenv("XDG_CURRENT_DESKTOP");
+        // The system's own applications (whatever this machine has installed) are kept out;
+        // its MIME database is still needed to tell the types.
+        QDir(dir.path()).mkpath("system");
+        QFile::link("/usr/share/mime", dir.path() + "/system/mime");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(dir.path() + "/system"));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(dir.path() + "/system"));
         QDir(dir.path()).mkpath("data/applications");
         QDir(dir.path()).mkpath("config");
         // xdg-mime passes over entries whose program is missing, so a real one stands in.
