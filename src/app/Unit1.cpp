@@ -102,6 +102,7 @@ TForm1::TForm1(QWidget* parent) : QDialog(parent) {
 }
 
 TForm1::~TForm1() {
+    qApp->removeEventFilter(this);
     // The chooser goes first: it stops watching before the cache it shows icons of is gone.
     delete FDirCombo;
     delete FIconCache;
@@ -285,7 +286,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    QDialog::closeEvent(event);
+    // Not QDialog's own: it would call reject(), which is the exit button here and so would
+    // close again from inside this close, which Qt ignores, and the window would stay open.
+    event->accept();
 }
 
 void TForm1::reject() {
@@ -357,7 +360,14 @@ QString TForm1::HelpFile() const {
     return {};
 }
 
-void TForm1::PathChanged(QObject*, const QString& newPath) {
+void TForm1::PathChanged(QObject* sender, const QString& newPath) {
+    if (scanning_) {
+        // Scans do not nest: the chooser can still commit a folder (Enter in its field) while
+        // the listing runs, and a scan inside it would mix two folders' rows. That folder is
+        // listed when this scan is done.
+        pendingPath_ = newPath;
+        return;
+    }
     platform::WaitCursor hourglass;
     if (IsDriveList(newPath)) {
         FDirCombo->OpenPath(platform::FallbackFolder());
@@ -381,6 +391,8 @@ void TForm1::PathChanged(QObject*, const QString& newPath) {
             if (attributes)
                 listed = FolderPart(newPath);
         }
+        const auto volume = platform::VolumeOfPath(listed);
+        listedVolume_ = volume ? volume->mountPoint : QString();
         FIconCache->LoadFolder(listed, false);
         SortList();
     } catch (const std::exception& e) {
@@ -406,8 +418,14 @@ void TForm1::PathChanged(QObject*, const QString& newPath) {
     }
     if (!failures_.empty())
         platform::ShowErrorBox(FailedFilesMessage(failures_), this);
-    if (closeRequested_)
+    if (closeRequested_) {
         close();
+        return;
+    }
+    if (pendingPath_) {
+        const QString next = *std::exchange(pendingPath_, std::nullopt);
+        PathChanged(sender, next);
+    }
 }
 
 void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& path) {
@@ -455,9 +473,13 @@ void TForm1::ShowRows() {
     for (const ListRow& row : rows_)
         items << ItemOf(row);
     ListView1->addTopLevelItems(items);
+    ShowSortIndicator();
+    ListView1->setUpdatesEnabled(true);
+}
+
+void TForm1::ShowSortIndicator() {
     ListView1->header()->setSortIndicator(
         std::abs(FSortColumn) - 1, FSortColumn > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
-    ListView1->setUpdatesEnabled(true);
 }
 
 int TForm1::SelectedIndex() const {
@@ -472,13 +494,22 @@ void TForm1::ComboBox1Change() {
     PathChanged(this, CurrentFolder());
 }
 
+// Whether the listed folder can no longer be read where it was: the drive list, a volume
+// that is not ready, or a folder that now lies on another volume. The last is how a removed
+// stick shows here: its mount point stays behind as an empty folder of the volume beneath,
+// which is ready.
+bool TForm1::ListedVolumeGone() const {
+    const QString current = CurrentFolder();
+    if (IsDriveList(current) || !platform::DriveAvailable(current))
+        return true;
+    const auto volume = platform::VolumeOfPath(current);
+    return !volume || (!listedVolume_.isEmpty() && volume->mountPoint != listedVolume_);
+}
+
 void TForm1::BitBtn2Click() {
     if (scanning_)
         return;
-    const QString current = CurrentFolder();
-    const QString target = IsDriveList(current) || !platform::DriveAvailable(current)
-                               ? platform::FallbackFolder()
-                               : current;
+    const QString target = ListedVolumeGone() ? platform::FallbackFolder() : CurrentFolder();
     FDirCombo->RebuildTree();
     FDirCombo->OpenPath(target);
 }
@@ -486,16 +517,18 @@ void TForm1::BitBtn2Click() {
 void TForm1::DeviceRemoved() {
     if (!FReady)
         return;
-    const QString current = CurrentFolder();
-    if (IsDriveList(current) || !platform::DriveAvailable(current)) {
+    if (ListedVolumeGone()) {
         FDirCombo->RebuildTree();
         FDirCombo->OpenPath(platform::FallbackFolder());
     }
 }
 
 void TForm1::ListView1ColumnClick(int column) {
-    if (scanning_)
+    if (scanning_) {
+        // The header has already moved its indicator by itself; the order did not change.
+        ShowSortIndicator();
         return;
+    }
     FSortColumn = SortColumnAfterClick(FSortColumn, column);
     SortList();
 }

@@ -113,14 +113,18 @@ private:
     void FormShow();
     void SortList();
     void ShowRows();
+    void ShowSortIndicator();
     QTreeWidgetItem* ItemOf(const ListRow& row) const;
     int SelectedIndex() const;
     QString HelpFile() const;
+    bool ListedVolumeGone() const;
 
     std::vector<ListRow> rows_;
     std::vector<ReadFailure> failures_; // of the scan running or last run
+    QString listedVolume_;              // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;
+    std::optional<QString> pendingPath_; // a folder reported while a scan ran
     bool shownOnce_ = false;
     platform::MountWatcher* mountWatcher_ = nullptr;
 };

@@ -196,6 +196,11 @@ std::optional<SaveChoice> RunSaveDialogForList(QWidget* owner, const QString& ti
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters[0]);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // A name typed without extension for the UTF-8 list gets the extension it is saved as.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(filter == filters[2] ? QStringLiteral("csv")
+                                                     : QStringLiteral("txt"));
+    });
     dialog.selectFile(proposedPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -1,0 +1,257 @@
+// Selecting, entering folders, going up, starting files through the platform's seams, help.
+
+#include "windowfixture.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <cerrno>
+
+namespace {
+
+const QString kInfoCaption = QStringLiteral("Pagewick Ver. 1.0の情報");
+const QString kNoProgram = QStringLiteral("ファイルが存在しない又は実行できません：\r\n");
+
+class OpenTest : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        Dir("work/Sub/Deeper");
+        Fixture("work/Sub/inner.pdf", "crypt/empty40.pdf");
+        Fixture("work/doc.pdf", "crypt/empty40.pdf");
+        File("work/readme", "read me\n");
+        File("work/page.htm", "<html></html>\n");
+        File("work/notes.txt", "notes\n");
+    }
+
+    void PressEnter() {
+        form->ListView1->setFocus();
+        QTest::keyClick(form->ListView1, Qt::Key_Return);
+    }
+
+    // The one message box shown since the last call, as caption and text.
+    std::pair<QString, QString> OnlyBox() {
+        EXPECT_EQ(boxes.size(), 1u);
+        if (boxes.empty())
+            return {};
+        const auto box = boxes.front();
+        EXPECT_EQ(box.buttons, QMessageBox::Ok);
+        boxes.clear();
+        return {box.caption, box.text};
+    }
+};
+
+TEST_F(OpenTest, SelectingShowsTheName) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Select("Sub");
+    EXPECT_EQ(form->Edit1->text(), "Sub");
+    Select("..");
+    EXPECT_EQ(form->Edit1->text(), "");
+    Select("Sub");
+    QTest::keyClick(form->ListView1, Qt::Key_Down);
+    const std::string below = Captions()[2];
+    EXPECT_EQ(form->Edit1->text().toStdString(), below);
+    QTest::keyClick(form->ListView1, Qt::Key_End); // not an arrow: the field keeps its name
+    EXPECT_EQ(form->Edit1->text().toStdString(), below);
+    QTest::keyClick(form->ListView1, Qt::Key_Up);
+    EXPECT_EQ(form->Edit1->text().toStdString(), Captions()[Captions().size() - 2]);
+}
+
+TEST_F(OpenTest, FoldersAreEnteredByDoubleClickAndByEnter) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    DoubleClick("Sub");
+    EXPECT_EQ(Listed(), At("work/Sub"));
+    EXPECT_EQ(form->Edit1->text(), "");
+    DoubleClick("..");
+    EXPECT_EQ(Listed(), At("work"));
+
+    Select("Sub");
+    ASSERT_EQ(form->Edit1->text(), "Sub");
+    PressEnter();
+    EXPECT_EQ(Listed(), At("work/Sub"));
+    EXPECT_EQ(form->Edit1->text(), "");
+    Select("Deeper");
+    PressEnter();
+    EXPECT_EQ(Listed(), At("work/Sub/Deeper"));
+    Select("..");
+    PressEnter();
+    EXPECT_EQ(Listed(), At("work/Sub"));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(started.empty());
+}
+
+TEST_F(OpenTest, TheUpButton) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(Listed(), root);
+    EXPECT_NE(Row("work"), nullptr);
+
+    form->FDirCombo->OpenPath("/");
+    ASSERT_EQ(form->CurrentFolder(), "/");
+    form->ListView1->clear(); // the up button at "/" lists "/" again
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(form->CurrentFolder(), "/");
+    EXPECT_GT(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(Row(".."), nullptr);
+
+    form->FDirCombo->SetSelectedPath("Drives");
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(form->CurrentFolder(), "Drives");
+}
+
+TEST_F(OpenTest, FilesGoToTheirPrograms) {
+    associations[At("work/doc.pdf")] = {"/x/viewer.desktop", "viewer --open %f", "Viewer"};
+    associations[At("work/page.htm")] = {"/x/browser.desktop", "browser %u", "Browser"};
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ChooseFilter(2);
+
+    struct Case {
+        const char* name;
+        QStringList argv; // empty: the "no program" message
+    } cases[] = {
+        {"doc.pdf", {"viewer", "--open", At("work/doc.pdf")}},
+        {"page.htm", {"xdg-open", At("work/page.htm")}},
+        {"notes.txt", {}},
+        {"readme", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int way = 0; way < 2; ++way) {
+            SCOPED_TRACE(way == 0 ? "double-click" : "open button");
+            started.clear();
+            boxes.clear();
+            if (way == 0) {
+                DoubleClick(c.name);
+            } else {
+                Select(c.name);
+                ASSERT_EQ(form->Edit1->text(), c.name);
+                QTest::mouseClick(form->Button1, Qt::LeftButton);
+            }
+            if (c.argv.isEmpty()) {
+                EXPECT_TRUE(started.empty());
+                const auto [caption, text] = OnlyBox();
+                EXPECT_EQ(caption, kInfoCaption);
+                EXPECT_EQ(text, kNoProgram + At("work/") + c.name);
+                EXPECT_EQ(boxes.size(), 0u);
+            } else {
+                ASSERT_EQ(started.size(), 1u);
+                EXPECT_EQ(started[0].argv, c.argv);
+                EXPECT_EQ(started[0].workingFolder, "");
+                EXPECT_TRUE(boxes.empty());
+            }
+            EXPECT_EQ(Listed(), At("work"));
+        }
+    }
+}
+
+TEST_F(OpenTest, TheNoProgramBoxIsOwnerlessAndInFront) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    form->RunFile(At("work/readme"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_TRUE(boxes[0].foreground);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
+}
+
+TEST_F(OpenTest, ProgramsStartInTheirOwnFolder) {
+    Dir("work/bin");
+    File("work/bin/run.sh", "#!/bin/sh\npwd > ran.txt\n");
+    QFile::setPermissions(At("work/bin/run.sh"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    File("work/bin/junk.sh", QByteArray("\x7f\x01\x02garbage", 10));
+    QFile::setPermissions(At("work/bin/junk.sh"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ASSERT_NO_FATAL_FAILURE(Open("work/bin"));
+    ChooseFilter(2);
+
+    DoubleClick("run.sh");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].argv, QStringList{At("work/bin/run.sh")});
+    EXPECT_EQ(started[0].workingFolder, At("work/bin"));
+
+    // A failing start names the error number and the command.
+    startError = ENOENT;
+    boxes.clear();
+    DoubleClick("run.sh");
+    auto [caption, text] = OnlyBox();
+    EXPECT_EQ(caption, kInfoCaption);
+    EXPECT_EQ(text, QStringLiteral("Exec Error 2\r\n") + At("work/bin/run.sh"));
+
+    // The system's own start: the script runs, in its folder; a file that is no program fails.
+    platform::ScopedHook<platform::ProcessStarter> real{platform::SetProcessStarter, {}};
+    DoubleClick("run.sh");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return QFileInfo(At("work/bin/ran.txt")).size() > 0; }, 5000));
+    QFile ran(At("work/bin/ran.txt"));
+    ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(ran.readAll()).trimmed(), At("work/bin"));
+
+    DoubleClick("junk.sh");
+    std::tie(caption, text) = OnlyBox();
+    EXPECT_EQ(text, QStringLiteral("Exec Error %1\r\n").arg(ENOEXEC) + At("work/bin/junk.sh"));
+}
+
+TEST_F(OpenTest, ANameThatIsGoneCountsAsAFolder) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ChooseFilter(2);
+    Select("notes.txt");
+    ASSERT_EQ(form->Edit1->text(), "notes.txt");
+    QFile::remove(At("work/notes.txt"));
+    const size_t rows = form->Rows().size();
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(form->Edit1->text(), "");
+    EXPECT_EQ(Listed(), At("work"));
+    EXPECT_EQ(form->Rows().size(), rows); // the chooser ignored it: no scan
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(started.empty());
+
+    // Nothing selected and nothing named: nothing happens.
+    form->ListView1->clearSelection();
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    form->ListView1DblClick();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(started.empty());
+}
+
+TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
+    const QString exe = platform::ExecutablePath();
+    const platform::AssociatedProgram browser{"/x/browser.desktop", "browser %u", "Browser"};
+    struct Case {
+        const char* what;
+        std::vector<QString> associated;
+        QString page; // empty: the button is disabled
+    } cases[] = {
+        {"no page or no browser", {}, {}},
+        {".htm", {exe + ".htm", exe + ".html"}, exe + ".htm"},
+        {".html only", {exe + ".html"}, exe + ".html"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        associations.clear();
+        for (const QString& page : c.associated)
+            associations[page] = browser;
+        ASSERT_NO_FATAL_FAILURE(Open());
+        EXPECT_EQ(form->BitBtn3->isEnabled(), !c.page.isEmpty());
+        started.clear();
+        boxes.clear();
+        if (c.page.isEmpty()) {
+            form->BitBtn3Click();
+            EXPECT_TRUE(started.empty());
+            continue;
+        }
+        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        ASSERT_EQ(started.size(), 1u);
+        EXPECT_EQ(started[0].argv, (QStringList{"xdg-open", c.page}));
+        startError = ENOENT;
+        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        startError = 0;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption, QStringLiteral("Pagewick - Tarnvale の情報"));
+        EXPECT_EQ(boxes[0].text, QStringLiteral("Exec Error 2\r\nxdg-open ") + c.page);
+        EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+    }
+}
+
+} // namespace

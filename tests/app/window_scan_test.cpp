@@ -1,0 +1,331 @@
+// The first scan, the cells of every kind of row, the filters, the password and its check,
+// the key chord, the drive list, device removal and damaged files.
+
+#include "windowfixture.h"
+
+#include "platform/watchers.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <set>
+
+namespace {
+
+using Cells = std::array<const char*, kCellCount>;
+
+const Cells kEmpty = {"", "", "", "", "", "", "", "", "", "", "", "", ""};
+
+class ScanTest : public WindowFixture {
+protected:
+    void MakeMixedFolder() {
+        Dir("work/Sub");
+        Fixture("work/a.pdf", "crypt/empty40.pdf");
+        Fixture("work/locked.pdf", "crypt/user40.pdf");
+        Fixture("work/ja.pdf", "real/ja-gs.pdf");
+        File("work/a.p", "hi\n");
+        File("work/readme", "read me\n");
+        SizedFile("work/notes.txt", 1025);
+        SizedFile("work/zero.txt", 0);
+        SizedFile("work/big.bin", 1234567);
+        Png("work/pic.png");
+    }
+
+    std::set<std::string> CaptionSet() const {
+        const auto captions = Captions();
+        return {captions.begin(), captions.end()};
+    }
+};
+
+TEST_F(ScanTest, FirstListShowsTheCurrentFolderWithEveryKindOfRow) {
+    MakeMixedFolder();
+    ASSERT_NO_FATAL_FAILURE(Open("work", false));
+    ChooseFilter(2); // not shown yet: no scan, the mask stays
+    EXPECT_EQ(form->FFileMask, "*.pdf");
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(Listed(), At("work"));
+    EXPECT_EQ(form->FDirCombo->text(), At("work")); // without the trailing "/"
+    EXPECT_TRUE(form->FReady);
+    ChooseFilter(2);
+    ASSERT_EQ(form->FFileMask, "*.*");
+
+    const std::string date = kFileTimeCell;
+    struct Case {
+        const char* caption;
+        bool folder;
+        Cells cells;
+    } cases[] = {
+        {"..", true, kEmpty},
+        {"Sub", true, kEmpty},
+        {"a.pdf",
+         false,
+         {"Report", "", "Ann", "", "", "", "40", "1", "747", "1.4", "1KB", ".PDF", date.c_str()}},
+        {"locked.pdf",
+         false,
+         {"***crypt***", "", "***crypt***", "", "***crypt***", "", "40", "1", "747", "1.4", "1KB",
+          ".PDF", date.c_str()}},
+        {"ja.pdf",
+         false,
+         {"報告書 2024", "月次報告", "山田 太郎", "売上; 予算", "GPL Ghostscript 10.00.0",
+          "2024/01/02 03:04:05", "無し", "1", "2,797", "1.4", "3KB", ".PDF", date.c_str()}},
+        {"a.p", false, {"", "", "", "", "", "", "無し", "0", "0", "", "1KB", ".P", date.c_str()}},
+        {"readme", false, {"", "", "", "", "", "", "", "", "", "", "1KB", "", date.c_str()}},
+        {"notes.txt", false, {"", "", "", "", "", "", "", "", "", "", "2KB", ".TXT", date.c_str()}},
+        {"zero.txt", false, {"", "", "", "", "", "", "", "", "", "", "0KB", ".TXT", date.c_str()}},
+        {"big.bin",
+         false,
+         {"", "", "", "", "", "", "", "", "", "", "1,206KB", ".BIN", date.c_str()}},
+    };
+    ASSERT_EQ(form->Rows().size(), size_t(form->ListView1->topLevelItemCount()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        const ListRow* row = Row(c.caption);
+        QTreeWidgetItem* item = Item(c.caption);
+        ASSERT_NE(row, nullptr);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(row->isFolder, c.folder);
+        for (int i = 0; i < kCellCount; ++i) {
+            EXPECT_EQ(row->cells[size_t(i)], c.cells[size_t(i)]) << "column " << i + 1;
+            EXPECT_EQ(item->text(i + 1).toStdString(), c.cells[size_t(i)]) << "column " << i + 1;
+        }
+    }
+    EXPECT_NE(Row("pic.png"), nullptr);
+    EXPECT_EQ(Row("pic.png")->cells[11], ".PNG");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ScanTest, EachFilterListsItsFiles) {
+    MakeMixedFolder();
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const std::set<std::string> folders = {"..", "Sub"};
+    const std::set<std::string> pdfs = {"a.pdf", "locked.pdf", "ja.pdf", "a.p"};
+    struct Case {
+        int index;
+        std::set<std::string> files;
+    } cases[] = {
+        {0, pdfs},
+        {1, {"a.pdf", "locked.pdf", "ja.pdf", "a.p", "pic.png"}},
+        {2,
+         {"a.pdf", "locked.pdf", "ja.pdf", "a.p", "pic.png", "readme", "notes.txt", "zero.txt",
+          "big.bin"}},
+        {0, pdfs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        ChooseFilter(c.index);
+        std::set<std::string> expected = folders;
+        expected.insert(c.files.begin(), c.files.end());
+        EXPECT_EQ(CaptionSet(), expected);
+    }
+}
+
+TEST_F(ScanTest, TheRootHasNoParentRow) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_NE(Row(".."), nullptr);
+    form->FDirCombo->OpenPath("/");
+    EXPECT_EQ(form->CurrentFolder(), "/");
+    EXPECT_EQ(form->FDirCombo->text(), "/");
+    EXPECT_EQ(Row(".."), nullptr);
+    EXPECT_FALSE(form->Rows().empty());
+}
+
+TEST_F(ScanTest, TypedPasswordOpensTheDocumentAtTheNextScan) {
+    Fixture("work/locked.pdf", "crypt/user40.pdf");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_EQ(Row("locked.pdf")->cells[0], "***crypt***");
+    QTest::keyClicks(form->MaskEdit1, "user");
+    EXPECT_EQ(form->MaskEdit1->text(), "user");
+    EXPECT_EQ(Row("locked.pdf")->cells[0], "***crypt***"); // typing does not scan
+    QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+    EXPECT_EQ(Row("locked.pdf")->cells[0], "Report");
+    EXPECT_EQ(Row("locked.pdf")->cells[2], "Ann");
+    EXPECT_EQ(Row("locked.pdf")->cells[6], "40");
+    EXPECT_EQ(Listed(), At("work"));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ScanTest, PasswordCheckAndTheKeyChord) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const QString japanese = QStringLiteral("パス");
+    struct Case {
+        const char* what;
+        QString text;
+        bool accepted;
+    } plain[] = {
+        {"inner blank", "ab cd", true},
+        {"outer blanks", "  ab  ", true},
+        {"japanese", japanese, false},
+        {"latin-1 letter", QStringLiteral("caf\u00e9"), false},
+    };
+    for (const Case& c : plain) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        form->MaskEdit1->setText(c.text);
+        EXPECT_EQ(form->MaskEdit1->text(), c.accepted ? c.text : QString());
+        ASSERT_EQ(boxes.size(), c.accepted ? 0u : 1u);
+        if (!c.accepted) {
+            EXPECT_EQ(boxes[0].caption, "Check");
+            EXPECT_EQ(boxes[0].text, QStringLiteral("Error:パスワードは英数字のみです。記号、"
+                                                    "日本語（２バイト文字は使えません。）"));
+            EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
+        }
+    }
+    form->MaskEdit1->clear();
+
+    auto chord = [&] {
+        form->ListView1->setFocus();
+        QTest::keyClick(form->ListView1, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
+    };
+    kana = false;
+    chord();
+    EXPECT_FALSE(form->CheckBox1->isVisible());
+    EXPECT_EQ(form->MaskEdit1->toolTip(), "パスワード(PrintableASCII Only)");
+    kana = true;
+    QTest::keyClick(form->ListView1, Qt::Key_7, Qt::ControlModifier); // Shift missing
+    EXPECT_FALSE(form->CheckBox1->isVisible());
+    QTest::keyClick(form->ListView1, Qt::Key_7,
+                    Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_FALSE(form->CheckBox1->isVisible()); // the keypad's 7 is not the chord
+    chord();
+    EXPECT_TRUE(form->CheckBox1->isVisible());
+    EXPECT_TRUE(form->CheckBox1->isChecked());
+    EXPECT_EQ(form->MaskEdit1->toolTip(), "パスワード");
+    boxes.clear();
+    form->MaskEdit1->setText(japanese);
+    EXPECT_EQ(form->MaskEdit1->text(), japanese);
+    EXPECT_TRUE(boxes.empty());
+    // Alt is not looked at.
+    QTest::keyClick(form->ListView1, Qt::Key_7,
+                    Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    EXPECT_FALSE(form->CheckBox1->isVisible());
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    EXPECT_EQ(form->MaskEdit1->toolTip(), "パスワード(PrintableASCII Only)");
+}
+
+TEST_F(ScanTest, TheDriveListGoesToTheRootOfTheCurrentVolume) {
+    Dir("work/deep");
+    Fixture("marker.pdf", "crypt/empty40.pdf");
+    ASSERT_NO_FATAL_FAILURE(Open("work/deep"));
+    EXPECT_EQ(Listed(), At("work/deep"));
+    form->FDirCombo->FirePathChange(form->FDirCombo, "Drives");
+    EXPECT_EQ(form->CurrentFolder(), root + "/");
+    EXPECT_NE(Row("marker.pdf"), nullptr);
+    EXPECT_NE(Row("work"), nullptr);
+    EXPECT_EQ(form->FDirCombo->text(), root);
+}
+
+TEST_F(ScanTest, RemovingTheListedVolumeMovesToTheFallbackFolder) {
+    Dir("usb/docs");
+    Fixture("usb/docs/stick.pdf", "crypt/empty40.pdf");
+    Fixture("work/here.pdf", "crypt/empty40.pdf");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    auto* watcher = form->findChild<platform::MountWatcher*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(watcher, nullptr);
+    form->FDirCombo->OpenPath(At("usb/docs"));
+    ASSERT_EQ(Listed(), At("usb/docs"));
+
+    // Another volume going changes nothing.
+    RemoveVolume(At("other"));
+    watcher->rescan();
+    QApplication::processEvents();
+    EXPECT_EQ(Listed(), At("usb/docs"));
+    EXPECT_NE(Row("stick.pdf"), nullptr);
+
+    // The stick going: its mount point may stay behind as an empty folder of the volume
+    // beneath, which must not count as the listed folder still being there.
+    RemoveVolume(At("usb"));
+    watcher->rescan();
+    QApplication::processEvents();
+    EXPECT_EQ(form->CurrentFolder(), root + "/");
+    EXPECT_EQ(Row("stick.pdf"), nullptr);
+    EXPECT_NE(Row("work"), nullptr);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ScanTest, RemovalDuringAScanIsIgnoredAndTheDriveListFollowsTheFallback) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    form->FDirCombo->OpenPath(At("usb"));
+    ASSERT_EQ(Listed(), At("usb"));
+    RemoveVolume(At("usb"));
+    form->FReady = false; // as while a scan runs
+    form->DeviceRemoved();
+    EXPECT_EQ(Listed(), At("usb"));
+    form->FReady = true;
+    form->DeviceRemoved();
+    EXPECT_EQ(form->CurrentFolder(), root + "/");
+    // The drive list is never left standing after a removal.
+    form->FDirCombo->SetSelectedPath("Drives");
+    form->DeviceRemoved();
+    EXPECT_EQ(form->CurrentFolder(), root + "/");
+}
+
+TEST_F(ScanTest, DamagedPdfsDoNotEndTheScanAndAreReportedOnce) {
+    File("work/bad.pdf", "%PDF-1.4\ngarbage\n");
+    File("work/empty.pdf", "");
+    Fixture("work/xrefstream.pdf", "real/ja-xrefstream.pdf");
+    Fixture("work/good.pdf", "crypt/empty40.pdf");
+    File("work/zz.txt", "x");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const std::set<std::string> expected = {"..", "bad.pdf", "empty.pdf", "xrefstream.pdf",
+                                            "good.pdf"};
+    const auto captions = Captions();
+    EXPECT_EQ(std::set<std::string>(captions.begin(), captions.end()), expected);
+    EXPECT_EQ(Row("good.pdf")->cells[0], "Report");
+    EXPECT_EQ(captions.front(), ".."); // still sorted
+    for (const char* bad : {"bad.pdf", "empty.pdf", "xrefstream.pdf"}) {
+        SCOPED_TRACE(bad);
+        const ListRow* row = Row(bad);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->cells[0], "");
+        EXPECT_EQ(row->cells[6], "");
+        EXPECT_EQ(row->cells[11], ".PDF");
+        EXPECT_EQ(row->cells[12], kFileTimeCell);
+    }
+    const auto errors = BoxesWithIcon(QMessageBox::Critical);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].caption, "Pagewick");
+    for (const char* bad : {"bad.pdf", "empty.pdf", "xrefstream.pdf"})
+        EXPECT_TRUE(errors[0].text.contains(bad)) << bad;
+    EXPECT_FALSE(errors[0].text.contains("good.pdf"));
+    EXPECT_TRUE(errors[0].text.contains("3"));
+    EXPECT_EQ(Listed(), At("work"));
+    EXPECT_EQ(form->FDirCombo->text(), At("work"));
+}
+
+TEST_F(ScanTest, ManyDamagedFilesAreListedTwentyAtMost) {
+    for (int i = 0; i < 23; ++i)
+        File(QStringLiteral("work/bad%1.pdf").arg(i, 2, 10, QLatin1Char('0')), "%PDF-1.4\n");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(form->Rows().size(), 24u);
+    const auto errors = BoxesWithIcon(QMessageBox::Critical);
+    ASSERT_EQ(errors.size(), 1u);
+    const QStringList lines = errors[0].text.split("\r\n");
+    EXPECT_EQ(lines.size(), 1 + 20 + 1);
+    EXPECT_TRUE(lines.first().contains("23"));
+    EXPECT_TRUE(lines.last().contains("3"));
+    EXPECT_EQ(lines.filter(".pdf").size(), 20);
+}
+
+TEST_F(ScanTest, AFolderThatCannotBeListedShowsTheErrorAndRestoresTheControls) {
+    Fixture("work/here.pdf", "crypt/empty40.pdf");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const QString gone = At("work/gone/");
+    Dir("work/gone");
+    form->FDirCombo->OpenPath(gone);
+    ASSERT_TRUE(form->Rows().size() == 1u);
+    QDir(At("work/gone")).removeRecursively();
+    boxes.clear();
+    form->PathChanged(form->FDirCombo, gone);
+    EXPECT_TRUE(form->Rows().empty());
+    const auto errors = BoxesWithIcon(QMessageBox::Critical);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].text.contains("gone")) << errors[0].text.toStdString();
+    EXPECT_TRUE(form->FReady);
+    EXPECT_TRUE(form->FDirCombo->FDropEnabled);
+    EXPECT_TRUE(form->ComboBox1->isEnabled());
+    EXPECT_TRUE(form->MaskEdit1->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+} // namespace

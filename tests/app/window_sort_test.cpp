@@ -1,0 +1,127 @@
+// Sorting by header clicks, as the list shows it and as the header marks it.
+
+#include "windowfixture.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class SortTest : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        // Lower-case names only, so that the order does not depend on how the locale weighs
+        // case; "report" is both a folder and the start of a file's name.
+        Dir("work/report");
+        Dir("work/zeta");
+        File("work/alpha.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (a)", 500));
+        File("work/nine.pdf", BuiltPdf("%PDF-1.4", 9, "/Title (n)", 10241));
+        File("work/report.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (r)", 2048));
+        File("work/small.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (s)", 30000));
+        Fixture("work/twelve.pdf", "real/pages12-v17-gs.pdf"); // 7,280 bytes
+        File("work/report/b.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (b)"));
+        File("work/report/a.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (a)"));
+        Dir("work/report/sub2");
+    }
+
+    // The files' captions in list order, folders left out.
+    Names Files() const {
+        Names out;
+        for (const ListRow& row : form->Rows())
+            if (!row.isFolder)
+                out.push_back(row.caption);
+        return out;
+    }
+
+    void ExpectIndicator(int section, Qt::SortOrder order) {
+        EXPECT_EQ(form->ListView1->header()->sortIndicatorSection(), section);
+        EXPECT_EQ(form->ListView1->header()->sortIndicatorOrder(), order);
+        EXPECT_TRUE(form->ListView1->header()->isSortIndicatorShown());
+    }
+
+    const Names ascending = {"..",       "report",     "zeta",      "alpha.pdf",
+                             "nine.pdf", "report.pdf", "small.pdf", "twelve.pdf"};
+};
+
+TEST_F(SortTest, ByNameFoldersFirstAndTwiceRestores) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(form->FSortColumn, 1);
+    EXPECT_EQ(Captions(), ascending);
+    ExpectIndicator(0, Qt::AscendingOrder);
+
+    ClickHeader(0);
+    EXPECT_EQ(form->FSortColumn, -1);
+    EXPECT_EQ(Captions(), Names(ascending.rbegin(), ascending.rend()));
+    ExpectIndicator(0, Qt::DescendingOrder);
+
+    ClickHeader(0);
+    EXPECT_EQ(Captions(), ascending);
+    ExpectIndicator(0, Qt::AscendingOrder);
+}
+
+TEST_F(SortTest, AnotherColumnAlwaysStartsAscending) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    // Sizes compare as text: "11KB" < "1KB" < "2KB" < "30KB" < "8KB".
+    const Names bySize = {"nine.pdf", "alpha.pdf", "report.pdf", "small.pdf", "twelve.pdf"};
+    ClickHeader(11); // サイズ
+    EXPECT_EQ(form->FSortColumn, 12);
+    EXPECT_EQ(Files(), bySize);
+    ExpectIndicator(11, Qt::AscendingOrder);
+    ClickHeader(12); // 種類
+    EXPECT_EQ(form->FSortColumn, 13);
+    ExpectIndicator(12, Qt::AscendingOrder);
+    ClickHeader(11); // サイズ again: ascending, not reversed
+    EXPECT_EQ(form->FSortColumn, 12);
+    EXPECT_EQ(Files(), bySize);
+    ExpectIndicator(11, Qt::AscendingOrder);
+    // Folders have an empty size cell and gather at the top.
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(form->Rows()[i].isFolder) << i;
+
+    ClickHeader(11);
+    EXPECT_EQ(Files(), Names(bySize.rbegin(), bySize.rend()));
+    for (size_t i = 5; i < 8; ++i)
+        EXPECT_TRUE(form->Rows()[i].isFolder) << i;
+}
+
+TEST_F(SortTest, PageCountsCompareAsText) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ClickHeader(8); // 頁数
+    const Names files = Files();
+    const auto twelve = std::find(files.begin(), files.end(), "twelve.pdf");
+    const auto nine = std::find(files.begin(), files.end(), "nine.pdf");
+    ASSERT_NE(twelve, files.end());
+    EXPECT_LT(twelve, nine);
+    EXPECT_EQ(files.back(), "nine.pdf");
+}
+
+TEST_F(SortTest, TheOrderSurvivesAChangeOfFolder) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ClickHeader(0);
+    ASSERT_EQ(form->FSortColumn, -1);
+    DoubleClick("report");
+    ASSERT_EQ(Listed(), At("work/report"));
+    EXPECT_EQ(Captions(), (Names{"b.pdf", "a.pdf", "sub2", ".."}));
+    ExpectIndicator(0, Qt::DescendingOrder);
+    DoubleClick("..");
+    EXPECT_EQ(Listed(), At("work"));
+    EXPECT_EQ(Captions(), Names(ascending.rbegin(), ascending.rend()));
+}
+
+TEST_F(SortTest, TheRowsAndTheWidgetAgreeAfterSorting) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    for (int column : {1, 9, 13, 0}) {
+        SCOPED_TRACE(column);
+        ClickHeader(column);
+        ASSERT_EQ(int(form->Rows().size()), form->ListView1->topLevelItemCount());
+        for (size_t i = 0; i < form->Rows().size(); ++i) {
+            const ListRow& row = form->Rows()[i];
+            QTreeWidgetItem* item = form->ListView1->topLevelItem(int(i));
+            EXPECT_EQ(item->text(0).toStdString(), row.caption);
+            for (int c = 0; c < kCellCount; ++c)
+                EXPECT_EQ(item->text(c + 1).toStdString(), row.cells[size_t(c)]);
+        }
+    }
+}
+
+} // namespace

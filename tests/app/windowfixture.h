@@ -1,0 +1,307 @@
+#pragma once
+// The real main window over a temporary tree of real files. The tree is presented as volumes
+// through the platform's volume hook (the tree's root, a removable stick and another volume),
+// the process's current directory is set to a folder of the tree before the window is built
+// (it lists that folder while it is constructed), and every service that would reach outside
+// the process answers through its hook: message boxes and process starts are recorded, the
+// Kana lock, the desktop's associations and the save dialog give what the test sets.
+
+#include "app/Unit1.h"
+#include "dirchooser/DirTreeCombo.h"
+#include "platform/platform.h"
+#include "support/pdfbuilder.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utime.h>
+#include <vector>
+
+#ifndef PAGEWICK_TEST_DATA
+#error PAGEWICK_TEST_DATA must name the folder of the test files
+#endif
+
+// The local time the fixture gives every file it makes, and how the list shows it.
+inline time_t FixedLocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+inline const time_t kFileTime = FixedLocalTime(2004, 7, 15, 9, 3, 27);
+inline const std::string kFileTimeCell = "04/07/15 09:03:27";
+
+class WindowFixture : public ::testing::Test {
+protected:
+    struct Started {
+        QStringList argv;
+        QString workingFolder;
+    };
+
+    void SetUp() override {
+        ASSERT_TRUE(temp.isValid());
+        root = QDir(temp.path()).canonicalPath();
+        previousFolder = QDir::currentPath();
+        for (const char* folder : {"work", "usb", "other"})
+            ASSERT_TRUE(QDir().mkpath(root + "/" + folder));
+        volumes = {Volume("/", platform::VolumeKind::Fixed),
+                   Volume(root, platform::VolumeKind::Fixed),
+                   Volume(root + "/usb", platform::VolumeKind::Removable),
+                   Volume(root + "/other", platform::VolumeKind::Removable)};
+    }
+
+    void TearDown() override {
+        form.reset();
+        QDir::setCurrent(previousFolder);
+    }
+
+    static platform::Volume Volume(const QString& mountPoint, platform::VolumeKind kind) {
+        platform::Volume v;
+        v.mountPoint = mountPoint;
+        v.kind = kind;
+        v.totalSize = 1u << 30;
+        return v;
+    }
+
+    void RemoveVolume(const QString& mountPoint) {
+        std::erase_if(volumes,
+                      [&](const platform::Volume& v) { return v.mountPoint == mountPoint; });
+    }
+
+    // The full path of a name in the tree.
+    QString At(const QString& relative) const { return root + "/" + relative; }
+
+    void Dir(const QString& relative) { ASSERT_TRUE(QDir().mkpath(At(relative))); }
+
+    void File(const QString& relative, const QByteArray& bytes, time_t mtime = kFileTime) {
+        QFile f(At(relative));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << relative.toStdString();
+        ASSERT_EQ(f.write(bytes), bytes.size());
+        f.close();
+        Touch(relative, mtime);
+    }
+
+    // A file of size bytes that costs no disk space.
+    void SizedFile(const QString& relative, qint64 size) {
+        QFile f(At(relative));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(size));
+        f.close();
+        Touch(relative, kFileTime);
+    }
+
+    // A copy of a file of tests/data.
+    void Fixture(const QString& relative, const QString& data, time_t mtime = kFileTime) {
+        QFile source(QStringLiteral(PAGEWICK_TEST_DATA "/") + data);
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << data.toStdString();
+        File(relative, source.readAll(), mtime);
+    }
+
+    void Png(const QString& relative) {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        ASSERT_TRUE(image.save(At(relative), "PNG"));
+        Touch(relative, kFileTime);
+    }
+
+    void Touch(const QString& relative, time_t mtime) {
+        const utimbuf times{mtime, mtime};
+        ASSERT_EQ(::utime(QFile::encodeName(At(relative)).constData(), &times), 0);
+    }
+
+    // A PDF of the given pages whose information dictionary holds entries, padded with a
+    // comment to exactly size bytes when size is given.
+    static QByteArray BuiltPdf(const std::string& header, int pages, const std::string& info,
+                               std::optional<size_t> size = std::nullopt,
+                               const std::string& trailerExtra = {},
+                               const std::string& encrypt = {}) {
+        auto build = [&](size_t padding) {
+            PdfBuilder pdf(header);
+            if (padding > 0)
+                pdf.Raw("%" + std::string(padding - 2, 'x') + "\n");
+            pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+                .Object(2, "<< /Type /Pages /Kids [] /Count " + std::to_string(pages) + " >>")
+                .Object(3, "<< " + info + " >>");
+            std::string trailer = "/Size 5 /Root 1 0 R /Info 3 0 R " + trailerExtra;
+            if (!encrypt.empty()) {
+                pdf.Object(4, encrypt);
+                trailer += " /Encrypt 4 0 R";
+            }
+            pdf.FullSection(trailer);
+            return pdf.Bytes();
+        };
+        std::string bytes = build(0);
+        if (size) {
+            EXPECT_GT(*size, bytes.size() + 2);
+            // The offsets grow by a digit now and then as the padding grows; a few rounds
+            // settle it.
+            size_t padding = *size - bytes.size();
+            for (int round = 0; round < 4 && bytes.size() != *size; ++round) {
+                bytes = build(padding);
+                padding += *size - bytes.size();
+            }
+            EXPECT_EQ(bytes.size(), *size);
+        }
+        return QByteArray::fromStdString(bytes);
+    }
+
+    // A 128-bit RC4 document whose user password is "user": the empty password does not open
+    // it. The keys are those of tests/data/crypt/user128.pdf.
+    static QByteArray LockedPdf(const std::string& header, int pages, size_t size) {
+        return BuiltPdf(
+            header, pages, "/Title (secret) /Author (secret)", size,
+            "/ID [<31415926535897932384626433832795> <31415926535897932384626433832795>]",
+            "<< /Filter /Standard /V 2 /R 3 /Length 128 /P -4 "
+            "/O <0ba3835f88f90388e74e54584125ce142be0de24c6b0d37746e075b891756671> "
+            "/U <763f954d16622015ee88b60b3eb8f7590122456a91bae5134273a6db134c87c4> >>");
+    }
+
+    // Builds the window with the process's current directory at folder of the tree.
+    void Open(const QString& folder = QStringLiteral("work"), bool show = true) {
+        ASSERT_TRUE(QDir::setCurrent(At(folder)));
+        form = std::make_unique<TForm1>();
+        if (show) {
+            form->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        }
+    }
+
+    void ChooseFilter(int index) {
+        form->ComboBox1->setCurrentIndex(index);
+        emit form->ComboBox1->activated(index);
+    }
+
+    // The rows' captions in the list's order, read from the widget.
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
+            out.push_back(form->ListView1->topLevelItem(i)->text(0).toStdString());
+        return out;
+    }
+
+    const ListRow* Row(const std::string& caption) const {
+        for (const ListRow& row : form->Rows())
+            if (row.caption == caption)
+                return &row;
+        return nullptr;
+    }
+
+    QTreeWidgetItem* Item(const std::string& caption) const {
+        const auto found =
+            form->ListView1->findItems(QString::fromStdString(caption), Qt::MatchExactly, 0);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+
+    // The list's current folder without its trailing "/".
+    QString Listed() const {
+        QString path = form->CurrentFolder();
+        if (path.size() > 1 && path.endsWith('/'))
+            path.chop(1);
+        return path;
+    }
+
+    void ClickHeader(int column) {
+        QHeaderView* header = form->ListView1->header();
+        form->ListView1->horizontalScrollBar()->setValue(header->sectionPosition(column));
+        QApplication::processEvents();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    }
+
+    void Select(const std::string& caption) {
+        QTreeWidgetItem* item = Item(caption);
+        ASSERT_NE(item, nullptr) << caption;
+        form->ListView1->scrollToItem(item);
+        const QRect rect = form->ListView1->visualItemRect(item);
+        QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, {},
+                          QPoint(10, rect.center().y()));
+    }
+
+    void DoubleClick(const std::string& caption) {
+        QTreeWidgetItem* item = Item(caption);
+        ASSERT_NE(item, nullptr) << caption;
+        form->ListView1->scrollToItem(item);
+        const QPoint at(10, form->ListView1->visualItemRect(item).center().y());
+        // The list acts on a double click only on the row its press went to, as a real
+        // double click delivers them: press, release, double click, release.
+        QWidget* viewport = form->ListView1->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    }
+
+    std::vector<platform::MessageBoxRequest> BoxesWithIcon(QMessageBox::Icon icon) const {
+        std::vector<platform::MessageBoxRequest> out;
+        for (const auto& box : boxes)
+            if (box.icon == icon)
+                out.push_back(box);
+        return out;
+    }
+
+    QTemporaryDir temp;
+    QString root;
+    QString previousFolder;
+    std::vector<platform::Volume> volumes;
+    std::vector<platform::MessageBoxRequest> boxes;
+    std::vector<Started> started;
+    int startError = 0; // what the fake start answers
+    bool kana = false;
+    // Association by full path; a path not in it has none.
+    std::map<QString, platform::AssociatedProgram> associations;
+    std::vector<QString> proposedNames;
+    std::optional<SaveChoice> saveChoice;
+
+    platform::ScopedHook<platform::VolumeSource> volumeHook{platform::SetVolumeSource,
+                                                            [this] { return volumes; }};
+    platform::ScopedHook<platform::MessageBoxHandler> boxHook{
+        platform::SetMessageBoxHandler, [this](const platform::MessageBoxRequest& request) {
+            boxes.push_back(request);
+            return QMessageBox::Ok;
+        }};
+    platform::ScopedHook<platform::KeyStateSource> kanaHook{platform::SetKanaLockSource,
+                                                            [this] { return kana; }};
+    platform::ScopedHook<platform::AssociationLookup> associationHook{
+        platform::SetAssociationLookup,
+        [this](const QString& file) -> std::optional<platform::AssociatedProgram> {
+            const auto found = associations.find(file);
+            if (found == associations.end())
+                return std::nullopt;
+            return found->second;
+        }};
+    platform::ScopedHook<platform::ProcessStarter> starterHook{
+        platform::SetProcessStarter, [this](const QStringList& argv, const QString& folder) {
+            started.push_back({argv, folder});
+            return startError;
+        }};
+    platform::ScopedHook<SaveDialogHandler> saveHook{
+        SetSaveDialogHandler, [this](QWidget*, const QString&, const QString& proposed) {
+            proposedNames.push_back(proposed);
+            return saveChoice;
+        }};
+    std::unique_ptr<TForm1> form;
+};
+
+// Readable failure messages for paths.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
