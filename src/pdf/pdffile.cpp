@@ -14,9 +14,9 @@ namespace {
 
 constexpr int64_t kBlockSize = 256;
 constexpr size_t kKeywordWindow = 10;
-// No real dictionary, trailer or cross-reference section comes near this; a keyword not met
-// within it counts as not found, so a damaged file cannot make a read take the whole file.
-constexpr size_t kReadLimit = 16u << 20;
+// No real cross-reference section comes near this; a keyword not met within it counts as not
+// found, so a damaged file cannot make a read take the whole file.
+constexpr size_t kSectionReadLimit = 16u << 20;
 // The startxref line sits within the last few bytes of every real file; looking further
 // back only collects words from the body.
 constexpr int64_t kTailScanLimit = 256 << 10;
@@ -33,12 +33,11 @@ std::string EditTrailerText(std::string_view text) {
 
 } // namespace
 
-LineList::LineList(std::string_view text) {
-    if (const size_t zero = text.find('\0'); zero != std::string_view::npos)
-        text = text.substr(0, zero);
-    text_.assign(text);
+LineList::LineList(std::string text) : text_(std::move(text)) {
+    if (const size_t zero = text_.find('\0'); zero != std::string::npos)
+        text_.resize(zero);
     size_t start = 0;
-    for (size_t i = 0; i < text_.size(); ++i) {
+    for (size_t i = 0; i < text_.size() && Count() < kMaxLines; ++i) {
         if (text_[i] != '\r' && text_[i] != '\n')
             continue;
         spans_.emplace_back(start, i - start);
@@ -46,7 +45,7 @@ LineList::LineList(std::string_view text) {
             ++i;
         start = i + 1;
     }
-    if (start < text_.size())
+    if (start < text_.size() && Count() < kMaxLines)
         spans_.emplace_back(start, text_.size() - start);
 }
 
@@ -57,12 +56,11 @@ std::string_view LineList::operator[](int64_t i) const {
     return std::string_view(text_).substr(start, length);
 }
 
-void LineList::Append(const LineList& other, int64_t from) {
-    for (int64_t i = std::max<int64_t>(from, 0); i < other.Count(); ++i) {
-        const std::string_view line = other[i];
-        spans_.emplace_back(text_.size(), line.size());
-        text_.append(line);
-    }
+void LineList::AppendLine(std::string_view line) {
+    if (Count() >= kMaxLines)
+        return;
+    spans_.emplace_back(text_.size(), line.size());
+    text_.append(line);
 }
 
 PdfReader::PdfReader(const std::string& fileName) {
@@ -142,7 +140,8 @@ int64_t PdfReader::FindStartXref() {
     return StrToInt64Def(tailWords_[size_t(count - 2)], 0);
 }
 
-KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword) {
+KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword,
+                                        size_t limit) {
     KeywordRead result;
     if (offset < 0)
         return result;
@@ -150,7 +149,9 @@ KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword
     std::string window;
     char block[kBlockSize];
     for (;;) {
-        const int64_t n = ReadAt(position_, block, kBlockSize);
+        // The last block ends at the limit, so the text is never grown beyond it.
+        const int64_t n = ReadAt(
+            position_, block, std::min<int64_t>(kBlockSize, int64_t(limit - result.bytes.size())));
         position_ += n;
         const std::string_view bytes(block, size_t(n));
         const std::string text = window + LowerCase(bytes);
@@ -168,7 +169,7 @@ KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword
         result.bytes.append(bytes);
         window = n > int64_t(kKeywordWindow) ? text.substr(text.size() - kKeywordWindow)
                                              : LowerCase(bytes);
-        if (position_ + 1 >= size_ || n == 0 || result.bytes.size() >= kReadLimit)
+        if (position_ + 1 >= size_ || n == 0 || result.bytes.size() >= limit)
             return result;
     }
 }
@@ -190,20 +191,23 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
             end = lowered.find("xref", searchFrom);
         if (end != std::string::npos)
             return text.substr(0, end);
-        if (n == 0 || position >= size_ || text.size() >= kReadLimit)
+        if (n == 0 || position >= size_ || text.size() >= kObjectReadLimit)
             return text;
     }
 }
 
 void PdfReader::AddSectionEntries(const LineList& lines) {
+    constexpr int64_t kLargestObject = std::numeric_limits<int32_t>::max();
     int64_t next = 0, remaining = 0;
     bool headerSeen = false;
     for (int64_t i = 0; i < lines.Count(); ++i) {
         const Words words = SplitWords(lines[i]);
         if (words.size() == 2) {
+            // Object numbers are 32-bit everywhere else in the reader; a header beyond that
+            // is damaged.
             const int64_t first = StrToInt64Def(words[0], -1);
             const int64_t count = StrToInt64Def(words[1], -1);
-            if (first >= 0 && count >= 0) {
+            if (first >= 0 && count >= 0 && first <= kLargestObject && count <= kLargestObject) {
                 next = first;
                 remaining = count;
                 headerSeen = true;
@@ -218,7 +222,7 @@ void PdfReader::AddSectionEntries(const LineList& lines) {
             headerSeen = true;
             remaining = std::numeric_limits<int64_t>::max();
         }
-        if (remaining <= 0)
+        if (remaining <= 0 || next > kLargestObject)
             continue;
         objects_.emplace_back(next, words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
         ++next;
@@ -234,26 +238,46 @@ void PdfReader::ReadXrefChain(int64_t offset) {
     objects_.clear();
     std::set<int64_t> visited;
     size_t chainText = 0;
+    // The list of all sections is the last one walked, then each one before it without its
+    // first two lines, and it starts afresh below a list of fewer than three lines. Built
+    // from the back, as references to the sections' lines, so that a long chain costs
+    // what its lines cost.
+    std::vector<LineList> sections;
+    std::vector<std::pair<size_t, int64_t>> reversed; // (section, line), last line first
     for (bool first = true; visited.insert(offset).second; first = false) {
-        LineList previous = std::move(xrefLines_);
-        xrefLines_ = LineList();
-        KeywordRead section = ReadUntilKeyword(offset, "trailer");
+        KeywordRead section = ReadUntilKeyword(offset, "trailer", kSectionReadLimit);
         std::string trailerText;
+        LineList lines;
         if (section.found) {
-            xrefLines_ = LineList(section.bytes);
+            lines = LineList(std::move(section.bytes));
             trailerText = ReadTrailerText(section.keywordOffset);
         } else {
-            trailerText = std::move(section.bytes);
+            // No trailer keyword: what was read stands in for the trailer, as far as a
+            // dictionary may reach.
+            trailerText.assign(section.bytes, 0, std::min(section.bytes.size(), kObjectReadLimit));
+            section.bytes = std::string();
         }
-        AddSectionEntries(xrefLines_);
-        chainText += xrefLines_.TextSize();
+        AddSectionEntries(lines);
+        chainText += lines.TextSize();
+        if (reversed.size() >= 3)
+            reversed.resize(reversed.size() - 2);
+        else
+            reversed.clear();
+        for (int64_t i = lines.Count() - 1; i >= 0; --i)
+            reversed.emplace_back(sections.size(), i);
+        sections.push_back(std::move(lines));
 
         trailerText = EditTrailerText(trailerText);
-        if (first)
-            trailerLines_ = SplitLines(trailerText);
+        if (first) {
+            // Blank lines say nothing, and a damaged trailer may be made of little else.
+            for (std::string_view rest = trailerText; !rest.empty();) {
+                const size_t end = std::min(rest.find("\r\n"), rest.size());
+                if (end > 0)
+                    trailerLines_.emplace_back(rest.substr(0, end));
+                rest.remove_prefix(std::min(end + 2, rest.size()));
+            }
+        }
         const Words words = SplitWords(LowerCase(Trim(trailerText)));
-        if (previous.Count() >= 3)
-            xrefLines_.Append(previous, 2);
 
         int64_t next = -1;
         if (const int i = IndexOf(words, "/prev"); i >= 0)
@@ -267,6 +291,8 @@ void PdfReader::ReadXrefChain(int64_t offset) {
             break;
         offset = next;
     }
+    for (auto it = reversed.rbegin(); it != reversed.rend(); ++it)
+        xrefLines_.AppendLine(sections[it->first][it->second]);
 }
 
 int64_t PdfReader::ObjectOffset(int64_t n) const {

@@ -16,12 +16,16 @@
 // Lines of a text kept in one buffer. Indexing outside the list raises EListError.
 class LineList {
 public:
+    // More lines than any real cross-reference chain has (its entries are 20 bytes each and
+    // it is read up to 16 MiB); lines beyond are dropped, so a text of nothing but line breaks
+    // costs no more than a real one.
+    static constexpr int64_t kMaxLines = int64_t(1) << 20;
+
     LineList() = default;
-    explicit LineList(std::string_view text);
+    explicit LineList(std::string text);
     int64_t Count() const { return int64_t(spans_.size()); }
     std::string_view operator[](int64_t i) const;
-    // Appends the lines of other from index from on.
-    void Append(const LineList& other, int64_t from);
+    void AppendLine(std::string_view line);
     size_t TextSize() const { return text_.size(); }
 
 private:
@@ -56,7 +60,12 @@ public:
     // Collects TailWords backwards from the end up to the line with startxref and returns
     // the offset of the newest cross-reference section.
     int64_t FindStartXref();
-    KeywordRead ReadUntilKeyword(int64_t offset, std::string_view keyword);
+    // An object or a dictionary: far more than any real one needs, little enough that a
+    // missing end costs nothing.
+    static constexpr size_t kObjectReadLimit = 1u << 20;
+    // Reads forward from offset until keyword (lower case) or until limit bytes are read.
+    KeywordRead ReadUntilKeyword(int64_t offset, std::string_view keyword,
+                                 size_t limit = kObjectReadLimit);
     // Walks the sections from offset along /Prev: XrefLines, TrailerLines, FileId.
     void ReadXrefChain(int64_t offset);
 

@@ -64,7 +64,23 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::string Normalise(std::string_view text) {
-    return JoinLines(SplitLines(text));
+    // What JoinLines(SplitLines(text)) gives, in one pass and without a line list.
+    if (const size_t zero = text.find('\0'); zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    std::string out;
+    out.reserve(text.size() + 2);
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        out.append(text.substr(start, i - start)).append("\r\n");
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        out.append(text.substr(start)).append("\r\n");
+    return out;
 }
 
 std::string ReplaceNoCase(std::string_view text, std::string_view pattern,

@@ -292,6 +292,31 @@ TEST(PdfReader, APrevChainThatLoopsEndsWithTheSectionsReadSoFar) {
     EXPECT_EQ(o.reader.XrefLines().Count(), 7 + 5); // each section once
 }
 
+TEST(PdfReader, SectionLinesListTheOldestSectionFirst) {
+    // Each later section adds its lines after the oldest one's, without its own first two.
+    PdfBuilder pdf = PlainFile();
+    pdf.FullSection("/Size 5 /Root 1 0 R");
+    for (const char* title : {"(One)", "(Two)"}) {
+        pdf.Object(2, std::string("<< /Title ") + title + " >>");
+        pdf.UpdateSection("/Size 5 /Root 1 0 R /Info 2 0 R");
+    }
+    Opened o(pdf.Bytes());
+    o.Walk();
+    // The oldest section whole, then each update from the oldest on without its first two
+    // lines ("xref" and "0 1").
+    const LineList& lines = o.reader.XrefLines();
+    ASSERT_EQ(lines.Count(), 7 + 3 + 3);
+    EXPECT_EQ(lines[0], "xref");
+    EXPECT_EQ(lines[1], "0 5");
+    EXPECT_EQ(lines[8], "2 1");
+    EXPECT_EQ(lines[11], "2 1");
+    char newest[16];
+    std::snprintf(newest, sizeof newest, "%010lld", static_cast<long long>(pdf.OffsetOf(2)));
+    EXPECT_EQ(lines[12].substr(0, 10), newest);
+    EXPECT_NE(lines[9].substr(0, 10), newest);
+    EXPECT_EQ(o.reader.ObjectOffset(2), pdf.OffsetOf(2));
+}
+
 TEST(PdfReader, IndirectIntegersAndObjectBodies) {
     PdfBuilder pdf;
     pdf.Object(1, "<< /Type /Catalog >>")

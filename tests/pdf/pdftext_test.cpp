@@ -24,8 +24,10 @@ TEST(ReaderText, LinesSplitAtCrLfOrCrLfAndStopAtZero) {
         {"a\r\n\r\nb", {"a", "", "b"}},
         {"a\nb\0c\nd"s, {"a", "b"}},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+        EXPECT_EQ(Normalise(c.text), JoinLines(c.lines)) << c.text;
+    }
     EXPECT_EQ(Normalise("a\rb\n"), "a\r\nb\r\n");
     EXPECT_EQ(Normalise("a"), "a\r\n");
 }
