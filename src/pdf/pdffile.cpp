@@ -3,7 +3,9 @@
 #include "common/errors.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <set>
@@ -13,7 +15,6 @@
 namespace {
 
 constexpr int64_t kBlockSize = 256;
-constexpr size_t kKeywordWindow = 10;
 // No real cross-reference section comes near this; a keyword not met within it counts as not
 // found, so a damaged file cannot make a read take the whole file.
 constexpr size_t kSectionReadLimit = 16u << 20;
@@ -81,17 +82,51 @@ PdfReader::~PdfReader() {
         ::close(fd_);
 }
 
-int64_t PdfReader::ReadAt(int64_t offset, char* buffer, int64_t count) const {
-    if (offset < 0 || count <= 0)
-        return 0;
+const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
+    CachedBlock* slot = &cache_[0];
+    for (CachedBlock& block : cache_) {
+        if (block.start == start) {
+            block.lastUse = ++useCount_;
+            return block;
+        }
+        if (block.lastUse < slot->lastUse)
+            slot = &block;
+    }
+    slot->start = start;
+    slot->lastUse = ++useCount_;
+    // Up to the size the file had when opened; a file that grew since is read as it was.
+    const int64_t wanted = std::clamp<int64_t>(size_ - start, 0, kCacheBlockSize);
+    slot->bytes.resize(size_t(wanted));
     int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd_, buffer + done, size_t(count - done), off_t(offset + done));
+    while (done < wanted) {
+        const ssize_t n =
+            ::pread(fd_, slot->bytes.data() + done, size_t(wanted - done), off_t(start + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += n;
+    }
+    slot->bytes.resize(size_t(done)); // short at the end of the file, or after a read error
+    return *slot;
+}
+
+int64_t PdfReader::ReadAt(int64_t offset, char* buffer, int64_t count) const {
+    if (offset < 0 || count <= 0)
+        return 0;
+    int64_t done = 0;
+    while (done < count) {
+        const int64_t at = offset + done;
+        const CachedBlock& block = BlockAt(at - at % kCacheBlockSize);
+        const int64_t within = at - block.start;
+        const int64_t available = int64_t(block.bytes.size()) - within;
+        if (available <= 0)
+            break;
+        const int64_t n = std::min(available, count - done);
+        std::memcpy(buffer + done, block.bytes.data() + within, size_t(n));
+        done += n;
+        if (int64_t(block.bytes.size()) < kCacheBlockSize)
+            break; // the block ends the file
     }
     return done;
 }
@@ -140,35 +175,28 @@ int64_t PdfReader::FindStartXref() {
     return StrToInt64Def(tailWords_[size_t(count - 2)], 0);
 }
 
-KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword,
-                                        size_t limit) {
+KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword, size_t limit) {
     KeywordRead result;
     if (offset < 0)
         return result;
     position_ = offset;
-    std::string window;
     char block[kBlockSize];
     for (;;) {
         // The last block ends at the limit, so the text is never grown beyond it.
         const int64_t n = ReadAt(
             position_, block, std::min<int64_t>(kBlockSize, int64_t(limit - result.bytes.size())));
         position_ += n;
-        const std::string_view bytes(block, size_t(n));
-        const std::string text = window + LowerCase(bytes);
-        const size_t p = text.find(keyword);
-        if (p != std::string::npos) {
-            const size_t w = window.size();
-            if (p >= w)
-                result.bytes.append(bytes.substr(0, p - w));
-            else
-                result.bytes.resize(result.bytes.size() - (w - p));
+        // A keyword may straddle two blocks.
+        const size_t searchFrom =
+            result.bytes.size() >= keyword.size() ? result.bytes.size() - keyword.size() + 1 : 0;
+        result.bytes.append(block, size_t(n));
+        if (const size_t p = FindNoCase(result.bytes, keyword, searchFrom);
+            p != std::string::npos) {
+            result.bytes.resize(p);
             result.found = true;
-            result.keywordOffset = position_ - n + int64_t(p) - int64_t(w);
+            result.keywordOffset = offset + int64_t(p);
             return result;
         }
-        result.bytes.append(bytes);
-        window = n > int64_t(kKeywordWindow) ? text.substr(text.size() - kKeywordWindow)
-                                             : LowerCase(bytes);
         if (position_ + 1 >= size_ || n == 0 || result.bytes.size() >= limit)
             return result;
     }
@@ -196,25 +224,59 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
     }
 }
 
+namespace {
+
+// The first four words of a cross-reference line, as views into it. Sections are read line by
+// line and long, so the plain lines (digits, blanks, a letter) are split here without copies;
+// a line with a byte that SplitWords treats specially (quote, comma, zero, a byte above 0x7F)
+// goes through SplitWords. Returns the number of words, at most four.
+size_t FirstWords(std::string_view line, std::array<std::string_view, 4>& words, Words& storage) {
+    const bool plain = std::none_of(line.begin(), line.end(), [](char c) {
+        return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80;
+    });
+    size_t count = 0;
+    if (!plain) {
+        storage = SplitWords(line);
+        for (; count < words.size() && count < storage.size(); ++count)
+            words[count] = storage[count];
+        return count;
+    }
+    for (size_t i = 0; i < line.size() && count < words.size();) {
+        while (i < line.size() && uint8_t(line[i]) <= 0x20)
+            ++i;
+        const size_t start = i;
+        while (i < line.size() && uint8_t(line[i]) > 0x20)
+            ++i;
+        if (i > start)
+            words[count++] = line.substr(start, i - start);
+    }
+    return count;
+}
+
+} // namespace
+
 void PdfReader::AddSectionEntries(const LineList& lines) {
     constexpr int64_t kLargestObject = std::numeric_limits<int32_t>::max();
     int64_t next = 0, remaining = 0;
     bool headerSeen = false;
+    std::array<std::string_view, 4> words;
+    Words storage;
     for (int64_t i = 0; i < lines.Count(); ++i) {
-        const Words words = SplitWords(lines[i]);
-        if (words.size() == 2) {
+        const size_t count = FirstWords(lines[i], words, storage);
+        if (count == 2) {
             // Object numbers are 32-bit everywhere else in the reader; a header beyond that
             // is damaged.
             const int64_t first = StrToInt64Def(words[0], -1);
-            const int64_t count = StrToInt64Def(words[1], -1);
-            if (first >= 0 && count >= 0 && first <= kLargestObject && count <= kLargestObject) {
+            const int64_t entries = StrToInt64Def(words[1], -1);
+            if (first >= 0 && entries >= 0 && first <= kLargestObject &&
+                entries <= kLargestObject) {
                 next = first;
-                remaining = count;
+                remaining = entries;
                 headerSeen = true;
             }
             continue;
         }
-        if (words.size() < 3 || (words[2] != "n" && words[2] != "f"))
+        if (count < 3 || (words[2] != "n" && words[2] != "f"))
             continue;
         // Entries under a damaged first subsection header are numbered from 0, as their
         // line numbers would have them.
@@ -361,8 +423,10 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     if (keyAt == std::string::npos)
         return {};
     size_t from = keyAt;
-    const Words after = SplitWords(std::string_view(lowered).substr(keyAt + key.size()));
-    if (after.size() > 2 && !after[2].empty() && after[2][0] == 'r') {
+    std::array<std::string_view, 4> after;
+    Words storage;
+    if (FirstWords(std::string_view(lowered).substr(keyAt + key.size()), after, storage) > 2 &&
+        !after[2].empty() && after[2][0] == 'r') {
         if (const int32_t n = StrToIntDef(after[0], -1); n > 0) {
             source = ReadObjectText(n);
             from = 0;

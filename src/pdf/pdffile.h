@@ -7,6 +7,7 @@
 #include "pdf/pdftext.h"
 #include "pdf/pdfvalue.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -94,6 +95,18 @@ private:
     int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const;
     std::string ReadTrailerText(int64_t from);
     void AddSectionEntries(const LineList& lines);
+
+    // Reads go through a few cached blocks: the reader asks for a few hundred bytes at a time,
+    // mostly near the end of the file and near each other.
+    struct CachedBlock {
+        int64_t start = -1;
+        std::string bytes;
+        uint64_t lastUse = 0;
+    };
+    static constexpr int64_t kCacheBlockSize = 16 << 10;
+    const CachedBlock& BlockAt(int64_t start) const;
+    mutable std::array<CachedBlock, 8> cache_;
+    mutable uint64_t useCount_ = 0;
 
     int fd_ = -1;
     int64_t size_ = 0;

@@ -227,7 +227,12 @@ private:
                 piece = "/";
                 inPiece = true;
             } else if (c == '\r' || c == '\n') {
-                if (Contains(LowerCase(Trim(RemoveAll(RemoveAll(line, "<<"), ">>"))), "endobj"))
+                // Brackets are removed before the line is looked at, so "end>>obj" ends it too.
+                const bool ends = line.find_first_of("<>") == std::string::npos
+                                      ? FindNoCase(line, "endobj") != std::string::npos
+                                      : FindNoCase(RemoveAll(RemoveAll(line, "<<"), ">>"),
+                                                   "endobj") != std::string::npos;
+                if (ends)
                     break;
                 line.clear();
             } else {
@@ -257,7 +262,8 @@ private:
                                            "/moddate",  "/title",   "/subject", "/keywords"};
         for (const char* key : keys) {
             // A key stands whole: /CreatorVersion is no /Creator.
-            if (FindNameOutsideStrings(k, key) == std::string::npos)
+            if (k.find(key) == std::string::npos ||
+                FindNameOutsideStrings(k, key) == std::string::npos)
                 continue;
             const std::string value =
                 info_.Encrypted

@@ -1,5 +1,6 @@
 #include "pdf/pdftext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -87,16 +88,42 @@ std::string ReplaceNoCase(std::string_view text, std::string_view pattern,
                           std::string_view replacement) {
     if (pattern.empty())
         return std::string(text);
-    const std::string lowerText = LowerCase(text), lowerPattern = LowerCase(pattern);
+    // Most patterns are brackets or a slash; only a pattern with letters needs a lowered copy.
+    const bool letters = std::any_of(pattern.begin(), pattern.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+    std::string lowerText;
+    if (letters)
+        lowerText = LowerCase(text);
+    const std::string_view searched = letters ? std::string_view(lowerText) : text;
+    const std::string lowerPattern = LowerCase(pattern);
     std::string out;
+    out.reserve(text.size());
     size_t from = 0;
-    for (size_t at; (at = lowerText.find(lowerPattern, from)) != std::string::npos;
+    for (size_t at; (at = searched.find(lowerPattern, from)) != std::string_view::npos;
          from = at + pattern.size()) {
         out.append(text.substr(from, at - from));
         out.append(replacement);
     }
     out.append(text.substr(from));
     return out;
+}
+
+size_t FindNoCase(std::string_view text, std::string_view lowerKeyword, size_t from) {
+    if (lowerKeyword.empty())
+        return std::min(from, text.size());
+    const char first = lowerKeyword[0], firstUpper = char(first - 'a' + 'A');
+    for (size_t i = from; i + lowerKeyword.size() <= text.size(); ++i) {
+        if (text[i] != first && text[i] != firstUpper)
+            continue;
+        size_t k = 1;
+        while (k < lowerKeyword.size() &&
+               (text[i + k] == lowerKeyword[k] || text[i + k] == lowerKeyword[k] - 'a' + 'A'))
+            ++k;
+        if (k == lowerKeyword.size())
+            return i;
+    }
+    return std::string_view::npos;
 }
 
 std::string RemoveAll(std::string_view text, std::string_view pattern) {

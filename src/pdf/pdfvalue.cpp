@@ -2,6 +2,8 @@
 
 #include "common/errors.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsHexWhiteSpace(char c) {
@@ -16,30 +18,6 @@ int HexDigit(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-// Calls visit(index, insideString) for every byte; string delimiters count as inside.
-template <typename Visit> void WalkStrings(std::string_view text, Visit visit) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '(') {
-            const size_t end = FindLiteralEnd(text, i + 1);
-            for (size_t k = i; k <= end && k < text.size(); ++k)
-                visit(k, true);
-            i = end;
-        } else if (text[i] == '<' && i + 1 < text.size() && text[i + 1] != '<') {
-            size_t end = text.find('>', i + 1);
-            if (end == std::string_view::npos)
-                end = text.size();
-            for (size_t k = i; k <= end && k < text.size(); ++k)
-                visit(k, true);
-            i = end;
-        } else if (text[i] == '<') { // "<<" opens a dictionary, not a string
-            visit(i, false);
-            visit(++i, false);
-        } else {
-            visit(i, false);
-        }
-    }
 }
 
 } // namespace
@@ -146,9 +124,27 @@ size_t FindNameOutsideStrings(std::string_view lowered, std::string_view name) {
 
 std::string MaskStrings(std::string_view text) {
     std::string masked(text);
-    WalkStrings(text, [&](size_t i, bool inside) {
-        if (inside && text[i] != '(' && text[i] != ')' && text[i] != '<' && text[i] != '>')
-            masked[i] = ' ';
-    });
+    auto blank = [&](size_t from, size_t to) { // the bytes between two delimiters
+        for (size_t k = from; k < to && k < masked.size(); ++k)
+            if (masked[k] != '(' && masked[k] != ')' && masked[k] != '<' && masked[k] != '>')
+                masked[k] = ' ';
+    };
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] != '(' && text[i] != '<') {
+            ++i;
+            continue;
+        }
+        size_t end;
+        if (text[i] == '(') {
+            end = FindLiteralEnd(text, i + 1);
+        } else if (i + 1 < text.size() && text[i + 1] != '<') {
+            end = std::min(text.find('>', i + 1), text.size());
+        } else { // "<<" opens a dictionary, not a string
+            i += 2;
+            continue;
+        }
+        blank(i + 1, end);
+        i = end + 1;
+    }
     return masked;
 }

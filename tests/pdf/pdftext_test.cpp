@@ -32,6 +32,19 @@ TEST(ReaderText, LinesSplitAtCrLfOrCrLfAndStopAtZero) {
     EXPECT_EQ(Normalise("a"), "a\r\n");
 }
 
+TEST(ReaderText, KeywordsAreFoundWithoutRegardToCase) {
+    struct Case {
+        std::string text;
+        size_t from, expected;
+    } cases[] = {
+        {"1 0 obj EndObj", 0, 8},          {"ENDOBJ endobj", 1, 7},
+        {"endob", 0, std::string::npos},   {"end obj", 0, std::string::npos},
+        {"xendobj", 7, std::string::npos}, {"", 0, std::string::npos},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FindNoCase(c.text, "endobj", c.from), c.expected) << c.text;
+}
+
 TEST(ReaderText, ReplacingIgnoresCase) {
     EXPECT_EQ(ReplaceNoCase("/V 1/v 2/Version", "/V", "\r\n/V "),
               "\r\n/V  1\r\n/V  2\r\n/V ersion");
