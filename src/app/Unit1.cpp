@@ -31,6 +31,9 @@
 
 namespace {
 
+// How often a running scan adds the rows it found to the list.
+constexpr qint64 kRowBatchMilliseconds = 200;
+
 const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
 const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
 const int kListedFailures = 20;
@@ -103,6 +106,7 @@ TForm1::TForm1(QWidget* parent) : QDialog(parent) {
 
 TForm1::~TForm1() {
     qApp->removeEventFilter(this);
+    qDeleteAll(pendingItems_);
     // The chooser goes first: it stops watching before the cache it shows icons of is gone.
     delete FDirCombo;
     delete FIconCache;
@@ -385,6 +389,9 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     try {
         rows_.clear();
         ListView1->clear();
+        qDeleteAll(pendingItems_);
+        pendingItems_.clear();
+        sinceItemsShown_.start(); // a folder listed within this time shows its rows sorted at once
         FDirCombo->Tree->CloseUp();
         const auto attributes = platform::FileAttributes(newPath);
         if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID)) == 0) {
@@ -398,6 +405,8 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
+    if (!pendingItems_.isEmpty()) // the scan stopped before its rows were sorted and shown
+        ShowPendingItems();
     platform::ProcessPendingEvents();
     FDirCombo->FDropEnabled = true;
     FReady = true;
@@ -444,8 +453,16 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
         failures_.push_back(*failure);
     if (!row)
         return;
-    ListView1->addTopLevelItem(ItemOf(*row));
+    pendingItems_ << ItemOf(*row);
     rows_.push_back(std::move(*row));
+    if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
+        ShowPendingItems();
+}
+
+void TForm1::ShowPendingItems() {
+    ListView1->addTopLevelItems(pendingItems_);
+    pendingItems_.clear();
+    sinceItemsShown_.start();
 }
 
 QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
@@ -468,6 +485,9 @@ void TForm1::SortList() {
 void TForm1::ShowRows() {
     ListView1->setUpdatesEnabled(false);
     ListView1->clear();
+    qDeleteAll(pendingItems_);
+    pendingItems_.clear();
+    sinceItemsShown_.invalidate();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows_.size()));
     for (const ListRow& row : rows_)

@@ -6,6 +6,8 @@
 #include "app/savedlist.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -119,7 +121,13 @@ private:
     QString HelpFile() const;
     bool ListedVolumeGone() const;
 
+    void ShowPendingItems();
+
     std::vector<ListRow> rows_;
+    // Rows a running scan found that the list does not show yet. They are shown in batches,
+    // a few times a second: painting the list after every file costs more than reading it.
+    QList<QTreeWidgetItem*> pendingItems_;
+    QElapsedTimer sinceItemsShown_;
     std::vector<ReadFailure> failures_; // of the scan running or last run
     QString listedVolume_;              // mount point of the volume the last scan listed
     bool scanning_ = false;
