@@ -1,4 +1,5 @@
 #include "app/Unit1.h"
+#include "app/qtpaths.h"
 
 #include "app/glyphs.h"
 #include "app/listlocale.h"
@@ -51,26 +52,6 @@ const ColumnLayout kColumns[kCellCount + 1] = {
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-// Leading and trailing blanks and control characters removed.
-QString Trimmed(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 0x20)
-        ++b;
-    while (e > b && text[e - 1].unicode() <= 0x20)
-        --e;
-    return text.mid(b, e - b);
-}
-
-// The path up to its last "/", without that "/" unless it is the root's.
-QString FolderPart(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString WithSlash(const QString& path) {
-    return FromUtf8(AppendBackslash(path.toStdString()));
 }
 
 bool IsDriveList(const QString& path) {

@@ -1,6 +1,7 @@
 // What the user does with the list: selecting, opening, going up, help, exit and saving.
 
 #include "app/Unit1.h"
+#include "app/qtpaths.h"
 
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
@@ -16,24 +17,6 @@
 namespace {
 
 const QString kInfoCaption = QStringLiteral("Pagewick Ver. 1.0の情報");
-
-QString Trimmed(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 0x20)
-        ++b;
-    while (e > b && text[e - 1].unicode() <= 0x20)
-        --e;
-    return text.mid(b, e - b);
-}
-
-QString FolderPart(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString WithSlash(const QString& path) {
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
 
 void Inform(const QString& text) {
     platform::ShowMessageBox(

@@ -10,6 +10,8 @@ bool IsHexWhiteSpace(char c) {
     return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
 }
 
+} // namespace
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -19,8 +21,6 @@ int HexDigit(char c) {
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 std::string UnescapeLiteral(std::string_view content) {
     std::string out;

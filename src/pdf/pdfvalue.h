@@ -13,6 +13,8 @@ enum class StringKind { Hexadecimal, Literal };
 // keeps that character.
 std::string UnescapeLiteral(std::string_view content);
 
+// The value of one hexadecimal digit (either case), or -1 for any other character.
+int HexDigit(char c);
 // The bytes spelt by hexadecimal digits, two per byte; white space between them is skipped, a
 // final odd digit ignored. Any other character raises EConvertError.
 std::string HexToBytes(std::string_view text);

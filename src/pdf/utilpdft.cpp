@@ -5,6 +5,7 @@
 #include "jtext/cp932.h"
 #include "jtext/jconvert.h"
 #include "pdf/pdffile.h"
+#include "pdf/pdfvalue.h"
 
 #include <optional>
 
@@ -12,20 +13,10 @@ namespace {
 
 constexpr std::string_view kEscapedMark = "\\376\\377";
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 char16_t ParseUnit(std::string_view group) {
     unsigned value = 0;
     for (char c : group) {
-        const int d = HexValue(c);
+        const int d = HexDigit(c);
         if (d < 0)
             throw EConvertError("'" + std::string(group) + "' は16進数ではありません");
         value = value * 16 + unsigned(d);

@@ -1,0 +1,25 @@
+#pragma once
+// Small path and text helpers the window's two source files share.
+
+#include <QString>
+
+// Leading and trailing blanks and control characters removed.
+inline QString Trimmed(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 0x20)
+        ++b;
+    while (e > b && text[e - 1].unicode() <= 0x20)
+        --e;
+    return text.mid(b, e - b);
+}
+
+// The path up to its last "/", without that "/" unless it is the root's.
+inline QString FolderPart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+// The path with one "/" at its end, as AppendBackslash gives it.
+inline QString WithSlash(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
