@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and only those that are missing.
+# Installs the Debian packages the build and the tests need, and only those that are missing:
+#   scripts/install-deps.sh [more packages...]
+# (the benchmark and the fuzz targets name the few more they need).
 set -euo pipefail
 
 packages=(
@@ -7,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev qt6-qpa-plugins
     xdg-utils fonts-ipafont-gothic adwaita-icon-theme
     qpdf poppler-utils python3
+    "$@"
 )
 
 missing=()

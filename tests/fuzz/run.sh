@@ -20,6 +20,8 @@ else
     selected=("$which")
 fi
 
+# libFuzzer comes with the compiler runtime, which plain "clang" only recommends.
+scripts/install-deps.sh clang libclang-rt-14-dev
 build=$root/build-fuzz
 if [[ ! -f $build/CMakeCache.txt ]]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Runs the benchmark's tools on one folder and prints the table (run.sh calls it).
+
+  measure.py --bin BUILD_DIR [--runs R] [--slow-runs R] [--tools a,b,...] DIR
+
+Tools: list (pagewick-list), window (the window's scan), exiftool, pdfinfo (one call per
+file), floor (pagewick-iofloor). The tools take turns, one run of each per round, so that a
+change of machine load shows in all of them alike. Wall time is measured around the process,
+except for the window, whose scan reports its own time (the window's start-up is left out).
+Peak memory is GNU time's maximum resident set (for the pdfinfo loop, of its largest process).
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ALL = ["list", "window", "exiftool", "pdfinfo", "floor"]
+SLOW = {"exiftool", "pdfinfo"}
+EXIFTOOL_TAGS = ["-Title", "-Subject", "-Author", "-Keywords", "-Producer", "-CreateDate",
+                 "-PageCount", "-PDFVersion", "-Encryption"]
+GNU_TIME = "/usr/bin/time"
+PDFINFO_LOOP = 'for f in "$1"/*; do pdfinfo "$f" >/dev/null 2>&1; done'
+
+
+def commands(bin_dir, folder):
+    return {
+        "list": ([os.path.join(bin_dir, "src/cli/pagewick-list"), "--type", "pdf", folder],
+                 "pagewick-list --type pdf"),
+        "window": ([os.path.join(bin_dir, "bench/pagewick-bench-scan"), folder],
+                   "window scan"),
+        "exiftool": (["exiftool", "-csv"] + EXIFTOOL_TAGS + [folder], "exiftool -csv"),
+        "pdfinfo": (["bash", "-c", PDFINFO_LOOP, "pdfinfo-loop", folder], "pdfinfo per file"),
+        "floor": ([os.path.join(bin_dir, "bench/pagewick-iofloor"), folder], "I/O floor"),
+    }
+
+
+def run_once(argv, env, keep_stdout):
+    """Wall seconds, peak resident MiB, exit status, stdout and stderr of one run. Output goes
+    to files (stdout to /dev/null unless kept), so no pipe can fill and stall the tool. GNU
+    time takes the peak: the usage wait4 gives here would count this Python process, whose
+    pages the child holds until it execs."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
+            tempfile.NamedTemporaryFile("r") as peak:
+        began = time.perf_counter()
+        code = subprocess.call([GNU_TIME, "-f", "%M", "-o", peak.name, "--"] + argv, env=env,
+                               stdout=out if keep_stdout else subprocess.DEVNULL, stderr=err)
+        wall = time.perf_counter() - began
+        out.seek(0)
+        err.seek(0)
+        kib = peak.read().split()
+        return wall, int(kib[-1]) / 1024 if kib else float("nan"), code, out.read(), err.read()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("dir")
+    parser.add_argument("--bin", required=True, help="the release build folder")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--slow-runs", type=int)
+    parser.add_argument("--tools", default=",".join(ALL))
+    args = parser.parse_args()
+    tools = [t for t in args.tools.split(",") if t]
+    unknown = [t for t in tools if t not in ALL]
+    if unknown:
+        parser.error("unknown tools %s (known: %s)" % (",".join(unknown), ",".join(ALL)))
+    if args.runs < 1 or (args.slow_runs is not None and args.slow_runs < 1):
+        parser.error("runs must be at least 1")
+    if "floor" not in tools:
+        tools.append("floor")  # every ratio is to the floor of the same session
+    slow_runs = args.runs if args.slow_runs is None else args.slow_runs
+    folder = os.path.abspath(args.dir)
+    files = sum(1 for e in os.scandir(folder) if e.is_file())
+    table = commands(args.bin, folder)
+    for tool in list(tools):
+        program = table[tool][0][0]
+        if not (os.access(program, os.X_OK) or shutil.which(program)):
+            print("skipped %s: %s not found" % (tool, program), file=sys.stderr)
+            tools.remove(tool)
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit("measure.py: GNU time is needed for the peak memory (package time)")
+    env = dict(os.environ)
+    env.setdefault("QT_QPA_PLATFORM", "offscreen")
+
+    walls = {t: [] for t in tools}
+    peaks = {t: [] for t in tools}
+    rounds = max(args.runs, slow_runs)
+    for round_no in range(rounds):
+        for tool in tools:
+            if round_no >= (slow_runs if tool in SLOW else args.runs):
+                continue
+            wall, peak, code, out, err = run_once(table[tool][0], env, tool == "window")
+            if tool == "window":
+                fields = out.split()
+                if code != 0 or len(fields) != 2:
+                    sys.exit("window scan failed (%d): %s" % (code, err.decode(errors="replace")))
+                wall = float(fields[0])
+                if int(fields[1]) != files + 1:  # the ".." row
+                    print("window listed %s rows for %d files" % (fields[1], files),
+                          file=sys.stderr)
+            elif tool in ("list", "floor") and code != 0:
+                message = err.decode(errors="replace").strip().splitlines()
+                print("%s exited with %d; %d lines on stderr, first: %s" % (
+                    tool, code, len(message), message[:1]), file=sys.stderr)
+            walls[tool].append(wall)
+            peaks[tool].append(peak)
+
+    median = {t: statistics.median(walls[t]) for t in tools if walls[t]}
+    floor = median.get("floor")
+    print("%d files in %s" % (files, folder))
+    print("%-26s %5s %10s %10s %9s %8s" % ("tool", "runs", "median s", "files/s", "peak MiB",
+                                          "x floor"))
+    for tool in tools:
+        if tool not in median:
+            continue
+        m = median[tool]
+        print("%-26s %5d %10.3f %10.0f %9.1f %8.1f" % (
+            table[tool][1], len(walls[tool]), m, files / m if m else 0, max(peaks[tool]),
+            m / floor if floor else float("nan")))
+    print()
+    if "list" in median and floor:
+        ratio = median["list"] / floor
+        print("pagewick-list / floor   %6.2f  (target <= 3)    %s" % (
+            ratio, "met" if ratio <= 3 else "MISSED"))
+    if "list" in median and "window" in median:
+        ratio = median["window"] / median["list"]
+        print("window / pagewick-list  %6.2f  (target <= 1.5)  %s" % (
+            ratio, "met" if ratio <= 1.5 else "MISSED"))
+    if "list" in median:
+        peak = max(peaks["list"])
+        print("pagewick-list peak      %6.1f MiB (target <= 40) %s" % (
+            peak, "met" if peak <= 40 else "MISSED"))
+
+
+if __name__ == "__main__":
+    main()

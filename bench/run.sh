@@ -1,0 +1,68 @@
+#!/bin/bash
+# The speed benchmark: builds the release programs, makes (or reuses) a corpus, warms the page
+# cache and prints one table of median wall time, files per second, peak memory and the ratio
+# to the I/O floor for each tool. See bench/README.md.
+#
+#   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,exiftool,pdfinfo,floor]
+#                [--seed S] N|DIR
+#
+# N makes the corpus of N files under /tmp/pagewick-bench-N (kept for later runs; another seed
+# gets a folder of its own); DIR measures an existing folder.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+build="$root/build-bench"
+runs=5
+slow_runs=
+tools=list,window,exiftool,pdfinfo,floor
+seed=1
+
+usage() {
+    sed -n '6,7p' "$0" | sed 's/^# *//' >&2
+    exit 2
+}
+
+while [ $# -gt 1 ]; do
+    case "$1" in
+    --runs) runs=$2 ;;
+    --slow-runs) slow_runs=$2 ;;
+    --tools) tools=$2 ;;
+    --seed) seed=$2 ;;
+    *) usage ;;
+    esac
+    shift 2
+done
+[ $# -eq 1 ] || usage
+target=$1
+
+"$root/scripts/install-deps.sh" time libimage-exiftool-perl
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target pagewick-list pagewick-iofloor pagewick-bench-scan >/dev/null
+
+if [[ $target =~ ^[0-9]+$ ]]; then
+    dir=/tmp/pagewick-bench-$target
+    [ "$seed" = 1 ] || dir=$dir-seed$seed
+    if [ ! -d "$dir" ]; then
+        # Made aside and moved in place, so a broken-off run leaves no half corpus behind.
+        rm -rf "$dir.partial"
+        python3 "$here/make_corpus.py" "$dir.partial" "$target" --seed "$seed"
+        mv "$dir.partial" "$dir"
+    fi
+elif [ -d "$target" ]; then
+    dir=$target
+else
+    usage
+fi
+
+for tool in exiftool pdfinfo; do
+    if [[ ,$tools, == *,$tool,* ]] && ! command -v "$tool" >/dev/null; then
+        echo "$tool is not installed (packages libimage-exiftool-perl, poppler-utils);" \
+            "it is left out" >&2
+    fi
+done
+
+find "$dir" -maxdepth 1 -type f -exec cat {} + >/dev/null
+
+python3 "$here/measure.py" --bin "$build" --runs "$runs" ${slow_runs:+--slow-runs "$slow_runs"} \
+    --tools "$tools" "$dir"
