@@ -188,14 +188,10 @@ Words SplitWords(std::string_view text) {
                 word += text[i++];
             }
         } else {
-            while (i < n && !IsSeparator(text[i]) && text[i] != ',') {
-                if (IsShiftJisLead(text[i]) && i + 1 < n) {
-                    word.append(text.substr(i, 2));
-                    i += 2;
-                } else {
-                    word += text[i++];
-                }
-            }
+            const size_t start = i;
+            while (i < n && !IsSeparator(text[i]) && text[i] != ',')
+                i += IsShiftJisLead(text[i]) && i + 1 < n ? 2 : 1; // a pair is never split
+            word.assign(text.substr(start, i - start));
         }
         words.push_back(std::move(word));
         skipSeparators();
@@ -210,9 +206,9 @@ Words SplitWords(std::string_view text) {
 }
 
 int IndexOf(const Words& words, std::string_view word) {
-    const std::string lowered = LowerCase(word);
     for (size_t i = 0; i < words.size(); ++i)
-        if (words[i].size() == lowered.size() && LowerCase(words[i]) == lowered)
+        if (std::equal(words[i].begin(), words[i].end(), word.begin(), word.end(),
+                       [](char a, char b) { return Lower(a) == Lower(b); }))
             return int(i);
     return -1;
 }
