@@ -142,11 +142,19 @@ private:
     void ReadPageCount() {
         const std::string text =
             WithoutDictionaryBrackets(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes);
+        // The last /Pages line gives the count, so only that one is followed: a damaged catalog
+        // repeating the entry on every line would otherwise read the page tree once a line.
+        Words last;
+        int at = -1;
         for (const std::string& line : SplitLines(text)) {
-            const Words words = SplitWords(ReplaceNoCase(LowerCase(Trim(line)), "/", " /"));
-            if (const int i = IndexOf(words, "/pages"); i >= 0)
-                info_.PageCount = PageCountOf(words, i);
+            Words words = SplitWords(ReplaceNoCase(LowerCase(Trim(line)), "/", " /"));
+            if (const int i = IndexOf(words, "/pages"); i >= 0) {
+                last = std::move(words);
+                at = i;
+            }
         }
+        if (at >= 0)
+            info_.PageCount = PageCountOf(last, at);
     }
 
     // The page count that the /Pages entry at words[i] of a catalog line names. Only the page
@@ -161,13 +169,17 @@ private:
             ReplaceNoCase(WithoutDictionaryBrackets(
                               reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
                           "/", " /"));
-        int32_t count = 0;
+        // Likewise only the last /Count line is read.
+        Words last;
+        int at = -1;
         for (const std::string& line : SplitLines(text)) {
-            const Words treeWords = SplitWords(LowerCase(Trim(line)));
-            if (const int k = IndexOf(treeWords, "/count"); k >= 0)
-                count = reader_.ReadIntValue(treeWords, k);
+            Words treeWords = SplitWords(LowerCase(Trim(line)));
+            if (const int k = IndexOf(treeWords, "/count"); k >= 0) {
+                last = std::move(treeWords);
+                at = k;
+            }
         }
-        return count;
+        return at >= 0 ? reader_.ReadIntValue(last, at) : 0;
     }
 
     bool PasswordOpens(const std::string& password, bool lenientPassword) {

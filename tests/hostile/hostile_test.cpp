@@ -195,6 +195,22 @@ const HostileCase kCases[] = {
          return Plain("/Size 4 /Root 1 0 R /Info 2 0 R", "2147483648").WriteTo(d.File("a.pdf"));
      },
      Outcome::Record, [](const TpdfInfomation& info) { EXPECT_EQ(info.PageCount, 0); }},
+    {"CatalogRepeatingPagesOnEveryLine",
+     [](const TempDir& d) {
+         // Each line names the page tree again, and the tree's object never ends: followed
+         // once a line, this took minutes.
+         std::string catalog = "<< /Type /Catalog\n";
+         for (int i = 0; i < 4000; ++i)
+             catalog += "/Pages 3 0 R\n";
+         PdfBuilder pdf;
+         pdf.Object(1, catalog + ">>").Object(2, kInfo);
+         pdf.Object(3, "<< /Type /Pages /Count 7 >>\n" + std::string(size_t(600) << 10, 'x'));
+         pdf.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R");
+         std::string bytes = pdf.Bytes();
+         bytes.replace(bytes.rfind("endobj", bytes.find("xref")), 6, "      "); // the tree's end
+         return d.Write("a.pdf", bytes);
+     },
+     Outcome::Record, [](const TpdfInfomation& info) { EXPECT_EQ(info.PageCount, 7); }},
     {"CountLargestInt32",
      [](const TempDir& d) {
          return Plain("/Size 4 /Root 1 0 R /Info 2 0 R", "2147483647").WriteTo(d.File("a.pdf"));
