@@ -44,6 +44,18 @@ void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t 
     work.replace(keyAt, end - keyAt, "\r\n");
 }
 
+// The words (lower case) of the last line of text that holds the word key, and the index of
+// key among them; -1 when no line holds it.
+std::pair<Words, int> LastLineWith(const std::string& text, std::string_view key) {
+    std::pair<Words, int> last{{}, -1};
+    for (const std::string& line : SplitLines(text)) {
+        Words words = SplitWords(LowerCase(Trim(line)));
+        if (const int i = IndexOf(words, key); i >= 0)
+            last = {std::move(words), i};
+    }
+    return last;
+}
+
 // Copies the first bytes of value into a fixed array, the rest left zero.
 template <size_t N> void CopyBytes(const std::string& value, std::array<uint8_t, N>& out) {
     out = {};
@@ -144,15 +156,7 @@ private:
             WithoutDictionaryBrackets(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes);
         // The last /Pages line gives the count, so only that one is followed: a damaged catalog
         // repeating the entry on every line would otherwise read the page tree once a line.
-        Words last;
-        int at = -1;
-        for (const std::string& line : SplitLines(text)) {
-            Words words = SplitWords(ReplaceNoCase(LowerCase(Trim(line)), "/", " /"));
-            if (const int i = IndexOf(words, "/pages"); i >= 0) {
-                last = std::move(words);
-                at = i;
-            }
-        }
+        const auto [last, at] = LastLineWith(ReplaceNoCase(text, "/", " /"), "/pages");
         if (at >= 0)
             info_.PageCount = PageCountOf(last, at);
     }
@@ -170,15 +174,7 @@ private:
                               reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
                           "/", " /"));
         // Likewise only the last /Count line is read.
-        Words last;
-        int at = -1;
-        for (const std::string& line : SplitLines(text)) {
-            Words treeWords = SplitWords(LowerCase(Trim(line)));
-            if (const int k = IndexOf(treeWords, "/count"); k >= 0) {
-                last = std::move(treeWords);
-                at = k;
-            }
-        }
+        const auto [last, at] = LastLineWith(text, "/count");
         return at >= 0 ? reader_.ReadIntValue(last, at) : 0;
     }
 
