@@ -112,18 +112,29 @@ std::string ReplaceNoCase(std::string_view text, std::string_view pattern,
 size_t FindNoCase(std::string_view text, std::string_view lowerKeyword, size_t from) {
     if (lowerKeyword.empty())
         return std::min(from, text.size());
-    const char first = lowerKeyword[0], firstUpper = char(first - 'a' + 'A');
-    for (size_t i = from; i + lowerKeyword.size() <= text.size(); ++i) {
-        if (text[i] != first && text[i] != firstUpper)
-            continue;
+    if (lowerKeyword.size() > text.size())
+        return std::string_view::npos;
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+    const char first = lowerKeyword[0], firstUpper = upper(first);
+    const size_t last = text.size() - lowerKeyword.size(); // the last place it can start
+    // The next place of each spelling of the first letter, found with a fast byte search.
+    size_t nextLower = text.find(first, from);
+    size_t nextUpper = first == firstUpper ? std::string_view::npos : text.find(firstUpper, from);
+    for (;;) {
+        const size_t i = std::min(nextLower, nextUpper);
+        if (i == std::string_view::npos || i > last)
+            return std::string_view::npos;
         size_t k = 1;
         while (k < lowerKeyword.size() &&
-               (text[i + k] == lowerKeyword[k] || text[i + k] == lowerKeyword[k] - 'a' + 'A'))
+               (text[i + k] == lowerKeyword[k] || text[i + k] == upper(lowerKeyword[k])))
             ++k;
         if (k == lowerKeyword.size())
             return i;
+        if (i == nextLower)
+            nextLower = text.find(first, i + 1);
+        else
+            nextUpper = text.find(firstUpper, i + 1);
     }
-    return std::string_view::npos;
 }
 
 std::string RemoveAll(std::string_view text, std::string_view pattern) {

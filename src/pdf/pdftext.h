@@ -27,7 +27,7 @@ std::string ReplaceNoCase(std::string_view text, std::string_view pattern,
                           std::string_view replacement);
 std::string RemoveAll(std::string_view text, std::string_view pattern);
 bool Contains(std::string_view text, std::string_view pattern);
-// Where lowerKeyword (lower case letters only) first occurs in text from from on, the letters
+// Where lowerKeyword (no upper case letters) first occurs in text from from on, the letters
 // of text compared without regard to case; npos when it does not.
 size_t FindNoCase(std::string_view text, std::string_view lowerKeyword, size_t from = 0);
 

@@ -43,6 +43,9 @@ TEST(ReaderText, KeywordsAreFoundWithoutRegardToCase) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FindNoCase(c.text, "endobj", c.from), c.expected) << c.text;
+    // Only letters are folded: a slash matches a slash and nothing else.
+    EXPECT_EQ(FindNoCase("\x0f" "COUNT /Count", "/count"), 7u);
+    EXPECT_EQ(FindNoCase("\x0f" "count", "/count"), std::string::npos);
 }
 
 TEST(ReaderText, ReplacingIgnoresCase) {
