@@ -111,13 +111,36 @@ size_t FindKeyOutsideStrings(std::string_view lowered, std::string_view key) {
     return masked.find(key);
 }
 
-size_t FindNameOutsideStrings(std::string_view lowered, std::string_view name) {
-    const std::string masked = MaskStrings(lowered);
-    for (size_t at = masked.find(name); at != std::string::npos; at = masked.find(name, at + 1)) {
-        const size_t next = at + name.size();
-        if (next == masked.size() || uint8_t(masked[next]) <= 0x20 ||
-            std::string_view("()<>[]{}/%").find(masked[next]) != std::string_view::npos)
-            return at;
+size_t FindNameOutsideStrings(std::string_view text, std::string_view name) {
+    // Strings are stepped over as MaskStrings blanks them. A name holds neither blanks nor
+    // delimiters, so it never overlaps a masked string and is compared in place.
+    auto isNameEnd = [&](size_t next) {
+        return next == text.size() || uint8_t(text[next]) <= 0x20 ||
+               std::string_view("()<>[]{}/%").find(text[next]) != std::string_view::npos;
+    };
+    auto matchesAt = [&](size_t at) {
+        if (text.size() - at < name.size())
+            return false;
+        for (size_t k = 0; k < name.size(); ++k) {
+            const char c = text[at + k];
+            if ((c >= 'A' && c <= 'Z' ? char(c + 32) : c) != name[k])
+                return false;
+        }
+        return isNameEnd(at + name.size());
+    };
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == '(') {
+            i = FindLiteralEnd(text, i + 1) + 1;
+        } else if (text[i] == '<') {
+            if (i + 1 < text.size() && text[i + 1] != '<')
+                i = std::min(text.find('>', i + 1), text.size()) + 1;
+            else
+                i += 2; // "<<" opens a dictionary, not a string
+        } else if (text[i] == name[0] && matchesAt(i)) {
+            return i;
+        } else {
+            ++i;
+        }
     }
     return std::string::npos;
 }

@@ -110,6 +110,17 @@ void CheckValues(std::string_view text) {
         const size_t name = FindNameOutsideStrings(lowered, key);
         Require(name == std::string::npos || lowered.compare(name, key.size(), key) == 0,
                 "FindNameOutsideStrings points at something else");
+        Require(FindNameOutsideStrings(text, key) == name,
+                "FindNameOutsideStrings depends on the case of the text");
+        // The first whole name in the masked text, found the plain way.
+        const std::string masked = MaskStrings(lowered);
+        size_t expected = masked.find(key);
+        while (expected != std::string::npos && expected + key.size() < masked.size() &&
+               uint8_t(masked[expected + key.size()]) > 0x20 &&
+               std::string_view("()<>[]{}/%").find(masked[expected + key.size()]) ==
+                   std::string_view::npos)
+            expected = masked.find(key, expected + 1);
+        Require(name == expected, "FindNameOutsideStrings differs from a search of the masked text");
     }
     Require(MaskStrings(text).size() == text.size(), "MaskStrings changes the length");
 }
