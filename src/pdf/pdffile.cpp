@@ -25,29 +25,39 @@ constexpr int64_t kTailScanLimit = 256 << 10;
 constexpr size_t kChainTextLimit = 16u << 20;
 
 // The lines of a trailer as the reader edits them before it looks at their words.
+// Once normalised, every line break is CR LF; removing brackets or adding blanks keeps it so.
 std::string EditTrailerText(std::string_view text) {
-    std::string t = Normalise(text);
-    t = Normalise(RemoveAll(t, "<<"));
-    t = Normalise(RemoveAll(t, ">>"));
-    return Normalise(ReplaceNoCase(t, "/", " /"));
+    return ReplaceNoCase(RemoveAll(RemoveAll(Normalise(text), "<<"), ">>"), "/", " /");
+}
+
+// Calls line for each line of text as a LineList holds them: up to the first zero byte, at
+// most LineList::kMaxLines.
+template <class F> void ForEachLine(std::string_view text, F&& line) {
+    text = text.substr(0, std::min(text.size(), text.find('\0')));
+    size_t start = 0;
+    int64_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        if (count == LineList::kMaxLines)
+            return;
+        line(text.substr(start, i - start));
+        ++count;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size() && count < LineList::kMaxLines)
+        line(text.substr(start));
 }
 
 } // namespace
 
 LineList::LineList(std::string text) : text_(std::move(text)) {
-    if (const size_t zero = text_.find('\0'); zero != std::string::npos)
-        text_.resize(zero);
-    size_t start = 0;
-    for (size_t i = 0; i < text_.size() && Count() < kMaxLines; ++i) {
-        if (text_[i] != '\r' && text_[i] != '\n')
-            continue;
-        spans_.emplace_back(start, i - start);
-        if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text_.size() && Count() < kMaxLines)
-        spans_.emplace_back(start, text_.size() - start);
+    ForEachLine(text_, [&](std::string_view line) {
+        spans_.emplace_back(size_t(line.data() - text_.data()), line.size());
+    });
+    text_.resize(std::min(text_.size(), text_.find('\0')));
 }
 
 std::string_view LineList::operator[](int64_t i) const {
@@ -96,18 +106,19 @@ const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
     slot->lastUse = ++useCount_;
     // Up to the size the file had when opened; a file that grew since is read as it was.
     const int64_t wanted = std::clamp<int64_t>(size_ - start, 0, kCacheBlockSize);
-    slot->bytes.resize(size_t(wanted));
+    if (!slot->data)
+        slot->data.reset(new char[kCacheBlockSize]); // left uninitialised: only read bytes count
     int64_t done = 0;
     while (done < wanted) {
         const ssize_t n =
-            ::pread(fd_, slot->bytes.data() + done, size_t(wanted - done), off_t(start + done));
+            ::pread(fd_, slot->data.get() + done, size_t(wanted - done), off_t(start + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += n;
     }
-    slot->bytes.resize(size_t(done)); // short at the end of the file, or after a read error
+    slot->size = done; // short at the end of the file, or after a read error
     return *slot;
 }
 
@@ -119,13 +130,13 @@ int64_t PdfReader::ReadAt(int64_t offset, char* buffer, int64_t count) const {
         const int64_t at = offset + done;
         const CachedBlock& block = BlockAt(at - at % kCacheBlockSize);
         const int64_t within = at - block.start;
-        const int64_t available = int64_t(block.bytes.size()) - within;
+        const int64_t available = block.size - within;
         if (available <= 0)
             break;
         const int64_t n = std::min(available, count - done);
-        std::memcpy(buffer + done, block.bytes.data() + within, size_t(n));
+        std::memcpy(buffer + done, block.data.get() + within, size_t(n));
         done += n;
-        if (int64_t(block.bytes.size()) < kCacheBlockSize)
+        if (block.size < kCacheBlockSize)
             break; // the block ends the file
     }
     return done;
@@ -179,27 +190,45 @@ KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword
     KeywordRead result;
     if (offset < 0)
         return result;
-    position_ = offset;
-    char block[kBlockSize];
-    for (;;) {
-        // The last block ends at the limit, so the text is never grown beyond it.
-        const int64_t n = ReadAt(
-            position_, block, std::min<int64_t>(kBlockSize, int64_t(limit - result.bytes.size())));
-        position_ += n;
-        // A keyword may straddle two blocks.
-        const size_t searchFrom =
-            result.bytes.size() >= keyword.size() ? result.bytes.size() - keyword.size() + 1 : 0;
-        result.bytes.append(block, size_t(n));
-        if (const size_t p = FindNoCase(result.bytes, keyword, searchFrom);
-            p != std::string::npos) {
-            result.bytes.resize(p);
+    // The read goes in steps of kBlockSize bytes and stops once at most one byte of the file is
+    // left after a step, so a text that never holds the keyword ends where that step ends.
+    const int64_t available = std::max<int64_t>(size_ - offset, 0);
+    const int64_t steps = std::max<int64_t>(1, (available - 1 + kBlockSize - 1) / kBlockSize);
+    const int64_t end = offset + std::min({int64_t(limit), available, steps * kBlockSize});
+    for (int64_t at = offset; at < end;) {
+        const CachedBlock& block = BlockAt(at - at % kCacheBlockSize);
+        const int64_t within = at - block.start;
+        const int64_t n = std::min(block.size - within, end - at);
+        if (n <= 0)
+            break; // the file shrank under us
+        const std::string_view chunk = block.Bytes().substr(size_t(within), size_t(n));
+        // A keyword that straddles the edge to the text read so far starts before any found
+        // in the chunk itself; only the bytes before the keyword are copied.
+        size_t p = std::string::npos;
+        if (!result.bytes.empty() && keyword.size() > 1) {
+            const size_t keep = std::min(result.bytes.size(), keyword.size() - 1);
+            std::string edge = result.bytes.substr(result.bytes.size() - keep);
+            edge.append(chunk.substr(0, keyword.size() - 1));
+            if (const size_t q = FindNoCase(edge, keyword); q != std::string::npos)
+                p = result.bytes.size() - keep + q;
+        }
+        if (p == std::string::npos) {
+            if (const size_t q = FindNoCase(chunk, keyword); q != std::string::npos)
+                p = result.bytes.size() + q;
+        }
+        if (p != std::string::npos) {
+            if (p > result.bytes.size())
+                result.bytes.append(chunk.substr(0, p - result.bytes.size()));
+            else
+                result.bytes.resize(p);
             result.found = true;
             result.keywordOffset = offset + int64_t(p);
             return result;
         }
-        if (position_ + 1 >= size_ || n == 0 || result.bytes.size() >= limit)
-            return result;
+        result.bytes.append(chunk);
+        at += n;
     }
+    return result;
 }
 
 std::string PdfReader::ReadTrailerText(int64_t from) {
@@ -226,43 +255,78 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
 
 namespace {
 
-// The first four words of a cross-reference line, as views into it. Sections are read line by
-// line and long, so the plain lines (digits, blanks, a letter) are split here without copies;
-// a line with a byte that SplitWords treats specially (quote, comma, zero, a byte above 0x7F)
-// goes through SplitWords. Returns the number of words, at most four.
+// A cross-reference entry as the format writes it, nearly every line of a section: ten digits
+// of offset, five of generation, the type, and the blank or CR of its end of line.
+bool IsStandardEntry(std::string_view line) {
+    if (line.size() < 18 || line.size() > 20 || line[10] != ' ' || line[16] != ' ' ||
+        (line[17] != 'n' && line[17] != 'f'))
+        return false;
+    for (size_t i = 0; i < 16; ++i)
+        if (i != 10 && (line[i] < '0' || line[i] > '9'))
+            return false;
+    for (size_t i = 18; i < line.size(); ++i)
+        if (line[i] != ' ' && line[i] != '\r')
+            return false;
+    return true;
+}
+
+// The first four words of a line, as views into it. Sections are read line by line and long,
+// so the plain words (no byte that SplitWords treats specially: quote, comma, zero, a byte
+// above 0x7F) are split here without copies; a line with such a byte among its first four
+// words goes through SplitWords, which gives the same words for a plain line. Bytes after the
+// fourth word cannot change the first four. Returns the number of words, at most four.
 size_t FirstWords(std::string_view line, std::array<std::string_view, 4>& words, Words& storage) {
-    const bool plain = std::none_of(line.begin(), line.end(), [](char c) {
-        return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80;
-    });
+    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
     size_t count = 0;
-    if (!plain) {
-        storage = SplitWords(line);
-        for (; count < words.size() && count < storage.size(); ++count)
-            words[count] = storage[count];
-        return count;
-    }
     for (size_t i = 0; i < line.size() && count < words.size();) {
-        while (i < line.size() && uint8_t(line[i]) <= 0x20)
-            ++i;
+        for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
+            if (line[i] == '\0')
+                goto split;
         const size_t start = i;
-        while (i < line.size() && uint8_t(line[i]) > 0x20)
-            ++i;
+        for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
+            if (special(line[i]))
+                goto split;
         if (i > start)
             words[count++] = line.substr(start, i - start);
     }
+    return count;
+split:
+    storage = SplitWords(line);
+    for (count = 0; count < words.size() && count < storage.size(); ++count)
+        words[count] = storage[count];
     return count;
 }
 
 } // namespace
 
-void PdfReader::AddSectionEntries(const LineList& lines) {
+void PdfReader::AddSectionEntries(std::string_view text) {
     constexpr int64_t kLargestObject = std::numeric_limits<int32_t>::max();
     int64_t next = 0, remaining = 0;
     bool headerSeen = false;
+    auto addEntry = [&](bool inUse, int64_t offset) {
+        // Entries under a damaged first subsection header are numbered from 0, as their
+        // line numbers would have them.
+        if (!headerSeen) {
+            headerSeen = true;
+            remaining = std::numeric_limits<int64_t>::max();
+        }
+        if (remaining <= 0 || next > kLargestObject)
+            return;
+        objects_.emplace_back(next, inUse ? offset : -1);
+        ++next;
+        --remaining;
+    };
     std::array<std::string_view, 4> words;
     Words storage;
-    for (int64_t i = 0; i < lines.Count(); ++i) {
-        const size_t count = FirstWords(lines[i], words, storage);
+    ForEachLine(text, [&](std::string_view line) {
+        if (IsStandardEntry(line)) {
+            int64_t offset = 0;
+            for (size_t i = 0; i < 10; ++i)
+                offset = offset * 10 + (line[i] - '0');
+            addEntry(line[17] == 'n', offset);
+            return;
+        }
+        const size_t count = FirstWords(line, words, storage);
         if (count == 2) {
             // Object numbers are 32-bit everywhere else in the reader; a header beyond that
             // is damaged.
@@ -274,44 +338,25 @@ void PdfReader::AddSectionEntries(const LineList& lines) {
                 remaining = entries;
                 headerSeen = true;
             }
-            continue;
+        } else if (count >= 3 && (words[2] == "n" || words[2] == "f")) {
+            addEntry(words[2] == "n", words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
         }
-        if (count < 3 || (words[2] != "n" && words[2] != "f"))
-            continue;
-        // Entries under a damaged first subsection header are numbered from 0, as their
-        // line numbers would have them.
-        if (!headerSeen) {
-            headerSeen = true;
-            remaining = std::numeric_limits<int64_t>::max();
-        }
-        if (remaining <= 0 || next > kLargestObject)
-            continue;
-        objects_.emplace_back(next, words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
-        ++next;
-        --remaining;
-    }
+    });
     objectsSorted_ = false;
 }
 
 void PdfReader::ReadXrefChain(int64_t offset) {
-    xrefLines_ = LineList();
+    xrefLines_.reset();
     trailerLines_.clear();
     fileId_ = {};
     objects_.clear();
     std::set<int64_t> visited;
     size_t chainText = 0;
-    // The list of all sections is the last one walked, then each one before it without its
-    // first two lines, and it starts afresh below a list of fewer than three lines. Built
-    // from the back, as references to the sections' lines, so that a long chain costs
-    // what its lines cost.
-    std::vector<LineList> sections;
-    std::vector<std::pair<size_t, int64_t>> reversed; // (section, line), last line first
+    sectionTexts_.clear();
     for (bool first = true; visited.insert(offset).second; first = false) {
         KeywordRead section = ReadUntilKeyword(offset, "trailer", kSectionReadLimit);
         std::string trailerText;
-        LineList lines;
         if (section.found) {
-            lines = LineList(std::move(section.bytes));
             trailerText = ReadTrailerText(section.keywordOffset);
         } else {
             // No trailer keyword: what was read stands in for the trailer, as far as a
@@ -319,15 +364,9 @@ void PdfReader::ReadXrefChain(int64_t offset) {
             trailerText.assign(section.bytes, 0, std::min(section.bytes.size(), kObjectReadLimit));
             section.bytes = std::string();
         }
-        AddSectionEntries(lines);
-        chainText += lines.TextSize();
-        if (reversed.size() >= 3)
-            reversed.resize(reversed.size() - 2);
-        else
-            reversed.clear();
-        for (int64_t i = lines.Count() - 1; i >= 0; --i)
-            reversed.emplace_back(sections.size(), i);
-        sections.push_back(std::move(lines));
+        AddSectionEntries(section.bytes);
+        chainText += std::min(section.bytes.size(), section.bytes.find('\0'));
+        sectionTexts_.push_back(std::move(section.bytes));
 
         trailerText = EditTrailerText(trailerText);
         if (first) {
@@ -353,15 +392,39 @@ void PdfReader::ReadXrefChain(int64_t offset) {
             break;
         offset = next;
     }
+}
+
+const LineList& PdfReader::XrefLines() const {
+    if (xrefLines_)
+        return *xrefLines_;
+    // The list of all sections is the last one walked, then each one before it without its
+    // first two lines, and it starts afresh below a list of fewer than three lines. Built
+    // from the back, as references to the sections' lines, so that a long chain costs what
+    // its lines cost.
+    std::vector<LineList> sections;
+    std::vector<std::pair<size_t, int64_t>> reversed; // (section, line), last line first
+    for (const std::string& text : sectionTexts_) {
+        if (reversed.size() >= 3)
+            reversed.resize(reversed.size() - 2);
+        else
+            reversed.clear();
+        sections.emplace_back(text);
+        for (int64_t i = sections.back().Count() - 1; i >= 0; --i)
+            reversed.emplace_back(sections.size() - 1, i);
+    }
+    xrefLines_.emplace();
     for (auto it = reversed.rbegin(); it != reversed.rend(); ++it)
-        xrefLines_.AppendLine(sections[it->first][it->second]);
+        xrefLines_->AppendLine(sections[it->first][it->second]);
+    return *xrefLines_;
 }
 
 int64_t PdfReader::ObjectOffset(int64_t n) const {
     if (!objectsSorted_) {
-        // Stable, so the newest section's entry for a number stays first.
-        std::stable_sort(objects_.begin(), objects_.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        // Stable, so the newest section's entry for a number stays first. A single section
+        // is mostly in order already.
+        const auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
+        if (!std::is_sorted(objects_.begin(), objects_.end(), byNumber))
+            std::stable_sort(objects_.begin(), objects_.end(), byNumber);
         objects_.erase(std::unique(objects_.begin(), objects_.end(),
                                    [](const auto& a, const auto& b) { return a.first == b.first; }),
                        objects_.end());
@@ -384,19 +447,15 @@ int32_t PdfReader::ReadIntValue(const Words& words, int i) {
     int32_t v = StrToIntDef(WordAt(words, i + 1), 0);
     if (LowerCase(WordAt(words, i + 3)) != "r")
         return v;
-    const int64_t saved = position_;
     const KeywordRead object = ReadUntilKeyword(ObjectOffset(v), "endobj");
     std::string text = LowerCase(Normalise(object.bytes));
     if (const size_t at = text.find(" obj"); at != std::string::npos)
         v = StrToIntDef(Trim(std::string_view(text).substr(at + 4)), 0);
-    position_ = saved;
     return v;
 }
 
 std::string PdfReader::ReadObjectText(int32_t n) {
-    const int64_t saved = position_;
     std::string b = ReadUntilKeyword(ObjectOffset(n), "endobj").bytes;
-    position_ = saved;
     if (b.size() > 2) {
         const std::string_view tail = std::string_view(b).substr(b.size() - 2);
         if (tail == "\r\n" || tail == "\n\r")
@@ -417,18 +476,19 @@ std::string PdfReader::ReadObjectText(int32_t n) {
 }
 
 ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view text, int minLength) {
-    std::string source(text);
-    const std::string lowered = LowerCase(text);
-    const size_t keyAt = FindNameOutsideStrings(lowered, key);
+    const size_t keyAt = FindNameOutsideStrings(text, key);
     if (keyAt == std::string::npos)
         return {};
+    std::string_view source = text;
     size_t from = keyAt;
     std::array<std::string_view, 4> after;
     Words storage;
-    if (FirstWords(std::string_view(lowered).substr(keyAt + key.size()), after, storage) > 2 &&
-        !after[2].empty() && after[2][0] == 'r') {
+    std::string object;
+    if (FirstWords(text.substr(keyAt + key.size()), after, storage) > 2 && !after[2].empty() &&
+        (after[2][0] == 'r' || after[2][0] == 'R')) {
         if (const int32_t n = StrToIntDef(after[0], -1); n > 0) {
-            source = ReadObjectText(n);
+            object = ReadObjectText(n);
+            source = object;
             from = 0;
         }
     }

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -87,21 +89,23 @@ public:
     int64_t ObjectOffset(int64_t n) const;
 
     const Words& TailWords() const { return tailWords_; }
-    const LineList& XrefLines() const { return xrefLines_; }
+    const LineList& XrefLines() const;
     const std::vector<std::string>& TrailerLines() const { return trailerLines_; }
     const Bytes16& FileId() const { return fileId_; }
 
 private:
     int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const;
     std::string ReadTrailerText(int64_t from);
-    void AddSectionEntries(const LineList& lines);
+    void AddSectionEntries(std::string_view text);
 
     // Reads go through a few cached blocks: the reader asks for a few hundred bytes at a time,
     // mostly near the end of the file and near each other.
     struct CachedBlock {
         int64_t start = -1;
-        std::string bytes;
+        std::unique_ptr<char[]> data; // kCacheBlockSize bytes, of which size were read
+        int64_t size = 0;
         uint64_t lastUse = 0;
+        std::string_view Bytes() const { return {data.get(), size_t(size)}; }
     };
     static constexpr int64_t kCacheBlockSize = 16 << 10;
     const CachedBlock& BlockAt(int64_t start) const;
@@ -110,9 +114,9 @@ private:
 
     int fd_ = -1;
     int64_t size_ = 0;
-    int64_t position_ = 0; // where the next forward read starts
     Words tailWords_;
-    LineList xrefLines_;
+    std::vector<std::string> sectionTexts_; // in the order walked
+    mutable std::optional<LineList> xrefLines_; // made from them when asked for
     std::vector<std::string> trailerLines_;
     Bytes16 fileId_{};
     // (object number, offset or -1 for a free entry), newest section first until sorted.

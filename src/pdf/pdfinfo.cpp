@@ -25,10 +25,9 @@ bool HasPdfExtension(const std::string& name) {
 }
 
 // A dictionary's bytes with its brackets removed, every line ending CR LF.
+// Once normalised, every line break is CR LF, and removing brackets keeps it so.
 std::string WithoutDictionaryBrackets(std::string_view bytes) {
-    std::string t = Normalise(bytes);
-    t = Normalise(RemoveAll(t, "<<"));
-    return Normalise(RemoveAll(t, ">>"));
+    return RemoveAll(RemoveAll(Normalise(bytes), "<<"), ">>");
 }
 
 // Replaces the string value that starts after key at keyAt with a line break, so that its
@@ -49,6 +48,10 @@ void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t 
 std::pair<Words, int> LastLineWith(const std::string& text, std::string_view key) {
     std::pair<Words, int> last{{}, -1};
     for (const std::string& line : SplitLines(text)) {
+        // A word equal to key is spelt out in the line, so a line without it is not split: a
+        // page tree's /Kids line may hold thousands of words.
+        if (FindNoCase(line, key) == std::string::npos)
+            continue;
         Words words = SplitWords(LowerCase(Trim(line)));
         if (const int i = IndexOf(words, key); i >= 0)
             last = {std::move(words), i};
@@ -169,10 +172,10 @@ private:
             v = reader_.ReadIntValue(words, j); // a page tree written inline on the line
         if (LowerCase(WordAt(words, i + 3)) != "r")
             return v;
-        const std::string text = Normalise(
-            ReplaceNoCase(WithoutDictionaryBrackets(
-                              reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
-                          "/", " /"));
+        const std::string text = ReplaceNoCase(
+            WithoutDictionaryBrackets(
+                reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
+            "/", " /");
         // Likewise only the last /Count line is read.
         const auto [last, at] = LastLineWith(text, "/count");
         return at >= 0 ? reader_.ReadIntValue(last, at) : 0;
@@ -265,13 +268,12 @@ private:
     void ProcessPiece(const std::string& piece) {
         // Keys are looked for outside string values: a title that mentions "/Author" names
         // no author.
-        const std::string k = MaskStrings(LowerCase(Trim(piece)));
         static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
                                            "/moddate",  "/title",   "/subject", "/keywords"};
         for (const char* key : keys) {
             // A key stands whole: /CreatorVersion is no /Creator.
-            if (k.find(key) == std::string::npos ||
-                FindNameOutsideStrings(k, key) == std::string::npos)
+            if (FindNoCase(piece, key) == std::string::npos ||
+                FindNameOutsideStrings(piece, key) == std::string::npos)
                 continue;
             const std::string value =
                 info_.Encrypted
