@@ -30,6 +30,11 @@ std::string EditTrailerText(std::string_view text) {
     return ReplaceNoCase(RemoveAll(RemoveAll(Normalise(text), "<<"), ">>"), "/", " /");
 }
 
+// Block buffers are kept for the next reader of the thread: a folder's files are read one
+// after another, and fresh buffers for each file cost more than reading the bytes into them.
+constexpr size_t kSpareBlocks = 16;
+thread_local std::vector<std::unique_ptr<char[]>> spareBlocks;
+
 // Calls line for each line of text as a LineList holds them: up to the first zero byte, at
 // most LineList::kMaxLines.
 template <class F> void ForEachLine(std::string_view text, F&& line) {
@@ -90,6 +95,9 @@ PdfReader::PdfReader(const std::string& fileName) {
 PdfReader::~PdfReader() {
     if (fd_ >= 0)
         ::close(fd_);
+    for (CachedBlock& block : cache_)
+        if (block.data && spareBlocks.size() < kSpareBlocks)
+            spareBlocks.push_back(std::move(block.data));
 }
 
 const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
@@ -106,8 +114,12 @@ const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
     slot->lastUse = ++useCount_;
     // Up to the size the file had when opened; a file that grew since is read as it was.
     const int64_t wanted = std::clamp<int64_t>(size_ - start, 0, kCacheBlockSize);
-    if (!slot->data)
+    if (!slot->data && !spareBlocks.empty()) {
+        slot->data = std::move(spareBlocks.back());
+        spareBlocks.pop_back();
+    } else if (!slot->data) {
         slot->data.reset(new char[kCacheBlockSize]); // left uninitialised: only read bytes count
+    }
     int64_t done = 0;
     while (done < wanted) {
         const ssize_t n =

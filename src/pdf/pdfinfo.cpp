@@ -1,9 +1,11 @@
 #include "pdf/pdfinfo.h"
 
+#include "common/errors.h"
 #include "pdf/pdffile.h"
 #include "pdf/utilpdft.h"
 
 #include <algorithm>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -43,18 +45,58 @@ void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t 
     work.replace(keyAt, end - keyAt, "\r\n");
 }
 
-// The words (lower case) of the last line of text that holds the word key, and the index of
-// key among them; -1 when no line holds it.
-std::pair<Words, int> LastLineWith(const std::string& text, std::string_view key) {
-    std::pair<Words, int> last{{}, -1};
-    for (const std::string& line : SplitLines(text)) {
-        // A word equal to key is spelt out in the line, so a line without it is not split: a
-        // page tree's /Kids line may hold thousands of words.
-        if (FindNoCase(line, key) == std::string::npos)
+// The word key (lower case) of line and the three words after it, lower case, as SplitWords
+// splits the trimmed line; empty when no word of the line is key. A page tree's /Kids may put
+// thousands of words on the line, so a plain line is split only up to there, without copies;
+// a line with a byte SplitWords treats specially (quote, comma, zero, a byte above 0x7F)
+// before that point is split whole. Bytes after the fourth word cannot change the first four.
+bool EqualNoCase(std::string_view word, std::string_view lowerKey) {
+    return std::equal(word.begin(), word.end(), lowerKey.begin(), lowerKey.end(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? char(a + 32) : a) == b;
+    });
+}
+
+Words KeyAndNextWords(std::string_view line, std::string_view key) {
+    while (!line.empty() && uint8_t(line.front()) <= 0x20)
+        line.remove_prefix(1);
+    while (!line.empty() && uint8_t(line.back()) <= 0x20)
+        line.remove_suffix(1);
+    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
+    Words words;
+    for (size_t i = 0; i < line.size() && words.size() < 4;) {
+        for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
+            if (line[i] == '\0')
+                goto split;
+        const size_t start = i;
+        for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
+            if (special(line[i]))
+                goto split;
+        const std::string_view word = line.substr(start, i - start);
+        if (!words.empty() || EqualNoCase(word, key))
+            words.push_back(LowerCase(word));
+    }
+    return words;
+split:
+    words = SplitWords(LowerCase(line));
+    const int at = IndexOf(words, key);
+    if (at < 0)
+        return {};
+    words.erase(words.begin(), words.begin() + at);
+    words.resize(std::min<size_t>(words.size(), 4));
+    return words;
+}
+
+// The last line of text (every line ending CR LF) that holds the word key, with that word and
+// the three after it; no words when no line holds it.
+std::pair<std::string_view, Words> LastLineWith(std::string_view text, std::string_view key) {
+    std::pair<std::string_view, Words> last;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string_view::npos;
+         start = end + 2) {
+        const std::string_view line = text.substr(start, end - start);
+        if (FindNoCase(line, key) == std::string_view::npos)
             continue;
-        Words words = SplitWords(LowerCase(Trim(line)));
-        if (const int i = IndexOf(words, key); i >= 0)
-            last = {std::move(words), i};
+        if (Words words = KeyAndNextWords(line, key); !words.empty())
+            last = {line, std::move(words)};
     }
     return last;
 }
@@ -67,8 +109,7 @@ template <size_t N> void CopyBytes(const std::string& value, std::array<uint8_t,
 
 class InfoReader {
 public:
-    InfoReader(const std::string& fileName, TpdfInfomation& info)
-        : reader_(fileName), info_(info) {}
+    InfoReader(PdfReader& reader, TpdfInfomation& info) : reader_(reader), info_(info) {}
 
     void Read(const std::string& password, bool lenientPassword) {
         info_.FileSize = reader_.Size();
@@ -159,26 +200,28 @@ private:
             WithoutDictionaryBrackets(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes);
         // The last /Pages line gives the count, so only that one is followed: a damaged catalog
         // repeating the entry on every line would otherwise read the page tree once a line.
-        const auto [last, at] = LastLineWith(ReplaceNoCase(text, "/", " /"), "/pages");
-        if (at >= 0)
-            info_.PageCount = PageCountOf(last, at);
+        const std::string spaced = ReplaceNoCase(text, "/", " /");
+        const auto [line, pages] = LastLineWith(spaced, "/pages");
+        if (!pages.empty())
+            info_.PageCount = PageCountOf(line, pages);
     }
 
-    // The page count that the /Pages entry at words[i] of a catalog line names. Only the page
-    // tree root's /Count is used; pages are never counted one by one.
-    int32_t PageCountOf(const Words& words, int i) {
-        int32_t v = StrToIntDef(WordAt(words, i + 1), 0);
-        if (const int j = IndexOf(words, "/count"); j >= 0)
-            v = reader_.ReadIntValue(words, j); // a page tree written inline on the line
-        if (LowerCase(WordAt(words, i + 3)) != "r")
+    // The page count that the /Pages entry of a catalog line names (pages: that word and the
+    // three after it). Only the page tree root's /Count is used; pages are never counted one
+    // by one.
+    int32_t PageCountOf(std::string_view line, const Words& pages) {
+        int32_t v = StrToIntDef(WordAt(pages, 1), 0);
+        if (const Words count = KeyAndNextWords(line, "/count"); !count.empty())
+            v = reader_.ReadIntValue(count, 0); // a page tree written inline on the line
+        if (WordAt(pages, 3) != "r")
             return v;
         const std::string text = ReplaceNoCase(
             WithoutDictionaryBrackets(
                 reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
             "/", " /");
         // Likewise only the last /Count line is read.
-        const auto [last, at] = LastLineWith(text, "/count");
-        return at >= 0 ? reader_.ReadIntValue(last, at) : 0;
+        const Words count = LastLineWith(text, "/count").second;
+        return count.empty() ? 0 : reader_.ReadIntValue(count, 0);
     }
 
     bool PasswordOpens(const std::string& password, bool lenientPassword) {
@@ -303,7 +346,7 @@ private:
             info_.ModDate = ParsePdfDate(value);
     }
 
-    PdfReader reader_;
+    PdfReader& reader_;
     TpdfInfomation& info_;
     int64_t infoOffset_ = -1, encryptOffset_ = -1, catalogOffset_ = -1;
     int32_t objectNumber_ = 0, generation_ = 0;
@@ -315,9 +358,19 @@ private:
 void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfInfomation& info,
                  bool lenientPassword) {
     info = TpdfInfomation();
-    if (!FileExists(fileName) || !HasPdfExtension(fileName))
+    if (!HasPdfExtension(fileName))
         return;
-    InfoReader(fileName, info).Read(password, lenientPassword);
+    // The file is opened before it is looked up: only when it cannot be opened does the look-up
+    // tell a missing file (an empty record) from one that cannot be read.
+    std::optional<PdfReader> reader;
+    try {
+        reader.emplace(fileName);
+    } catch (const EFOpenError&) {
+        if (!FileExists(fileName))
+            return;
+        throw;
+    }
+    InfoReader(*reader, info).Read(password, lenientPassword);
 }
 
 TDateTime ParsePdfDate(const std::string& text) {
