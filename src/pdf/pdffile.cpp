@@ -39,21 +39,24 @@ thread_local std::vector<std::unique_ptr<char[]>> spareBlocks;
 // most LineList::kMaxLines.
 template <class F> void ForEachLine(std::string_view text, F&& line) {
     text = text.substr(0, std::min(text.size(), text.find('\0')));
-    size_t start = 0;
-    int64_t count = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
+    // The next CR and the next LF, each found with a fast byte search.
+    size_t start = 0, nextCr = text.find('\r'), nextLf = text.find('\n');
+    for (int64_t count = 0;; ++count) {
+        const size_t i = std::min(nextCr, nextLf);
         if (count == LineList::kMaxLines)
             return;
+        if (i == std::string_view::npos) {
+            if (start < text.size())
+                line(text.substr(start));
+            return;
+        }
         line(text.substr(start, i - start));
-        ++count;
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
+        start = i + (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1);
+        if (nextCr < start)
+            nextCr = text.find('\r', start);
+        if (nextLf < start)
+            nextLf = text.find('\n', start);
     }
-    if (start < text.size() && count < LineList::kMaxLines)
-        line(text.substr(start));
 }
 
 } // namespace

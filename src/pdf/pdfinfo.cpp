@@ -278,7 +278,7 @@ private:
                 piece.clear();
                 inPiece = false;
             } else if (c == '/') {
-                piece = "/";
+                piece.assign(1, '/');
                 inPiece = true;
             } else if (c == '\r' || c == '\n') {
                 // Brackets are removed before the line is looked at, so "end>>obj" ends it too.
@@ -297,8 +297,13 @@ private:
 
     // Object number and generation from the first "n g obj" line of the dictionary's object.
     void ReadObjectHeader(const std::string& bytes) {
-        for (const std::string& line : SplitLines(WithoutDictionaryBrackets(bytes))) {
-            const std::string work = LowerCase(Trim(line));
+        // Line by line, as the header is nearly always the first line: brackets never span a
+        // line break, so removing them from one line is removing them from the text.
+        const std::string text = Normalise(bytes);
+        for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+            const std::string_view raw = std::string_view(text).substr(start, end - start);
+            const std::string work = LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
             if (!Contains(work, " obj"))
                 continue;
             const Words words = SplitWords(work);
@@ -313,10 +318,11 @@ private:
         // no author.
         static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
                                            "/moddate",  "/title",   "/subject", "/keywords"};
+        const std::vector<std::string_view> names = NamesOutsideStrings(piece);
         for (const char* key : keys) {
             // A key stands whole: /CreatorVersion is no /Creator.
-            if (FindNoCase(piece, key) == std::string::npos ||
-                FindNameOutsideStrings(piece, key) == std::string::npos)
+            if (std::none_of(names.begin(), names.end(),
+                             [&](std::string_view name) { return EqualNoCase(name, key); }))
                 continue;
             const std::string value =
                 info_.Encrypted

@@ -111,23 +111,16 @@ size_t FindKeyOutsideStrings(std::string_view lowered, std::string_view key) {
     return masked.find(key);
 }
 
-size_t FindNameOutsideStrings(std::string_view text, std::string_view name) {
-    // Strings are stepped over as MaskStrings blanks them. A name holds neither blanks nor
-    // delimiters, so it never overlaps a masked string and is compared in place.
-    auto isNameEnd = [&](size_t next) {
-        return next == text.size() || uint8_t(text[next]) <= 0x20 ||
-               std::string_view("()<>[]{}/%").find(text[next]) != std::string_view::npos;
-    };
-    auto matchesAt = [&](size_t at) {
-        if (text.size() - at < name.size())
-            return false;
-        for (size_t k = 0; k < name.size(); ++k) {
-            const char c = text[at + k];
-            if ((c >= 'A' && c <= 'Z' ? char(c + 32) : c) != name[k])
-                return false;
-        }
-        return isNameEnd(at + name.size());
-    };
+namespace {
+
+bool EndsName(std::string_view text, size_t next) {
+    return next == text.size() || uint8_t(text[next]) <= 0x20 ||
+           std::string_view("()<>[]{}/%").find(text[next]) != std::string_view::npos;
+}
+
+// Calls visit with each index of text outside strings, strings stepped over as MaskStrings
+// blanks them, until visit returns true; returns that index, or npos.
+template <class F> size_t FindOutsideStrings(std::string_view text, F&& visit) {
     for (size_t i = 0; i < text.size();) {
         if (text[i] == '(') {
             i = FindLiteralEnd(text, i + 1) + 1;
@@ -136,13 +129,44 @@ size_t FindNameOutsideStrings(std::string_view text, std::string_view name) {
                 i = std::min(text.find('>', i + 1), text.size()) + 1;
             else
                 i += 2; // "<<" opens a dictionary, not a string
-        } else if (text[i] == name[0] && matchesAt(i)) {
+        } else if (visit(i)) {
             return i;
         } else {
             ++i;
         }
     }
     return std::string::npos;
+}
+
+} // namespace
+
+size_t FindNameOutsideStrings(std::string_view text, std::string_view name) {
+    // A name holds neither blanks nor delimiters, so it never overlaps a masked string and is
+    // compared in place.
+    return FindOutsideStrings(text, [&](size_t at) {
+        if (text[at] != name[0] || text.size() - at < name.size())
+            return false;
+        for (size_t k = 1; k < name.size(); ++k) {
+            const char c = text[at + k];
+            if ((c >= 'A' && c <= 'Z' ? char(c + 32) : c) != name[k])
+                return false;
+        }
+        return EndsName(text, at + name.size());
+    });
+}
+
+std::vector<std::string_view> NamesOutsideStrings(std::string_view text) {
+    std::vector<std::string_view> names;
+    FindOutsideStrings(text, [&](size_t at) {
+        if (text[at] == '/') {
+            size_t end = at + 1;
+            while (!EndsName(text, end))
+                ++end;
+            names.push_back(text.substr(at, end - at));
+        }
+        return false;
+    });
+    return names;
 }
 
 std::string MaskStrings(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class StringKind { Hexadecimal, Literal };
 
@@ -33,6 +34,10 @@ size_t FindKeyOutsideStrings(std::string_view lowered, std::string_view key);
 // after it ends the name (white space or a delimiter), so that "/o" is not found in "/other".
 // The letters of text are compared without regard to case.
 size_t FindNameOutsideStrings(std::string_view text, std::string_view name);
+
+// Every name (a slash and the bytes up to the next blank or delimiter) that stands outside
+// strings, in the case it is written: a key stands whole at one of them when it equals it.
+std::vector<std::string_view> NamesOutsideStrings(std::string_view text);
 
 // A copy of text in which the content of every string is replaced by blanks, so that a
 // search for keys cannot land inside a value.

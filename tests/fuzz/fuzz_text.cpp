@@ -8,6 +8,7 @@
 #include "pdf/pdftext.h"
 #include "pdf/pdfvalue.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -121,6 +122,11 @@ void CheckValues(std::string_view text) {
                    std::string_view::npos)
             expected = masked.find(key, expected + 1);
         Require(name == expected, "FindNameOutsideStrings differs from a search of the masked text");
+        const auto names = NamesOutsideStrings(text);
+        Require((name != std::string::npos) ==
+                    std::any_of(names.begin(), names.end(),
+                                [&](std::string_view n) { return LowerCase(n) == key; }),
+                "NamesOutsideStrings disagrees with FindNameOutsideStrings");
     }
     Require(MaskStrings(text).size() == text.size(), "MaskStrings changes the length");
 }

@@ -68,4 +68,24 @@ TEST(FindKeyOutsideStrings, IgnoresKeysInsideValues) {
     EXPECT_EQ(FindNameOutsideStrings("/filter /other /o <00>", "/o"), 15u);
     EXPECT_EQ(FindNameOutsideStrings("/o(x)", "/o"), 0u);
     EXPECT_EQ(FindNameOutsideStrings("/open", "/o"), std::string::npos);
+    // Letters of the text in either case; strings, also unclosed ones, stepped over.
+    EXPECT_EQ(FindNameOutsideStrings("/Title (x) /AUTHOR<41>", "/author"), 11u);
+    EXPECT_EQ(FindNameOutsideStrings("/t <2f /author", "/author"), std::string::npos);
+    EXPECT_EQ(FindNameOutsideStrings("/t (a (b) /author", "/author"), std::string::npos);
+    EXPECT_EQ(FindNameOutsideStrings("<</author", "/author"), 2u);
+}
+
+TEST(NamesOutsideStrings, ListsEachNameAsWritten) {
+    const struct {
+        std::string text;
+        std::vector<std::string_view> names;
+    } cases[] = {
+        {"/Title (see /Author)/Author<2f41>", {"/Title", "/Author"}},
+        {"<</Type/Catalog /Pages 2 0 R>>", {"/Type", "/Catalog", "/Pages"}},
+        {"/A[/B]/ /C%x", {"/A", "/B", "/", "/C"}},
+        {"(/x) <2f> /y (", {"/y"}},
+        {"", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NamesOutsideStrings(c.text), c.names) << c.text;
 }
