@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -69,6 +71,19 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
     return length;
 }
 
+// The code of every unit as kUnicodeToCp932 gives it (the first pair of a unit), 0 for a unit
+// the code page lacks: a lookup per character instead of a search of the pairs.
+const std::array<uint16_t, 0x10000>& UnicodeToCp932Codes() {
+    static const auto codes = [] {
+        auto table = std::make_unique<std::array<uint16_t, 0x10000>>();
+        table->fill(0);
+        for (auto it = kUnicodeToCp932.rbegin(); it != kUnicodeToCp932.rend(); ++it)
+            (*table)[it->unicode] = it->code; // from the back, so the first pair stays
+        return table;
+    }();
+    return *codes;
+}
+
 } // namespace
 
 std::string UnitToCp932(char16_t unit) {
@@ -78,13 +93,12 @@ std::string UnitToCp932(char16_t unit) {
         return std::string(1, static_cast<char>(unit));
     // U+FEFF is not in the table, so a byte-order mark becomes exactly one "?"; the text-string
     // reader relies on that and drops the first converted character of a marked string.
-    auto it = std::lower_bound(kUnicodeToCp932.begin(), kUnicodeToCp932.end(), unit,
-                               [](const Cp932Pair& p, char16_t u) { return p.unicode < u; });
-    if (it == kUnicodeToCp932.end() || it->unicode != unit)
+    const uint16_t code = UnicodeToCp932Codes()[unit];
+    if (code == 0)
         return "?";
-    if (it->code < 0x100)
-        return std::string(1, static_cast<char>(it->code));
-    return {static_cast<char>(it->code >> 8), static_cast<char>(it->code & 0xFF)};
+    if (code < 0x100)
+        return std::string(1, static_cast<char>(code));
+    return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
 }
 
 std::string Utf16ToCp932(std::u16string_view units) {
