@@ -84,21 +84,31 @@ const std::array<uint16_t, 0x10000>& UnicodeToCp932Codes() {
     return *codes;
 }
 
+// What UnitToCp932 gives, appended to out.
+void AppendCp932(std::string& out, char16_t unit) {
+    if (unit == 0)
+        return;
+    if (unit < 0x80) {
+        out += static_cast<char>(unit);
+        return;
+    }
+    const uint16_t code = UnicodeToCp932Codes()[unit];
+    if (code == 0)
+        out += '?';
+    else if (code < 0x100)
+        out += static_cast<char>(code);
+    else
+        out.append({static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)});
+}
+
 } // namespace
 
 std::string UnitToCp932(char16_t unit) {
-    if (unit == 0)
-        return {};
-    if (unit < 0x80)
-        return std::string(1, static_cast<char>(unit));
     // U+FEFF is not in the table, so a byte-order mark becomes exactly one "?"; the text-string
     // reader relies on that and drops the first converted character of a marked string.
-    const uint16_t code = UnicodeToCp932Codes()[unit];
-    if (code == 0)
-        return "?";
-    if (code < 0x100)
-        return std::string(1, static_cast<char>(code));
-    return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    std::string out;
+    AppendCp932(out, unit);
+    return out;
 }
 
 std::string Utf16ToCp932(std::u16string_view units) {
@@ -110,7 +120,7 @@ std::string Utf16ToCp932(std::u16string_view units) {
             ++i;
             continue;
         }
-        out += UnitToCp932(units[i]);
+        AppendCp932(out, units[i]);
     }
     return out;
 }
@@ -157,7 +167,7 @@ std::string Utf8ToCp932(std::string_view utf8) {
         else if (cp > 0xFFFF)
             out.push_back('?');
         else
-            out += UnitToCp932(static_cast<char16_t>(cp));
+            AppendCp932(out, static_cast<char16_t>(cp));
     }
     return out;
 }
