@@ -381,11 +381,14 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         }
         const auto volume = platform::VolumeOfPath(listed);
         listedVolume_ = volume ? volume->mountPoint : QString();
+        readAhead_ = StartReadAhead(listed);
         FIconCache->LoadFolder(listed, false);
+        readAhead_.reset();
         SortList();
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
+    readAhead_.reset();
     if (!pendingItems_.isEmpty()) // the scan stopped before its rows were sorted and shown
         ShowPendingItems();
     platform::ProcessPendingEvents();
@@ -423,13 +426,12 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
         (fileInfo.Attr & platform::faDirectory) && !(fileInfo.Attr & platform::faVolumeID);
     if (isFolder)
         FFolderImageIndex = fileInfo.IconIndex;
-    const ScanSettings settings{FFileMask, Utf8ToCp932(Trimmed(MaskEdit1->text()).toStdString()),
-                                CheckBox1->isChecked(), LocaleCellFormat()};
     const EntryFacts entry{fileInfo.Name.toStdString(), fileInfo.Size, fileInfo.LastWriteTime};
+    const std::string fullPath = QFile::encodeName(WithSlash(path) + fileInfo.Name).toStdString();
+    const std::optional<PdfRead> read = readAhead_ ? readAhead_->Take(fullPath) : std::nullopt;
     std::optional<ReadFailure> failure;
-    std::optional<ListRow> row = RowForEntry(
-        entry, isFolder, fileInfo.IconIndex,
-        QFile::encodeName(WithSlash(path) + fileInfo.Name).toStdString(), settings, failure);
+    std::optional<ListRow> row = RowForEntry(entry, isFolder, fileInfo.IconIndex, fullPath,
+                                             CurrentScanSettings(), failure, read ? &*read : nullptr);
     if (failure)
         failures_.push_back(*failure);
     if (!row)
@@ -438,6 +440,30 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
     rows_.push_back(std::move(*row));
     if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
         ShowPendingItems();
+}
+
+ScanSettings TForm1::CurrentScanSettings() const {
+    return {FFileMask, Utf8ToCp932(Trimmed(MaskEdit1->text()).toStdString()),
+            CheckBox1->isChecked(), LocaleCellFormat()};
+}
+
+std::unique_ptr<PdfReadAhead> TForm1::StartReadAhead(const QString& folder) const {
+    // The same entries the icon cache reports to FileLoaded; one it reports that is not here
+    // (a file created in between) is read when its row is made.
+    const QString path = WithSlash(folder);
+    const ScanSettings settings = CurrentScanSettings();
+    std::vector<std::string> paths;
+    platform::FileSearch search;
+    platform::FindData found;
+    if (search.FindFirst(path, platform::kListedEntries, found)) {
+        do {
+            if (ReadsPdf(found.name.toStdString(), (found.attr & platform::faDirectory) != 0,
+                         settings))
+                paths.push_back(QFile::encodeName(path + found.name).toStdString());
+        } while (search.FindNext(found));
+    }
+    return std::make_unique<PdfReadAhead>(std::move(paths), settings,
+                                          PdfReadAhead::DefaultWorkers());
 }
 
 void TForm1::ShowPendingItems() {

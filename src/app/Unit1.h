@@ -3,6 +3,7 @@
 // files, the folder chooser, the file-type filter, the password and the buttons.
 
 #include "app/listrows.h"
+#include "app/readahead.h"
 #include "app/savedlist.h"
 
 #include <QDialog>
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -122,6 +124,9 @@ private:
     bool ListedVolumeGone() const;
 
     void ShowPendingItems();
+    ScanSettings CurrentScanSettings() const;
+    // Starts reading the PDF files of folder that the scan will list.
+    std::unique_ptr<PdfReadAhead> StartReadAhead(const QString& folder) const;
 
     std::vector<ListRow> rows_;
     // Rows a running scan found that the list does not show yet. They are shown in batches,
@@ -129,6 +134,7 @@ private:
     QList<QTreeWidgetItem*> pendingItems_;
     QElapsedTimer sinceItemsShown_;
     std::vector<ReadFailure> failures_; // of the scan running or last run
+    std::unique_ptr<PdfReadAhead> readAhead_; // the PDF files of the scan running
     QString listedVolume_;              // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;

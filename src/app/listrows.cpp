@@ -144,9 +144,23 @@ RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const Cel
     return cells;
 }
 
+bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings) {
+    return !isFolder && PassesFileFilter(settings.fileMask, name) && IsPdfName(name);
+}
+
+PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
+    PdfRead read;
+    try {
+        ReadPdfInfo(fullPath, settings.password, read.info, settings.lenientPassword);
+    } catch (const EPagewickError& e) {
+        read.error = e.what();
+    }
+    return read;
+}
+
 std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
                                    const std::string& fullPath, const ScanSettings& settings,
-                                   std::optional<ReadFailure>& failure) {
+                                   std::optional<ReadFailure>& failure, const PdfRead* preRead) {
     failure.reset();
     ListRow row{entry.name, imageIndex, isFolder, FolderCells()};
     if (isFolder)
@@ -154,15 +168,14 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
     if (!PassesFileFilter(settings.fileMask, entry.name))
         return std::nullopt;
     row.cells = PlainFileCells(entry, settings.format);
-    if (!IsPdfName(entry.name))
+    if (!ReadsPdf(entry.name, isFolder, settings))
         return row;
-    TpdfInfomation info;
-    try {
-        ReadPdfInfo(fullPath, settings.password, info, settings.lenientPassword);
-        row.cells = PdfCells(info, entry, settings.format);
-    } catch (const EPagewickError& e) {
-        failure = ReadFailure{entry.name, e.what()};
-    }
+    PdfRead own;
+    const PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
+    if (read.error)
+        failure = ReadFailure{entry.name, *read.error};
+    else
+        row.cells = PdfCells(read.info, entry, settings.format);
     return row;
 }
 

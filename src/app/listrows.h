@@ -73,12 +73,26 @@ struct ReadFailure {
     std::string message;
 };
 
+// What the reader gave for one PDF file: its information, or the message it failed with.
+struct PdfRead {
+    TpdfInfomation info;
+    std::optional<std::string> error;
+};
+
+// Whether RowForEntry hands this entry to the PDF reader.
+bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings);
+// Reads the file at fullPath with the scan's password and option. Only the reader's own
+// errors are caught.
+PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings);
+
 // The row for one entry of a listed folder, or nothing when the filter leaves a file out.
-// fullPath is where the reader finds the file. A PDF the reader fails on gets the cells of a
-// plain file, and failure tells why; the listing goes on.
+// fullPath is where the reader finds the file; preRead, when given, is what ReadPdf already
+// gave for it. A PDF the reader fails on gets the cells of a plain file, and failure tells
+// why; the listing goes on.
 std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
                                    const std::string& fullPath, const ScanSettings& settings,
-                                   std::optional<ReadFailure>& failure);
+                                   std::optional<ReadFailure>& failure,
+                                   const PdfRead* preRead = nullptr);
 
 // path followed by "/" unless it already ends in one; "/" for an empty path.
 std::string AppendBackslash(std::string path);

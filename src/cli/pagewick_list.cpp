@@ -5,6 +5,7 @@
 
 #include "app/listlocale.h"
 #include "app/listrows.h"
+#include "app/readahead.h"
 #include "app/savedlist.h"
 #include "app/sorting.h"
 #include "cli/infojson.h"
@@ -134,17 +135,30 @@ public:
         if (!search.FindFirst(path, platform::kListedEntries, found))
             throw EInvalidFileName(
                 QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
-        std::vector<QString> subfolders;
+        // The folder's entries first, so that its PDF files can be read ahead of their rows.
+        std::vector<platform::FindData> entries;
         do {
-            if (found.name == QLatin1String(".") ||
-                (!prefix.empty() && found.name == QLatin1String("..")))
-                continue;
+            if (found.name != QLatin1String(".") &&
+                (prefix.empty() || found.name != QLatin1String("..")))
+                entries.push_back(found);
+        } while (search.FindNext(found));
+        std::vector<std::string> pdfPaths;
+        for (const platform::FindData& entry : entries)
+            if (ReadsPdf(entry.name.toStdString(), (entry.attr & platform::faDirectory) != 0,
+                         settings_))
+                pdfPaths.push_back(QFile::encodeName(path + entry.name).toStdString());
+        PdfReadAhead readAhead(std::move(pdfPaths), settings_, PdfReadAhead::DefaultWorkers());
+
+        std::vector<QString> subfolders;
+        for (const platform::FindData& found : entries) {
             const bool isFolder = (found.attr & platform::faDirectory) != 0;
             const std::string name = prefix + found.name.toStdString();
+            const std::string fullPath = QFile::encodeName(path + found.name).toStdString();
             std::optional<ReadFailure> failure;
+            const std::optional<PdfRead> read = readAhead.Take(fullPath);
             std::optional<ListRow> row =
-                RowForEntry({name, found.size, found.lastWriteTime}, isFolder, -1,
-                            QFile::encodeName(path + found.name).toStdString(), settings_, failure);
+                RowForEntry({name, found.size, found.lastWriteTime}, isFolder, -1, fullPath,
+                            settings_, failure, read ? &*read : nullptr);
             if (failure) {
                 std::fprintf(stderr, "pagewick-list: %s: %s\n", failure->name.c_str(),
                              failure->message.c_str());
@@ -156,7 +170,7 @@ public:
                 subfolders.push_back(found.name);
             if (showProgress_ && ++counted_ % 100 == 0)
                 std::fprintf(stderr, "\r%zu 件", counted_);
-        } while (search.FindNext(found));
+        }
         for (const QString& sub : subfolders)
             List(path + sub, prefix + sub.toStdString() + "/");
     }

@@ -1,0 +1,75 @@
+#include "app/readahead.h"
+
+#include <algorithm>
+
+PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings,
+                           unsigned workers)
+    : paths_(std::move(paths)), settings_(settings), slots_(paths_.size()),
+      limit_(std::min(kAhead, paths_.size())) {
+    indexOf_.reserve(paths_.size());
+    for (size_t i = 0; i < paths_.size(); ++i)
+        indexOf_.emplace(paths_[i], i); // a path given twice is read once, for its first place
+    const size_t count = std::min<size_t>(std::max(workers, 1u), paths_.size());
+    for (size_t i = 0; i < count; ++i)
+        workers_.emplace_back([this] { Work(); });
+}
+
+PdfReadAhead::~PdfReadAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
+}
+
+unsigned PdfReadAhead::DefaultWorkers() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+void PdfReadAhead::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || next_ < limit_; });
+        if (stopping_)
+            return;
+        const size_t i = next_++;
+        lock.unlock();
+        std::optional<PdfRead> read;
+        std::exception_ptr error;
+        try {
+            read = ReadPdf(paths_[i], settings_);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        slots_[i].read = std::move(read);
+        slots_[i].error = error;
+        slots_[i].done = true;
+        changed_.notify_all();
+    }
+}
+
+std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
+    const auto found = indexOf_.find(path);
+    if (found == indexOf_.end())
+        return std::nullopt;
+    const size_t i = found->second;
+    std::unique_lock lock(mutex_);
+    Slot& slot = slots_[i];
+    if (slot.taken)
+        return std::nullopt;
+    slot.taken = true;
+    // Taking a file lets the workers go on to the files after it.
+    if (const size_t limit = std::min(i + 1 + kAhead, paths_.size()); limit > limit_) {
+        limit_ = limit;
+        changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return slot.done; });
+    if (slot.error)
+        std::rethrow_exception(slot.error);
+    std::optional<PdfRead> read = std::move(slot.read);
+    slot.read.reset();
+    return read;
+}

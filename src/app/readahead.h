@@ -1,0 +1,60 @@
+#pragma once
+// Reading a folder's PDF files ahead of the scan that lists them. Each file costs the reader a
+// few small reads and some text handling, and files do not depend on one another, so worker
+// threads read the next files while the scan builds and shows the rows of the earlier ones.
+
+#include "app/listrows.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+class PdfReadAhead {
+public:
+    // How far the workers may run ahead of the files taken, so that a large folder does not
+    // hold every file's information at once.
+    static constexpr size_t kAhead = 64;
+
+    // Starts reading paths, in their order, with the scan's settings on up to workers threads
+    // (at least one).
+    PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings, unsigned workers);
+    // Stops the workers after the file each is reading, and waits for them.
+    ~PdfReadAhead();
+    PdfReadAhead(const PdfReadAhead&) = delete;
+    PdfReadAhead& operator=(const PdfReadAhead&) = delete;
+
+    // What ReadPdf gave for path, waiting until it is read; nothing when path is not one of
+    // the paths or was taken before (the caller then reads the file itself). Any error other
+    // than the reader's own is raised here, in the caller's thread.
+    std::optional<PdfRead> Take(const std::string& path);
+
+    // The workers a scan should use on this machine.
+    static unsigned DefaultWorkers();
+
+private:
+    void Work();
+
+    struct Slot {
+        std::optional<PdfRead> read;
+        std::exception_ptr error;
+        bool done = false;
+        bool taken = false;
+    };
+
+    const std::vector<std::string> paths_;
+    const ScanSettings settings_;
+    std::unordered_map<std::string, size_t> indexOf_;
+    std::vector<Slot> slots_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t next_ = 0;  // the next index a worker takes up
+    size_t limit_ = 0; // workers take up indexes below this
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};

@@ -1,0 +1,102 @@
+#include "app/readahead.h"
+
+#include "support/pdfbuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+// The fields a row shows, and the reader's message.
+std::string Summary(const PdfRead& read) {
+    const TpdfInfomation& i = read.info;
+    return read.error.value_or("") + "|" + i.Title + "|" + i.Author + "|" + i.Producer + "|" +
+           std::to_string(i.PageCount) + "|" + std::to_string(i.Encrypted) + "|" +
+           std::to_string(i.KeyLength) + "|" + std::to_string(i.PasswordResult) + "|" +
+           std::to_string(i.CreationDate) + "|" + i.Version;
+}
+
+std::vector<std::string> FixturePaths() {
+    std::vector<std::string> paths;
+    for (const char* folder : {"/real", "/crypt"})
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(PAGEWICK_TEST_DATA) + folder))
+            if (entry.path().extension() == ".pdf")
+                paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// n small files, each with its number as its title and page count.
+std::vector<std::string> NumberedFiles(const TempDir& dir, int n) {
+    std::vector<std::string> paths;
+    for (int i = 1; i <= n; ++i) {
+        const std::string number = std::to_string(i);
+        paths.push_back(PdfBuilder()
+                            .Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+                            .Object(2, "<< /Type /Pages /Count " + number + " >>")
+                            .Object(3, "<< /Title (" + number + ") >>")
+                            .FullSection("/Root 1 0 R /Info 3 0 R")
+                            .WriteTo(dir.File("f" + number + ".pdf")));
+    }
+    return paths;
+}
+
+TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
+    // Readable, damaged, encrypted with and without the password, in both orders of taking.
+    const std::vector<std::string> paths = FixturePaths();
+    ASSERT_GT(paths.size(), 10u);
+    for (const std::string& password : {"", "user"}) {
+        ScanSettings settings;
+        settings.password = password;
+        for (const bool reversed : {false, true}) {
+            PdfReadAhead ahead(paths, settings, 3);
+            std::vector<std::string> order = paths;
+            if (reversed)
+                std::reverse(order.begin(), order.end());
+            for (const std::string& path : order) {
+                const std::optional<PdfRead> read = ahead.Take(path);
+                ASSERT_TRUE(read) << path;
+                EXPECT_EQ(Summary(*read), Summary(ReadPdf(path, settings))) << path;
+            }
+        }
+    }
+}
+
+TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
+    TempDir dir;
+    const std::vector<std::string> paths = NumberedFiles(dir, int(PdfReadAhead::kAhead) * 3);
+    PdfReadAhead ahead(paths, ScanSettings(), 2);
+    // The last file first: the workers go on past their lead to reach it.
+    for (size_t k = paths.size(); k-- > 0;) {
+        const std::optional<PdfRead> read = ahead.Take(paths[k]);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->info.Title, std::to_string(k + 1));
+        EXPECT_EQ(read->info.PageCount, int(k + 1));
+    }
+}
+
+TEST(PdfReadAhead, UnknownOrTakenPathsAreLeftToTheCaller) {
+    TempDir dir;
+    const std::vector<std::string> paths = NumberedFiles(dir, 3);
+    PdfReadAhead ahead(paths, ScanSettings(), 2);
+    EXPECT_FALSE(ahead.Take(dir.File("other.pdf")));
+    EXPECT_TRUE(ahead.Take(paths[1]));
+    EXPECT_FALSE(ahead.Take(paths[1]));
+    EXPECT_TRUE(ahead.Take(paths[0]));
+}
+
+TEST(PdfReadAhead, StopsWithFilesLeftUntaken) {
+    TempDir dir;
+    const std::vector<std::string> paths = NumberedFiles(dir, 300);
+    for (const size_t taken : {size_t(0), size_t(1), size_t(150)}) {
+        PdfReadAhead ahead(paths, ScanSettings(), 4);
+        for (size_t k = 0; k < taken; ++k)
+            ASSERT_TRUE(ahead.Take(paths[k]));
+    } // each destructor returns once the workers have stopped
+    PdfReadAhead none({}, ScanSettings(), 4);
+    EXPECT_FALSE(none.Take(paths[0]));
+}
+
+} // namespace
