@@ -19,7 +19,7 @@ PdfReadAhead::~PdfReadAhead() {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    workAllowed_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
 }
@@ -31,7 +31,9 @@ unsigned PdfReadAhead::DefaultWorkers() {
 void PdfReadAhead::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stopping_ || next_ < limit_; });
+        ++idleWorkers_;
+        workAllowed_.wait(lock, [&] { return stopping_ || next_ < limit_; });
+        --idleWorkers_;
         if (stopping_)
             return;
         const size_t i = next_++;
@@ -47,7 +49,8 @@ void PdfReadAhead::Work() {
         slots_[i].read = std::move(read);
         slots_[i].error = error;
         slots_[i].done = true;
-        changed_.notify_all();
+        if (awaited_ == i) // only a waiting Take is woken, and only for its own file
+            slotDone_.notify_one();
     }
 }
 
@@ -61,12 +64,19 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
     if (slot.taken)
         return std::nullopt;
     slot.taken = true;
-    // Taking a file lets the workers go on to the files after it.
-    if (const size_t limit = std::min(i + 1 + kAhead, paths_.size()); limit > limit_) {
-        limit_ = limit;
-        changed_.notify_all();
+    // Taking a file lets the workers go on to the files after it, in batches, so that a worker
+    // that caught up is not woken for every file taken.
+    if (const size_t wanted = std::min(i + 1 + kAhead, paths_.size());
+        i >= limit_ || wanted >= limit_ + kAhead / 2) {
+        limit_ = std::max(limit_, wanted);
+        if (idleWorkers_ > 0)
+            workAllowed_.notify_all();
     }
-    changed_.wait(lock, [&] { return slot.done; });
+    if (!slot.done) {
+        awaited_ = i;
+        slotDone_.wait(lock, [&] { return slot.done; });
+        awaited_.reset();
+    }
     if (slot.error)
         std::rethrow_exception(slot.error);
     std::optional<PdfRead> read = std::move(slot.read);

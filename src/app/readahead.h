@@ -52,9 +52,12 @@ private:
     std::unordered_map<std::string, size_t> indexOf_;
     std::vector<Slot> slots_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workAllowed_; // workers wait here for limit_ to grow
+    std::condition_variable slotDone_;    // Take waits here for its file
     size_t next_ = 0;  // the next index a worker takes up
     size_t limit_ = 0; // workers take up indexes below this
+    size_t idleWorkers_ = 0;
+    std::optional<size_t> awaited_; // the index Take waits for
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

@@ -107,7 +107,7 @@ private:
         uint64_t lastUse = 0;
         std::string_view Bytes() const { return {data.get(), size_t(size)}; }
     };
-    static constexpr int64_t kCacheBlockSize = 16 << 10;
+    static constexpr int64_t kCacheBlockSize = 4 << 10;
     const CachedBlock& BlockAt(int64_t start) const;
     mutable std::array<CachedBlock, 8> cache_;
     mutable uint64_t useCount_ = 0;
