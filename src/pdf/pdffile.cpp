@@ -169,13 +169,15 @@ int64_t PdfReader::FindStartXref() {
     const int64_t limit = std::min(size_, kTailScanLimit);
     std::string reversedLine;
     char chunk[4096];
-    int64_t chunkStart = size_, chunkLength = 0;
+    // The startxref line is mostly within the last few dozen bytes: a small first chunk.
+    int64_t chunkStart = size_, chunkLength = 0, chunkSize = 256;
     bool found = false;
     for (int64_t j = 1; j <= limit && !found; ++j) {
         const int64_t at = size_ - j;
         if (at < chunkStart) {
-            chunkStart = std::max<int64_t>(at - int64_t(sizeof chunk) + 1, size_ - limit);
+            chunkStart = std::max<int64_t>(at - chunkSize + 1, size_ - limit);
             chunkLength = ReadAt(chunkStart, chunk, at - chunkStart + 1);
+            chunkSize = int64_t(sizeof chunk);
         }
         if (at - chunkStart >= chunkLength) // the file shrank under us
             break;
@@ -186,7 +188,10 @@ int64_t PdfReader::FindStartXref() {
         }
         const std::string raw(reversedLine.rbegin(), reversedLine.rend());
         reversedLine.clear();
-        const std::string line = LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
+        const std::string line =
+            raw.find_first_of("<>") == std::string::npos
+                ? LowerCase(Trim(raw))
+                : LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
         if (!line.empty()) {
             Words words = SplitWords(line);
             tailWords_.insert(tailWords_.end(), words.rbegin(), words.rend());
@@ -393,13 +398,12 @@ void PdfReader::ReadXrefChain(int64_t offset) {
                 rest.remove_prefix(std::min(end + 2, rest.size()));
             }
         }
-        const Words words = SplitWords(LowerCase(Trim(trailerText)));
-
         int64_t next = -1;
-        if (const int i = IndexOf(words, "/prev"); i >= 0)
-            next = ReadIntValue(words, i);
-        if (first && std::any_of(words.begin(), words.end(),
-                                 [](const std::string& w) { return Contains(w, "/id"); })) {
+        if (const Words prev = KeyAndNextWords(trailerText, "/prev"); !prev.empty())
+            next = ReadIntValue(prev, 0);
+        // A word holds "/id" exactly when the text does: words keep the bytes of the text but
+        // quotes and separators, and the edited text holds no zero byte.
+        if (first && FindNoCase(trailerText, "/id") != std::string::npos) {
             const std::string id = ReadStringValue("/id", trailerText, 16);
             std::copy_n(id.begin(), std::min(id.size(), fileId_.size()), fileId_.begin());
         }
@@ -499,7 +503,16 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     std::array<std::string_view, 4> after;
     Words storage;
     std::string object;
-    if (FirstWords(text.substr(keyAt + key.size()), after, storage) > 2 && !after[2].empty() &&
+    // A reference starts with a number; a value that starts otherwise (a string, a name, a
+    // dictionary) is not split into words at all.
+    const std::string_view rest = text.substr(keyAt + key.size());
+    const size_t first = std::find_if(rest.begin(), rest.end(),
+                                      [](char c) { return c == '\0' || uint8_t(c) > 0x20; }) -
+                         rest.begin();
+    const bool mayBeNumber = first < rest.size() && ((rest[first] >= '0' && rest[first] <= '9') ||
+                                                     std::string_view("+-\"").find(rest[first]) !=
+                                                         std::string_view::npos);
+    if (mayBeNumber && FirstWords(rest, after, storage) > 2 && !after[2].empty() &&
         (after[2][0] == 'r' || after[2][0] == 'R')) {
         if (const int32_t n = StrToIntDef(after[0], -1); n > 0) {
             object = ReadObjectText(n);

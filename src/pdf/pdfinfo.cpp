@@ -45,47 +45,6 @@ void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t 
     work.replace(keyAt, end - keyAt, "\r\n");
 }
 
-// The word key (lower case) of line and the three words after it, lower case, as SplitWords
-// splits the trimmed line; empty when no word of the line is key. A page tree's /Kids may put
-// thousands of words on the line, so a plain line is split only up to there, without copies;
-// a line with a byte SplitWords treats specially (quote, comma, zero, a byte above 0x7F)
-// before that point is split whole. Bytes after the fourth word cannot change the first four.
-bool EqualNoCase(std::string_view word, std::string_view lowerKey) {
-    return std::equal(word.begin(), word.end(), lowerKey.begin(), lowerKey.end(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? char(a + 32) : a) == b;
-    });
-}
-
-Words KeyAndNextWords(std::string_view line, std::string_view key) {
-    while (!line.empty() && uint8_t(line.front()) <= 0x20)
-        line.remove_prefix(1);
-    while (!line.empty() && uint8_t(line.back()) <= 0x20)
-        line.remove_suffix(1);
-    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
-    Words words;
-    for (size_t i = 0; i < line.size() && words.size() < 4;) {
-        for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
-            if (line[i] == '\0')
-                goto split;
-        const size_t start = i;
-        for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
-            if (special(line[i]))
-                goto split;
-        const std::string_view word = line.substr(start, i - start);
-        if (!words.empty() || EqualNoCase(word, key))
-            words.push_back(LowerCase(word));
-    }
-    return words;
-split:
-    words = SplitWords(LowerCase(line));
-    const int at = IndexOf(words, key);
-    if (at < 0)
-        return {};
-    words.erase(words.begin(), words.begin() + at);
-    words.resize(std::min<size_t>(words.size(), 4));
-    return words;
-}
-
 // The last line of text (every line ending CR LF) that holds the word key, with that word and
 // the three after it; no words when no line holds it.
 std::pair<std::string_view, Words> LastLineWith(std::string_view text, std::string_view key) {
@@ -132,18 +91,14 @@ public:
 private:
     void ReadTrailerEntries() {
         for (const std::string& line : reader_.TrailerLines()) {
-            const std::string work = LowerCase(Trim(line));
-            if (work.empty())
-                continue;
-            const Words words = SplitWords(work);
-            if (const int i = IndexOf(words, "/info"); i >= 0)
-                infoOffset_ = reader_.LookupObjectOffset(words, i);
-            if (const int i = IndexOf(words, "/encrypt"); i >= 0) {
-                encryptOffset_ = reader_.LookupObjectOffset(words, i);
+            if (const Words info = KeyAndNextWords(line, "/info"); !info.empty())
+                infoOffset_ = reader_.LookupObjectOffset(info, 0);
+            if (const Words encrypt = KeyAndNextWords(line, "/encrypt"); !encrypt.empty()) {
+                encryptOffset_ = reader_.LookupObjectOffset(encrypt, 0);
                 info_.Encrypted = true;
             }
-            if (const int i = IndexOf(words, "/root"); i >= 0)
-                catalogOffset_ = reader_.LookupObjectOffset(words, i);
+            if (const Words root = KeyAndNextWords(line, "/root"); !root.empty())
+                catalogOffset_ = reader_.LookupObjectOffset(root, 0);
         }
     }
 

@@ -228,3 +228,38 @@ std::string_view WordAt(const Words& words, int64_t i) {
     return i >= 0 && i < int64_t(words.size()) ? std::string_view(words[size_t(i)])
                                                : std::string_view();
 }
+
+bool EqualNoCase(std::string_view word, std::string_view lowerKey) {
+    return std::equal(word.begin(), word.end(), lowerKey.begin(), lowerKey.end(),
+                      [](char a, char b) { return Lower(a) == b; });
+}
+
+Words KeyAndNextWords(std::string_view line, std::string_view key) {
+    while (!line.empty() && uint8_t(line.front()) <= 0x20)
+        line.remove_prefix(1);
+    while (!line.empty() && uint8_t(line.back()) <= 0x20)
+        line.remove_suffix(1);
+    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
+    Words words;
+    for (size_t i = 0; i < line.size() && words.size() < 4;) {
+        for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
+            if (line[i] == '\0')
+                goto split;
+        const size_t start = i;
+        for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
+            if (special(line[i]))
+                goto split;
+        const std::string_view word = line.substr(start, i - start);
+        if (!words.empty() || EqualNoCase(word, key))
+            words.push_back(LowerCase(word));
+    }
+    return words;
+split:
+    words = SplitWords(LowerCase(line));
+    const int at = IndexOf(words, key);
+    if (at < 0)
+        return {};
+    words.erase(words.begin(), words.begin() + at);
+    words.resize(std::min<size_t>(words.size(), 4));
+    return words;
+}

@@ -44,3 +44,14 @@ Words SplitWords(std::string_view text);
 int IndexOf(const Words& words, std::string_view word);
 // words[i] or an empty text when i is outside the list.
 std::string_view WordAt(const Words& words, int64_t i);
+
+// Whether word equals lowerKey (no upper case letters), the letters of word compared without
+// regard to case.
+bool EqualNoCase(std::string_view word, std::string_view lowerKey);
+// The word key (lower case) of line and the three words after it, lower case, as
+// SplitWords(LowerCase(Trim(line))) has them; empty when no word of the line is key. A plain
+// line is split only up to there, without copies (a page tree's /Kids may put thousands of
+// words on one line); a line with a byte SplitWords treats specially (quote, comma, zero, a
+// byte above 0x7F) before that point is split whole. Bytes after the fourth word cannot
+// change the first four.
+Words KeyAndNextWords(std::string_view line, std::string_view key);
