@@ -87,7 +87,6 @@ TForm1::TForm1(QWidget* parent) : QDialog(parent) {
 
 TForm1::~TForm1() {
     qApp->removeEventFilter(this);
-    qDeleteAll(pendingItems_);
     // The chooser goes first: it stops watching before the cache it shows icons of is gone.
     delete FDirCombo;
     delete FIconCache;
@@ -370,8 +369,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     try {
         rows_.clear();
         ListView1->clear();
-        qDeleteAll(pendingItems_);
-        pendingItems_.clear();
+        shownRows_ = 0;
         sinceItemsShown_.start(); // a folder listed within this time shows its rows sorted at once
         FDirCombo->Tree->CloseUp();
         const auto attributes = platform::FileAttributes(newPath);
@@ -389,7 +387,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         error = QString::fromUtf8(e.what());
     }
     readAhead_.reset();
-    if (!pendingItems_.isEmpty()) // the scan stopped before its rows were sorted and shown
+    if (shownRows_ < rows_.size()) // the scan stopped before its rows were sorted and shown
         ShowPendingItems();
     platform::ProcessPendingEvents();
     FDirCombo->FDropEnabled = true;
@@ -436,7 +434,6 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
         failures_.push_back(*failure);
     if (!row)
         return;
-    pendingItems_ << ItemOf(*row);
     rows_.push_back(std::move(*row));
     if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
         ShowPendingItems();
@@ -448,27 +445,20 @@ ScanSettings TForm1::CurrentScanSettings() const {
 }
 
 std::unique_ptr<PdfReadAhead> TForm1::StartReadAhead(const QString& folder) const {
-    // The same entries the icon cache reports to FileLoaded; one it reports that is not here
-    // (a file created in between) is read when its row is made.
-    const QString path = WithSlash(folder);
+    // A file the icon cache reports that is not among these (one created in between) is read
+    // when its row is made.
     const ScanSettings settings = CurrentScanSettings();
-    std::vector<std::string> paths;
-    platform::FileSearch search;
-    platform::FindData found;
-    if (search.FindFirst(path, platform::kListedEntries, found)) {
-        do {
-            if (ReadsPdf(found.name.toStdString(), (found.attr & platform::faDirectory) != 0,
-                         settings))
-                paths.push_back(QFile::encodeName(path + found.name).toStdString());
-        } while (search.FindNext(found));
-    }
-    return std::make_unique<PdfReadAhead>(std::move(paths), settings,
-                                          PdfReadAhead::DefaultWorkers());
+    return std::make_unique<PdfReadAhead>(
+        PdfFilesIn(QFile::encodeName(WithSlash(folder)).toStdString(), settings), settings,
+        PdfReadAhead::DefaultWorkers());
 }
 
 void TForm1::ShowPendingItems() {
-    ListView1->addTopLevelItems(pendingItems_);
-    pendingItems_.clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(rows_.size() - shownRows_));
+    for (; shownRows_ < rows_.size(); ++shownRows_)
+        items << ItemOf(rows_[shownRows_]);
+    ListView1->addTopLevelItems(items);
     sinceItemsShown_.start();
 }
 
@@ -492,14 +482,13 @@ void TForm1::SortList() {
 void TForm1::ShowRows() {
     ListView1->setUpdatesEnabled(false);
     ListView1->clear();
-    qDeleteAll(pendingItems_);
-    pendingItems_.clear();
     sinceItemsShown_.invalidate();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows_.size()));
     for (const ListRow& row : rows_)
         items << ItemOf(row);
     ListView1->addTopLevelItems(items);
+    shownRows_ = rows_.size();
     ShowSortIndicator();
     ListView1->setUpdatesEnabled(true);
 }

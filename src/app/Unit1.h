@@ -129,9 +129,10 @@ private:
     std::unique_ptr<PdfReadAhead> StartReadAhead(const QString& folder) const;
 
     std::vector<ListRow> rows_;
-    // Rows a running scan found that the list does not show yet. They are shown in batches,
-    // a few times a second: painting the list after every file costs more than reading it.
-    QList<QTreeWidgetItem*> pendingItems_;
+    // The rows before this one are shown in the list. A running scan shows the rows it finds
+    // in batches, a few times a second: painting the list after every file costs more than
+    // reading it, and a folder listed within the first batch gets its items only once, sorted.
+    size_t shownRows_ = 0;
     QElapsedTimer sinceItemsShown_;
     std::vector<ReadFailure> failures_; // of the scan running or last run
     std::unique_ptr<PdfReadAhead> readAhead_; // the PDF files of the scan running

@@ -1,6 +1,21 @@
 #include "app/readahead.h"
 
 #include <algorithm>
+#include <dirent.h>
+
+std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings) {
+    std::vector<std::string> paths;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return paths;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != ".." && ReadsPdf(name, false, settings))
+            paths.push_back(folder + entry->d_name);
+    }
+    ::closedir(dir);
+    return paths;
+}
 
 PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings,
                            unsigned workers)

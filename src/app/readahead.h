@@ -15,6 +15,11 @@
 #include <unordered_map>
 #include <vector>
 
+// The files of folder (ending in "/") that a scan with settings hands to the reader, told by
+// their names alone: nothing is looked up, so a folder with such a name may be among them
+// (reading it ahead is in vain, as it is never asked for).
+std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings);
+
 class PdfReadAhead {
 public:
     // How far the workers may run ahead of the files taken, so that a large folder does not

@@ -43,6 +43,32 @@ std::vector<std::string> NumberedFiles(const TempDir& dir, int n) {
     return paths;
 }
 
+TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
+    TempDir dir;
+    for (const char* name : {"a.pdf", "B.PDF", "c.txt", "d.pdf.bak", "e.jpg"})
+        dir.Write(name, "x");
+    std::filesystem::create_directory(dir.File("sub.pdf"));
+    const struct {
+        int typeIndex;
+        std::vector<std::string> names;
+    } cases[] = {
+        {0, {"B.PDF", "a.pdf", "sub.pdf"}},
+        {1, {"B.PDF", "a.pdf", "sub.pdf"}},
+        {2, {"B.PDF", "a.pdf", "sub.pdf"}},
+    };
+    for (const auto& c : cases) {
+        ScanSettings settings;
+        settings.fileMask = FileMaskForIndex(c.typeIndex);
+        std::vector<std::string> found = PdfFilesIn(dir.Path() + "/", settings);
+        std::sort(found.begin(), found.end());
+        std::vector<std::string> expected;
+        for (const std::string& name : c.names)
+            expected.push_back(dir.Path() + "/" + name);
+        EXPECT_EQ(found, expected) << c.typeIndex;
+    }
+    EXPECT_TRUE(PdfFilesIn(dir.File("missing") + "/", ScanSettings()).empty());
+}
+
 TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
     // Readable, damaged, encrypted with and without the password, in both orders of taking.
     const std::vector<std::string> paths = FixturePaths();
