@@ -64,7 +64,8 @@ void PdfReadAhead::Work() {
         slots_[i].read = std::move(read);
         slots_[i].error = error;
         slots_[i].done = true;
-        if (awaited_ == i) // only a waiting Take is woken, and only for its own file
+        // A waiting Take is woken only once the files it waits for are all read.
+        if (i >= awaitedFrom_ && i < awaitedTo_ && --awaitedLeft_ == 0)
             slotDone_.notify_one();
     }
 }
@@ -88,9 +89,16 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
             workAllowed_.notify_all();
     }
     if (!slot.done) {
-        awaited_ = i;
-        slotDone_.wait(lock, [&] { return slot.done; });
-        awaited_.reset();
+        // The scan takes files faster than the workers read them, so it waits for a few at
+        // once rather than being woken for each. The workers may read all of them: limit_ is
+        // at least kAhead / 2 past i.
+        awaitedFrom_ = i;
+        awaitedTo_ = std::min({i + kWakeBatch, limit_, paths_.size()});
+        awaitedLeft_ = size_t(std::count_if(slots_.begin() + ptrdiff_t(awaitedFrom_),
+                                            slots_.begin() + ptrdiff_t(awaitedTo_),
+                                            [](const Slot& s) { return !s.done; }));
+        slotDone_.wait(lock, [&] { return awaitedLeft_ == 0; });
+        awaitedFrom_ = awaitedTo_ = 0;
     }
     if (slot.error)
         std::rethrow_exception(slot.error);

@@ -62,7 +62,10 @@ private:
     size_t next_ = 0;  // the next index a worker takes up
     size_t limit_ = 0; // workers take up indexes below this
     size_t idleWorkers_ = 0;
-    std::optional<size_t> awaited_; // the index Take waits for
+    // Take waits for the files awaitedFrom_ to awaitedTo_ (exclusive), awaitedLeft_ of them
+    // not read yet.
+    static constexpr size_t kWakeBatch = 16;
+    size_t awaitedFrom_ = 0, awaitedTo_ = 0, awaitedLeft_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
