@@ -338,8 +338,8 @@ void PdfReader::AddSectionEntries(std::string_view text) {
     };
     std::array<std::string_view, 4> words;
     Words storage;
-    ForEachLine(text, [&](std::string_view line) {
-        if (IsStandardEntry(line)) {
+    auto addLine = [&](std::string_view line, bool standard) {
+        if (standard) {
             int64_t offset = 0;
             for (size_t i = 0; i < 10; ++i)
                 offset = offset * 10 + (line[i] - '0');
@@ -361,7 +361,30 @@ void PdfReader::AddSectionEntries(std::string_view text) {
         } else if (count >= 3 && (words[2] == "n" || words[2] == "f")) {
             addEntry(words[2] == "n", words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
         }
-    });
+    };
+    // The lines as ForEachLine splits them. An entry of the usual form is eighteen bytes
+    // without a line break, so its line ends at byte 18 or 19 and is taken without a search.
+    text = text.substr(0, std::min(text.size(), text.find('\0')));
+    objects_.reserve(objects_.size() + text.size() / 20 + 1);
+    for (int64_t count = 0; count < LineList::kMaxLines && !text.empty(); ++count) {
+        auto isBreak = [&](size_t i) { return text[i] == '\r' || text[i] == '\n'; };
+        size_t end = std::string_view::npos;
+        const bool entry = text.size() >= 19 && IsStandardEntry(text.substr(0, 18));
+        if (entry && isBreak(18))
+            end = 18;
+        else if (entry && text[18] == ' ' && text.size() >= 20 && isBreak(19))
+            end = 19;
+        const bool standard = end != std::string_view::npos;
+        for (size_t i = 0; end == std::string_view::npos && i < text.size(); ++i)
+            if (isBreak(i))
+                end = i;
+        if (end == std::string_view::npos) {
+            addLine(text, IsStandardEntry(text));
+            break;
+        }
+        addLine(text.substr(0, end), standard || IsStandardEntry(text.substr(0, end)));
+        text.remove_prefix(end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1));
+    }
     objectsSorted_ = false;
 }
 

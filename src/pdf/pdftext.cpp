@@ -240,8 +240,24 @@ Words KeyAndNextWords(std::string_view line, std::string_view key) {
     while (!line.empty() && uint8_t(line.back()) <= 0x20)
         line.remove_suffix(1);
     auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
+    // In a plain line the key is a word where it stands between blanks or the ends; the
+    // line must be plain up to there.
+    size_t at = std::string_view::npos;
+    for (size_t p = FindNoCase(line, key); p != std::string_view::npos;
+         p = FindNoCase(line, key, p + 1)) {
+        const size_t end = p + key.size();
+        if ((p == 0 || uint8_t(line[p - 1]) <= 0x20) &&
+            (end == line.size() || uint8_t(line[end]) <= 0x20)) {
+            at = p;
+            break;
+        }
+    }
     Words words;
-    for (size_t i = 0; i < line.size() && words.size() < 4;) {
+    if (std::any_of(line.begin(), line.begin() + std::ptrdiff_t(std::min(at, line.size())), special))
+        goto split;
+    if (at == std::string_view::npos)
+        return words;
+    for (size_t i = at; i < line.size() && words.size() < 4;) {
         for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
             if (line[i] == '\0')
                 goto split;
@@ -249,17 +265,15 @@ Words KeyAndNextWords(std::string_view line, std::string_view key) {
         for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
             if (special(line[i]))
                 goto split;
-        const std::string_view word = line.substr(start, i - start);
-        if (!words.empty() || EqualNoCase(word, key))
-            words.push_back(LowerCase(word));
+        words.push_back(LowerCase(line.substr(start, i - start)));
     }
     return words;
 split:
     words = SplitWords(LowerCase(line));
-    const int at = IndexOf(words, key);
-    if (at < 0)
+    const int index = IndexOf(words, key);
+    if (index < 0)
         return {};
-    words.erase(words.begin(), words.begin() + at);
+    words.erase(words.begin(), words.begin() + index);
     words.resize(std::min<size_t>(words.size(), 4));
     return words;
 }

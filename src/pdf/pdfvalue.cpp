@@ -72,11 +72,8 @@ std::string UnescapeLiteral(std::string_view content) {
 }
 
 std::string StripHexWhiteSpace(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (!IsHexWhiteSpace(c))
-            out += c;
+    std::string out(text);
+    out.erase(std::remove_if(out.begin(), out.end(), IsHexWhiteSpace), out.end());
     return out;
 }
 
