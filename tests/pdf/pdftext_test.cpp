@@ -102,3 +102,38 @@ TEST(ReaderText, IndexOfMatchesWholeWordsWithoutCase) {
     EXPECT_EQ(WordAt(words, 4), "");
     EXPECT_EQ(WordAt(words, -1), "");
 }
+
+TEST(ReaderText, KeyAndNextWordsAgreeWithSplittingTheWholeLine) {
+    // What the line's words give: the key and the three words after it.
+    auto reference = [](std::string_view line, std::string_view key) {
+        Words words = SplitWords(LowerCase(Trim(line)));
+        const int at = IndexOf(words, key);
+        if (at < 0)
+            return Words();
+        words.erase(words.begin(), words.begin() + at);
+        words.resize(std::min<size_t>(words.size(), 4));
+        return words;
+    };
+    const std::string lines[] = {
+        "/Type /Pages /Kids [4 0 R 5 0 R] /Count 2",
+        "  /COUNT 12 0 R  ",
+        "/Kids [1 0 R] /Counter 3 /Count 4",
+        "x/count 5 /count 6",
+        "/count",
+        "/count 7",
+        "\"/count\" 8 0 R",
+        "/a \"b c\" /count 9",
+        "/count 9 0 R \"q\" ,",
+        "/a,/count 10",
+        "/a \x81/count 11",
+        "/count\x81 12",
+        "/count 13 0 R \x81\x40 tail",
+        "\0/count 14"s,
+        "/count\t15\x01" "0 R",
+        "",
+        "/Pages 2 0 R",
+    };
+    for (const std::string& line : lines)
+        for (const char* key : {"/count", "/pages"})
+            EXPECT_EQ(KeyAndNextWords(line, key), reference(line, key)) << line << " " << key;
+}
