@@ -10,6 +10,7 @@
 #include <limits>
 #include <set>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -103,7 +104,49 @@ PdfReader::~PdfReader() {
             spareBlocks.push_back(std::move(block.data));
 }
 
+void PdfReader::TakeBuffer(CachedBlock& block) const {
+    if (block.data)
+        return;
+    if (!spareBlocks.empty()) {
+        block.data = std::move(spareBlocks.back());
+        spareBlocks.pop_back();
+    } else {
+        block.data.reset(new char[kCacheBlockSize]); // left uninitialised: only read bytes count
+    }
+}
+
+bool PdfReader::ReadWholeSmallFile() const {
+    // A small file is read at its first read with one call, a block for each part of it: the
+    // reader needs its head and its tail, and often the middle too.
+    constexpr size_t kBlocks = 4;
+    static_assert(kBlocks <= std::tuple_size_v<decltype(cache_)>);
+    if (useCount_ != 0 || size_ <= kCacheBlockSize || size_ > int64_t(kBlocks) * kCacheBlockSize)
+        return false;
+    std::array<iovec, kBlocks> parts{};
+    const size_t count = size_t((size_ + kCacheBlockSize - 1) / kCacheBlockSize);
+    for (size_t j = 0; j < count; ++j) {
+        TakeBuffer(cache_[j]);
+        parts[j] = {cache_[j].data.get(), size_t(std::min<int64_t>(
+                                              kCacheBlockSize, size_ - int64_t(j) * kCacheBlockSize))};
+    }
+    ssize_t n;
+    do
+        n = ::preadv(fd_, parts.data(), int(count), 0);
+    while (n < 0 && errno == EINTR);
+    for (size_t j = 0; j < count; ++j) {
+        cache_[j].start = int64_t(j) * kCacheBlockSize;
+        cache_[j].size = std::clamp<int64_t>(n - cache_[j].start, 0, kCacheBlockSize);
+        cache_[j].lastUse = ++useCount_;
+    }
+    return true;
+}
+
 const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
+    if (ReadWholeSmallFile()) {
+        for (CachedBlock& block : cache_)
+            if (block.start == start)
+                return block;
+    }
     CachedBlock* slot = &cache_[0];
     for (CachedBlock& block : cache_) {
         if (block.start == start) {
@@ -117,12 +160,7 @@ const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
     slot->lastUse = ++useCount_;
     // Up to the size the file had when opened; a file that grew since is read as it was.
     const int64_t wanted = std::clamp<int64_t>(size_ - start, 0, kCacheBlockSize);
-    if (!slot->data && !spareBlocks.empty()) {
-        slot->data = std::move(spareBlocks.back());
-        spareBlocks.pop_back();
-    } else if (!slot->data) {
-        slot->data.reset(new char[kCacheBlockSize]); // left uninitialised: only read bytes count
-    }
+    TakeBuffer(*slot);
     int64_t done = 0;
     while (done < wanted) {
         const ssize_t n =

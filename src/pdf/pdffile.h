@@ -109,6 +109,8 @@ private:
     };
     static constexpr int64_t kCacheBlockSize = 4 << 10;
     const CachedBlock& BlockAt(int64_t start) const;
+    void TakeBuffer(CachedBlock& block) const;
+    bool ReadWholeSmallFile() const;
     mutable std::array<CachedBlock, 8> cache_;
     mutable uint64_t useCount_ = 0;
 
