@@ -129,6 +129,24 @@ TEST(PdfReader, ReadUntilKeywordCopiesZeroBytesAndStopsAtTheEnd) {
     EXPECT_FALSE(o.reader.ReadUntilKeyword(-5, "endobj").found);
 }
 
+TEST(PdfReader, FilesOfEverySizeAroundTheBlocksReadBackWhole) {
+    // Small files are read in one call into several blocks, larger ones a block at a time:
+    // either way every byte comes back where it was, from any place on.
+    for (const size_t size : {16u, 4095u, 4096u, 4097u, 8191u, 8193u, 12288u, 16383u, 16384u,
+                              16385u, 20480u}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = char('a' + (i * 7 + i / 4096) % 26);
+        bytes.replace(size - 7, 7, "ENDOBJ\n"); // the last byte may be left unread
+        Opened o(bytes);
+        for (const size_t from : {size_t(0), size / 3, size - 8}) {
+            const KeywordRead r = o.reader.ReadUntilKeyword(int64_t(from), "endobj");
+            ASSERT_TRUE(r.found) << size << " " << from;
+            EXPECT_EQ(r.bytes, bytes.substr(from, size - 7 - from)) << size << " " << from;
+        }
+    }
+}
+
 TEST(PdfReader, AKeywordThatNeverComesStopsTheReadAtItsBound) {
     TempDir dir;
     const std::string path = dir.File("big.pdf");
