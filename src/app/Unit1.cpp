@@ -475,7 +475,7 @@ QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
 }
 
 void TForm1::SortList() {
-    SortRows(rows_, FSortColumn, LocaleCompare);
+    SortRowsByLocale(rows_, FSortColumn);
     ShowRows();
 }
 

@@ -1,17 +1,32 @@
 #include "app/listlocale.h"
 
+#include "app/sorting.h"
+
 #include <QCollator>
 #include <QLocale>
 #include <QString>
 
-int LocaleCompare(const std::string& a, const std::string& b) {
+namespace {
+
+const QCollator& Collator() {
     static const QCollator collator = [] {
         QCollator c(QLocale::system());
         c.setCaseSensitivity(Qt::CaseSensitive);
         return c;
     }();
-    return collator.compare(QString::fromUtf8(a.data(), qsizetype(a.size())),
-                            QString::fromUtf8(b.data(), qsizetype(b.size())));
+    return collator;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+void SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn) {
+    const QCollator& collator = Collator();
+    SortRowsBy(rows, sortColumn, FromUtf8,
+               [&](const QString& a, const QString& b) { return collator.compare(a, b); });
 }
 
 CellFormat LocaleCellFormat() {

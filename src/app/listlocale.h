@@ -5,8 +5,10 @@
 #include "app/listrows.h"
 
 #include <string>
+#include <vector>
 
-// The locale's comparison of two UTF-8 texts, case deciding only between otherwise equal ones.
-int LocaleCompare(const std::string& a, const std::string& b);
+// SortRows in the locale's collation of the UTF-8 texts, case deciding only between otherwise
+// equal ones; each key is converted once.
+void SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn);
 // The cell format of the user's locale.
 CellFormat LocaleCellFormat();

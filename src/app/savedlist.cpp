@@ -22,15 +22,21 @@ bool NeedsQuotes(const std::string& cell) {
     return false;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        out += c;
-        if (c == '"')
-            out += '"';
+// text in quotes, each quote in it doubled, appended to out.
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (size_t start = 0;;) {
+        const size_t quote = text.find('"', start);
+        if (quote == std::string_view::npos) {
+            out.append(text.substr(start));
+            break;
+        }
+        out.append(text.substr(start, quote + 1 - start)).append(1, '"');
+        start = quote + 1;
     }
-    return out + "\"";
+    out += '"';
 }
+
 
 std::string HeaderLine() {
     std::string line = "  \"名前\"";
@@ -42,7 +48,11 @@ std::string HeaderLine() {
 } // namespace
 
 std::string QuoteCell(const std::string& cell) {
-    return NeedsQuotes(cell) ? Quoted(cell) : cell;
+    if (!NeedsQuotes(cell))
+        return cell;
+    std::string quoted;
+    AppendQuoted(quoted, cell);
+    return quoted;
 }
 
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
@@ -56,10 +66,19 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
         // A comma or a quote in a name would split the line into extra columns; other names,
         // blanks included, are written as they are.
         const bool quoteName = row.caption.find_first_of(",\"") != std::string::npos;
-        std::string line = "  " + (quoteName ? Quoted(row.caption) : row.caption);
-        for (const std::string& cell : row.cells)
-            line += "," + QuoteCell(cell);
-        text += line + eol;
+        text += "  ";
+        if (quoteName)
+            AppendQuoted(text, row.caption);
+        else
+            text += row.caption;
+        for (const std::string& cell : row.cells) {
+            text += ',';
+            if (NeedsQuotes(cell))
+                AppendQuoted(text, cell);
+            else
+                text += cell;
+        }
+        text += eol;
         ++files;
     }
     text += HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol;

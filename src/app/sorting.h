@@ -3,8 +3,10 @@
 
 #include "app/listrows.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The locale's comparison of two UTF-8 texts: negative, zero or positive.
@@ -20,3 +22,24 @@ int SortColumnAfterClick(int sortColumn, int clicked);
 
 // Sorts by |sortColumn|, descending when it is negative. Rows with equal keys keep their order.
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare);
+
+// The same with each row's key made once by prepare (from its SortKey) and compared by
+// compare: for an order whose comparison would otherwise convert both texts every time.
+template <class Prepare, class Compare>
+void SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare, Compare compare) {
+    const int column = sortColumn < 0 ? -sortColumn : sortColumn;
+    using Key = decltype(prepare(std::string()));
+    std::vector<std::pair<Key, size_t>> keys;
+    keys.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        keys.emplace_back(prepare(SortKey(rows[i], column)), i);
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const int c = compare(a.first, b.first);
+        return sortColumn < 0 ? c > 0 : c < 0;
+    });
+    std::vector<ListRow> sorted;
+    sorted.reserve(rows.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(rows[key.second]));
+    rows = std::move(sorted);
+}

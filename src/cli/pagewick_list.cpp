@@ -245,9 +245,9 @@ int main(int argc, char** argv) {
     lister.EndProgress();
     // The window sorts every new list by name first and keeps rows with equal keys in their
     // order, so a list sorted by another column has its ties in name order; so does this one.
-    SortRows(lister.Rows(), 1, LocaleCompare);
+    SortRowsByLocale(lister.Rows(), 1);
     if (options.sortColumn != 1)
-        SortRows(lister.Rows(), options.sortColumn, LocaleCompare);
+        SortRowsByLocale(lister.Rows(), options.sortColumn);
     const std::string bytes = options.format == "list"
                                   ? BuildSavedList(QFile::encodeName(folder).toStdString(),
                                                    lister.Rows(), options.encoding)

@@ -14,12 +14,13 @@ void Rc4Setup(Rc4State& state, const uint8_t* key, int keyLength, int keyOffset)
     if (keyLength < 1)
         return; // no key to schedule; leaves the identity rather than dividing by zero
     int j = 0;
+    // Key byte (keyOffset + k) mod keyLength, stepped rather than divided for each k.
+    int keyIndex = int(((int64_t(keyOffset) % keyLength) + keyLength) % keyLength);
     for (int k = 0; k < 256; ++k) {
-        int64_t keyIndex = (int64_t(keyOffset) + k) % keyLength;
-        if (keyIndex < 0)
-            keyIndex += keyLength;
         j = (j + state.S[size_t(k)] + key[keyIndex]) & 0xff;
         std::swap(state.S[size_t(k)], state.S[size_t(j)]);
+        if (++keyIndex == keyLength)
+            keyIndex = 0;
     }
 }
 

@@ -132,6 +132,15 @@ std::string Cp932ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 3 / 2);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // ASCII is the same in both, and most text is ASCII: runs of it are copied at once.
+        std::size_t run = i;
+        while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80)
+            ++run;
+        if (run > i) {
+            out.append(bytes.substr(i, run - i));
+            i = run - 1;
+            continue;
+        }
         auto c = static_cast<unsigned char>(bytes[i]);
         char16_t unit = kCp932SingleByte[c];
         if (IsCp932Lead(c)) {
@@ -154,6 +163,15 @@ std::string Utf8ToCp932(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
+        // ASCII, the zero byte included, stays as it is.
+        std::size_t run = i;
+        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
+            ++run;
+        if (run > i) {
+            out.append(utf8.substr(i, run - i));
+            i = run;
+            continue;
+        }
         char32_t cp = 0;
         std::size_t taken = DecodeUtf8(utf8, i, cp);
         if (taken == 0) {
