@@ -467,7 +467,10 @@ QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
     item->setText(0, FromUtf8(row.caption));
     for (int i = 0; i < kCellCount; ++i) {
         item->setText(i + 1, FromUtf8(row.cells[size_t(i)]));
-        item->setTextAlignment(i + 1, kColumns[i + 1].alignment | Qt::AlignVCenter);
+        // Left and vertically centred is how the view draws a cell without an alignment of
+        // its own; only the others are set, as each setting is an update of the item.
+        if (kColumns[i + 1].alignment != Qt::AlignLeft)
+            item->setTextAlignment(i + 1, kColumns[i + 1].alignment | Qt::AlignVCenter);
     }
     if (FIconCache && FIconCache->SmallIcons())
         item->setIcon(0, FIconCache->SmallIcons()->Icon(row.imageIndex));

@@ -130,27 +130,20 @@ public:
     // entries. Raises EInvalidFileName with the window's message when folder cannot be listed.
     void List(const QString& folder, const std::string& prefix) {
         const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        // The PDF files are told from the folder's names and read ahead while the entries
+        // are looked up one by one.
+        PdfReadAhead readAhead(PdfFilesIn(QFile::encodeName(path).toStdString(), settings_),
+                               settings_, PdfReadAhead::DefaultWorkers());
         platform::FileSearch search;
         platform::FindData found;
         if (!search.FindFirst(path, platform::kListedEntries, found))
             throw EInvalidFileName(
                 QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
-        // The folder's entries first, so that its PDF files can be read ahead of their rows.
-        std::vector<platform::FindData> entries;
-        do {
-            if (found.name != QLatin1String(".") &&
-                (prefix.empty() || found.name != QLatin1String("..")))
-                entries.push_back(found);
-        } while (search.FindNext(found));
-        std::vector<std::string> pdfPaths;
-        for (const platform::FindData& entry : entries)
-            if (ReadsPdf(entry.name.toStdString(), (entry.attr & platform::faDirectory) != 0,
-                         settings_))
-                pdfPaths.push_back(QFile::encodeName(path + entry.name).toStdString());
-        PdfReadAhead readAhead(std::move(pdfPaths), settings_, PdfReadAhead::DefaultWorkers());
-
         std::vector<QString> subfolders;
-        for (const platform::FindData& found : entries) {
+        do {
+            if (found.name == QLatin1String(".") ||
+                (!prefix.empty() && found.name == QLatin1String("..")))
+                continue;
             const bool isFolder = (found.attr & platform::faDirectory) != 0;
             const std::string name = prefix + found.name.toStdString();
             const std::string fullPath = QFile::encodeName(path + found.name).toStdString();
@@ -170,7 +163,7 @@ public:
                 subfolders.push_back(found.name);
             if (showProgress_ && ++counted_ % 100 == 0)
                 std::fprintf(stderr, "\r%zu 件", counted_);
-        }
+        } while (search.FindNext(found));
         for (const QString& sub : subfolders)
             List(path + sub, prefix + sub.toStdString() + "/");
     }
