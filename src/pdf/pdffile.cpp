@@ -26,9 +26,8 @@ constexpr int64_t kTailScanLimit = 256 << 10;
 constexpr size_t kChainTextLimit = 16u << 20;
 
 // The lines of a trailer as the reader edits them before it looks at their words.
-// Once normalised, every line break is CR LF; removing brackets or adding blanks keeps it so.
 std::string EditTrailerText(std::string_view text) {
-    return ReplaceNoCase(RemoveAll(RemoveAll(Normalise(text), "<<"), ">>"), "/", " /");
+    return NormaliseUnbracketed(text, true);
 }
 
 // Block buffers are kept for the next reader of the thread: a folder's files are read one

@@ -26,12 +26,6 @@ bool HasPdfExtension(const std::string& name) {
            LowerCase(std::string_view(name).substr(dot)) == ".pdf";
 }
 
-// A dictionary's bytes with its brackets removed, every line ending CR LF.
-// Once normalised, every line break is CR LF, and removing brackets keeps it so.
-std::string WithoutDictionaryBrackets(std::string_view bytes) {
-    return RemoveAll(RemoveAll(Normalise(bytes), "<<"), ">>");
-}
-
 // Replaces the string value that starts after key at keyAt with a line break, so that its
 // bytes cannot be read as keys afterwards. The same span is cut from raw and work.
 void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t keyLength) {
@@ -151,11 +145,10 @@ private:
     }
 
     void ReadPageCount() {
-        const std::string text =
-            WithoutDictionaryBrackets(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes);
+        const std::string spaced = NormaliseUnbracketed(
+            reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes, true);
         // The last /Pages line gives the count, so only that one is followed: a damaged catalog
         // repeating the entry on every line would otherwise read the page tree once a line.
-        const std::string spaced = ReplaceNoCase(text, "/", " /");
         const auto [line, pages] = LastLineWith(spaced, "/pages");
         if (!pages.empty())
             info_.PageCount = PageCountOf(line, pages);
@@ -170,10 +163,8 @@ private:
             v = reader_.ReadIntValue(count, 0); // a page tree written inline on the line
         if (WordAt(pages, 3) != "r")
             return v;
-        const std::string text = ReplaceNoCase(
-            WithoutDictionaryBrackets(
-                reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes),
-            "/", " /");
+        const std::string text = NormaliseUnbracketed(
+            reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes, true);
         // Likewise only the last /Count line is read.
         const Words count = LastLineWith(text, "/count").second;
         return count.empty() ? 0 : reader_.ReadIntValue(count, 0);

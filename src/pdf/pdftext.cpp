@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -81,6 +82,89 @@ std::string Normalise(std::string_view text) {
     }
     if (start < text.size())
         out.append(text.substr(start)).append("\r\n");
+    return out;
+}
+
+std::string NormaliseUnbracketed(std::string_view text, bool spaceNames) {
+    if (const size_t zero = text.find('\0'); zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    std::string out;
+    out.reserve(text.size() + text.size() / 8 + 2);
+    // Each removal takes pairs from the left without overlap, the second one over what the
+    // first leaves: a single '<' or '>' is held back until the next byte shows whether it
+    // pairs. Line breaks and slashes end a held byte, as any other byte does.
+    bool heldOpen = false, heldClose = false;
+    auto emit = [&](char c) { // after the "<<" removal
+        if (c == '>') {
+            if (heldClose)
+                heldClose = false;
+            else
+                heldClose = true;
+            return;
+        }
+        if (heldClose) {
+            out += '>';
+            heldClose = false;
+        }
+        if (c == '/' && spaceNames)
+            out += ' ';
+        out += c;
+    };
+    auto feed = [&](char c) { // after normalising
+        if (c == '<') {
+            if (heldOpen)
+                heldOpen = false;
+            else
+                heldOpen = true;
+            return;
+        }
+        if (heldOpen) {
+            emit('<');
+            heldOpen = false;
+        }
+        emit(c);
+    };
+    auto flush = [&] {
+        if (heldOpen) {
+            emit('<');
+            heldOpen = false;
+        }
+        if (heldClose) {
+            out += '>';
+            heldClose = false;
+        }
+    };
+    auto ordinary = [](char c) {
+        return c != '\r' && c != '\n' && c != '<' && c != '>' && c != '/';
+    };
+    bool lineOpen = false; // bytes since the last line break
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (ordinary(c)) {
+            // A run of bytes none of the steps changes goes in at once, after what is held.
+            size_t end = i + 1;
+            while (end < text.size() && ordinary(text[end]))
+                ++end;
+            flush();
+            out.append(text.substr(i, end - i));
+            lineOpen = true;
+            i = end - 1;
+            continue;
+        }
+        if (c != '\r' && c != '\n') {
+            feed(c);
+            lineOpen = true;
+            continue;
+        }
+        flush();
+        out += "\r\n";
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        lineOpen = false;
+    }
+    flush();
+    if (lineOpen)
+        out += "\r\n";
     return out;
 }
 
@@ -229,6 +313,29 @@ std::string_view WordAt(const Words& words, int64_t i) {
                                                : std::string_view();
 }
 
+namespace {
+
+// Whether text holds a byte SplitWords treats specially: a quote, a comma, a zero byte or a
+// byte above 0x7F. Found with byte searches and eight bytes at a time, as lines may be long.
+bool HasSpecialByte(std::string_view text) {
+    if (text.find('"') != std::string_view::npos || text.find(',') != std::string_view::npos ||
+        text.find('\0') != std::string_view::npos)
+        return true;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, text.data() + i, 8);
+        if (eight & 0x8080808080808080u)
+            return true;
+    }
+    for (; i < text.size(); ++i)
+        if (uint8_t(text[i]) >= 0x80)
+            return true;
+    return false;
+}
+
+} // namespace
+
 bool EqualNoCase(std::string_view word, std::string_view lowerKey) {
     return std::equal(word.begin(), word.end(), lowerKey.begin(), lowerKey.end(),
                       [](char a, char b) { return Lower(a) == b; });
@@ -253,7 +360,7 @@ Words KeyAndNextWords(std::string_view line, std::string_view key) {
         }
     }
     Words words;
-    if (std::any_of(line.begin(), line.begin() + std::ptrdiff_t(std::min(at, line.size())), special))
+    if (HasSpecialByte(line.substr(0, std::min(at, line.size()))))
         goto split;
     if (at == std::string_view::npos)
         return words;

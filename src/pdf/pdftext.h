@@ -22,6 +22,11 @@ std::string JoinLines(const std::vector<std::string>& lines);
 // Split and join again: every line break becomes CR LF and the text ends with one.
 std::string Normalise(std::string_view text);
 
+// What RemoveAll(RemoveAll(Normalise(text), "<<"), ">>") gives, with a blank put before every
+// "/" when spaceNames (as ReplaceNoCase(.., "/", " /") does): a dictionary's text as the reader
+// looks at its lines, made in one pass.
+std::string NormaliseUnbracketed(std::string_view text, bool spaceNames);
+
 // Every occurrence of pattern, letters compared without regard to case.
 std::string ReplaceNoCase(std::string_view text, std::string_view pattern,
                           std::string_view replacement);

@@ -129,6 +129,24 @@ void CheckValues(std::string_view text) {
                 "NamesOutsideStrings disagrees with FindNameOutsideStrings");
     }
     Require(MaskStrings(text).size() == text.size(), "MaskStrings changes the length");
+    for (const bool spaced : {false, true}) {
+        std::string expected = RemoveAll(RemoveAll(Normalise(text), "<<"), ">>");
+        if (spaced)
+            expected = ReplaceNoCase(expected, "/", " /");
+        Require(NormaliseUnbracketed(text, spaced) == expected,
+                "NormaliseUnbracketed differs from its steps");
+    }
+    for (std::string_view key : {"/count", "/pages", "/prev"}) {
+        Words words = SplitWords(LowerCase(Trim(text)));
+        const int at = IndexOf(words, key);
+        if (at >= 0) {
+            words.erase(words.begin(), words.begin() + at);
+            words.resize(std::min<size_t>(words.size(), 4));
+        } else {
+            words.clear();
+        }
+        Require(KeyAndNextWords(text, key) == words, "KeyAndNextWords differs from SplitWords");
+    }
 }
 
 } // namespace

@@ -137,3 +137,20 @@ TEST(ReaderText, KeyAndNextWordsAgreeWithSplittingTheWholeLine) {
         for (const char* key : {"/count", "/pages"})
             EXPECT_EQ(KeyAndNextWords(line, key), reference(line, key)) << line << " " << key;
 }
+
+TEST(ReaderText, UnbracketingInOnePassAgreesWithTheStepsItStandsFor) {
+    const std::string texts[] = {
+        "<< /Type /Pages /Count 3 >>",
+        "<</A<</B 1>>>>\r\n/C 2",
+        "><<>", "<<<", ">>>", "<><>", "<\n<", ">\r>", "a<<b>>c<d>e",
+        "line\rnext\n\nlast", "\r\n\r", "ends<", "ends>", "<<", "",
+        "nul<<\0after>>"s, "/x/y//z",
+    };
+    for (const std::string& text : texts)
+        for (const bool spaced : {false, true}) {
+            std::string expected = RemoveAll(RemoveAll(Normalise(text), "<<"), ">>");
+            if (spaced)
+                expected = ReplaceNoCase(expected, "/", " /");
+            EXPECT_EQ(NormaliseUnbracketed(text, spaced), expected) << text << " " << spaced;
+        }
+}
