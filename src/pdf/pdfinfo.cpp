@@ -244,18 +244,27 @@ private:
     // Object number and generation from the first "n g obj" line of the dictionary's object.
     void ReadObjectHeader(const std::string& bytes) {
         // Line by line, as the header is nearly always the first line: brackets never span a
-        // line break, so removing them from one line is removing them from the text.
-        const std::string text = Normalise(bytes);
-        for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-             start = end + 2) {
-            const std::string_view raw = std::string_view(text).substr(start, end - start);
-            const std::string work = LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
-            if (!Contains(work, " obj"))
-                continue;
-            const Words words = SplitWords(work);
-            objectNumber_ = StrToIntDef(WordAt(words, 0), 0);
-            generation_ = StrToIntDef(WordAt(words, 1), 0);
-            return;
+        // line break, so removing them from one line is removing them from the text. The
+        // lines are those SplitLines gives.
+        std::string_view rest = std::string_view(bytes).substr(0, bytes.find('\0'));
+        while (!rest.empty()) {
+            size_t end = 0;
+            while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n')
+                ++end;
+            const std::string work =
+                LowerCase(Trim(RemoveAll(RemoveAll(rest.substr(0, end), "<<"), ">>")));
+            if (Contains(work, " obj")) {
+                const Words words = SplitWords(work);
+                objectNumber_ = StrToIntDef(WordAt(words, 0), 0);
+                generation_ = StrToIntDef(WordAt(words, 1), 0);
+                return;
+            }
+            if (end == rest.size())
+                break;
+            rest.remove_prefix(end + (rest[end] == '\r' && end + 1 < rest.size() &&
+                                              rest[end + 1] == '\n'
+                                          ? 2
+                                          : 1));
         }
     }
 
