@@ -200,6 +200,27 @@ private:
         bool inPiece = false;
         for (size_t i = 0; i + 1 < b.size(); ++i) {
             const char c = b[i];
+            // Bytes that change nothing go in by the run (the last byte is never looked at).
+            auto runEnd = [&](auto stops) {
+                size_t end = i + 1;
+                while (end + 1 < b.size() && !stops(b[end]))
+                    ++end;
+                return end;
+            };
+            auto stopsPiece = [](char x) { return x == '(' || x == '<' || x == ')' || x == '>'; };
+            auto stopsLine = [](char x) { return x == '/' || x == '\r' || x == '\n'; };
+            if (inPiece && !stopsPiece(c)) {
+                const size_t end = runEnd(stopsPiece);
+                piece.append(b, i, end - i);
+                i = end - 1;
+                continue;
+            }
+            if (!inPiece && !stopsLine(c)) {
+                const size_t end = runEnd(stopsLine);
+                line.append(b, i, end - i);
+                i = end - 1;
+                continue;
+            }
             if (inPiece) {
                 piece += c;
                 size_t end = std::string::npos; // where the piece ends, when it does
@@ -235,8 +256,6 @@ private:
                 if (ends)
                     break;
                 line.clear();
-            } else {
-                line += c;
             }
         }
     }

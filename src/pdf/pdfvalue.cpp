@@ -23,6 +23,8 @@ int HexDigit(char c) {
 }
 
 std::string UnescapeLiteral(std::string_view content) {
+    if (content.find('\\') == std::string_view::npos)
+        return std::string(content);
     std::string out;
     out.reserve(content.size());
     for (size_t i = 0; i < content.size(); ++i) {

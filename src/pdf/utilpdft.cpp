@@ -7,6 +7,7 @@
 #include "pdf/pdffile.h"
 #include "pdf/pdfvalue.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -156,6 +157,9 @@ std::string Utf16LiteralToText(std::string_view content) {
 }
 
 std::string DecodeStringBytes(std::string bytes) {
+    // ASCII carries no mark and is the same in every encoding told apart here.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uint8_t(c) < 0x80; }))
+        return bytes;
     const int encoding = DetectEncoding(bytes);
     if (encoding == 7 || encoding == 8) {
         const bool bigEndian = encoding == 8;
