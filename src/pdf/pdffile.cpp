@@ -313,13 +313,20 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
 namespace {
 
 // A cross-reference entry as the format writes it, nearly every line of a section: ten digits
-// of offset, five of generation, the type, and the blank or CR of its end of line.
-bool IsStandardEntry(std::string_view line) {
+// of offset, five of generation, the type, and the blank or CR of its end of line. The offset
+// is read on the way.
+bool IsStandardEntry(std::string_view line, int64_t& offset) {
     if (line.size() < 18 || line.size() > 20 || line[10] != ' ' || line[16] != ' ' ||
         (line[17] != 'n' && line[17] != 'f'))
         return false;
-    for (size_t i = 0; i < 16; ++i)
-        if (i != 10 && (line[i] < '0' || line[i] > '9'))
+    offset = 0;
+    for (size_t i = 0; i < 10; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return false;
+        offset = offset * 10 + (line[i] - '0');
+    }
+    for (size_t i = 11; i < 16; ++i)
+        if (line[i] < '0' || line[i] > '9')
             return false;
     for (size_t i = 18; i < line.size(); ++i)
         if (line[i] != ' ' && line[i] != '\r')
@@ -375,11 +382,9 @@ void PdfReader::AddSectionEntries(std::string_view text) {
     };
     std::array<std::string_view, 4> words;
     Words storage;
+    int64_t offset = 0; // of a standard entry
     auto addLine = [&](std::string_view line, bool standard) {
         if (standard) {
-            int64_t offset = 0;
-            for (size_t i = 0; i < 10; ++i)
-                offset = offset * 10 + (line[i] - '0');
             addEntry(line[17] == 'n', offset);
             return;
         }
@@ -406,7 +411,7 @@ void PdfReader::AddSectionEntries(std::string_view text) {
     for (int64_t count = 0; count < LineList::kMaxLines && !text.empty(); ++count) {
         auto isBreak = [&](size_t i) { return text[i] == '\r' || text[i] == '\n'; };
         size_t end = std::string_view::npos;
-        const bool entry = text.size() >= 19 && IsStandardEntry(text.substr(0, 18));
+        const bool entry = text.size() >= 19 && IsStandardEntry(text.substr(0, 18), offset);
         if (entry && isBreak(18))
             end = 18;
         else if (entry && text[18] == ' ' && text.size() >= 20 && isBreak(19))
@@ -416,11 +421,12 @@ void PdfReader::AddSectionEntries(std::string_view text) {
             if (isBreak(i))
                 end = i;
         if (end == std::string_view::npos) {
-            addLine(text, IsStandardEntry(text));
+            addLine(text, IsStandardEntry(text, offset));
             break;
         }
-        addLine(text.substr(0, end), standard || IsStandardEntry(text.substr(0, end)));
-        text.remove_prefix(end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1));
+        addLine(text.substr(0, end), standard || IsStandardEntry(text.substr(0, end), offset));
+        const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        text.remove_prefix(end + (crLf ? 2 : 1));
     }
     objectsSorted_ = false;
 }
