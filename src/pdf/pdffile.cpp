@@ -35,8 +35,8 @@ std::string EditTrailerText(std::string_view text) {
 constexpr size_t kSpareBlocks = 16;
 thread_local std::vector<std::unique_ptr<char[]>> spareBlocks;
 
-// Calls line for each line of text as a LineList holds them: up to the first zero byte, at
-// most LineList::kMaxLines.
+// Calls line for each line of text: lines end at CR, LF or CR LF, the text at its first zero
+// byte, and at most LineList::kMaxLines lines are given.
 template <class F> void ForEachLine(std::string_view text, F&& line) {
     text = text.substr(0, std::min(text.size(), text.find('\0')));
     // The next CR and the next LF, each found with a fast byte search.
@@ -125,16 +125,21 @@ bool PdfReader::ReadWholeSmallFile() const {
     const size_t count = size_t((size_ + kCacheBlockSize - 1) / kCacheBlockSize);
     for (size_t j = 0; j < count; ++j) {
         TakeBuffer(cache_[j]);
-        parts[j] = {cache_[j].data.get(), size_t(std::min<int64_t>(
-                                              kCacheBlockSize, size_ - int64_t(j) * kCacheBlockSize))};
+        parts[j] = {
+            cache_[j].data.get(),
+            size_t(std::min<int64_t>(kCacheBlockSize, size_ - int64_t(j) * kCacheBlockSize))};
     }
     ssize_t n;
     do
         n = ::preadv(fd_, parts.data(), int(count), 0);
     while (n < 0 && errno == EINTR);
+    // Only whole blocks are kept: a read may stop short (a network file system, a file that
+    // shrank), and BlockAt then reads the rest block by block, as for a larger file.
     for (size_t j = 0; j < count; ++j) {
-        cache_[j].start = int64_t(j) * kCacheBlockSize;
-        cache_[j].size = std::clamp<int64_t>(n - cache_[j].start, 0, kCacheBlockSize);
+        const int64_t start = int64_t(j) * kCacheBlockSize;
+        const bool whole = n >= start + int64_t(parts[j].iov_len);
+        cache_[j].start = whole ? start : -1;
+        cache_[j].size = whole ? int64_t(parts[j].iov_len) : 0;
         cache_[j].lastUse = ++useCount_;
     }
     return true;
@@ -225,10 +230,9 @@ int64_t PdfReader::FindStartXref() {
         }
         const std::string raw(reversedLine.rbegin(), reversedLine.rend());
         reversedLine.clear();
-        const std::string line =
-            raw.find_first_of("<>") == std::string::npos
-                ? LowerCase(Trim(raw))
-                : LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
+        const std::string line = raw.find_first_of("<>") == std::string::npos
+                                     ? LowerCase(Trim(raw))
+                                     : LowerCase(Trim(RemoveAll(RemoveAll(raw, "<<"), ">>")));
         if (!line.empty()) {
             Words words = SplitWords(line);
             tailWords_.insert(tailWords_.end(), words.rbegin(), words.rend());
@@ -313,17 +317,17 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
 namespace {
 
 // A cross-reference entry as the format writes it, nearly every line of a section: ten digits
-// of offset, five of generation, the type, and the blank or CR of its end of line. The offset
-// is read on the way.
+// of offset, five of generation, the type, and the blank or CR of its end of line. offset is
+// set only when the line is one.
 bool IsStandardEntry(std::string_view line, int64_t& offset) {
     if (line.size() < 18 || line.size() > 20 || line[10] != ' ' || line[16] != ' ' ||
         (line[17] != 'n' && line[17] != 'f'))
         return false;
-    offset = 0;
+    int64_t value = 0;
     for (size_t i = 0; i < 10; ++i) {
         if (line[i] < '0' || line[i] > '9')
             return false;
-        offset = offset * 10 + (line[i] - '0');
+        value = value * 10 + (line[i] - '0');
     }
     for (size_t i = 11; i < 16; ++i)
         if (line[i] < '0' || line[i] > '9')
@@ -331,6 +335,7 @@ bool IsStandardEntry(std::string_view line, int64_t& offset) {
     for (size_t i = 18; i < line.size(); ++i)
         if (line[i] != ' ' && line[i] != '\r')
             return false;
+    offset = value; // only for an entry
     return true;
 }
 
@@ -404,10 +409,14 @@ void PdfReader::AddSectionEntries(std::string_view text) {
             addEntry(words[2] == "n", words[2] == "n" ? StrToInt64Def(words[0], 0) : -1);
         }
     };
-    // The lines as ForEachLine splits them. An entry of the usual form is eighteen bytes
-    // without a line break, so its line ends at byte 18 or 19 and is taken without a search.
+    // The lines are those ForEachLine gives (up to the first zero byte, at most kMaxLines).
+    // An entry of the usual form is eighteen bytes without a line break, so its line ends at
+    // byte 18 or 19 and is taken without a search.
     text = text.substr(0, std::min(text.size(), text.find('\0')));
-    objects_.reserve(objects_.size() + text.size() / 20 + 1);
+    // Room for the entries the section can hold, growing as push_back does: a chain of many
+    // small sections must not copy all entries once a section.
+    if (const size_t needed = objects_.size() + text.size() / 20 + 1; needed > objects_.capacity())
+        objects_.reserve(std::max(needed, 2 * objects_.capacity()));
     for (int64_t count = 0; count < LineList::kMaxLines && !text.empty(); ++count) {
         auto isBreak = [&](size_t i) { return text[i] == '\r' || text[i] == '\n'; };
         size_t end = std::string_view::npos;
@@ -575,9 +584,9 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     const size_t first = std::find_if(rest.begin(), rest.end(),
                                       [](char c) { return c == '\0' || uint8_t(c) > 0x20; }) -
                          rest.begin();
-    const bool mayBeNumber = first < rest.size() && ((rest[first] >= '0' && rest[first] <= '9') ||
-                                                     std::string_view("+-\"").find(rest[first]) !=
-                                                         std::string_view::npos);
+    const bool mayBeNumber = first < rest.size() &&
+                             ((rest[first] >= '0' && rest[first] <= '9') ||
+                              std::string_view("+-\"").find(rest[first]) != std::string_view::npos);
     if (mayBeNumber && FirstWords(rest, after, storage) > 2 && !after[2].empty() &&
         (after[2][0] == 'r' || after[2][0] == 'R')) {
         if (const int32_t n = StrToIntDef(after[0], -1); n > 0) {

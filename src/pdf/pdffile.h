@@ -117,7 +117,7 @@ private:
     int fd_ = -1;
     int64_t size_ = 0;
     Words tailWords_;
-    std::vector<std::string> sectionTexts_; // in the order walked
+    std::vector<std::string> sectionTexts_;     // in the order walked
     mutable std::optional<LineList> xrefLines_; // made from them when asked for
     std::vector<std::string> trailerLines_;
     Bytes16 fileId_{};

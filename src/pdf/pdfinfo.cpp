@@ -145,8 +145,8 @@ private:
     }
 
     void ReadPageCount() {
-        const std::string spaced = NormaliseUnbracketed(
-            reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes, true);
+        const std::string spaced =
+            NormaliseUnbracketed(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes, true);
         // The last /Pages line gives the count, so only that one is followed: a damaged catalog
         // repeating the entry on every line would otherwise read the page tree once a line.
         const auto [line, pages] = LastLineWith(spaced, "/pages");
@@ -280,10 +280,9 @@ private:
             }
             if (end == rest.size())
                 break;
-            rest.remove_prefix(end + (rest[end] == '\r' && end + 1 < rest.size() &&
-                                              rest[end + 1] == '\n'
-                                          ? 2
-                                          : 1));
+            rest.remove_prefix(
+                end +
+                (rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n' ? 2 : 1));
         }
     }
 

@@ -140,6 +140,8 @@ template <class F> size_t FindOutsideStrings(std::string_view text, F&& visit) {
 } // namespace
 
 size_t FindNameOutsideStrings(std::string_view text, std::string_view name) {
+    if (name.empty())
+        return std::string::npos;
     // A name holds neither blanks nor delimiters, so it never overlaps a masked string and is
     // compared in place.
     return FindOutsideStrings(text, [&](size_t at) {

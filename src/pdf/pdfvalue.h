@@ -30,9 +30,9 @@ size_t FindLiteralEnd(std::string_view text, size_t from);
 // hexadecimal string, or npos. Bytes inside strings are data and never keys.
 size_t FindKeyOutsideStrings(std::string_view lowered, std::string_view key);
 
-// The same for a name (lower case, starting with its slash) that must stand whole: the byte
-// after it ends the name (white space or a delimiter), so that "/o" is not found in "/other".
-// The letters of text are compared without regard to case.
+// The same for a name (lower case, starting with its slash; an empty one is never found) that
+// must stand whole: the byte after it ends the name (white space or a delimiter), so that "/o"
+// is not found in "/other". The letters of text are compared without regard to case.
 size_t FindNameOutsideStrings(std::string_view text, std::string_view name);
 
 // Every name (a slash and the bytes up to the next blank or delimiter) that stands outside

@@ -361,6 +361,31 @@ const HostileCase kCases[] = {
          EXPECT_EQ(info.Title, "Update 2999");
          EXPECT_EQ(info.PageCount, 5);
      }},
+    {"FiftyThousandTinySections",
+     [](const TempDir& d) {
+         // Each section holds one free entry and names the one before it: the entries of the
+         // whole chain are gathered in linear time.
+         std::string bytes = "%PDF-1.4\n";
+         const size_t catalog = bytes.size();
+         bytes += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+         const size_t pages = bytes.size();
+         bytes += "2 0 obj\n<< /Type /Pages /Count 4 >>\nendobj\n";
+         char entries[64];
+         std::snprintf(entries, sizeof entries, "%010zu 00000 n\r\n%010zu 00000 n\r\n", catalog,
+                       pages);
+         int64_t previous = int64_t(bytes.size());
+         bytes += "xref\n0 3\n0000000000 65535 f\r\n" + std::string(entries) +
+                  "trailer\n<< /Size 3 /Root 1 0 R >>\n";
+         for (int i = 0; i < 50000; ++i) {
+             const int64_t at = int64_t(bytes.size());
+             bytes += "xref\n0 1\n0000000000 65535 f\r\ntrailer\n<< /Root 1 0 R /Prev " +
+                      std::to_string(previous) + " >>\n";
+             previous = at;
+         }
+         bytes += "startxref\n" + std::to_string(previous) + "\n%%EOF\n";
+         return d.Write("tiny.pdf", bytes);
+     },
+     Outcome::Record, [](const TpdfInfomation& info) { EXPECT_EQ(info.PageCount, 4); }},
     {"ValidTailBeyond2GiB",
      [](const TempDir& d) {
          // The objects, the section and the trailer lie past 2 GiB; the offsets need 10 digits.

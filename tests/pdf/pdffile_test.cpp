@@ -132,8 +132,8 @@ TEST(PdfReader, ReadUntilKeywordCopiesZeroBytesAndStopsAtTheEnd) {
 TEST(PdfReader, FilesOfEverySizeAroundTheBlocksReadBackWhole) {
     // Small files are read in one call into several blocks, larger ones a block at a time:
     // either way every byte comes back where it was, from any place on.
-    for (const size_t size : {16u, 4095u, 4096u, 4097u, 8191u, 8193u, 12288u, 16383u, 16384u,
-                              16385u, 20480u}) {
+    for (const size_t size :
+         {16u, 4095u, 4096u, 4097u, 8191u, 8193u, 12288u, 16383u, 16384u, 16385u, 20480u}) {
         std::string bytes(size, '\0');
         for (size_t i = 0; i < size; ++i)
             bytes[i] = char('a' + (i * 7 + i / 4096) % 26);

@@ -44,8 +44,14 @@ TEST(ReaderText, KeywordsAreFoundWithoutRegardToCase) {
     for (const auto& c : cases)
         EXPECT_EQ(FindNoCase(c.text, "endobj", c.from), c.expected) << c.text;
     // Only letters are folded: a slash matches a slash and nothing else.
-    EXPECT_EQ(FindNoCase("\x0f" "COUNT /Count", "/count"), 7u);
-    EXPECT_EQ(FindNoCase("\x0f" "count", "/count"), std::string::npos);
+    EXPECT_EQ(FindNoCase("\x0f"
+                         "COUNT /Count",
+                         "/count"),
+              7u);
+    EXPECT_EQ(FindNoCase("\x0f"
+                         "count",
+                         "/count"),
+              std::string::npos);
 }
 
 TEST(ReaderText, ReplacingIgnoresCase) {
@@ -129,7 +135,8 @@ TEST(ReaderText, KeyAndNextWordsAgreeWithSplittingTheWholeLine) {
         "/count\x81 12",
         "/count 13 0 R \x81\x40 tail",
         "\0/count 14"s,
-        "/count\t15\x01" "0 R",
+        "/count\t15\x01"
+        "0 R",
         "",
         "/Pages 2 0 R",
     };
@@ -142,9 +149,21 @@ TEST(ReaderText, UnbracketingInOnePassAgreesWithTheStepsItStandsFor) {
     const std::string texts[] = {
         "<< /Type /Pages /Count 3 >>",
         "<</A<</B 1>>>>\r\n/C 2",
-        "><<>", "<<<", ">>>", "<><>", "<\n<", ">\r>", "a<<b>>c<d>e",
-        "line\rnext\n\nlast", "\r\n\r", "ends<", "ends>", "<<", "",
-        "nul<<\0after>>"s, "/x/y//z",
+        "><<>",
+        "<<<",
+        ">>>",
+        "<><>",
+        "<\n<",
+        ">\r>",
+        "a<<b>>c<d>e",
+        "line\rnext\n\nlast",
+        "\r\n\r",
+        "ends<",
+        "ends>",
+        "<<",
+        "",
+        "nul<<\0after>>"s,
+        "/x/y//z",
     };
     for (const std::string& text : texts)
         for (const bool spaced : {false, true}) {
