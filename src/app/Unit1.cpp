@@ -426,10 +426,15 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
         FFolderImageIndex = fileInfo.IconIndex;
     const EntryFacts entry{fileInfo.Name.toStdString(), fileInfo.Size, fileInfo.LastWriteTime};
     const std::string fullPath = QFile::encodeName(WithSlash(path) + fileInfo.Name).toStdString();
-    const std::optional<PdfRead> read = readAhead_ ? readAhead_->Take(fullPath) : std::nullopt;
+    // The Kana-lock chord may switch the option during the scan; a file read ahead with the
+    // earlier settings is then read again with the current ones.
+    const ScanSettings settings = CurrentScanSettings();
+    const std::optional<PdfRead> read = readAhead_ && readAhead_->Settings() == settings
+                                            ? readAhead_->Take(fullPath)
+                                            : std::nullopt;
     std::optional<ReadFailure> failure;
     std::optional<ListRow> row = RowForEntry(entry, isFolder, fileInfo.IconIndex, fullPath,
-                                             CurrentScanSettings(), failure, read ? &*read : nullptr);
+                                             settings, failure, read ? &*read : nullptr);
     if (failure)
         failures_.push_back(*failure);
     if (!row)

@@ -134,9 +134,9 @@ private:
     // reading it, and a folder listed within the first batch gets its items only once, sorted.
     size_t shownRows_ = 0;
     QElapsedTimer sinceItemsShown_;
-    std::vector<ReadFailure> failures_; // of the scan running or last run
+    std::vector<ReadFailure> failures_;       // of the scan running or last run
     std::unique_ptr<PdfReadAhead> readAhead_; // the PDF files of the scan running
-    QString listedVolume_;              // mount point of the volume the last scan listed
+    QString listedVolume_;                    // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;
     std::optional<QString> pendingPath_; // a folder reported while a scan ran

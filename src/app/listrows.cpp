@@ -18,9 +18,9 @@ std::string LowerAscii(std::string_view text) {
 std::string DateCell(TDateTime value, bool fourDigitYear) {
     const DateTimeParts p = DecodeDateTime(value);
     const int year = fourDigitYear ? p.year : p.year % 100;
-    const bool usual = year >= 0 && year <= 9999 && p.month >= 0 && p.month <= 99 &&
-                       p.day >= 0 && p.day <= 99 && p.hour >= 0 && p.hour <= 99 &&
-                       p.minute >= 0 && p.minute <= 99 && p.second >= 0 && p.second <= 99;
+    const bool usual = year >= 0 && year <= 9999 && p.month >= 0 && p.month <= 99 && p.day >= 0 &&
+                       p.day <= 99 && p.hour >= 0 && p.hour <= 99 && p.minute >= 0 &&
+                       p.minute <= 99 && p.second >= 0 && p.second <= 99;
     if (usual) { // as the format below writes it, without its cost on every row
         std::string out;
         auto two = [&](int v) {
@@ -30,12 +30,16 @@ std::string DateCell(TDateTime value, bool fourDigitYear) {
         if (fourDigitYear)
             two(year / 100);
         two(year % 100);
-        for (const auto& [separator, field] :
-             {std::pair{'/', p.month}, {'/', p.day}, {' ', p.hour}, {':', p.minute},
-              {':', p.second}}) {
-            out += separator;
-            two(field);
-        }
+        out += '/';
+        two(p.month);
+        out += '/';
+        two(p.day);
+        out += ' ';
+        two(p.hour);
+        out += ':';
+        two(p.minute);
+        out += ':';
+        two(p.second);
         return out;
     }
     char text[40];

@@ -34,6 +34,7 @@ struct EntryFacts {
 
 struct CellFormat {
     std::string groupSeparator = ","; // the user's thousands separator
+    bool operator==(const CellFormat&) const = default;
 };
 
 // The mask of the file-type filter for the item index of the type list.
@@ -65,6 +66,7 @@ struct ScanSettings {
     std::string password;
     bool lenientPassword = false;
     CellFormat format;
+    bool operator==(const ScanSettings&) const = default;
 };
 
 // A file the reader failed on, and why.

@@ -2,15 +2,29 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
 
 std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings) {
     std::vector<std::string> paths;
+    if (folder.empty())
+        return paths;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return paths;
     while (const dirent* entry = ::readdir(dir)) {
+        // As the scan lists them: no hidden entry, and only regular files (links followed),
+        // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
         const std::string_view name = entry->d_name;
-        if (name != "." && name != ".." && ReadsPdf(name, false, settings))
+        if (name.empty() || name[0] == '.' || !ReadsPdf(name, false, settings))
+            continue;
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            regular = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular)
             paths.push_back(folder + entry->d_name);
     }
     ::closedir(dir);
@@ -23,10 +37,15 @@ PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& s
       limit_(std::min(kAhead, paths_.size())) {
     indexOf_.reserve(paths_.size());
     for (size_t i = 0; i < paths_.size(); ++i)
-        indexOf_.emplace(paths_[i], i); // a path given twice is read once, for its first place
+        indexOf_.emplace(paths_[i], i); // a path given twice is taken for its first place
     const size_t count = std::min<size_t>(std::max(workers, 1u), paths_.size());
-    for (size_t i = 0; i < count; ++i)
-        workers_.emplace_back([this] { Work(); });
+    try {
+        for (size_t i = 0; i < count; ++i)
+            workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones started do the work, and without any the
+        // callers read every file themselves.
+    }
 }
 
 PdfReadAhead::~PdfReadAhead() {
@@ -75,6 +94,8 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
     if (found == indexOf_.end())
         return std::nullopt;
     const size_t i = found->second;
+    if (workers_.empty())
+        return std::nullopt;
     std::unique_lock lock(mutex_);
     Slot& slot = slots_[i];
     if (slot.taken)
@@ -83,15 +104,16 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
     // Taking a file lets the workers go on to the files after it, in batches, so that a worker
     // that caught up is not woken for every file taken.
     if (const size_t wanted = std::min(i + 1 + kAhead, paths_.size());
-        i >= limit_ || wanted >= limit_ + kAhead / 2) {
+        i >= limit_ || wanted >= limit_ + kAhead / 2 ||
+        (wanted == paths_.size() && wanted > limit_)) {
         limit_ = std::max(limit_, wanted);
         if (idleWorkers_ > 0)
             workAllowed_.notify_all();
     }
     if (!slot.done) {
         // The scan takes files faster than the workers read them, so it waits for a few at
-        // once rather than being woken for each. The workers may read all of them: limit_ is
-        // at least kAhead / 2 past i.
+        // once rather than being woken for each; only for files below limit_, which the
+        // workers will read.
         awaitedFrom_ = i;
         awaitedTo_ = std::min({i + kWakeBatch, limit_, paths_.size()});
         awaitedLeft_ = size_t(std::count_if(slots_.begin() + ptrdiff_t(awaitedFrom_),

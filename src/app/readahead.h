@@ -35,9 +35,13 @@ public:
     PdfReadAhead& operator=(const PdfReadAhead&) = delete;
 
     // What ReadPdf gave for path, waiting until it is read; nothing when path is not one of
-    // the paths or was taken before (the caller then reads the file itself). Any error other
-    // than the reader's own is raised here, in the caller's thread.
+    // the paths, was taken before, or no worker could be started (the caller then reads the
+    // file itself). Any error other than the reader's own is raised here, in the caller's
+    // thread. One thread takes: the scan that made the read-ahead.
     std::optional<PdfRead> Take(const std::string& path);
+
+    // The settings the files are read with.
+    const ScanSettings& Settings() const { return settings_; }
 
     // The workers a scan should use on this machine.
     static unsigned DefaultWorkers();
@@ -59,8 +63,8 @@ private:
     std::mutex mutex_;
     std::condition_variable workAllowed_; // workers wait here for limit_ to grow
     std::condition_variable slotDone_;    // Take waits here for its file
-    size_t next_ = 0;  // the next index a worker takes up
-    size_t limit_ = 0; // workers take up indexes below this
+    size_t next_ = 0;                     // the next index a worker takes up
+    size_t limit_ = 0;                    // workers take up indexes below this
     size_t idleWorkers_ = 0;
     // Take waits for the files awaitedFrom_ to awaitedTo_ (exclusive), awaitedLeft_ of them
     // not read yet.

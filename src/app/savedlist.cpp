@@ -37,7 +37,6 @@ void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
 }
 
-
 std::string HeaderLine() {
     std::string line = "  \"名前\"";
     for (int i = 1; i <= kCellCount; ++i)

@@ -130,6 +130,24 @@ public:
     // entries. Raises EInvalidFileName with the window's message when folder cannot be listed.
     void List(const QString& folder, const std::string& prefix) {
         const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        std::vector<QString> subfolders;
+        ListFolder(path, prefix, subfolders);
+        for (const QString& sub : subfolders)
+            List(path + sub, prefix + sub.toStdString() + "/");
+    }
+
+    std::vector<ListRow>& Rows() { return rows_; }
+    bool Failed() const { return failed_; }
+    void EndProgress() const {
+        if (showProgress_)
+            std::fprintf(stderr, "\r%zu 件\n", counted_);
+    }
+
+private:
+    // The rows of path's own entries; its subfolders, when listed recursively, are added to
+    // subfolders. The read-ahead ends here, before the subfolders are listed.
+    void ListFolder(const QString& path, const std::string& prefix,
+                    std::vector<QString>& subfolders) {
         // The PDF files are told from the folder's names and read ahead while the entries
         // are looked up one by one.
         PdfReadAhead readAhead(PdfFilesIn(QFile::encodeName(path).toStdString(), settings_),
@@ -139,7 +157,6 @@ public:
         if (!search.FindFirst(path, platform::kListedEntries, found))
             throw EInvalidFileName(
                 QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
-        std::vector<QString> subfolders;
         do {
             if (found.name == QLatin1String(".") ||
                 (!prefix.empty() && found.name == QLatin1String("..")))
@@ -164,18 +181,8 @@ public:
             if (showProgress_ && ++counted_ % 100 == 0)
                 std::fprintf(stderr, "\r%zu 件", counted_);
         } while (search.FindNext(found));
-        for (const QString& sub : subfolders)
-            List(path + sub, prefix + sub.toStdString() + "/");
     }
 
-    std::vector<ListRow>& Rows() { return rows_; }
-    bool Failed() const { return failed_; }
-    void EndProgress() const {
-        if (showProgress_)
-            std::fprintf(stderr, "\r%zu 件\n", counted_);
-    }
-
-private:
     const Options& options_;
     ScanSettings settings_;
     std::vector<ListRow> rows_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,14 +48,21 @@ TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
     TempDir dir;
     for (const char* name : {"a.pdf", "B.PDF", "c.txt", "d.pdf.bak", "e.jpg"})
         dir.Write(name, "x");
+    // What the scan does not list is never opened: folders, hidden entries, FIFOs, links to
+    // anything but a regular file.
     std::filesystem::create_directory(dir.File("sub.pdf"));
+    dir.Write(".hidden.pdf", "x");
+    ASSERT_EQ(::mkfifo(dir.File("fifo.pdf").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.File("a.pdf"), dir.File("link.pdf"));
+    std::filesystem::create_symlink(dir.File("sub.pdf"), dir.File("folderlink.pdf"));
+    std::filesystem::create_symlink(dir.File("gone"), dir.File("dangling.pdf"));
     const struct {
         int typeIndex;
         std::vector<std::string> names;
     } cases[] = {
-        {0, {"B.PDF", "a.pdf", "sub.pdf"}},
-        {1, {"B.PDF", "a.pdf", "sub.pdf"}},
-        {2, {"B.PDF", "a.pdf", "sub.pdf"}},
+        {0, {"B.PDF", "a.pdf", "link.pdf"}},
+        {1, {"B.PDF", "a.pdf", "link.pdf"}},
+        {2, {"B.PDF", "a.pdf", "link.pdf"}},
     };
     for (const auto& c : cases) {
         ScanSettings settings;
