@@ -121,7 +121,8 @@ void CheckValues(std::string_view text) {
                std::string_view("()<>[]{}/%").find(masked[expected + key.size()]) ==
                    std::string_view::npos)
             expected = masked.find(key, expected + 1);
-        Require(name == expected, "FindNameOutsideStrings differs from a search of the masked text");
+        Require(name == expected,
+                "FindNameOutsideStrings differs from a search of the masked text");
         const auto names = NamesOutsideStrings(text);
         Require((name != std::string::npos) ==
                     std::any_of(names.begin(), names.end(),
