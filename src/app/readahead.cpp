@@ -37,7 +37,7 @@ PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& s
       limit_(std::min(kAhead, paths_.size())) {
     indexOf_.reserve(paths_.size());
     for (size_t i = 0; i < paths_.size(); ++i)
-        indexOf_.emplace(paths_[i], i); // a path given twice is taken for its first place
+        indexOf_.emplace(std::string_view(paths_[i]), i); // a path twice: taken for its first place
     const size_t count = std::min<size_t>(std::max(workers, 1u), paths_.size());
     try {
         for (size_t i = 0; i < count; ++i)
@@ -72,10 +72,10 @@ void PdfReadAhead::Work() {
             return;
         const size_t i = next_++;
         lock.unlock();
-        std::optional<PdfRead> read;
+        std::unique_ptr<PdfRead> read;
         std::exception_ptr error;
         try {
-            read = ReadPdf(paths_[i], settings_);
+            read = std::make_unique<PdfRead>(ReadPdf(paths_[i], settings_));
         } catch (...) {
             error = std::current_exception();
         }
@@ -124,7 +124,6 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
     }
     if (slot.error)
         std::rethrow_exception(slot.error);
-    std::optional<PdfRead> read = std::move(slot.read);
-    slot.read.reset();
-    return read;
+    const std::unique_ptr<PdfRead> read = std::move(slot.read);
+    return read ? std::optional<PdfRead>(std::move(*read)) : std::nullopt;
 }

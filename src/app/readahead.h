@@ -8,9 +8,11 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -49,8 +51,10 @@ public:
 private:
     void Work();
 
+    // A slot a file, so a large folder's slots are kept small: a read is held only from the
+    // time it is done until it is taken.
     struct Slot {
-        std::optional<PdfRead> read;
+        std::unique_ptr<PdfRead> read;
         std::exception_ptr error;
         bool done = false;
         bool taken = false;
@@ -58,7 +62,7 @@ private:
 
     const std::vector<std::string> paths_;
     const ScanSettings settings_;
-    std::unordered_map<std::string, size_t> indexOf_;
+    std::unordered_map<std::string_view, size_t> indexOf_; // into paths_
     std::vector<Slot> slots_;
     std::mutex mutex_;
     std::condition_variable workAllowed_; // workers wait here for limit_ to grow

@@ -57,31 +57,39 @@ std::string QuoteCell(const std::string& cell) {
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding) {
     const std::string eol = "\r\n";
-    std::string text = "ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol;
+    // Line by line into the encoding asked for, so that a large list is not held twice. Each
+    // line ends in ASCII, so no character is cut between two lines.
+    std::string out = encoding == ListEncoding::Cp932 ? "" : "\xEF\xBB\xBF";
+    auto put = [&](const std::string& text) {
+        out += encoding == ListEncoding::Cp932 ? Utf8ToCp932(text) : text;
+    };
+    put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
     int files = 0;
+    std::string line;
     for (const ListRow& row : rows) {
         if (row.isFolder)
             continue;
         // A comma or a quote in a name would split the line into extra columns; other names,
         // blanks included, are written as they are.
         const bool quoteName = row.caption.find_first_of(",\"") != std::string::npos;
-        text += "  ";
+        line = "  ";
         if (quoteName)
-            AppendQuoted(text, row.caption);
+            AppendQuoted(line, row.caption);
         else
-            text += row.caption;
+            line += row.caption;
         for (const std::string& cell : row.cells) {
-            text += ',';
+            line += ',';
             if (NeedsQuotes(cell))
-                AppendQuoted(text, cell);
+                AppendQuoted(line, cell);
             else
-                text += cell;
+                line += cell;
         }
-        text += eol;
+        line += eol;
+        put(line);
         ++files;
     }
-    text += HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol;
-    return encoding == ListEncoding::Cp932 ? Utf8ToCp932(text) : "\xEF\xBB\xBF" + text;
+    put(HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol);
+    return out;
 }
 
 void WriteFileSafely(const std::string& path, const std::string& bytes,

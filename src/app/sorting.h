@@ -37,9 +37,26 @@ void SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare, Com
         const int c = compare(a.first, b.first);
         return sortColumn < 0 ? c > 0 : c < 0;
     });
-    std::vector<ListRow> sorted;
-    sorted.reserve(rows.size());
-    for (const auto& key : keys)
-        sorted.push_back(std::move(rows[key.second]));
-    rows = std::move(sorted);
+    // The rows are put in their new places in place, cycle by cycle: a second list of rows
+    // would hold a large folder's rows twice.
+    std::vector<size_t> from(keys.size()); // the row that goes to each place
+    for (size_t i = 0; i < keys.size(); ++i)
+        from[i] = keys[i].second;
+    keys = {};
+    for (size_t i = 0; i < from.size(); ++i) {
+        if (from[i] == i)
+            continue;
+        ListRow first = std::move(rows[i]);
+        size_t j = i;
+        for (;;) {
+            const size_t k = from[j];
+            from[j] = j;
+            if (k == i) {
+                rows[j] = std::move(first);
+                break;
+            }
+            rows[j] = std::move(rows[k]);
+            j = k;
+        }
+    }
 }

@@ -55,3 +55,18 @@ TEST(Sorting, HeaderClicksSetTheColumnAndDirection) {
     EXPECT_EQ(SortKey(Row("x", false), 1), "0x");
     EXPECT_EQ(SortKey(Row("x", false, 14, "t"), 14), "t");
 }
+
+TEST(Sorting, EveryOrderOfFiveRowsEndsSortedWithItsCells) {
+    // Rows move to their places in cycles; every permutation of five has cycles of every length.
+    std::vector<int> order = {0, 1, 2, 3, 4};
+    do {
+        std::vector<ListRow> rows;
+        for (int k : order)
+            rows.push_back(Row("f" + std::to_string(k), false, 9, std::to_string(k)));
+        SortRows(rows, 1, ByteCompare);
+        for (int k = 0; k < 5; ++k) {
+            ASSERT_EQ(rows[size_t(k)].caption, "f" + std::to_string(k));
+            ASSERT_EQ(rows[size_t(k)].cells[7], std::to_string(k));
+        }
+    } while (std::next_permutation(order.begin(), order.end()));
+}
