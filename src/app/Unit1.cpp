@@ -483,18 +483,27 @@ QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
 }
 
 void TForm1::SortList() {
-    SortRowsByLocale(rows_, FSortColumn);
-    ShowRows();
+    ShowRows(SortRowsByLocale(rows_, FSortColumn));
 }
 
-void TForm1::ShowRows() {
+void TForm1::ShowRows(const std::vector<size_t>& from) {
     ListView1->setUpdatesEnabled(false);
-    ListView1->clear();
+    // The list shows the first shownRows_ rows in their order before the sort; those items
+    // follow their rows to the new places, and only the other rows get new ones.
+    QList<QTreeWidgetItem*> shown = ListView1->invisibleRootItem()->takeChildren();
     sinceItemsShown_.invalidate();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows_.size()));
-    for (const ListRow& row : rows_)
-        items << ItemOf(row);
+    for (size_t place = 0; place < rows_.size(); ++place) {
+        const size_t before = from[place];
+        if (before < shownRows_ && before < size_t(shown.size()) && shown[qsizetype(before)]) {
+            items << shown[qsizetype(before)];
+            shown[qsizetype(before)] = nullptr;
+        } else {
+            items << ItemOf(rows_[place]);
+        }
+    }
+    qDeleteAll(shown); // rows the list no longer has, if any
     ListView1->addTopLevelItems(items);
     shownRows_ = rows_.size();
     ShowSortIndicator();

@@ -116,7 +116,8 @@ private:
     void FormCreate();
     void FormShow();
     void SortList();
-    void ShowRows();
+    // Shows rows_ after a sort; from is what the sort returned.
+    void ShowRows(const std::vector<size_t>& from);
     void ShowSortIndicator();
     QTreeWidgetItem* ItemOf(const ListRow& row) const;
     int SelectedIndex() const;

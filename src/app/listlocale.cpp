@@ -23,10 +23,10 @@ QString FromUtf8(const std::string& text) {
 
 } // namespace
 
-void SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn) {
+std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn) {
     const QCollator& collator = Collator();
-    SortRowsBy(rows, sortColumn, FromUtf8,
-               [&](const QString& a, const QString& b) { return collator.compare(a, b); });
+    return SortRowsBy(rows, sortColumn, FromUtf8,
+                      [&](const QString& a, const QString& b) { return collator.compare(a, b); });
 }
 
 CellFormat LocaleCellFormat() {

@@ -25,8 +25,10 @@ void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& com
 
 // The same with each row's key made once by prepare (from its SortKey) and compared by
 // compare: for an order whose comparison would otherwise convert both texts every time.
+// Returns, for each place, the index the row there had before.
 template <class Prepare, class Compare>
-void SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare, Compare compare) {
+std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare,
+                               Compare compare) {
     const int column = sortColumn < 0 ? -sortColumn : sortColumn;
     using Key = decltype(prepare(std::string()));
     std::vector<std::pair<Key, size_t>> keys;
@@ -39,18 +41,19 @@ void SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare, Com
     });
     // The rows are put in their new places in place, cycle by cycle: a second list of rows
     // would hold a large folder's rows twice.
-    std::vector<size_t> from(keys.size()); // the row that goes to each place
+    std::vector<size_t> moved(keys.size()); // the row that goes to each place, until moved
     for (size_t i = 0; i < keys.size(); ++i)
-        from[i] = keys[i].second;
+        moved[i] = keys[i].second;
     keys = {};
-    for (size_t i = 0; i < from.size(); ++i) {
-        if (from[i] == i)
+    std::vector<size_t> from = moved;
+    for (size_t i = 0; i < moved.size(); ++i) {
+        if (moved[i] == i)
             continue;
         ListRow first = std::move(rows[i]);
         size_t j = i;
         for (;;) {
-            const size_t k = from[j];
-            from[j] = j;
+            const size_t k = moved[j];
+            moved[j] = j;
             if (k == i) {
                 rows[j] = std::move(first);
                 break;
@@ -59,4 +62,5 @@ void SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare, Com
             j = k;
         }
     }
+    return from;
 }
