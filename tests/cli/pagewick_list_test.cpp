@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -31,7 +32,11 @@ struct ListRun {
 };
 
 ListRun ListFolder(const std::string& arguments) {
-    const std::string errFile = std::filesystem::temp_directory_path() / "pagewick-list.err";
+    // A file of this process's own: the tests run side by side.
+    static int calls = 0;
+    const std::string errFile =
+        std::filesystem::temp_directory_path() /
+        ("pagewick-list-" + std::to_string(::getpid()) + "-" + std::to_string(++calls) + ".err");
     FILE* pipe =
         ::popen((std::string(PAGEWICK_LIST) + " " + arguments + " 2>" + errFile).c_str(), "r");
     std::string out;
@@ -39,7 +44,9 @@ ListRun ListFolder(const std::string& arguments) {
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         out.append(buffer, n);
     const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadAll(errFile)};
+    ListRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadAll(errFile)};
+    std::filesystem::remove(errFile);
+    return run;
 }
 
 // A folder of every kind of entry, with fixed modification times.
