@@ -581,6 +581,7 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     std::array<std::string_view, 4> after;
     Words storage;
     std::string object;
+    int32_t objectNumber = 0;
     // A reference starts with a number; a value that starts otherwise (a string, a name, a
     // dictionary) is not split into words at all.
     const std::string_view rest = text.substr(keyAt + key.size());
@@ -593,19 +594,27 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     if (mayBeNumber && FirstWords(rest, after, storage) > 2 && !after[2].empty() &&
         (after[2][0] == 'r' || after[2][0] == 'R')) {
         if (const int32_t n = StrToIntDef(after[0], -1); n > 0) {
+            // The value of an object depends on nothing else: it is read once.
+            if (const auto known = objectValues_.find({n, minLength}); known != objectValues_.end())
+                return known->second;
             object = ReadObjectText(n);
             source = object;
             from = 0;
+            objectNumber = n;
         }
     }
+    ValueText value;
+    value.object = objectNumber;
     // The first string after the key; "<<" opens a dictionary, not a string.
     size_t open = from;
     while ((open = source.find_first_of("(<", open)) != std::string::npos &&
            source.compare(open, 2, "<<") == 0)
         open += 2;
-    if (open == std::string::npos)
-        return {};
-    ValueText value;
+    if (open == std::string::npos) {
+        if (objectNumber > 0)
+            objectValues_.emplace(std::pair{objectNumber, minLength}, value);
+        return value;
+    }
     const size_t start = open + 1;
     size_t end;
     if (source[open] == '(') {
@@ -621,6 +630,8 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
             end = source.size();
     }
     value.text = source.substr(start, end - start);
+    if (objectNumber > 0)
+        objectValues_.emplace(std::pair{objectNumber, minLength}, value);
     return value;
 }
 

@@ -9,10 +9,12 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,6 +47,7 @@ struct KeywordRead {
 struct ValueText {
     std::string text; // the characters between the delimiters, as they stand
     StringKind kind = StringKind::Hexadecimal;
+    int32_t object = 0; // the object the value was read from; 0 when it stands in the text
 };
 
 class PdfReader {
@@ -84,6 +87,11 @@ public:
     // The bytes of that value: escapes resolved or hexadecimal digits decoded.
     std::string ReadStringValue(std::string_view key, std::string_view text, int minLength);
 
+    // Text a caller made of the value of an object, keyed by what it was made from and how:
+    // a dictionary may name one large object many times, and it is read and decoded once.
+    using DecodedKey = std::tuple<int32_t, int, bool>; // object, least length, decrypted
+    std::map<DecodedKey, std::string>& DecodedValues() { return decodedValues_; }
+
     // The file offset of object n: the newest section's entry wins, a free entry means the
     // object is absent. An absent object raises EListError with the line index n + 2.
     int64_t ObjectOffset(int64_t n) const;
@@ -119,6 +127,9 @@ private:
     Words tailWords_;
     std::vector<std::string> sectionTexts_;     // in the order walked
     mutable std::optional<LineList> xrefLines_; // made from them when asked for
+    // The values of objects read so far, by object number and least length.
+    std::map<std::pair<int32_t, int>, ValueText> objectValues_;
+    std::map<DecodedKey, std::string> decodedValues_;
     std::vector<std::string> trailerLines_;
     Bytes16 fileId_{};
     // (object number, offset or -1 for a free entry), newest section first until sorted.

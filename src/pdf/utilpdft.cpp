@@ -177,9 +177,10 @@ std::string DecodeStringBytes(std::string bytes) {
     return bytes;
 }
 
-std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
-                         int minLength) {
-    const ValueText value = reader.ExtractValueText(key, text, minLength);
+namespace {
+
+// The text of a value as ReadInfoText gives it.
+std::string InfoTextOf(const ValueText& value) {
     if (value.kind == StringKind::Literal) {
         if (value.text.substr(0, kEscapedMark.size()) == kEscapedMark)
             return Utf16LiteralToText(value.text);
@@ -200,15 +201,42 @@ std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_vi
     return HexToText(digits, littleEndian);
 }
 
+// decode(value), kept in the reader for a value read from an object: a dictionary may name one
+// large object many times.
+template <class Decode>
+std::string DecodedOnce(PdfReader& reader, const ValueText& value, int minLength, bool decrypted,
+                        Decode decode) {
+    if (value.object <= 0)
+        return decode(value);
+    auto& known = reader.DecodedValues();
+    const PdfReader::DecodedKey key{value.object, minLength, decrypted};
+    if (const auto it = known.find(key); it != known.end())
+        return it->second;
+    return known.emplace(key, decode(value)).first->second;
+}
+
+} // namespace
+
+std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
+                         int minLength) {
+    return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, false,
+                       InfoTextOf);
+}
+
 std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
                                   int32_t generation, int32_t keyLength, std::string_view key,
                                   std::string_view text, int minLength) {
-    const ValueText value = reader.ExtractValueText(key, text, minLength);
-    MemoryStream data(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
-                                                            : UnescapeLiteral(value.text));
-    DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
-    const std::string& decrypted = data.Bytes();
-    if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
-        return Utf16LiteralToText(decrypted);
-    return DecodeStringBytes(decrypted);
+    // The key and object number of one reader's decryption never change, so a decoded value
+    // of an object is kept as for plain files.
+    return DecodedOnce(
+        reader, reader.ExtractValueText(key, text, minLength), minLength, true,
+        [&](const ValueText& value) {
+            MemoryStream data(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
+                                                                    : UnescapeLiteral(value.text));
+            DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
+            const std::string& decrypted = data.Bytes();
+            if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
+                return Utf16LiteralToText(decrypted);
+            return DecodeStringBytes(decrypted);
+        });
 }

@@ -386,6 +386,25 @@ const HostileCase kCases[] = {
          return d.Write("tiny.pdf", bytes);
      },
      Outcome::Record, [](const TpdfInfomation& info) { EXPECT_EQ(info.PageCount, 4); }},
+    {"EveryPieceNamesOneLargeObject",
+     [](const TempDir& d) {
+         // Thousands of pieces of the information dictionary name one large string object: it
+         // is read and decoded once, not once a piece.
+         std::string pieces;
+         for (int i = 0; i < 5000; ++i)
+             pieces += "/Title 3 0 R()";
+         PdfBuilder pdf;
+         pdf.Object(1, "<< /Type /Catalog /Pages 4 0 R >>").Object(2, "<< " + pieces + " >>");
+         pdf.Object(3, "(" + std::string(100000, 'a') + ")")
+             .Object(4, "<< /Type /Pages /Count 2 >>");
+         pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R");
+         return pdf.WriteTo(d.File("large.pdf"));
+     },
+     Outcome::Record,
+     [](const TpdfInfomation& info) {
+         EXPECT_EQ(info.Title, std::string(100000, 'a'));
+         EXPECT_EQ(info.PageCount, 2);
+     }},
     {"ValidTailBeyond2GiB",
      [](const TempDir& d) {
          // The objects, the section and the trailer lie past 2 GiB; the offsets need 10 digits.
