@@ -342,27 +342,13 @@ bool IsStandardEntry(std::string_view line, int64_t& offset) {
     return true;
 }
 
-// The first four words of a line, as views into it. Sections are read line by line and long,
-// so the plain words (no byte that SplitWords treats specially: quote, comma, zero, a byte
-// above 0x7F) are split here without copies; a line with such a byte among its first four
-// words goes through SplitWords, which gives the same words for a plain line. Bytes after the
-// fourth word cannot change the first four. Returns the number of words, at most four.
+// The first four words of a line, as views into it: split without copies when they are
+// plain (sections are read line by line and long), by SplitWords otherwise. Returns the
+// number of words, at most four.
 size_t FirstWords(std::string_view line, std::array<std::string_view, 4>& words, Words& storage) {
-    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
     size_t count = 0;
-    for (size_t i = 0; i < line.size() && count < words.size();) {
-        for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
-            if (line[i] == '\0')
-                goto split;
-        const size_t start = i;
-        for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
-            if (special(line[i]))
-                goto split;
-        if (i > start)
-            words[count++] = line.substr(start, i - start);
-    }
-    return count;
-split:
+    if (PlainFirstWords(line, words, count))
+        return count;
     storage = SplitWords(line);
     for (count = 0; count < words.size() && count < storage.size(); ++count)
         words[count] = storage[count];

@@ -336,6 +336,24 @@ bool HasSpecialByte(std::string_view text) {
 
 } // namespace
 
+bool PlainFirstWords(std::string_view text, std::array<std::string_view, 4>& words, size_t& count) {
+    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
+    size_t found = 0;
+    for (size_t i = 0; i < text.size() && found < words.size();) {
+        for (; i < text.size() && uint8_t(text[i]) <= 0x20; ++i)
+            if (text[i] == '\0')
+                return false;
+        const size_t start = i;
+        for (; i < text.size() && uint8_t(text[i]) > 0x20; ++i)
+            if (special(text[i]))
+                return false;
+        if (i > start)
+            words[found++] = text.substr(start, i - start);
+    }
+    count = found;
+    return true;
+}
+
 bool EqualNoCase(std::string_view word, std::string_view lowerKey) {
     return std::equal(word.begin(), word.end(), lowerKey.begin(), lowerKey.end(),
                       [](char a, char b) { return Lower(a) == b; });
@@ -346,7 +364,6 @@ Words KeyAndNextWords(std::string_view line, std::string_view key) {
         line.remove_prefix(1);
     while (!line.empty() && uint8_t(line.back()) <= 0x20)
         line.remove_suffix(1);
-    auto special = [](char c) { return c == '"' || c == ',' || c == '\0' || uint8_t(c) >= 0x80; };
     // In a plain line the key is a word where it stands between blanks or the ends; the
     // line must be plain up to there.
     size_t at = std::string_view::npos;
@@ -364,17 +381,15 @@ Words KeyAndNextWords(std::string_view line, std::string_view key) {
         goto split;
     if (at == std::string_view::npos)
         return words;
-    for (size_t i = at; i < line.size() && words.size() < 4;) {
-        for (; i < line.size() && uint8_t(line[i]) <= 0x20; ++i)
-            if (line[i] == '\0')
-                goto split;
-        const size_t start = i;
-        for (; i < line.size() && uint8_t(line[i]) > 0x20; ++i)
-            if (special(line[i]))
-                goto split;
-        words.push_back(LowerCase(line.substr(start, i - start)));
+    {
+        std::array<std::string_view, 4> first;
+        size_t count = 0;
+        if (!PlainFirstWords(line.substr(at), first, count))
+            goto split;
+        for (size_t k = 0; k < count; ++k)
+            words.push_back(LowerCase(first[k]));
+        return words;
     }
-    return words;
 split:
     words = SplitWords(LowerCase(line));
     const int index = IndexOf(words, key);

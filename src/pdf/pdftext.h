@@ -2,6 +2,7 @@
 // The reader's text conventions. A text is a byte string, one byte per character, any byte
 // value (zero included) allowed.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,6 +51,11 @@ int IndexOf(const Words& words, std::string_view word);
 // words[i] or an empty text when i is outside the list.
 std::string_view WordAt(const Words& words, int64_t i);
 
+// The first words of text (at most four) as views into it, when none of them holds a byte
+// SplitWords treats specially (quote, comma, zero, a byte above 0x7F); they are then the
+// words SplitWords gives, as later bytes cannot change them. Returns false, with count
+// unset, when such a byte comes first.
+bool PlainFirstWords(std::string_view text, std::array<std::string_view, 4>& words, size_t& count);
 // Whether word equals lowerKey (no upper case letters), the letters of word compared without
 // regard to case.
 bool EqualNoCase(std::string_view word, std::string_view lowerKey);
