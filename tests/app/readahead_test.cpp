@@ -81,7 +81,7 @@ TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
     // Readable, damaged, encrypted with and without the password, in both orders of taking.
     const std::vector<std::string> paths = FixturePaths();
     ASSERT_GT(paths.size(), 10u);
-    for (const std::string& password : {"", "user"}) {
+    for (const char* password : {"", "user"}) {
         ScanSettings settings;
         settings.password = password;
         for (const bool reversed : {false, true}) {
