@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -16,8 +17,16 @@ const std::array<std::string, kCellCount + 1> kColumnCaptions = {
 namespace {
 
 bool NeedsQuotes(const std::string& cell) {
+    // Blanks and control bytes, DEL, the quote and the comma.
+    static constexpr auto kQuoted = [] {
+        std::array<bool, 256> quoted{};
+        for (int c = 0; c <= 0x20; ++c)
+            quoted[size_t(c)] = true;
+        quoted[0x7F] = quoted['"'] = quoted[','] = true;
+        return quoted;
+    }();
     for (unsigned char c : cell)
-        if (c <= 0x20 || c == 0x7F || c == '"' || c == ',')
+        if (kQuoted[c])
             return true;
     return false;
 }
@@ -60,13 +69,34 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     // Line by line into the encoding asked for, so that a large list is not held twice. Each
     // line ends in ASCII, so no character is cut between two lines.
     std::string out = encoding == ListEncoding::Cp932 ? "" : "\xEF\xBB\xBF";
-    auto put = [&](const std::string& text) {
-        out += encoding == ListEncoding::Cp932 ? Utf8ToCp932(text) : text;
+    auto put = [&](std::string_view text) {
+        if (encoding == ListEncoding::Cp932)
+            AppendUtf8AsCp932(out, text);
+        else
+            out.append(text);
     };
+    // Room for the whole list at once (932 is never longer than UTF-8), so that a large one is
+    // not copied as it grows.
+    size_t size = 512;
+    for (const ListRow& row : rows) {
+        size += row.caption.size() + 3 * row.cells.size() + 8;
+        for (const std::string& cell : row.cells)
+            size += cell.size();
+    }
+    out.reserve(size);
     put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
     int files = 0;
     std::string line;
-    for (const ListRow& row : rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        // The texts of a large list lie all over memory once it is sorted: those of a few
+        // rows ahead are fetched while this one is written.
+        if (constexpr size_t kAhead = 8; i + kAhead < rows.size()) {
+            const ListRow& ahead = rows[i + kAhead];
+            __builtin_prefetch(ahead.caption.data());
+            for (const std::string& cell : ahead.cells)
+                __builtin_prefetch(cell.data());
+        }
+        const ListRow& row = rows[i];
         if (row.isFolder)
             continue;
         // A comma or a quote in a name would split the line into extra columns; other names,

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -159,12 +160,15 @@ std::string Cp932ToUtf8(std::string_view bytes) {
 }
 
 // Unlike UnitToCp932, a zero byte is kept: these are counted strings.
-std::string Utf8ToCp932(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+void AppendUtf8AsCp932(std::string& out, std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
-        // ASCII, the zero byte included, stays as it is.
+        // ASCII, the zero byte included, stays as it is; it is looked for eight bytes at once.
         std::size_t run = i;
+        for (uint64_t word; run + 8 <= utf8.size(); run += 8) {
+            std::memcpy(&word, utf8.data() + run, 8);
+            if (word & 0x8080808080808080u)
+                break;
+        }
         while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
             ++run;
         if (run > i) {
@@ -187,5 +191,11 @@ std::string Utf8ToCp932(std::string_view utf8) {
         else
             AppendCp932(out, static_cast<char16_t>(cp));
     }
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    AppendUtf8AsCp932(out, utf8);
     return out;
 }

@@ -17,3 +17,5 @@ std::string Cp932ToUtf8(std::string_view bytes);
 
 // UTF-8 to 932; characters the code page lacks (and malformed UTF-8) become "?".
 std::string Utf8ToCp932(std::string_view utf8);
+// The same, appended to out.
+void AppendUtf8AsCp932(std::string& out, std::string_view utf8);

@@ -121,6 +121,17 @@ TEST(Cp932, ConvertsMixedText) {
     EXPECT_EQ(Utf16ToCp932(u"\uFEFF表示\U0001F600!"), "?\x95\x5C\x8E\xA6?!");
 }
 
+TEST(Cp932, NonAsciiIsFoundAtEveryPlaceOfAnAsciiRun) {
+    // ASCII is skipped in steps of eight bytes: a character at any place of a run, and a zero
+    // byte within one, must come out as it would on its own.
+    for (size_t before = 0; before <= 17; ++before) {
+        const std::string ascii(before, 'a');
+        std::string out = "kept";
+        AppendUtf8AsCp932(out, ascii + "表" + ascii + "\0z"s + "\xC3");
+        EXPECT_EQ(out, "kept" + ascii + "\x95\x5C" + ascii + "\0z?"s) << before;
+    }
+}
+
 struct Malformed {
     const char* name;
     std::string input;
