@@ -3,24 +3,37 @@
 #include "common/bytestream.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 void Rc4Setup(Rc4State& state, const uint8_t* key, int keyLength, int keyOffset) {
+    static constexpr auto kIdentity = [] {
+        std::array<uint8_t, 256> identity{};
+        for (int k = 0; k < 256; ++k)
+            identity[size_t(k)] = uint8_t(k);
+        return identity;
+    }();
     state.i = 0;
     state.j = 0;
-    for (int k = 0; k < 256; ++k)
-        state.S[size_t(k)] = uint8_t(k);
+    state.S = kIdentity;
     if (keyLength < 1)
         return; // no key to schedule; leaves the identity rather than dividing by zero
-    int j = 0;
-    // Key byte (keyOffset + k) mod keyLength, stepped rather than divided for each k.
-    int keyIndex = int(((int64_t(keyOffset) % keyLength) + keyLength) % keyLength);
-    for (int k = 0; k < 256; ++k) {
-        j = (j + state.S[size_t(k)] + key[keyIndex]) & 0xff;
-        std::swap(state.S[size_t(k)], state.S[size_t(j)]);
-        if (++keyIndex == keyLength)
-            keyIndex = 0;
+    // Step k takes key byte (keyOffset + k) mod keyLength: the key is laid out repeated once,
+    // from that byte on, so that the steps need no index of their own.
+    std::array<uint8_t, 256> repeated;
+    size_t filled = 0;
+    for (int from = int(((int64_t(keyOffset) % keyLength) + keyLength) % keyLength);
+         filled < repeated.size(); from = 0) {
+        const size_t n = std::min(size_t(keyLength - from), repeated.size() - filled);
+        std::memcpy(repeated.data() + filled, key + from, n);
+        filled += n;
+    }
+    unsigned j = 0;
+    for (size_t k = 0; k < 256; ++k) {
+        j = (j + state.S[k] + repeated[k]) & 0xff;
+        std::swap(state.S[k], state.S[j]);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "crypto/md5.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -29,43 +30,41 @@ void StoreLittleEndian(uint32_t v, uint8_t* p) {
         p[k] = uint8_t(v >> (8 * k));
 }
 
+// Step s of the 64. The four words take turns as a, b, c and d, one place along each step, so
+// the word that was a receives the new value and nothing is moved.
+template <int s> void Step(uint32_t v[4], const uint32_t x[16]) {
+    constexpr int round = s / 16;
+    uint32_t& a = v[(4 - s % 4) % 4];
+    const uint32_t b = v[(5 - s % 4) % 4], c = v[(6 - s % 4) % 4], d = v[(7 - s % 4) % 4];
+    uint32_t f;
+    int g;
+    if constexpr (round == 0) {
+        f = (b & c) | (~b & d);
+        g = s;
+    } else if constexpr (round == 1) {
+        f = (d & b) | (~d & c);
+        g = (5 * s + 1) % 16;
+    } else if constexpr (round == 2) {
+        f = b ^ c ^ d;
+        g = (3 * s + 5) % 16;
+    } else {
+        f = c ^ (b | ~d);
+        g = (7 * s) % 16;
+    }
+    a = b + RotateLeft(a + f + kSine[s] + x[g], kShift[round][s % 4]);
+}
+
 void Transform(uint32_t abcd[4], const uint8_t block[64]) {
     uint32_t x[16];
     for (int k = 0; k < 16; ++k)
         x[k] = LoadLittleEndian(block + 4 * k);
-    uint32_t a = abcd[0], b = abcd[1], c = abcd[2], d = abcd[3];
-    for (int step = 0; step < 64; ++step) {
-        const int round = step / 16;
-        uint32_t f;
-        int g;
-        switch (round) {
-        case 0:
-            f = (b & c) | (~b & d);
-            g = step;
-            break;
-        case 1:
-            f = (d & b) | (~d & c);
-            g = (5 * step + 1) % 16;
-            break;
-        case 2:
-            f = b ^ c ^ d;
-            g = (3 * step + 5) % 16;
-            break;
-        default:
-            f = c ^ (b | ~d);
-            g = (7 * step) % 16;
-            break;
-        }
-        const uint32_t rotated = RotateLeft(a + f + kSine[step] + x[g], kShift[round][step % 4]);
-        a = d;
-        d = c;
-        c = b;
-        b += rotated;
-    }
-    abcd[0] += a;
-    abcd[1] += b;
-    abcd[2] += c;
-    abcd[3] += d;
+    uint32_t v[4] = {abcd[0], abcd[1], abcd[2], abcd[3]};
+    // Unrolled, so that every index and constant is known when compiled.
+    [&]<int... steps>(std::integer_sequence<int, steps...>) {
+        (Step<steps>(v, x), ...);
+    }(std::make_integer_sequence<int, 64>{});
+    for (int k = 0; k < 4; ++k)
+        abcd[k] += v[k];
 }
 
 } // namespace
