@@ -85,8 +85,9 @@ const std::array<uint16_t, 0x10000>& UnicodeToCp932Codes() {
     return *codes;
 }
 
-// What UnitToCp932 gives, appended to out.
-void AppendCp932(std::string& out, char16_t unit) {
+} // namespace
+
+void AppendUnitAsCp932(std::string& out, char16_t unit) {
     if (unit == 0)
         return;
     if (unit < 0x80) {
@@ -102,13 +103,11 @@ void AppendCp932(std::string& out, char16_t unit) {
         out.append({static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)});
 }
 
-} // namespace
-
 std::string UnitToCp932(char16_t unit) {
     // U+FEFF is not in the table, so a byte-order mark becomes exactly one "?"; the text-string
     // reader relies on that and drops the first converted character of a marked string.
     std::string out;
-    AppendCp932(out, unit);
+    AppendUnitAsCp932(out, unit);
     return out;
 }
 
@@ -121,7 +120,7 @@ std::string Utf16ToCp932(std::u16string_view units) {
             ++i;
             continue;
         }
-        AppendCp932(out, units[i]);
+        AppendUnitAsCp932(out, units[i]);
     }
     return out;
 }
@@ -189,7 +188,7 @@ void AppendUtf8AsCp932(std::string& out, std::string_view utf8) {
         else if (cp > 0xFFFF)
             out.push_back('?');
         else
-            AppendCp932(out, static_cast<char16_t>(cp));
+            AppendUnitAsCp932(out, static_cast<char16_t>(cp));
     }
 }
 

@@ -7,6 +7,8 @@
 // One UTF-16 code unit to its 932 bytes: one or two bytes, "?" where the code page has no
 // character for it, nothing for the zero unit. A lone surrogate gives "?".
 std::string UnitToCp932(char16_t unit);
+// The same, appended to out.
+void AppendUnitAsCp932(std::string& out, char16_t unit);
 
 // A sequence of UTF-16 units to 932. A valid surrogate pair stands for one character outside
 // the code page and gives one "?".

@@ -3,6 +3,8 @@
 #include "common/errors.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace {
 
@@ -13,13 +15,16 @@ bool IsHexWhiteSpace(char c) {
 } // namespace
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    static constexpr auto kDigits = [] {
+        std::array<int8_t, 256> digits{};
+        for (int i = 0; i < 256; ++i)
+            digits[size_t(i)] = i >= '0' && i <= '9'   ? int8_t(i - '0')
+                                : i >= 'a' && i <= 'f' ? int8_t(i - 'a' + 10)
+                                : i >= 'A' && i <= 'F' ? int8_t(i - 'A' + 10)
+                                                       : int8_t(-1);
+        return digits;
+    }();
+    return kDigits[uint8_t(c)];
 }
 
 std::string UnescapeLiteral(std::string_view content) {
@@ -75,7 +80,8 @@ std::string UnescapeLiteral(std::string_view content) {
 
 std::string StripHexWhiteSpace(std::string_view text) {
     std::string out(text);
-    out.erase(std::remove_if(out.begin(), out.end(), IsHexWhiteSpace), out.end());
+    out.erase(std::remove_if(out.begin(), out.end(), [](char c) { return IsHexWhiteSpace(c); }),
+              out.end());
     return out;
 }
 

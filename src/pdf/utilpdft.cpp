@@ -53,25 +53,32 @@ std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
     return units;
 }
 
-std::string FilteredText(const std::u16string& units) {
-    std::string out;
-    for (char16_t unit : units) {
-        const std::string converted = UnitToCp932(unit);
-        if (unit == 0)
-            continue; // the zero unit converts to nothing
-        out += IsDisplayableChar(converted) ? converted : "?";
+// unit as 932 bytes appended to out, "?" for one that shows nothing; the zero unit gives
+// nothing.
+void AppendFiltered(std::string& out, char16_t unit) {
+    if (unit == 0)
+        return;
+    const size_t at = out.size();
+    AppendUnitAsCp932(out, unit);
+    if (!IsDisplayableChar(std::string_view(out).substr(at))) {
+        out.resize(at);
+        out += '?';
     }
-    return out;
+}
+
+// The byte of an escape's digits (at most three, each counted with its decimal value).
+uint8_t OctalEscapeValue(std::string_view digits) {
+    unsigned value = 0;
+    for (char c : digits.substr(0, 3))
+        value = value * 8 + unsigned(c - '0');
+    return uint8_t(value);
 }
 
 } // namespace
 
 std::string OctalEscapeToHex(std::string_view digits) {
-    unsigned value = 0;
-    for (char c : digits.substr(0, 3))
-        value = value * 8 + unsigned(c - '0');
     static const char hex[] = "0123456789ABCDEF";
-    value &= 0xFF;
+    const uint8_t value = OctalEscapeValue(digits);
     return {hex[value >> 4], hex[value & 15]};
 }
 
@@ -89,52 +96,47 @@ bool IsDisplayableChar(std::string_view c) {
 
 std::string HexToText(std::string_view hex, bool littleEndian) {
     const std::string digits = StripHexWhiteSpace(hex);
-    std::u16string units;
+    std::string out;
+    out.reserve(digits.size() / 2);
     for (size_t i = 0; i + 4 <= digits.size(); i += 4) {
         const char16_t unit = ParseUnit(std::string_view(digits).substr(i, 4));
-        units += littleEndian ? char16_t((unit >> 8) | (unit << 8)) : unit;
+        AppendFiltered(out, littleEndian ? char16_t((unit >> 8) | (unit << 8)) : unit);
     }
-    return FilteredText(units);
+    return out;
 }
 
 std::string Utf16LiteralToText(std::string_view content) {
     if (content.substr(0, kEscapedMark.size()) == kEscapedMark)
         content.remove_prefix(kEscapedMark.size());
-    static const char hex[] = "0123456789ABCDEF";
-    std::string digits;
+    std::string bytes; // big-endian units
     for (size_t i = 0; i < content.size() && content[i] != '\0'; ++i) {
         const char c = content[i];
         if (c != '\\') {
-            digits += hex[uint8_t(c) >> 4];
-            digits += hex[uint8_t(c) & 15];
+            bytes += c;
             continue;
         }
         if (++i == content.size() || content[i] == '\0')
             break;
         switch (const char e = content[i]) {
         case '(':
-            digits += "28";
-            break;
         case ')':
-            digits += "29";
-            break;
         case '\\':
-            digits += "5C";
+            bytes += e;
             break;
         case 'n':
-            digits += "0A";
+            bytes += '\n';
             break;
         case 'r':
-            digits += "0D";
+            bytes += '\r';
             break;
         case 't':
-            digits += "09";
+            bytes += '\t';
             break;
         case 'b':
-            digits += "08";
+            bytes += '\b';
             break;
         case 'f':
-            digits += "0C";
+            bytes += '\f';
             break;
         case '\n':
             break;
@@ -148,12 +150,16 @@ std::string Utf16LiteralToText(std::string_view content) {
                 while (n < 3 && i + n < content.size() && content[i + n] >= '0' &&
                        content[i + n] <= '9')
                     ++n;
-                digits += OctalEscapeToHex(content.substr(i, n));
+                bytes += char(OctalEscapeValue(content.substr(i, n)));
                 i += n - 1;
             }
         }
     }
-    return HexToText(digits);
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        AppendFiltered(out, char16_t(uint8_t(bytes[i]) << 8 | uint8_t(bytes[i + 1])));
+    return out;
 }
 
 std::string DecodeStringBytes(std::string bytes) {

@@ -21,8 +21,8 @@ bool IsDisplayableChar(std::string_view converted);
 // on its own; a unit that cannot be shown becomes "?". White space between digits is skipped.
 std::string HexToText(std::string_view hex, bool littleEndian = false);
 
-// Literal content that starts with the escaped mark \376\377: its escapes become hexadecimal
-// digits, which HexToText turns into text.
+// Literal content that starts with the escaped mark \376\377: its bytes, escapes resolved,
+// are big-endian units, turned into text as HexToText turns them.
 std::string Utf16LiteralToText(std::string_view content);
 
 // The bytes of a string value to text: UTF-16 with a mark (the mark and a language escape
