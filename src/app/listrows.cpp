@@ -3,17 +3,10 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
-
-std::string LowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    return out;
-}
 
 std::string DateCell(TDateTime value, bool fourDigitYear) {
     const DateTimeParts p = DecodeDateTime(value);
@@ -71,20 +64,29 @@ std::string ExtensionOf(std::string_view name) {
     return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
 }
 
+namespace {
+
+// Whether part stands in text, ASCII letters of either case taken as the same.
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), [&](char a, char b) {
+               return lower(a) == lower(b);
+           }) != text.end();
+}
+
+} // namespace
+
 bool PassesFileFilter(std::string_view mask, std::string_view name) {
-    std::string compact;
-    for (char c : mask)
-        if (c != ' ')
-            compact += c;
-    if (mask == "*.*" || compact.empty())
+    if (mask == "*.*" || mask.find_first_not_of(' ') == std::string_view::npos)
         return true;
-    const std::string ext = ExtensionOf(name);
-    return !ext.empty() && LowerAscii(mask).find(LowerAscii(ext)) != std::string::npos;
+    // The extension, from its dot; a name without one passes no mask.
+    const size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && ContainsNoCase(mask, name.substr(dot));
 }
 
 bool IsPdfName(std::string_view name) {
-    const std::string ext = ExtensionOf(name);
-    return !ext.empty() && std::string_view("*.pdf").find(LowerAscii(ext)) != std::string::npos;
+    const size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && ContainsNoCase("*.pdf", name.substr(dot));
 }
 
 std::string Grouped(int64_t value, const CellFormat& format) {
@@ -166,20 +168,21 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
                                    const std::string& fullPath, const ScanSettings& settings,
                                    std::optional<ReadFailure>& failure, const PdfRead* preRead) {
     failure.reset();
-    ListRow row{entry.name, imageIndex, isFolder, FolderCells()};
     if (isFolder)
-        return row; // folders are listed whatever the filter
+        return ListRow{entry.name, imageIndex, true, FolderCells()}; // whatever the filter
     if (!PassesFileFilter(settings.fileMask, entry.name))
         return std::nullopt;
-    row.cells = PlainFileCells(entry, settings.format);
-    if (!ReadsPdf(entry.name, isFolder, settings))
-        return row;
-    PdfRead own;
-    const PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
-    if (read.error)
+    ListRow row{entry.name, imageIndex, false, {}};
+    if (IsPdfName(entry.name)) {
+        PdfRead own;
+        const PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
+        if (!read.error) {
+            row.cells = PdfCells(read.info, entry, settings.format);
+            return row;
+        }
         failure = ReadFailure{entry.name, *read.error};
-    else
-        row.cells = PdfCells(read.info, entry, settings.format);
+    }
+    row.cells = PlainFileCells(entry, settings.format);
     return row;
 }
 
