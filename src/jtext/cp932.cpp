@@ -85,6 +85,17 @@ const std::array<uint16_t, 0x10000>& UnicodeToCp932Codes() {
     return *codes;
 }
 
+// A place at or before the end of the run of ASCII bytes from i, found eight bytes at a time;
+// the caller goes on from there byte by byte.
+std::size_t AsciiRunEnd(std::string_view text, std::size_t i) {
+    for (uint64_t word; i + 8 <= text.size(); i += 8) {
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
+    return i;
+}
+
 } // namespace
 
 void AppendUnitAsCp932(std::string& out, char16_t unit) {
@@ -133,7 +144,7 @@ std::string Cp932ToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() * 3 / 2);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         // ASCII is the same in both, and most text is ASCII: runs of it are copied at once.
-        std::size_t run = i;
+        std::size_t run = AsciiRunEnd(bytes, i);
         while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80)
             ++run;
         if (run > i) {
@@ -162,12 +173,7 @@ std::string Cp932ToUtf8(std::string_view bytes) {
 void AppendUtf8AsCp932(std::string& out, std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
         // ASCII, the zero byte included, stays as it is; it is looked for eight bytes at once.
-        std::size_t run = i;
-        for (uint64_t word; run + 8 <= utf8.size(); run += 8) {
-            std::memcpy(&word, utf8.data() + run, 8);
-            if (word & 0x8080808080808080u)
-                break;
-        }
+        std::size_t run = AsciiRunEnd(utf8, i);
         while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
             ++run;
         if (run > i) {

@@ -129,6 +129,9 @@ TEST(Cp932, NonAsciiIsFoundAtEveryPlaceOfAnAsciiRun) {
         std::string out = "kept";
         AppendUtf8AsCp932(out, ascii + "表" + ascii + "\0z"s + "\xC3");
         EXPECT_EQ(out, "kept" + ascii + "\x95\x5C" + ascii + "\0z?"s) << before;
+        EXPECT_EQ(Cp932ToUtf8(ascii + "\x95\x5C" + ascii + "\0z\x82"s),
+                  ascii + "表" + ascii + "\0z\uFFFD"s)
+            << before;
     }
 }
 
