@@ -35,9 +35,6 @@ PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& s
                            unsigned workers)
     : paths_(std::move(paths)), settings_(settings), slots_(paths_.size()),
       limit_(std::min(kAhead, paths_.size())) {
-    indexOf_.reserve(paths_.size());
-    for (size_t i = 0; i < paths_.size(); ++i)
-        indexOf_.emplace(std::string_view(paths_[i]), i); // a path twice: taken for its first place
     const size_t count = std::min<size_t>(std::max(workers, 1u), paths_.size());
     try {
         for (size_t i = 0; i < count; ++i)
@@ -90,10 +87,19 @@ void PdfReadAhead::Work() {
 }
 
 std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
-    const auto found = indexOf_.find(path);
-    if (found == indexOf_.end())
-        return std::nullopt;
-    const size_t i = found->second;
+    size_t i = expected_;
+    if (i >= paths_.size() || paths_[i] != path) {
+        if (indexOf_.empty()) {
+            indexOf_.reserve(paths_.size());
+            for (size_t k = 0; k < paths_.size(); ++k)
+                indexOf_.emplace(std::string_view(paths_[k]), k);
+        }
+        const auto found = indexOf_.find(path);
+        if (found == indexOf_.end())
+            return std::nullopt;
+        i = found->second;
+    }
+    expected_ = i + 1;
     if (workers_.empty())
         return std::nullopt;
     std::unique_lock lock(mutex_);

@@ -28,8 +28,8 @@ public:
     // hold every file's information at once.
     static constexpr size_t kAhead = 64;
 
-    // Starts reading paths, in their order, with the scan's settings on up to workers threads
-    // (at least one).
+    // Starts reading paths (each given once), in their order, with the scan's settings on up
+    // to workers threads (at least one).
     PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings, unsigned workers);
     // Stops the workers after the file each is reading, and waits for them.
     ~PdfReadAhead();
@@ -62,6 +62,9 @@ private:
 
     const std::vector<std::string> paths_;
     const ScanSettings settings_;
+    // The scan mostly takes the files in their order: the one after the last taken is tried
+    // first, and the index of all of them is made only when that fails.
+    size_t expected_ = 0;
     std::unordered_map<std::string_view, size_t> indexOf_; // into paths_
     std::vector<Slot> slots_;
     std::mutex mutex_;
