@@ -165,10 +165,25 @@ void DecryptObjectData(const Bytes16& fileKey, int32_t objectNumber, int32_t gen
                        int64_t count, int64_t offset) {
     if (source != nullptr && count >= 0 && offset != 0)
         source->Seek(source->Position() + offset);
-    const Bytes16 objectKey = ComputeObjectKey(fileKey, objectNumber, generation, keyLength);
-    // The object key is the file key's length plus the five reference bytes, at most 16.
-    const int rc4KeyLength = Is40Bit(keyLength) ? 10 : 16;
-    Rc4State state;
-    Rc4Setup(state, objectKey.data(), rc4KeyLength, 0);
+    // The strings of one dictionary are all decrypted with its object's key: the key and the
+    // cipher state it starts from are kept for the thread's next call.
+    struct Scheduled {
+        Bytes16 fileKey{};
+        int32_t objectNumber = 0, generation = 0, keyLength = -1;
+        Rc4State start;
+    };
+    thread_local Scheduled last;
+    if (last.keyLength != keyLength || last.objectNumber != objectNumber ||
+        last.generation != generation || last.fileKey != fileKey) {
+        const Bytes16 objectKey = ComputeObjectKey(fileKey, objectNumber, generation, keyLength);
+        // The object key is the file key's length plus the five reference bytes, at most 16.
+        const int rc4KeyLength = Is40Bit(keyLength) ? 10 : 16;
+        Rc4Setup(last.start, objectKey.data(), rc4KeyLength, 0);
+        last.fileKey = fileKey;
+        last.objectNumber = objectNumber;
+        last.generation = generation;
+        last.keyLength = keyLength;
+    }
+    Rc4State state = last.start;
     Rc4ApplyStream(state, source, destination, count);
 }

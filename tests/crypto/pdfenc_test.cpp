@@ -1,4 +1,5 @@
 #include "common/bytestream.h"
+#include "crypto/PDFRC4.h"
 #include "crypto/hex.h"
 #include "crypto/md5.h"
 #include "crypto/pdfenc.h"
@@ -273,6 +274,29 @@ TEST(ComputeObjectKey, HashesThreeObjectBytesAndTwoGenerationBytesAfterTheKey) {
         Md5OfString(input, expected);
         EXPECT_EQ(ComputeObjectKey(key, c.object, c.generation, c.length), expected)
             << c.object << " " << c.generation << " " << c.length;
+    }
+}
+
+TEST(DecryptObjectData, EachCallUsesTheKeyOfItsOwnObject) {
+    // Calls in a row for one object share a key schedule; any change of file key, object,
+    // generation or key length must give the bytes a fresh schedule would.
+    Bytes16 other = Sentinel();
+    other[15] = 0x5A;
+    const struct {
+        Bytes16 key;
+        int32_t obj, gen, length;
+    } calls[] = {{Sentinel(), 7, 0, 128}, {Sentinel(), 7, 0, 128}, {Sentinel(), 8, 0, 128},
+                 {other, 8, 0, 128},      {other, 8, 1, 128},      {other, 8, 1, 40},
+                 {Sentinel(), 7, 0, 128}, {Sentinel(), 7, 0, 40}};
+    const std::string plain = "Title of the document";
+    for (const auto& c : calls) {
+        const Bytes16 objectKey = ComputeObjectKey(c.key, c.obj, c.gen, c.length);
+        Rc4State state;
+        Rc4Setup(state, objectKey.data(), c.length == 40 ? 10 : 16, 0);
+        std::string expected = plain;
+        Rc4Apply(state, reinterpret_cast<uint8_t*>(expected.data()), int64_t(expected.size()));
+        EXPECT_EQ(Decrypt(c.key, c.obj, c.gen, plain, c.length), expected)
+            << c.obj << ' ' << c.gen << ' ' << c.length;
     }
 }
 
