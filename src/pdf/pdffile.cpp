@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -319,6 +320,36 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
 
 namespace {
 
+// Eight bytes of text as one word, the first byte lowest.
+uint64_t LoadWord(const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
+// Whether each of the eight bytes of word is a digit: its high half is 3 and adding 6 leaves
+// it so (no byte carries into the next once the first test holds).
+bool AllDigits(uint64_t word) {
+    constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u, kThrees = 0x3030303030303030u;
+    return (word & kHigh) == kThrees && ((word + 0x0606060606060606u) & kHigh) == kThrees;
+}
+
+// The number that eight digits (as AllDigits takes them) write, the first the highest.
+uint64_t EightDigitsValue(uint64_t word) {
+    word -= 0x3030303030303030u;
+    word = word * 10 + (word >> 8); // pairs: each even byte holds two digits' value
+    word = (((word & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+            (((word >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+           32;
+    return word;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // A cross-reference entry as the format writes it, nearly every line of a section: ten digits
 // of offset, five of generation, the type, and the blank or CR of its end of line. offset is
 // set only when the line is one.
@@ -326,19 +357,17 @@ bool IsStandardEntry(std::string_view line, int64_t& offset) {
     if (line.size() < 18 || line.size() > 20 || line[10] != ' ' || line[16] != ' ' ||
         (line[17] != 'n' && line[17] != 'f'))
         return false;
-    int64_t value = 0;
-    for (size_t i = 0; i < 10; ++i) {
-        if (line[i] < '0' || line[i] > '9')
-            return false;
-        value = value * 10 + (line[i] - '0');
-    }
+    const uint64_t first = LoadWord(line.data());
+    if (!AllDigits(first) || !IsDigit(line[8]) || !IsDigit(line[9]))
+        return false;
     for (size_t i = 11; i < 16; ++i)
-        if (line[i] < '0' || line[i] > '9')
+        if (!IsDigit(line[i]))
             return false;
     for (size_t i = 18; i < line.size(); ++i)
         if (line[i] != ' ' && line[i] != '\r')
             return false;
-    offset = value; // only for an entry
+    offset = int64_t(EightDigitsValue(first) * 100 + uint64_t(line[8] - '0') * 10 +
+                     uint64_t(line[9] - '0')); // only for an entry
     return true;
 }
 

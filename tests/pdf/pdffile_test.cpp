@@ -273,6 +273,35 @@ TEST(PdfReader, EntriesUnderADamagedFirstHeaderCountFromZero) {
     EXPECT_EQ(o.reader.ObjectOffset(3), pdf.OffsetOf(3));
 }
 
+TEST(PdfReader, EntryOffsetsAreReadDigitByDigitWhateverTheirForm) {
+    // Entries of the usual form are read at fixed places; any other byte sends the line to
+    // the reading by words. ':' and '/' stand next to the digits in ASCII.
+    const struct {
+        const char* line;
+        int64_t offset; // -1: a free entry
+    } entries[] = {
+        {"0000000000 65535 f \r\n", -1}, {"9876543210 00000 n \r\n", 9876543210},
+        {"0123456789 00000 n\r\n", 123456789}, {"1000000001 00000 n \n", 1000000001},
+        {"00000:0017 00000 n \r\n", 0},  {"0000000/17 00000 n \r\n", 0},
+        {"   0000017 00000 n \r\n", 17}, {"0000004242 0000x n \r\n", 4242},
+        {"0000000099 00000 f \r\n", -1}, {"0000005000 00000 n\r\r\n", 5000},
+    };
+    std::string bytes = "%PDF-1.4\n";
+    const int64_t xref = int64_t(bytes.size());
+    bytes += "xref\n0 " + std::to_string(std::size(entries)) + "\n";
+    for (const auto& e : entries)
+        bytes += e.line;
+    bytes += "trailer\n<< /Size 9 >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    Opened o(bytes);
+    o.Walk();
+    for (size_t n = 0; n < std::size(entries); ++n) {
+        if (entries[n].offset < 0)
+            EXPECT_THROW(o.reader.ObjectOffset(int64_t(n)), EListError) << entries[n].line;
+        else
+            EXPECT_EQ(o.reader.ObjectOffset(int64_t(n)), entries[n].offset) << entries[n].line;
+    }
+}
+
 TEST(PdfReader, ALinearizedLayoutFindsEveryObject) {
     // Objects 5-7 belong to the first-page section, which the startxref names; its /Prev is
     // the main section for objects 0-4.
