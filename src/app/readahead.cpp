@@ -56,7 +56,7 @@ PdfReadAhead::~PdfReadAhead() {
 }
 
 unsigned PdfReadAhead::DefaultWorkers() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 9u) - 1;
 }
 
 void PdfReadAhead::Work() {
@@ -67,23 +67,26 @@ void PdfReadAhead::Work() {
         --idleWorkers_;
         if (stopping_)
             return;
-        const size_t i = next_++;
-        lock.unlock();
-        std::unique_ptr<PdfRead> read;
-        std::exception_ptr error;
-        try {
-            read = std::make_unique<PdfRead>(ReadPdf(paths_[i], settings_));
-        } catch (...) {
-            error = std::current_exception();
-        }
-        lock.lock();
-        slots_[i].read = std::move(read);
-        slots_[i].error = error;
-        slots_[i].done = true;
-        // A waiting Take is woken only once the files it waits for are all read.
-        if (i >= awaitedFrom_ && i < awaitedTo_ && --awaitedLeft_ == 0)
-            slotDone_.notify_one();
+        Read(lock, next_++);
     }
+}
+
+void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i) {
+    lock.unlock();
+    std::unique_ptr<PdfRead> read;
+    std::exception_ptr error;
+    try {
+        read = std::make_unique<PdfRead>(ReadPdf(paths_[i], settings_));
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    slots_[i].read = std::move(read);
+    slots_[i].error = error;
+    slots_[i].done = true;
+    // A waiting Take is woken only once the files it waits for are all read.
+    if (i >= awaitedFrom_ && i < awaitedTo_ && --awaitedLeft_ == 0)
+        slotDone_.notify_one();
 }
 
 std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
@@ -116,6 +119,11 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
         if (idleWorkers_ > 0)
             workAllowed_.notify_all();
     }
+    // Rather than wait while its file is being read, the scan reads the next file no worker
+    // has taken up yet, which it will ask for soon; it keeps its processor busy and need not
+    // be woken.
+    while (!slot.done && next_ < limit_)
+        Read(lock, next_++);
     if (!slot.done) {
         // The scan takes files faster than the workers read them, so it waits for a few at
         // once rather than being woken for each; only for files below limit_, which the

@@ -36,20 +36,24 @@ public:
     PdfReadAhead(const PdfReadAhead&) = delete;
     PdfReadAhead& operator=(const PdfReadAhead&) = delete;
 
-    // What ReadPdf gave for path, waiting until it is read; nothing when path is not one of
-    // the paths, was taken before, or no worker could be started (the caller then reads the
-    // file itself). Any error other than the reader's own is raised here, in the caller's
-    // thread. One thread takes: the scan that made the read-ahead.
+    // What ReadPdf gave for path, once it is read: while it is being read, the caller reads
+    // the next files no worker has taken up, and waits only when there are none. Nothing when
+    // path is not one of the paths, was taken before, or no worker could be started (the
+    // caller then reads the file itself). Any error other than the reader's own is raised
+    // here, in the caller's thread. One thread takes: the scan that made the read-ahead.
     std::optional<PdfRead> Take(const std::string& path);
 
     // The settings the files are read with.
     const ScanSettings& Settings() const { return settings_; }
 
-    // The workers a scan should use on this machine.
+    // The workers a scan should use on this machine: one processor is left to the scan,
+    // which reads files too.
     static unsigned DefaultWorkers();
 
 private:
     void Work();
+    // Reads file i, which the caller has taken up, with lock released meanwhile.
+    void Read(std::unique_lock<std::mutex>& lock, size_t i);
 
     // A slot a file, so a large folder's slots are kept small: a read is held only from the
     // time it is done until it is taken.

@@ -78,14 +78,16 @@ TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
 }
 
 TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
-    // Readable, damaged, encrypted with and without the password, in both orders of taking.
+    // Readable, damaged, encrypted with and without the password, in both orders of taking;
+    // with one worker the taking thread reads most files itself.
     const std::vector<std::string> paths = FixturePaths();
     ASSERT_GT(paths.size(), 10u);
     for (const char* password : {"", "user"}) {
         ScanSettings settings;
         settings.password = password;
-        for (const bool reversed : {false, true}) {
-            PdfReadAhead ahead(paths, settings, 3);
+        for (const auto& [reversed, workers] :
+             {std::pair{false, 1u}, {false, 3u}, {true, 1u}, {true, 3u}}) {
+            PdfReadAhead ahead(paths, settings, workers);
             std::vector<std::string> order = paths;
             if (reversed)
                 std::reverse(order.begin(), order.end());
@@ -101,13 +103,15 @@ TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
 TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
     TempDir dir;
     const std::vector<std::string> paths = NumberedFiles(dir, int(PdfReadAhead::kAhead) * 3);
-    PdfReadAhead ahead(paths, ScanSettings(), 2);
-    // The last file first: the workers go on past their lead to reach it.
-    for (size_t k = paths.size(); k-- > 0;) {
-        const std::optional<PdfRead> read = ahead.Take(paths[k]);
-        ASSERT_TRUE(read);
-        EXPECT_EQ(read->info.Title, std::to_string(k + 1));
-        EXPECT_EQ(read->info.PageCount, int(k + 1));
+    for (const unsigned workers : {1u, 2u}) {
+        PdfReadAhead ahead(paths, ScanSettings(), workers);
+        // The last file first: the workers go on past their lead to reach it.
+        for (size_t k = paths.size(); k-- > 0;) {
+            const std::optional<PdfRead> read = ahead.Take(paths[k]);
+            ASSERT_TRUE(read);
+            EXPECT_EQ(read->info.Title, std::to_string(k + 1));
+            EXPECT_EQ(read->info.PageCount, int(k + 1));
+        }
     }
 }
 
