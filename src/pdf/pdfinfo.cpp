@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -194,9 +197,12 @@ private:
     }
 
     void ReadInformationDictionary() {
-        const std::string b = reader_.ReadUntilKeyword(infoOffset_, "endobj").bytes + kObjectEnd;
+        std::string b = std::move(reader_.ReadUntilKeyword(infoOffset_, "endobj").bytes);
+        b += kObjectEnd;
         ReadObjectHeader(b);
         std::string line, piece;
+        line.reserve(256);
+        piece.reserve(256);
         bool inPiece = false;
         for (size_t i = 0; i + 1 < b.size(); ++i) {
             const char c = b[i];
@@ -291,34 +297,32 @@ private:
         // no author.
         static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
                                            "/moddate",  "/title",   "/subject", "/keywords"};
-        const std::vector<std::string_view> names = NamesOutsideStrings(piece);
+        NamesOutsideStrings(piece, names_);
         for (const char* key : keys) {
             // A key stands whole: /CreatorVersion is no /Creator.
-            if (std::none_of(names.begin(), names.end(),
+            if (std::none_of(names_.begin(), names_.end(),
                              [&](std::string_view name) { return EqualNoCase(name, key); }))
                 continue;
-            const std::string value =
-                info_.Encrypted
-                    ? ReadEncryptedInfoText(reader_, info_.FileKey, objectNumber_, generation_,
-                                            info_.KeyLength, key, piece, -1)
-                    : ReadInfoText(reader_, key, piece, -1);
-            Store(key, value);
+            Store(key, info_.Encrypted
+                           ? ReadEncryptedInfoText(reader_, info_.FileKey, objectNumber_,
+                                                   generation_, info_.KeyLength, key, piece, -1)
+                           : ReadInfoText(reader_, key, piece, -1));
         }
     }
 
-    void Store(std::string_view key, const std::string& value) {
+    void Store(std::string_view key, std::string value) {
         if (key == "/producer")
-            info_.Producer = value;
+            info_.Producer = std::move(value);
         else if (key == "/creator")
-            info_.Creator = value;
+            info_.Creator = std::move(value);
         else if (key == "/author")
-            info_.Author = value;
+            info_.Author = std::move(value);
         else if (key == "/title")
-            info_.Title = value;
+            info_.Title = std::move(value);
         else if (key == "/subject")
-            info_.Subject = value;
+            info_.Subject = std::move(value);
         else if (key == "/keywords")
-            info_.Keywords = value;
+            info_.Keywords = std::move(value);
         else if (key == "/creationdate")
             info_.CreationDate = ParsePdfDate(value);
         else if (key == "/moddate")
@@ -330,6 +334,7 @@ private:
     int64_t infoOffset_ = -1, encryptOffset_ = -1, catalogOffset_ = -1;
     int32_t objectNumber_ = 0, generation_ = 0;
     bool aes_ = false;
+    std::vector<std::string_view> names_; // of the piece being looked at
 };
 
 } // namespace

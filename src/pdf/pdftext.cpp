@@ -261,6 +261,8 @@ Words SplitWords(std::string_view text) {
     Words words;
     size_t i = 0;
     const size_t n = text.size();
+    if (n > 0)
+        words.reserve(8); // lines have a few words: room for them at once
     auto skipSeparators = [&] {
         while (i < n && IsSeparator(text[i]))
             ++i;
@@ -386,6 +388,7 @@ Words KeyAndNextWords(std::string_view line, std::string_view key) {
         size_t count = 0;
         if (!PlainFirstWords(line.substr(at), first, count))
             goto split;
+        words.reserve(count);
         for (size_t k = 0; k < count; ++k)
             words.push_back(LowerCase(first[k]));
         return words;

@@ -164,6 +164,12 @@ size_t FindNameOutsideStrings(std::string_view text, std::string_view name) {
 
 std::vector<std::string_view> NamesOutsideStrings(std::string_view text) {
     std::vector<std::string_view> names;
+    NamesOutsideStrings(text, names);
+    return names;
+}
+
+void NamesOutsideStrings(std::string_view text, std::vector<std::string_view>& names) {
+    names.clear();
     FindOutsideStrings(text, [&](size_t at) {
         if (text[at] == '/') {
             size_t end = at + 1;
@@ -173,7 +179,6 @@ std::vector<std::string_view> NamesOutsideStrings(std::string_view text) {
         }
         return false;
     });
-    return names;
 }
 
 std::string MaskStrings(std::string_view text) {

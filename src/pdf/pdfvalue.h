@@ -38,6 +38,8 @@ size_t FindNameOutsideStrings(std::string_view text, std::string_view name);
 // Every name (a slash and the bytes up to the next blank or delimiter) that stands outside
 // strings, in the case it is written: a key stands whole at one of them when it equals it.
 std::vector<std::string_view> NamesOutsideStrings(std::string_view text);
+// The same into names, which is cleared first (and keeps its room for the next text).
+void NamesOutsideStrings(std::string_view text, std::vector<std::string_view>& names);
 
 // A copy of text in which the content of every string is replaced by blanks, so that a
 // search for keys cannot land inside a value.

@@ -186,10 +186,13 @@ std::string DecodeStringBytes(std::string bytes) {
 namespace {
 
 // The text of a value as ReadInfoText gives it.
-std::string InfoTextOf(const ValueText& value) {
+std::string InfoTextOf(ValueText value) {
     if (value.kind == StringKind::Literal) {
         if (value.text.substr(0, kEscapedMark.size()) == kEscapedMark)
             return Utf16LiteralToText(value.text);
+        // Most literals have no escapes: their bytes are taken as they are.
+        if (value.text.find('\\') == std::string::npos)
+            return DecodeStringBytes(std::move(value.text));
         return DecodeStringBytes(UnescapeLiteral(value.text));
     }
     std::string digits = StripHexWhiteSpace(value.text);
@@ -210,15 +213,15 @@ std::string InfoTextOf(const ValueText& value) {
 // decode(value), kept in the reader for a value read from an object: a dictionary may name one
 // large object many times.
 template <class Decode>
-std::string DecodedOnce(PdfReader& reader, const ValueText& value, int minLength, bool decrypted,
+std::string DecodedOnce(PdfReader& reader, ValueText value, int minLength, bool decrypted,
                         Decode decode) {
     if (value.object <= 0)
-        return decode(value);
+        return decode(std::move(value));
     auto& known = reader.DecodedValues();
     const PdfReader::DecodedKey key{value.object, minLength, decrypted};
     if (const auto it = known.find(key); it != known.end())
         return it->second;
-    return known.emplace(key, decode(value)).first->second;
+    return known.emplace(key, decode(std::move(value))).first->second;
 }
 
 } // namespace
@@ -236,7 +239,7 @@ std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int
     // of an object is kept as for plain files.
     return DecodedOnce(
         reader, reader.ExtractValueText(key, text, minLength), minLength, true,
-        [&](const ValueText& value) {
+        [&](ValueText value) {
             MemoryStream data(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
                                                                     : UnescapeLiteral(value.text));
             DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
