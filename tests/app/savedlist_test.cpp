@@ -78,6 +78,39 @@ TEST(SavedList, FoldersOnlyNamesAndQuoting) {
     EXPECT_NE(cp932.find("  caf?.pdf,"), std::string::npos);
 }
 
+TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
+    // A large list is written in two halves at once: it must read as its rows written one by
+    // one, folders left out and counted out, in both encodings.
+    std::vector<ListRow> rows;
+    for (int i = 0; i < 9001; ++i) {
+        RowCells cells{};
+        cells[0] = "表題 " + std::to_string(i) + (i % 7 == 0 ? " \"q\"" : "");
+        cells[7] = std::to_string(i % 300);
+        rows.push_back(Row("f" + std::to_string(i) + ".pdf", cells, i % 1000 == 3));
+    }
+    for (const ListEncoding encoding : {ListEncoding::Cp932, ListEncoding::Utf8WithMark}) {
+        auto lineOf = [&](const ListRow& row) {
+            // The one line of a list of that row alone: between its two header lines.
+            const std::string one = BuildSavedList("/d", {row}, encoding);
+            const std::string header = encoding == ListEncoding::Cp932 ? Utf8ToCp932(kHeader)
+                                                                       : kHeader;
+            const size_t from = one.find(header) + header.size();
+            return one.substr(from, one.rfind(header) - from);
+        };
+        std::string expected;
+        int files = 0;
+        for (const ListRow& row : rows) {
+            expected += lineOf(row);
+            files += row.isFolder ? 0 : 1;
+        }
+        const std::string whole = BuildSavedList("/d", rows, encoding);
+        const std::string footer = "合計：" + std::to_string(files) + "ファイル\r\n";
+        EXPECT_NE(whole.find(expected), std::string::npos);
+        EXPECT_TRUE(whole.ends_with(encoding == ListEncoding::Cp932 ? Utf8ToCp932(footer)
+                                                                    : footer));
+    }
+}
+
 TEST(WriteFileSafely, ReplacesAndNeverLosesTheOldFile) {
     TempDir dir;
     const std::string path = dir.File("list.txt");
