@@ -1,7 +1,9 @@
 #include "pdf/pdftext.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -134,9 +136,13 @@ std::string NormaliseUnbracketed(std::string_view text, bool spaceNames) {
             heldClose = false;
         }
     };
-    auto ordinary = [](char c) {
-        return c != '\r' && c != '\n' && c != '<' && c != '>' && c != '/';
-    };
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (const char c : {'\r', '\n', '<', '>', '/'})
+            special[uint8_t(c)] = true;
+        return special;
+    }();
+    auto ordinary = [](char c) { return !kSpecial[uint8_t(c)]; };
     bool lineOpen = false; // bytes since the last line break
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
