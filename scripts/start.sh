@@ -6,9 +6,10 @@ set -euo pipefail
 folder=$(pwd)
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
-scripts/install-deps.sh
+# What the build prints goes to standard error, so that a printed list can be redirected whole.
+scripts/install-deps.sh >&2
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target pagewick pagewick-list pagewick-info
+cmake --build build -j"$(nproc)" --target pagewick pagewick-list pagewick-info >&2
 cd "$folder"
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     echo "表示できる画面がありません（DISPLAY も WAYLAND_DISPLAY も未設定）。現在のフォルダの一覧を書き出します。" >&2
