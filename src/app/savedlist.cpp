@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 
 const std::array<std::string, kCellCount + 1> kColumnCaptions = {
@@ -65,29 +63,34 @@ std::string QuoteCell(const std::string& cell) {
     return quoted;
 }
 
-namespace {
-
-// At least the bytes the lines of rows[from, to) take (932 is never longer than UTF-8).
-size_t LinesSize(const std::vector<ListRow>& rows, size_t from, size_t to) {
-    size_t size = 0;
-    for (size_t i = from; i < to; ++i) {
-        size += rows[i].caption.size() + 3 * rows[i].cells.size() + 8;
-        for (const std::string& cell : rows[i].cells)
+std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
+                           ListEncoding encoding) {
+    const std::string eol = "\r\n";
+    // Line by line into the encoding asked for, so that a large list is not held twice. Each
+    // line ends in ASCII, so no character is cut between two lines.
+    std::string out = encoding == ListEncoding::Cp932 ? "" : "\xEF\xBB\xBF";
+    auto put = [&](std::string_view text) {
+        if (encoding == ListEncoding::Cp932)
+            AppendUtf8AsCp932(out, text);
+        else
+            out.append(text);
+    };
+    // Room for the whole list at once (932 is never longer than UTF-8), so that a large one is
+    // not copied as it grows.
+    size_t size = 512;
+    for (const ListRow& row : rows) {
+        size += row.caption.size() + 3 * row.cells.size() + 8;
+        for (const std::string& cell : row.cells)
             size += cell.size();
     }
-    return size;
-}
-
-// The lines of rows[from, to) appended to out in the encoding asked for; returns how many
-// file rows they were.
-int AppendRowLines(const std::vector<ListRow>& rows, size_t from, size_t to,
-                   ListEncoding encoding, std::string& out) {
+    out.reserve(size);
+    put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
     int files = 0;
     std::string line;
-    for (size_t i = from; i < to; ++i) {
+    for (size_t i = 0; i < rows.size(); ++i) {
         // The texts of a large list lie all over memory once it is sorted: those of a few
         // rows ahead are fetched while this one is written.
-        if (constexpr size_t kAhead = 8; i + kAhead < to) {
+        if (constexpr size_t kAhead = 8; i + kAhead < rows.size()) {
             const ListRow& ahead = rows[i + kAhead];
             __builtin_prefetch(ahead.caption.data());
             for (const std::string& cell : ahead.cells)
@@ -111,50 +114,9 @@ int AppendRowLines(const std::vector<ListRow>& rows, size_t from, size_t to,
             else
                 line += cell;
         }
-        line += "\r\n";
-        // Each line ends in ASCII, so no character is cut between two lines.
-        if (encoding == ListEncoding::Cp932)
-            AppendUtf8AsCp932(out, line);
-        else
-            out.append(line);
+        line += eol;
+        put(line);
         ++files;
-    }
-    return files;
-}
-
-} // namespace
-
-std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
-                           ListEncoding encoding) {
-    const std::string eol = "\r\n";
-    std::string out = encoding == ListEncoding::Cp932 ? "" : "\xEF\xBB\xBF";
-    auto put = [&](const std::string& text) {
-        out += encoding == ListEncoding::Cp932 ? Utf8ToCp932(text) : text;
-    };
-    // Room for the whole list at once, so that a large one is not copied as it grows.
-    out.reserve(LinesSize(rows, 0, rows.size()) + 512);
-    put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
-    // A large list is written in two halves at once, the second on a thread of its own.
-    constexpr size_t kRowsForTwoHalves = 4096;
-    const size_t half = rows.size() >= kRowsForTwoHalves ? rows.size() / 2 : rows.size();
-    std::string secondHalf;
-    int secondFiles = 0;
-    std::thread helper;
-    try {
-        if (half < rows.size())
-            helper = std::thread([&] {
-                secondHalf.reserve(LinesSize(rows, half, rows.size()));
-                secondFiles = AppendRowLines(rows, half, rows.size(), encoding, secondHalf);
-            });
-    } catch (const std::system_error&) {
-        // no thread to be had: one goes through all the rows
-    }
-    const size_t firstEnd = helper.joinable() ? half : rows.size();
-    int files = AppendRowLines(rows, 0, firstEnd, encoding, out);
-    if (helper.joinable()) {
-        helper.join();
-        out += secondHalf;
-        files += secondFiles;
     }
     put(HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol);
     return out;

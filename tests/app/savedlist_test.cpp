@@ -79,8 +79,8 @@ TEST(SavedList, FoldersOnlyNamesAndQuoting) {
 }
 
 TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
-    // A large list is written in two halves at once: it must read as its rows written one by
-    // one, folders left out and counted out, in both encodings.
+    // A large list, sized at once and read with its rows' texts fetched ahead, must read as
+    // its rows written one by one, folders left out and counted out, in both encodings.
     std::vector<ListRow> rows;
     for (int i = 0; i < 9001; ++i) {
         RowCells cells{};
