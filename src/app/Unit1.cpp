@@ -429,9 +429,10 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
     // The Kana-lock chord may switch the option during the scan; a file read ahead with the
     // earlier settings is then read again with the current ones.
     const ScanSettings settings = CurrentScanSettings();
-    const std::optional<PdfRead> read = readAhead_ && readAhead_->Settings() == settings
-                                            ? readAhead_->Take(fullPath)
-                                            : std::nullopt;
+    std::optional<PdfRead> read =
+        readAhead_ && readAhead_->Settings() == settings && ReadsPdf(entry.name, isFolder, settings)
+            ? readAhead_->Take(fullPath)
+            : std::nullopt;
     std::optional<ReadFailure> failure;
     std::optional<ListRow> row = RowForEntry(entry, isFolder, fileInfo.IconIndex, fullPath,
                                              settings, failure, read ? &*read : nullptr);

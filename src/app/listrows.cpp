@@ -69,9 +69,8 @@ namespace {
 // Whether part stands in text, ASCII letters of either case taken as the same.
 bool ContainsNoCase(std::string_view text, std::string_view part) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), [&](char a, char b) {
-               return lower(a) == lower(b);
-           }) != text.end();
+    return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                       [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
 }
 
 } // namespace
@@ -119,20 +118,24 @@ RowCells FolderCells() {
     return {};
 }
 
-RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format) {
-    RowCells cells;
+void AddEntryCells(RowCells& cells, const EntryFacts& entry, const CellFormat& format) {
     cells[10] = SizeCell(entry.size, format);
     std::string type = ExtensionOf(entry.name);
     for (char& c : type)
         if (c >= 'a' && c <= 'z')
             c = char(c - 32);
-    cells[11] = type;
+    cells[11] = std::move(type);
     cells[12] = ShortDateCell(entry.lastWriteTime);
+}
+
+RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format) {
+    RowCells cells;
+    AddEntryCells(cells, entry, format);
     return cells;
 }
 
-RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format) {
-    RowCells cells = PlainFileCells(entry, format);
+RowCells PdfInfoCells(const TpdfInfomation& info, const CellFormat& format) {
+    RowCells cells;
     if (info.PasswordResult >= 0) {
         cells[0] = Utf8(info.Title);
         cells[1] = Utf8(info.Subject);
@@ -150,6 +153,12 @@ RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const Cel
     return cells;
 }
 
+RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format) {
+    RowCells cells = PdfInfoCells(info, format);
+    AddEntryCells(cells, entry, format);
+    return cells;
+}
+
 bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings) {
     return !isFolder && PassesFileFilter(settings.fileMask, name) && IsPdfName(name);
 }
@@ -157,7 +166,9 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
     try {
-        ReadPdfInfo(fullPath, settings.password, read.info, settings.lenientPassword);
+        TpdfInfomation info;
+        ReadPdfInfo(fullPath, settings.password, info, settings.lenientPassword);
+        read.cells = PdfInfoCells(info, settings.format);
     } catch (const EPagewickError& e) {
         read.error = e.what();
     }
@@ -166,7 +177,7 @@ PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
 
 std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
                                    const std::string& fullPath, const ScanSettings& settings,
-                                   std::optional<ReadFailure>& failure, const PdfRead* preRead) {
+                                   std::optional<ReadFailure>& failure, PdfRead* preRead) {
     failure.reset();
     if (isFolder)
         return ListRow{entry.name, imageIndex, true, FolderCells()}; // whatever the filter
@@ -175,9 +186,10 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
     ListRow row{entry.name, imageIndex, false, {}};
     if (IsPdfName(entry.name)) {
         PdfRead own;
-        const PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
+        PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
         if (!read.error) {
-            row.cells = PdfCells(read.info, entry, settings.format);
+            row.cells = std::move(read.cells);
+            AddEntryCells(row.cells, entry, settings.format);
             return row;
         }
         failure = ReadFailure{entry.name, *read.error};

@@ -56,7 +56,11 @@ std::string SizeCell(int64_t bytes, const CellFormat& format);
 
 RowCells FolderCells();
 RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format);
-// A readable PDF (PasswordResult >= 0) or a locked one.
+// The cells a PDF's information fills, columns 1 to 10, of a readable PDF (PasswordResult
+// >= 0) or a locked one; the others are left empty.
+RowCells PdfInfoCells(const TpdfInfomation& info, const CellFormat& format);
+// Those with the entry's own cells (size, type, date) added.
+void AddEntryCells(RowCells& cells, const EntryFacts& entry, const CellFormat& format);
 RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format);
 
 // What a scan needs besides the entries: the filter's mask, the password (code page 932,
@@ -75,26 +79,27 @@ struct ReadFailure {
     std::string message;
 };
 
-// What the reader gave for one PDF file: its information, or the message it failed with.
+// What the reader gave for one PDF file: the cells of its information (PdfInfoCells), or the
+// message it failed with. The cells are made where the file is read, so that a file read on
+// another thread reaches the scan as texts it only has to move into the row.
 struct PdfRead {
-    TpdfInfomation info;
+    RowCells cells;
     std::optional<std::string> error;
 };
 
 // Whether RowForEntry hands this entry to the PDF reader.
 bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings);
-// Reads the file at fullPath with the scan's password and option. Only the reader's own
-// errors are caught.
+// Reads the file at fullPath with the scan's password and option and makes its cells. Only the
+// reader's own errors are caught.
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings);
 
 // The row for one entry of a listed folder, or nothing when the filter leaves a file out.
 // fullPath is where the reader finds the file; preRead, when given, is what ReadPdf already
-// gave for it. A PDF the reader fails on gets the cells of a plain file, and failure tells
-// why; the listing goes on.
+// gave for it (its cells are moved into the row). A PDF the reader fails on gets the cells of
+// a plain file, and failure tells why; the listing goes on.
 std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
                                    const std::string& fullPath, const ScanSettings& settings,
-                                   std::optional<ReadFailure>& failure,
-                                   const PdfRead* preRead = nullptr);
+                                   std::optional<ReadFailure>& failure, PdfRead* preRead = nullptr);
 
 // path followed by "/" unless it already ends in one; "/" for an empty path.
 std::string AppendBackslash(std::string path);

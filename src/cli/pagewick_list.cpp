@@ -173,7 +173,8 @@ private:
             const std::string name = prefix + ownName;
             const std::string fullPath = folderBytes + ownName;
             std::optional<ReadFailure> failure;
-            const std::optional<PdfRead> read = readAhead.Take(fullPath);
+            std::optional<PdfRead> read =
+                ReadsPdf(ownName, isFolder, settings_) ? readAhead.Take(fullPath) : std::nullopt;
             std::optional<ListRow> row =
                 RowForEntry({name, found.size, found.lastWriteTime}, isFolder, -1, fullPath,
                             settings_, failure, read ? &*read : nullptr);
@@ -228,8 +229,10 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
             out += "}";
         } else {
             out += TsvField(row.caption);
-            for (const std::string& cell : row.cells)
-                out += "\t" + TsvField(cell);
+            for (const std::string& cell : row.cells) {
+                out += '\t';
+                out += TsvField(cell);
+            }
             out += "\n";
         }
         first = false;

@@ -9,13 +9,12 @@
 
 namespace {
 
-// The fields a row shows, and the reader's message.
+// The cells a row shows, and the reader's message.
 std::string Summary(const PdfRead& read) {
-    const TpdfInfomation& i = read.info;
-    return read.error.value_or("") + "|" + i.Title + "|" + i.Author + "|" + i.Producer + "|" +
-           std::to_string(i.PageCount) + "|" + std::to_string(i.Encrypted) + "|" +
-           std::to_string(i.KeyLength) + "|" + std::to_string(i.PasswordResult) + "|" +
-           std::to_string(i.CreationDate) + "|" + i.Version;
+    std::string summary = read.error.value_or("");
+    for (const std::string& cell : read.cells)
+        summary += "|" + cell;
+    return summary;
 }
 
 std::vector<std::string> FixturePaths() {
@@ -109,8 +108,8 @@ TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
         for (size_t k = paths.size(); k-- > 0;) {
             const std::optional<PdfRead> read = ahead.Take(paths[k]);
             ASSERT_TRUE(read);
-            EXPECT_EQ(read->info.Title, std::to_string(k + 1));
-            EXPECT_EQ(read->info.PageCount, int(k + 1));
+            EXPECT_EQ(read->cells[0], std::to_string(k + 1)); // title
+            EXPECT_EQ(read->cells[7], std::to_string(k + 1)); // pages
         }
     }
 }
