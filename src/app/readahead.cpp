@@ -72,15 +72,25 @@ void PdfReadAhead::Work() {
 }
 
 void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i) {
-    lock.unlock();
     std::unique_ptr<PdfRead> read;
+    if (!spareReads_.empty()) {
+        read = std::move(spareReads_.back());
+        spareReads_.pop_back();
+    }
+    lock.unlock();
     std::exception_ptr error;
     try {
-        read = std::make_unique<PdfRead>(ReadPdf(paths_[i], settings_));
+        PdfRead result = ReadPdf(paths_[i], settings_);
+        if (read)
+            *read = std::move(result);
+        else
+            read = std::make_unique<PdfRead>(std::move(result));
     } catch (...) {
         error = std::current_exception();
     }
     lock.lock();
+    if (error && read)
+        spareReads_.push_back(std::move(read));
     slots_[i].read = std::move(read);
     slots_[i].error = error;
     slots_[i].done = true;
@@ -138,6 +148,11 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
     }
     if (slot.error)
         std::rethrow_exception(slot.error);
-    const std::unique_ptr<PdfRead> read = std::move(slot.read);
-    return read ? std::optional<PdfRead>(std::move(*read)) : std::nullopt;
+    std::unique_ptr<PdfRead> read = std::move(slot.read);
+    if (!read)
+        return std::nullopt;
+    std::optional<PdfRead> taken(std::move(*read));
+    if (spareReads_.size() < kAhead)
+        spareReads_.push_back(std::move(read));
+    return taken;
 }

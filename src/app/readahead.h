@@ -71,6 +71,10 @@ private:
     size_t expected_ = 0;
     std::unordered_map<std::string_view, size_t> indexOf_; // into paths_
     std::vector<Slot> slots_;
+    // The emptied boxes of taken reads, filled again by the next reads: a read is mostly made
+    // on one thread and taken on another, and each box going back to the allocator of the
+    // thread that made it would have the two threads contend for it file by file.
+    std::vector<std::unique_ptr<PdfRead>> spareReads_;
     std::mutex mutex_;
     std::condition_variable workAllowed_; // workers wait here for limit_ to grow
     std::condition_variable slotDone_;    // Take waits here for its file
