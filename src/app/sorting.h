@@ -23,6 +23,13 @@ int SortColumnAfterClick(int sortColumn, int clicked);
 // Sorts by |sortColumn|, descending when it is negative. Rows with equal keys keep their order.
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare);
 
+// Asks for row's bytes to be brought into the cache ahead of their use.
+inline void PrefetchRow(const ListRow& row) {
+    const char* bytes = reinterpret_cast<const char*>(&row);
+    for (size_t at = 0; at < sizeof(ListRow); at += 64)
+        __builtin_prefetch(bytes + at);
+}
+
 // The same with each row's key made once by prepare (from its SortKey) and compared by
 // compare: for an order whose comparison would otherwise convert both texts every time.
 // Returns, for each place, the index the row there had before.
@@ -53,6 +60,9 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
         size_t j = i;
         for (;;) {
             const size_t k = moved[j];
+            // A large list's rows lie far apart in memory: the row moved two steps on is
+            // fetched while this one is moved.
+            PrefetchRow(rows[moved[moved[k]]]);
             moved[j] = j;
             if (k == i) {
                 rows[j] = std::move(first);
