@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -31,16 +32,17 @@ bool NeedsQuotes(const std::string& cell) {
     return false;
 }
 
-// text in quotes, each quote in it doubled, appended to out.
-void AppendQuoted(std::string& out, std::string_view text) {
+// text in quotes, each quote in it doubled, appended to out; put appends the pieces between
+// (a quote is the same byte in UTF-8 and in 932, never part of a two-byte character there, so
+// put may convert them).
+template <class Put> void AppendQuoted(std::string& out, std::string_view text, Put put) {
     out += '"';
     for (size_t start = 0;;) {
         const size_t quote = text.find('"', start);
-        if (quote == std::string_view::npos) {
-            out.append(text.substr(start));
+        put(text.substr(start, quote == std::string_view::npos ? quote : quote + 1 - start));
+        if (quote == std::string_view::npos)
             break;
-        }
-        out.append(text.substr(start, quote + 1 - start)).append(1, '"');
+        out += '"';
         start = quote + 1;
     }
     out += '"';
@@ -59,15 +61,14 @@ std::string QuoteCell(const std::string& cell) {
     if (!NeedsQuotes(cell))
         return cell;
     std::string quoted;
-    AppendQuoted(quoted, cell);
+    AppendQuoted(quoted, cell, [&](std::string_view piece) { quoted.append(piece); });
     return quoted;
 }
 
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding) {
     const std::string eol = "\r\n";
-    // Line by line into the encoding asked for, so that a large list is not held twice. Each
-    // line ends in ASCII, so no character is cut between two lines.
+    // Each text goes into the encoding asked for as it is written.
     std::string out = encoding == ListEncoding::Cp932 ? "" : "\xEF\xBB\xBF";
     auto put = [&](std::string_view text) {
         if (encoding == ListEncoding::Cp932)
@@ -86,7 +87,6 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     out.reserve(size);
     put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
     int files = 0;
-    std::string line;
     for (size_t i = 0; i < rows.size(); ++i) {
         // The texts of a large list lie all over memory once it is sorted: those of a few
         // rows ahead are fetched while this one is written.
@@ -99,23 +99,22 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
         const ListRow& row = rows[i];
         if (row.isFolder)
             continue;
+        out += "  ";
         // A comma or a quote in a name would split the line into extra columns; other names,
         // blanks included, are written as they are.
-        const bool quoteName = row.caption.find_first_of(",\"") != std::string::npos;
-        line = "  ";
-        if (quoteName)
-            AppendQuoted(line, row.caption);
+        if (std::any_of(row.caption.begin(), row.caption.end(),
+                        [](char c) { return c == ',' || c == '"'; }))
+            AppendQuoted(out, row.caption, put);
         else
-            line += row.caption;
+            put(row.caption);
         for (const std::string& cell : row.cells) {
-            line += ',';
+            out += ',';
             if (NeedsQuotes(cell))
-                AppendQuoted(line, cell);
+                AppendQuoted(out, cell, put);
             else
-                line += cell;
+                put(cell);
         }
-        line += eol;
-        put(line);
+        out += eol;
         ++files;
     }
     put(HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol);
