@@ -2,6 +2,7 @@
 #include "app/qtpaths.h"
 
 #include "app/glyphs.h"
+#include "app/helppage.h"
 #include "app/listlocale.h"
 #include "app/sorting.h"
 #include "common/errors.h"
@@ -80,7 +81,10 @@ QString FailedFilesMessage(const std::vector<ReadFailure>& failures) {
     return text;
 }
 
-TForm1::TForm1(QWidget* parent) : QDialog(parent) {
+TForm1::TForm1(QWidget* parent) : TForm1(QString(), parent) {}
+
+TForm1::TForm1(const QString& startFolder, QWidget* parent)
+    : QDialog(parent), startFolder_(startFolder) {
     CreateControls();
     FormCreate();
 }
@@ -241,7 +245,7 @@ void TForm1::FormCreate() {
             [this] { DeviceRemoved(); });
     qApp->installEventFilter(this);
 
-    FDirCombo->OpenPath(WithSlash(QDir::currentPath()));
+    FDirCombo->OpenPath(WithSlash(startFolder_.isEmpty() ? QDir::currentPath() : startFolder_));
     FReady = true;
 }
 
@@ -335,12 +339,9 @@ QString TForm1::CurrentFolder() const {
 }
 
 QString TForm1::HelpFile() const {
-    const QString exe = platform::ExecutablePath();
-    for (const char* extension : {".htm", ".html"}) {
-        const QString help = exe + QLatin1String(extension);
+    for (const QString& help : HelpPageCandidates(platform::ExecutablePath()))
         if (platform::FindAssociatedProgram(help))
             return help;
-    }
     return {};
 }
 

@@ -13,7 +13,8 @@
 
 namespace {
 
-const char kUsage[] = "usage: pagewick-info [--password P] [--lenient] FILE...\n";
+const char kUsage[] = "usage: pagewick-info [--password P] [--lenient] FILE...\n"
+                      "       pagewick-info --help | --version\n";
 
 } // namespace
 
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::puts("pagewick-info " PAGEWICK_VERSION);
             return 0;
         } else if (arg == "--password" && i + 1 < argc) {
             password = argv[++i];
