@@ -6,12 +6,15 @@ set(CPACK_PACKAGE_VENDOR "The Pagewick developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "list the PDF files of a folder with their document properties")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Pagewick opens a folder and shows every PDF file in it with the properties stored inside:\n"
-    "title, subject, author, keywords, producer, creation date, encryption, page count, size\n"
-    "and PDF version. The list can be sorted by any column, files can be opened from it, and\n"
-    "the list can be saved as a comma-separated file. The user interface is Japanese.\n"
-    "pagewick-list and pagewick-info print the list and the properties without a window.")
+# One string: set() with several would make a list, and its semicolons would reach the control
+# file.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Pagewick opens a folder and shows every PDF file in it with the properties stored\n"
+    "inside: title, subject, author, keywords, producer, creation date, encryption, page\n"
+    "count, size and PDF version. The list can be sorted by any column, files can be opened\n"
+    "from it, and the list can be saved as a comma-separated file. The user interface is\n"
+    "Japanese. pagewick-list and pagewick-info print the list and the properties without a\n"
+    "window.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
