@@ -37,7 +37,8 @@ TEST(StartCommandTest, ArgumentsGiveTheCommand) {
         const StartCommand command = ParseStartCommand(c.arguments);
         EXPECT_EQ(command.kind, c.kind);
         EXPECT_EQ(command.path, c.path);
-        EXPECT_EQ(command.problem.isEmpty(), c.kind != Kind::Usage) << command.problem.toStdString();
+        EXPECT_EQ(command.problem.isEmpty(), c.kind != Kind::Usage)
+            << command.problem.toStdString();
     }
 }
 
