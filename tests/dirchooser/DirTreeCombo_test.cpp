@@ -207,6 +207,13 @@ TEST_F(ComboTest, NothingIsReportedWhileDropIsDisabled) {
     Key(Qt::Key_Return);
     Key(Qt::Key_F5);
     combo->FirePathChange(combo, fixed + "/Gamma");
+    // A tree left open when the listing began.
+    combo->FDropEnabled = true;
+    combo->DropDown();
+    combo->FDropEnabled = false;
+    ASSERT_TRUE(tree()->IsOpen());
+    ClickAt(tree()->LabelRect(Child(VolumeNode(fixed), "Gamma")).center());
+    EXPECT_FALSE(tree()->IsOpen());
     ASSERT_TRUE(QDir().mkdir(fixed + "/Data/New"));
     combo->ShellNotify(0x8);
     QTest::qWait(400);
