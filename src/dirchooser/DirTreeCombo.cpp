@@ -380,7 +380,7 @@ bool TDirTreeCombo::KeyDown(QKeyEvent* event) {
             Tree->setFocus(Qt::PopupFocusReason);
         return true;
     case Qt::Key_F5:
-        // Not under the owner's listing, which reads the folder the tree shows.
+        // While the owner lists a folder nothing is rebuilt or reported.
         if (!FDropEnabled)
             return true;
         RebuildTree();
