@@ -345,14 +345,8 @@ QString TForm1::HelpFile() const {
     return {};
 }
 
-void TForm1::PathChanged(QObject* sender, const QString& newPath) {
-    if (scanning_) {
-        // Scans do not nest: the chooser can still commit a folder (Enter in its field) while
-        // the listing runs, and a scan inside it would mix two folders' rows. That folder is
-        // listed when this scan is done.
-        pendingPath_ = newPath;
-        return;
-    }
+void TForm1::PathChanged(QObject*, const QString& newPath) {
+    // Scans do not nest: the chooser reports nothing while FDropEnabled is cleared below.
     platform::WaitCursor hourglass;
     if (IsDriveList(newPath)) {
         FDirCombo->OpenPath(platform::FallbackFolder());
@@ -410,14 +404,8 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     }
     if (!failures_.empty())
         platform::ShowErrorBox(FailedFilesMessage(failures_), this);
-    if (closeRequested_) {
+    if (closeRequested_)
         close();
-        return;
-    }
-    if (pendingPath_) {
-        const QString next = *std::exchange(pendingPath_, std::nullopt);
-        PathChanged(sender, next);
-    }
 }
 
 void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& path) {

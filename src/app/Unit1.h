@@ -144,7 +144,6 @@ private:
     QString listedVolume_;                    // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;
-    std::optional<QString> pendingPath_; // a folder reported while a scan ran
     bool shownOnce_ = false;
     QString startFolder_; // empty: the current folder
     platform::MountWatcher* mountWatcher_ = nullptr;
