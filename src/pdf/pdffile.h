@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -121,6 +122,14 @@ public:
     std::string ObjectBytes(int32_t n);
     // Whether offset holds the header "n g obj" of object n.
     bool HoldsObject(int64_t offset, int64_t n);
+    // How the data of an encrypted file's streams is decrypted, given the stream's object
+    // number and generation; set once the file key is known (object streams read before
+    // are read again).
+    using StreamDecryptor = std::function<std::string(std::string, int32_t, int32_t)>;
+    void SetStreamDecryptor(StreamDecryptor decryptor);
+    // Whether object n lives inside an object stream (its strings are then not encrypted on
+    // their own: the stream is).
+    bool IsCompressed(int32_t n) const;
     // The generation under which object n is encrypted: its own in the file, 0 when inside an
     // object stream.
     int32_t ObjectGeneration(int32_t n);
@@ -199,4 +208,5 @@ private:
     std::map<int32_t, ObjectStream> objectStreams_;
     std::vector<int32_t> loadingStreams_; // the streams being loaded, against loops
     std::optional<FileScan> scan_;
+    StreamDecryptor decryptStream_;
 };

@@ -64,13 +64,20 @@ public:
             if (encrypt->IsReference() && encrypt->integer > 0)
                 ReadEncryptionDictionary(int32_t(encrypt->integer));
         }
-        if (const PdfObject* root = trailer.Get("Root"))
-            ReadPageCount(*root);
         // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
         // key length is told in bits like the others.
         if (info_.KeyLength > 0 && info_.KeyLength <= 16)
             info_.KeyLength *= 8;
-        if (!PasswordOpens(password, lenientPassword))
+        // The password is tried before the page tree is read: in an encrypted file, objects
+        // inside object streams can only be read with the file key.
+        const bool opens = PasswordOpens(password, lenientPassword);
+        if (opens && info_.Encrypted)
+            reader_.SetStreamDecryptor([this](std::string bytes, int32_t n, int32_t g) {
+                return DecryptStringBytes(std::move(bytes), info_.FileKey, n, g, info_.KeyLength);
+            });
+        if (const PdfObject* root = trailer.Get("Root"))
+            ReadPageCount(*root);
+        if (!opens)
             return;
         if (const PdfObject* infoEntry = trailer.Get("Info"))
             ReadInformationDictionary(*infoEntry);
@@ -193,7 +200,8 @@ private:
         if (v.kind != PdfObject::Kind::String)
             return {};
         ValueText text{v.text, v.stringKind, object};
-        if (!info_.Encrypted)
+        // Strings of an object inside an object stream were decrypted with their stream.
+        if (!info_.Encrypted || reader_.IsCompressed(holder))
             return StringValueText(reader_, std::move(text));
         return DecryptedStringValueText(reader_, std::move(text), info_.FileKey, holder,
                                         reader_.ObjectGeneration(holder), info_.KeyLength);
