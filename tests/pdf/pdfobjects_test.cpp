@@ -133,6 +133,24 @@ TEST(ModernStructures, AnUnknownFilterOnAnObjectStreamIsAClearError) {
     (void)b;
 }
 
+TEST(ModernStructures, StreamLengthsDirectIndirectWrongOrAbsent) {
+    const std::string data = std::string("2 0 ") + kInfo;
+    const std::string exact = std::to_string(data.size());
+    for (const std::string& length : {exact, std::string("9 0 R"), std::string("4"),
+                                      std::string("100000"), std::string("8 0 R"), std::string()}) {
+        TempDir dir;
+        ModernPdf pdf;
+        pdf.Object(1, kCatalog).Object(3, kPages).Object(9, exact);
+        pdf.Object(5, "<< /Type /ObjStm /N 1 /First 4" +
+                          (length.empty() ? std::string() : " /Length " + length) +
+                          " >>\nstream\n" + data + "\nendstream");
+        pdf.Compressed(2, 5, 0).XrefStream(6, "/Size 10 /Root 1 0 R /Info 2 0 R");
+        const auto info = Read(dir.Write("l.pdf", pdf.Bytes()));
+        EXPECT_EQ(info.Title, "Report") << length;
+        EXPECT_EQ(info.PageCount, 4) << length;
+    }
+}
+
 TEST(StreamDecoding, PredictorsAndTheirLimits) {
     // Two rows of three bytes, under each PNG filter type, decode to the same bytes.
     const std::string plain = "\x01\x02\x03\x04\x06\x08";
