@@ -272,6 +272,8 @@ TEST(ReadPdfInfo, PagesAreCountedWhenTheRootHasNoCount) {
         // A kid that names the root again, and one named twice, count once or not at all.
         {"<< /Type /Pages /Kids [4 0 R 4 0 R 3 0 R] >>", {"<< /Type /Page >>"}, 1},
         {"<< /Type /Pages /Kids [4 0 R] >>", {"<< /Type /Pages /Kids [3 0 R 4 0 R] >>"}, 0},
+        // The catalog names one page instead of a tree.
+        {"<< /Type /Page /MediaBox [0 0 200 200] >>", {}, 1},
     };
     for (const auto& c : cases) {
         TempDir dir;
