@@ -200,6 +200,22 @@ TEST(Tokenizer, ReadsEveryKindOfValue) {
     EXPECT_EQ(pos, text.size());
 }
 
+TEST(Tokenizer, DeepNestingAndDamageEndWithoutHarm) {
+    for (const std::string& text :
+         {std::string(100000, '['), std::string(100000, '<'), std::string("<< /A (open"),
+          std::string("<< /A [1 2 endobj"), std::string(")>>]}{ /X")}) {
+        size_t pos = 0;
+        bool cutShort = false;
+        ParseObject(text, pos, &cutShort);
+        EXPECT_LE(pos, text.size());
+    }
+    size_t pos = 0;
+    bool cutShort = false;
+    const PdfObject o = ParseObject("<< /A (open", pos, &cutShort);
+    EXPECT_TRUE(cutShort);
+    EXPECT_TRUE(o.Get("A")->IsNull()); // a string that never closes is no value
+}
+
 // Each case was a silent wrong result when dictionaries were read line by line.
 TEST(ReadPdfInfo, DictionariesAreReadByTokens) {
     struct Case {
