@@ -204,12 +204,20 @@ private:
         if (!info_.Encrypted || reader_.IsCompressed(holder))
             return StringValueText(reader_, std::move(text));
         return DecryptedStringValueText(reader_, std::move(text), info_.FileKey, holder,
-                                        reader_.ObjectGeneration(holder), info_.KeyLength);
+                                        GenerationOf(holder), info_.KeyLength);
+    }
+
+    // The generation of object n, read once: every string of a dictionary needs it.
+    int32_t GenerationOf(int32_t n) {
+        if (n != generationOf_.first)
+            generationOf_ = {n, reader_.ObjectGeneration(n)};
+        return generationOf_.second;
     }
 
     PdfReader& reader_;
     TpdfInfomation& info_;
     bool aes_ = false;
+    std::pair<int32_t, int32_t> generationOf_{-1, 0}; // object, generation
 };
 
 } // namespace
