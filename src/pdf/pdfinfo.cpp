@@ -1,6 +1,7 @@
 #include "pdf/pdfinfo.h"
 
 #include "common/errors.h"
+#include "jtext/cp932.h"
 #include "pdf/pdffile.h"
 #include "pdf/utilpdft.h"
 
@@ -304,25 +305,30 @@ private:
                              [&](std::string_view name) { return EqualNoCase(name, key); }))
                 continue;
             Store(key, info_.Encrypted
-                           ? ReadEncryptedInfoText(reader_, info_.FileKey, objectNumber_,
-                                                   generation_, info_.KeyLength, key, piece, -1)
-                           : ReadInfoText(reader_, key, piece, -1));
+                           ? ReadEncryptedInfoString(reader_, info_.FileKey, objectNumber_,
+                                                     generation_, info_.KeyLength, key, piece, -1)
+                           : ReadInfoString(reader_, key, piece, -1));
         }
     }
 
+    // value is Unicode text; the 932 field is made from it.
     void Store(std::string_view key, std::string value) {
+        auto set = [&](std::string& cp932, std::string& utf8) {
+            cp932 = Utf8ToCp932(value);
+            utf8 = std::move(value);
+        };
         if (key == "/producer")
-            info_.Producer = std::move(value);
+            set(info_.Producer, info_.ProducerUtf8);
         else if (key == "/creator")
-            info_.Creator = std::move(value);
+            set(info_.Creator, info_.CreatorUtf8);
         else if (key == "/author")
-            info_.Author = std::move(value);
+            set(info_.Author, info_.AuthorUtf8);
         else if (key == "/title")
-            info_.Title = std::move(value);
+            set(info_.Title, info_.TitleUtf8);
         else if (key == "/subject")
-            info_.Subject = std::move(value);
+            set(info_.Subject, info_.SubjectUtf8);
         else if (key == "/keywords")
-            info_.Keywords = std::move(value);
+            set(info_.Keywords, info_.KeywordsUtf8);
         else if (key == "/creationdate")
             info_.CreationDate = ParsePdfDate(value);
         else if (key == "/moddate")
