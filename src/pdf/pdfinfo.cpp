@@ -2,7 +2,8 @@
 
 #include "common/errors.h"
 #include "jtext/cp932.h"
-#include "pdf/pdffile.h"
+#include "pdf/pdfpages.h"
+#include "pdf/pdfstore.h"
 #include "pdf/utilpdft.h"
 
 #include <algorithm>
@@ -13,6 +14,27 @@
 #include <vector>
 
 namespace {
+
+// A text property: its code page 932 field and its Unicode field.
+struct TextField {
+    std::string TpdfInfomation::*cp932;
+    std::string TpdfInfomation::*utf8;
+};
+
+const std::pair<const char*, TextField> kTextFields[] = {
+    {"Title", {&TpdfInfomation::Title, &TpdfInfomation::TitleUtf8}},
+    {"Subject", {&TpdfInfomation::Subject, &TpdfInfomation::SubjectUtf8}},
+    {"Author", {&TpdfInfomation::Author, &TpdfInfomation::AuthorUtf8}},
+    {"Keywords", {&TpdfInfomation::Keywords, &TpdfInfomation::KeywordsUtf8}},
+    {"Creator", {&TpdfInfomation::Creator, &TpdfInfomation::CreatorUtf8}},
+    {"Producer", {&TpdfInfomation::Producer, &TpdfInfomation::ProducerUtf8}},
+};
+
+// The 932 field is always the code page 932 form of the Unicode one.
+void SetText(TpdfInfomation& info, const TextField& field, std::string utf8) {
+    info.*field.cp932 = Utf8ToCp932(utf8);
+    info.*field.utf8 = std::move(utf8);
+}
 
 const std::string kObjectEnd = "\r\nendobj\r\n";
 
@@ -43,21 +65,6 @@ void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t 
     work.replace(keyAt, end - keyAt, "\r\n");
 }
 
-// The last line of text (every line ending CR LF) that holds the word key, with that word and
-// the three after it; no words when no line holds it.
-std::pair<std::string_view, Words> LastLineWith(std::string_view text, std::string_view key) {
-    std::pair<std::string_view, Words> last;
-    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string_view::npos;
-         start = end + 2) {
-        const std::string_view line = text.substr(start, end - start);
-        if (FindNoCase(line, key) == std::string_view::npos)
-            continue;
-        if (Words words = KeyAndNextWords(line, key); !words.empty())
-            last = {line, std::move(words)};
-    }
-    return last;
-}
-
 // Copies the first bytes of value into a fixed array, the rest left zero.
 template <size_t N> void CopyBytes(const std::string& value, std::array<uint8_t, N>& out) {
     out = {};
@@ -71,38 +78,29 @@ public:
     void Read(const std::string& password, bool lenientPassword) {
         info_.FileSize = reader_.Size();
         info_.Version = reader_.HeaderLine();
-        reader_.ReadXrefChain(reader_.FindStartXref());
+        ReadCrossReference(reader_);
         info_.FileID = reader_.FileId();
-        ReadTrailerEntries();
-        if (info_.Encrypted && encryptOffset_ > 0)
-            ReadEncryptionDictionary();
-        if (catalogOffset_ > 0)
-            ReadPageCount();
+        const PdfObject& trailer = reader_.Trailer();
+        if (const PdfObject* encrypt = trailer.Get("Encrypt"); encrypt && !encrypt->IsNull()) {
+            info_.Encrypted = true;
+            if (encrypt->IsReference() && encrypt->integer > 0)
+                ReadEncryptionDictionary(int32_t(encrypt->integer));
+        }
+        if (const PdfObject* root = trailer.Get("Root"))
+            ReadPageCount(*root);
         // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
         // key length is told in bits like the others.
         if (info_.KeyLength > 0 && info_.KeyLength <= 16)
             info_.KeyLength *= 8;
-        if (PasswordOpens(password, lenientPassword) && infoOffset_ > 0)
-            ReadInformationDictionary();
+        if (!PasswordOpens(password, lenientPassword))
+            return;
+        if (const PdfObject* infoEntry = trailer.Get("Info"))
+            ReadInformationDictionary(*infoEntry);
     }
 
 private:
-    void ReadTrailerEntries() {
-        for (const std::string& line : reader_.TrailerLines()) {
-            if (const Words info = KeyAndNextWords(line, "/info"); !info.empty())
-                infoOffset_ = reader_.LookupObjectOffset(info, 0);
-            if (const Words encrypt = KeyAndNextWords(line, "/encrypt"); !encrypt.empty()) {
-                encryptOffset_ = reader_.LookupObjectOffset(encrypt, 0);
-                info_.Encrypted = true;
-            }
-            if (const Words root = KeyAndNextWords(line, "/root"); !root.empty())
-                catalogOffset_ = reader_.LookupObjectOffset(root, 0);
-        }
-    }
-
-    void ReadEncryptionDictionary() {
-        const std::string bytes =
-            reader_.ReadUntilKeyword(encryptOffset_, "endobj").bytes + kObjectEnd;
+    void ReadEncryptionDictionary(int32_t number) {
+        const std::string bytes = reader_.ObjectBytes(number) + kObjectEnd;
         for (const std::string& line : SplitLines(bytes)) {
             std::string raw = RemoveAll(line, "<<");
             std::string work = LowerCase(raw); // same length as raw, so positions agree
@@ -124,6 +122,12 @@ private:
             if (last)
                 break;
         }
+        // O and U read by tokens as well: raw bytes 00, CR or LF inside a literal string (as
+        // some writers leave them) cut the lines above short.
+        const PdfObject dict = reader_.ReadObject(number);
+        for (const auto& [key, out] : {std::pair{"O", &info_.O}, std::pair{"U", &info_.U}})
+            if (const PdfObject* v = dict.Get(key); v && v->kind == PdfObject::Kind::String)
+                CopyBytes(v->StringBytes(), *out);
     }
 
     void ReadEncryptionKeys(std::string work) {
@@ -148,30 +152,12 @@ private:
         }
     }
 
-    void ReadPageCount() {
-        const std::string spaced =
-            NormaliseUnbracketed(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes, true);
-        // The last /Pages line gives the count, so only that one is followed: a damaged catalog
-        // repeating the entry on every line would otherwise read the page tree once a line.
-        const auto [line, pages] = LastLineWith(spaced, "/pages");
-        if (!pages.empty())
-            info_.PageCount = PageCountOf(line, pages);
-    }
-
-    // The page count that the /Pages entry of a catalog line names (pages: that word and the
-    // three after it). Only the page tree root's /Count is used; pages are never counted one
-    // by one.
-    int32_t PageCountOf(std::string_view line, const Words& pages) {
-        int32_t v = StrToIntDef(WordAt(pages, 1), 0);
-        if (const Words count = KeyAndNextWords(line, "/count"); !count.empty())
-            v = reader_.ReadIntValue(count, 0); // a page tree written inline on the line
-        if (WordAt(pages, 3) != "r")
-            return v;
-        const std::string text = NormaliseUnbracketed(
-            reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes, true);
-        // Likewise only the last /Count line is read.
-        const Words count = LastLineWith(text, "/count").second;
-        return count.empty() ? 0 : reader_.ReadIntValue(count, 0);
+    void ReadPageCount(const PdfObject& root) {
+        const PdfObject catalog = reader_.Resolve(root);
+        const PdfObject* pages = catalog.Get("Pages");
+        if (!pages)
+            return;
+        info_.PageCount = PageCount(reader_, *pages);
     }
 
     bool PasswordOpens(const std::string& password, bool lenientPassword) {
@@ -197,150 +183,43 @@ private:
         return false;
     }
 
-    void ReadInformationDictionary() {
-        std::string b = std::move(reader_.ReadUntilKeyword(infoOffset_, "endobj").bytes);
-        b += kObjectEnd;
-        ReadObjectHeader(b);
-        std::string line, piece;
-        line.reserve(256);
-        piece.reserve(256);
-        bool inPiece = false;
-        for (size_t i = 0; i + 1 < b.size(); ++i) {
-            const char c = b[i];
-            // Bytes that change nothing go in by the run (the last byte is never looked at).
-            auto runEnd = [&](auto stops) {
-                size_t end = i + 1;
-                while (end + 1 < b.size() && !stops(b[end]))
-                    ++end;
-                return end;
-            };
-            auto stopsPiece = [](char x) { return x == '(' || x == '<' || x == ')' || x == '>'; };
-            auto stopsLine = [](char x) { return x == '/' || x == '\r' || x == '\n'; };
-            if (inPiece && !stopsPiece(c)) {
-                const size_t end = runEnd(stopsPiece);
-                piece.append(b, i, end - i);
-                i = end - 1;
-                continue;
-            }
-            if (!inPiece && !stopsLine(c)) {
-                const size_t end = runEnd(stopsLine);
-                line.append(b, i, end - i);
-                i = end - 1;
-                continue;
-            }
-            if (inPiece) {
-                piece += c;
-                size_t end = std::string::npos; // where the piece ends, when it does
-                if (c == '(') {
-                    end = FindLiteralEnd(b, i + 1);
-                } else if (c == '<' && b[i + 1] != '<') {
-                    end = b.find('>', i + 1);
-                } else if (c == '<') {
-                    piece += b[++i]; // a dictionary opens; no string starts here
-                    continue;
-                } else if ((c == ')' || c == '>') &&
-                           std::string_view(" \r\n/").find(b[i + 1]) != std::string_view::npos) {
-                    end = i;
-                }
-                if (end == std::string::npos)
-                    continue;
-                if (end >= b.size() - 1) // the piece never closes before the end: dropped
-                    break;
-                piece.append(b, i + 1, end - i);
-                i = end;
-                ProcessPiece(piece);
-                piece.clear();
-                inPiece = false;
-            } else if (c == '/') {
-                piece.assign(1, '/');
-                inPiece = true;
-            } else if (c == '\r' || c == '\n') {
-                // Brackets are removed before the line is looked at, so "end>>obj" ends it too.
-                const bool ends = line.find_first_of("<>") == std::string::npos
-                                      ? FindNoCase(line, "endobj") != std::string::npos
-                                      : FindNoCase(RemoveAll(RemoveAll(line, "<<"), ">>"),
-                                                   "endobj") != std::string::npos;
-                if (ends)
-                    break;
-                line.clear();
-            }
+    void ReadInformationDictionary(const PdfObject& entry) {
+        int32_t holder = 0; // the object whose key decrypts the strings
+        PdfObject dict = entry;
+        if (entry.IsReference()) {
+            holder = int32_t(entry.integer);
+            dict = reader_.ReadObject(holder);
         }
+        for (const auto& [key, field] : kTextFields)
+            if (const PdfObject* v = dict.Get(key))
+                SetText(info_, field, TextOf(*v, holder));
+        if (const PdfObject* v = dict.Get("CreationDate"))
+            info_.CreationDate = ParsePdfDate(TextOf(*v, holder));
+        if (const PdfObject* v = dict.Get("ModDate"))
+            info_.ModDate = ParsePdfDate(TextOf(*v, holder));
     }
 
-    // Object number and generation from the first "n g obj" line of the dictionary's object.
-    void ReadObjectHeader(const std::string& bytes) {
-        // Line by line, as the header is nearly always the first line: brackets never span a
-        // line break, so removing them from one line is removing them from the text. The
-        // lines are those SplitLines gives.
-        std::string_view rest = std::string_view(bytes).substr(0, bytes.find('\0'));
-        while (!rest.empty()) {
-            size_t end = 0;
-            while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n')
-                ++end;
-            const std::string work =
-                LowerCase(Trim(RemoveAll(RemoveAll(rest.substr(0, end), "<<"), ">>")));
-            if (Contains(work, " obj")) {
-                const Words words = SplitWords(work);
-                objectNumber_ = StrToIntDef(WordAt(words, 0), 0);
-                generation_ = StrToIntDef(WordAt(words, 1), 0);
-                return;
-            }
-            if (end == rest.size())
-                break;
-            rest.remove_prefix(
-                end +
-                (rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n' ? 2 : 1));
+    // The Unicode text of a string value found in object holder; a value of another type
+    // (null, a number, a name) is no text.
+    std::string TextOf(const PdfObject& value, int32_t holder) {
+        PdfObject v = value;
+        int32_t object = 0; // the string's own object, when it has one
+        if (v.IsReference()) {
+            holder = object = int32_t(v.integer);
+            v = reader_.Resolve(v);
         }
-    }
-
-    void ProcessPiece(const std::string& piece) {
-        // Keys are looked for outside string values: a title that mentions "/Author" names
-        // no author.
-        static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
-                                           "/moddate",  "/title",   "/subject", "/keywords"};
-        NamesOutsideStrings(piece, names_);
-        for (const char* key : keys) {
-            // A key stands whole: /CreatorVersion is no /Creator.
-            if (std::none_of(names_.begin(), names_.end(),
-                             [&](std::string_view name) { return EqualNoCase(name, key); }))
-                continue;
-            Store(key, info_.Encrypted
-                           ? ReadEncryptedInfoString(reader_, info_.FileKey, objectNumber_,
-                                                     generation_, info_.KeyLength, key, piece, -1)
-                           : ReadInfoString(reader_, key, piece, -1));
-        }
-    }
-
-    // value is Unicode text; the 932 field is made from it.
-    void Store(std::string_view key, std::string value) {
-        auto set = [&](std::string& cp932, std::string& utf8) {
-            cp932 = Utf8ToCp932(value);
-            utf8 = std::move(value);
-        };
-        if (key == "/producer")
-            set(info_.Producer, info_.ProducerUtf8);
-        else if (key == "/creator")
-            set(info_.Creator, info_.CreatorUtf8);
-        else if (key == "/author")
-            set(info_.Author, info_.AuthorUtf8);
-        else if (key == "/title")
-            set(info_.Title, info_.TitleUtf8);
-        else if (key == "/subject")
-            set(info_.Subject, info_.SubjectUtf8);
-        else if (key == "/keywords")
-            set(info_.Keywords, info_.KeywordsUtf8);
-        else if (key == "/creationdate")
-            info_.CreationDate = ParsePdfDate(value);
-        else if (key == "/moddate")
-            info_.ModDate = ParsePdfDate(value);
+        if (v.kind != PdfObject::Kind::String)
+            return {};
+        ValueText text{v.text, v.stringKind, object};
+        if (!info_.Encrypted)
+            return StringValueUtf8(reader_, std::move(text));
+        return DecryptedStringValueUtf8(reader_, std::move(text), info_.FileKey, holder,
+                                        reader_.ObjectGeneration(holder), info_.KeyLength);
     }
 
     PdfReader& reader_;
     TpdfInfomation& info_;
-    int64_t infoOffset_ = -1, encryptOffset_ = -1, catalogOffset_ = -1;
-    int32_t objectNumber_ = 0, generation_ = 0;
     bool aes_ = false;
-    std::vector<std::string_view> names_; // of the piece being looked at
 };
 
 } // namespace

@@ -406,22 +406,59 @@ std::string ReadInfoString(PdfReader& reader, std::string_view key, std::string_
                        InfoTextOf);
 }
 
+std::string DecryptStringBytes(std::string bytes, const Bytes16& fileKey, int32_t objectNumber,
+                               int32_t generation, int32_t keyLength) {
+    MemoryStream data(std::move(bytes));
+    DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
+    return data.Bytes();
+}
+
+namespace {
+
+std::string DecryptedText(ValueText value, const Bytes16& fileKey, int32_t objectNumber,
+                          int32_t generation, int32_t keyLength) {
+    const std::string decrypted =
+        DecryptStringBytes(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
+                                                                 : UnescapeLiteral(value.text),
+                           fileKey, objectNumber, generation, keyLength);
+    if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
+        return Utf16LiteralToUtf8(decrypted);
+    return DecodeStringUtf8(decrypted);
+}
+
+} // namespace
+
 std::string ReadEncryptedInfoString(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
                                     int32_t generation, int32_t keyLength, std::string_view key,
                                     std::string_view text, int minLength) {
     // The key and object number of one reader's decryption never change, so a decoded value
     // of an object is kept as for plain files.
-    return DecodedOnce(
-        reader, reader.ExtractValueText(key, text, minLength), minLength, true,
-        [&](ValueText value) {
-            MemoryStream data(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
-                                                                    : UnescapeLiteral(value.text));
-            DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
-            const std::string& decrypted = data.Bytes();
-            if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
-                return Utf16LiteralToUtf8(decrypted);
-            return DecodeStringUtf8(decrypted);
-        });
+    return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, true,
+                       [&](ValueText value) {
+                           return DecryptedText(std::move(value), fileKey, objectNumber, generation,
+                                                keyLength);
+                       });
+}
+
+std::string StringValueUtf8(PdfReader& reader, ValueText value) {
+    return DecodedOnce(reader, std::move(value), -1, false, InfoTextOf);
+}
+
+std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, const Bytes16& fileKey,
+                                     int32_t objectNumber, int32_t generation, int32_t keyLength) {
+    return DecodedOnce(reader, std::move(value), -1, true, [&](ValueText v) {
+        return DecryptedText(std::move(v), fileKey, objectNumber, generation, keyLength);
+    });
+}
+
+std::string StringValueText(PdfReader& reader, ValueText value) {
+    return Utf8ToCp932(StringValueUtf8(reader, std::move(value)));
+}
+
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, const Bytes16& fileKey,
+                                     int32_t objectNumber, int32_t generation, int32_t keyLength) {
+    return Utf8ToCp932(DecryptedStringValueUtf8(reader, std::move(value), fileKey, objectNumber,
+                                                generation, keyLength));
 }
 
 std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,

@@ -9,6 +9,7 @@
 #include <string_view>
 
 class PdfReader;
+struct ValueText;
 
 // One to three digits "0"-"9" (each counting with its decimal value) as an octal number,
 // modulo 256, written as two upper-case hexadecimal digits.
@@ -60,3 +61,21 @@ std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_vi
 std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
                                   int32_t generation, int32_t keyLength, std::string_view key,
                                   std::string_view text, int minLength);
+
+// A string value (as ValueText holds it) as Unicode text; a value read from an object
+// (value.object > 0) is decoded once per reader.
+std::string StringValueUtf8(PdfReader& reader, ValueText value);
+// The same as display text (code page 932).
+std::string StringValueText(PdfReader& reader, ValueText value);
+
+// The bytes of a string found in object objectNumber (generation generation) decrypted with the
+// file key. Every string the reader decrypts goes through here.
+std::string DecryptStringBytes(std::string bytes, const Bytes16& fileKey, int32_t objectNumber,
+                               int32_t generation, int32_t keyLength);
+
+// StringValueUtf8 and StringValueText for an encrypted document: the bytes are decrypted
+// (DecryptStringBytes) with the key of the object that holds the string before they are decoded.
+std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, const Bytes16& fileKey,
+                                     int32_t objectNumber, int32_t generation, int32_t keyLength);
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, const Bytes16& fileKey,
+                                     int32_t objectNumber, int32_t generation, int32_t keyLength);
