@@ -158,6 +158,7 @@ void PdfReader::ReadXrefChain(int64_t offset) {
             trailerText.assign(section.bytes, 0, std::min(section.bytes.size(), kObjectReadLimit));
             section.bytes = std::string();
         }
+        const size_t sectionStart = objects_.size();
         AddSectionEntries(section.bytes);
         chainText += std::min(section.bytes.size(), section.bytes.find('\0'));
         sectionTexts_.push_back(std::move(section.bytes));
@@ -171,9 +172,14 @@ void PdfReader::ReadXrefChain(int64_t offset) {
         }
         // A hybrid file's stream holds what its table leaves out: its entries rank below the
         // table's and above older sections'.
+        // A table's free entries stand for the objects its stream holds, so they rank below.
         if (const PdfObject* stm = dict.Get("XRefStm");
-            stm && stm->IsInteger() && visited.insert(stm->integer).second)
+            stm && stm->IsInteger() && visited.insert(stm->integer).second) {
             ReadXrefStream(stm->integer);
+            std::stable_partition(
+                objects_.begin() + long(sectionStart), objects_.end(),
+                [](const XrefEntry& e) { return e.kind != XrefEntry::Kind::Free; });
+        }
 
         trailerText = EditTrailerText(trailerText);
         if (first) {
@@ -195,6 +201,7 @@ void PdfReader::ReadXrefChain(int64_t offset) {
         if (first && FindNoCase(trailerText, "/id") != std::string::npos) {
             const std::string id = ReadStringValue("/id", trailerText, 16);
             std::copy_n(id.begin(), std::min(id.size(), fileId_.size()), fileId_.begin());
+            TakeFileId(dict, fileId_); // by tokens, where the lines above lose raw bytes
         }
         if (next < 0 || chainText >= kChainTextLimit)
             break;
