@@ -5,8 +5,11 @@
 #include "pdf/pdfpages.h"
 #include "pdf/pdfstore.h"
 #include "pdf/utilpdft.h"
+#include "pdf/xmp.h"
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -83,8 +86,10 @@ public:
         const PdfObject& trailer = reader_.Trailer();
         if (const PdfObject* encrypt = trailer.Get("Encrypt"); encrypt && !encrypt->IsNull()) {
             info_.Encrypted = true;
-            if (encrypt->IsReference() && encrypt->integer > 0)
-                ReadEncryptionDictionary(int32_t(encrypt->integer));
+            if (encrypt->IsReference() && encrypt->integer > 0) {
+                encryptNumber_ = int32_t(encrypt->integer);
+                ReadEncryptionDictionary(encryptNumber_);
+            }
         }
         if (const PdfObject* root = trailer.Get("Root"))
             ReadPageCount(*root);
@@ -96,6 +101,8 @@ public:
             return;
         if (const PdfObject* infoEntry = trailer.Get("Info"))
             ReadInformationDictionary(*infoEntry);
+        if (const PdfObject* root = trailer.Get("Root"))
+            ReadMetadata(*root);
     }
 
 private:
@@ -190,13 +197,59 @@ private:
             holder = int32_t(entry.integer);
             dict = reader_.ReadObject(holder);
         }
-        for (const auto& [key, field] : kTextFields)
-            if (const PdfObject* v = dict.Get(key))
-                SetText(info_, field, TextOf(*v, holder));
-        if (const PdfObject* v = dict.Get("CreationDate"))
+        for (size_t i = 0; i < std::size(kTextFields); ++i)
+            if (const PdfObject* v = dict.Get(kTextFields[i].first)) {
+                SetText(info_, kTextFields[i].second, TextOf(*v, holder));
+                infoHas_[i] = true;
+            }
+        if (const PdfObject* v = dict.Get("CreationDate")) {
             info_.CreationDate = ParsePdfDate(TextOf(*v, holder));
+            infoHasDate_ = true;
+        }
         if (const PdfObject* v = dict.Get("ModDate"))
             info_.ModDate = ParsePdfDate(TextOf(*v, holder));
+    }
+
+    // The catalog's XMP packet fills the properties the Info dictionary has no entry for: the
+    // Info dictionary wins where it has one, as file indexers have it, so the list of a file
+    // with both stays as it was. Files written for PDF 2.0 often have no Info dictionary at
+    // all. A packet that cannot be read is passed over: it never fails the file.
+    void ReadMetadata(const PdfObject& root) {
+        if (std::all_of(std::begin(infoHas_), std::end(infoHas_), [](bool b) { return b; }) &&
+            infoHasDate_)
+            return;
+        try {
+            const PdfObject catalog = reader_.Resolve(root);
+            const PdfObject* metadata = catalog.Get("Metadata");
+            if (!metadata || !metadata->IsReference() || metadata->integer <= 0)
+                return;
+            const auto n = int32_t(metadata->integer);
+            std::function<std::string(std::string)> decrypt;
+            if (info_.Encrypted && MetadataEncrypted())
+                decrypt = [&](std::string raw) {
+                    return DecryptStringBytes(std::move(raw), info_.FileKey, n,
+                                              reader_.ObjectGeneration(n), info_.KeyLength);
+                };
+            const XmpProperties xmp = ParseXmp(reader_.ReadStreamData(n, decrypt));
+            const std::optional<std::string>* values[] = {
+                &xmp.Title, &xmp.Subject, &xmp.Author, &xmp.Keywords, &xmp.Creator, &xmp.Producer};
+            for (size_t i = 0; i < std::size(kTextFields); ++i)
+                if (!infoHas_[i] && *values[i])
+                    SetText(info_, kTextFields[i].second, **values[i]);
+            if (!infoHasDate_ && xmp.CreateDate)
+                info_.CreationDate = ParsePdfDate(XmpDateToPdfDate(*xmp.CreateDate));
+        } catch (const EPagewickError&) {
+        }
+    }
+
+    // Whether streams of metadata are encrypted: unless the encryption dictionary says
+    // /EncryptMetadata false.
+    bool MetadataEncrypted() {
+        if (encryptNumber_ <= 0)
+            return true;
+        const PdfObject dict = reader_.ReadObject(encryptNumber_);
+        const PdfObject* flag = dict.Get("EncryptMetadata");
+        return !(flag && flag->kind == PdfObject::Kind::Boolean && flag->integer == 0);
     }
 
     // The Unicode text of a string value found in object holder; a value of another type
@@ -220,6 +273,9 @@ private:
     PdfReader& reader_;
     TpdfInfomation& info_;
     bool aes_ = false;
+    int32_t encryptNumber_ = 0;
+    bool infoHas_[std::size(kTextFields)] = {}; // which of kTextFields the Info dictionary has
+    bool infoHasDate_ = false;
 };
 
 } // namespace

@@ -167,7 +167,8 @@ bool PdfReader::ReadStreamObjectAt(int64_t offset, PdfObject& dict, std::string&
     return true;
 }
 
-std::string PdfReader::ReadStreamData(int32_t n) {
+std::string PdfReader::ReadStreamData(int32_t n,
+                                      const std::function<std::string(std::string)>& decrypt) {
     const XrefEntry* entry = nullptr;
     try {
         entry = &EntryOf(n);
@@ -184,6 +185,8 @@ std::string PdfReader::ReadStreamData(int32_t n) {
     std::string raw;
     if (!ReadStreamObjectAt(offset, dict, raw))
         return {};
+    if (decrypt)
+        raw = decrypt(std::move(raw));
     return DecodeStream(dict, raw);
 }
 
