@@ -237,23 +237,25 @@ bool AllDefined(std::string_view utf8) {
 }
 
 // What the Shift-JIS reading of bytes shows that no Latin string gives: a pair whose second
-// byte is 0x80 or above, or two pairs in a row (strong); two half-width katakana in a row
-// (weak: EUC-JP kana and kanji look the same).
+// byte is 0x80 or above, or two pairs in a row that both lead with 0x81-0x9F (kana, symbols,
+// the first level of kanji) (strong); two half-width katakana in a row (weak: EUC-JP kana and
+// kanji look the same).
 enum class Evidence { None, Weak, Strong };
 Evidence ShiftJisEvidence(std::string_view s) {
-    bool lastWasPair = false, lastWasKana = false, kanaRun = false;
+    bool lastWasLowPair = false, lastWasKana = false, kanaRun = false;
     for (size_t i = 0; i < s.size(); ++i) {
         const auto c = uint8_t(s[i]);
         if (IsCp932Lead(c) && i + 1 < s.size()) {
-            if (uint8_t(s[i + 1]) >= 0x80 || lastWasPair)
+            const bool low = c <= 0x9F;
+            if (uint8_t(s[i + 1]) >= 0x80 || (low && lastWasLowPair))
                 return Evidence::Strong;
-            lastWasPair = true, lastWasKana = false;
+            lastWasLowPair = low, lastWasKana = false;
             ++i;
         } else if (IsHalfWidthKana(c)) {
             kanaRun = kanaRun || lastWasKana;
-            lastWasKana = true, lastWasPair = false;
+            lastWasKana = true, lastWasLowPair = false;
         } else {
-            lastWasPair = lastWasKana = false;
+            lastWasLowPair = lastWasKana = false;
         }
     }
     return kanaRun ? Evidence::Weak : Evidence::None;
@@ -281,9 +283,11 @@ std::string PdfDocToUtf8(std::string_view bytes) {
 //  4. Shift-JIS or EUC-JP when DetectEncoding finds them (5 or 4) or cannot decide between
 //     them (6), and the reading defines every character (no U+FFFD, no user-defined pair) and
 //     shows Japanese evidence. For Shift-JIS that is a pair whose second byte is 0x80 or above
-//     (every hiragana, most kanji) or two pairs in a row: Latin text has its accented letters
-//     and PDFDocEncoding punctuation one at a time between ASCII bytes, so a misread pair has
-//     an ASCII second byte and stands alone. For EUC-JP it is any pair: both its bytes are
+//     (every hiragana, most kanji) or two pairs in a row that lead with 0x81-0x9F (katakana
+//     such as テスト, 83 65 83 58 83 67). Latin text has its accented letters and
+//     PDFDocEncoding punctuation between ASCII bytes, so a misread pair has an ASCII second
+//     byte; misread pairs do follow each other ("brûlée": FB 6C E9 65), but they lead with a
+//     lower-case accented letter, 0xE0-0xFF. For EUC-JP it is any pair: both its bytes are
 //     above 0xA0, which Latin text has side by side only in UTF-8 read as Latin, taken at
 //     step 3. Two half-width katakana in a row are weaker evidence for Shift-JIS: EUC-JP kana
 //     and kanji read as Shift-JIS look just so, so EUC-JP goes first unless DetectEncoding
@@ -293,7 +297,8 @@ std::string PdfDocToUtf8(std::string_view bytes) {
 // C6FC CBDC B8EC) and of the corpus; "Niño" (F1 6F: a user-defined pair), "Café" (E9 at the
 // end: a lone lead byte), "Müller" (FC 6C: undefined), "Garçon" (E7 6F: one pair with an
 // ASCII second byte), "© 2020" (A9: one half-width katakana), "Author’s" written in
-// Windows-1252 (92 73: one pair with an ASCII second byte).
+// Windows-1252 (92 73: one pair with an ASCII second byte), "crème brûlée" (two pairs in a row
+// leading with 0xFB and 0xE9).
 ByteReading ChooseByteReading(std::string_view bytes) {
     if (bytes.find("\x1B$B") != std::string_view::npos ||
         bytes.find("\x1B$@") != std::string_view::npos)

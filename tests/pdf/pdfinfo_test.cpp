@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -511,5 +512,56 @@ TEST(ReadPdfInfo, XmpOfAnEncryptedFileIsDecryptedUnlessItIsLeftPlain) {
         const TpdfInfomation info = Read(pdf.WriteTo(dir.File("e.pdf")));
         EXPECT_EQ(info.TitleUtf8, "Secret title") << encryptMetadata;
         EXPECT_EQ(info.AuthorUtf8, "A; B") << encryptMetadata;
+    }
+}
+
+// Files that LaTeX and qpdf wrote (tools/make_text_fixtures.sh), one for each string form:
+// UTF-16 with Japanese, Chinese, Korean and emoji; PDFDocEncoding; raw EUC-JP, JIS and
+// Shift-JIS; and properties kept only in XMP. Each is read right in Unicode and in code page
+// 932.
+TEST(ReadPdfInfo, TextFixturesInEveryStringForm) {
+    struct Case {
+        const char* file;
+        std::array<std::string, 4> unicode, cp932; // title, author, subject, keywords
+    };
+    const Case cases[] = {
+        {"ja-lualatex.pdf",
+         {"日本語の報告書", "山田 太郎", "月次報告", "売上; 予算"},
+         {"\x93\xFA\x96{\x8C\xEA\x82\xCC\x95\xF1\x8D\x90\x8F\x91",
+          "\x8ER\x93"
+          "c \x91\xBE\x98Y",
+          "\x8C\x8E\x8E\x9F\x95\xF1\x8D\x90", "\x94\x84\x8F\xE3; \x97\x5C\x8EZ"}},
+        {"cjk-emoji-lualatex.pdf",
+         {"简体中文文档", "한국어 작성자", "Emoji 😀 🎉", "繁體中文; 한글"},
+         {"?\x91\xCC\x92\x86\x95\xB6\x95\xB6\x9E\x83", "??? ???", "Emoji ? ?",
+          "\x94\xC9\xE9\x93\x92\x86\x95\xB6; ??"}},
+        {"latin-pdfdoc-pdflatex.pdf",
+         {"Café Müller — Niño © ® ™", "José Núñez", "Straße – naïve", "crème brûlée"},
+         {"Caf? M?ller ? Ni?o ? ? ?", "Jos? N??ez", "Stra?e ? na?ve", "cr?me br?l?e"}},
+        {"raw-bytes-qpdf.pdf",
+         {"日本語のタイトル", "山田 太郎", "月次報告（テスト）", "Niño © —–™˘ˇ"},
+         {"\x93\xFA\x96{\x8C\xEA\x82\xCC\x83^\x83"
+          "C\x83g\x83\x8B",
+          "\x8ER\x93"
+          "c \x91\xBE\x98Y",
+          "\x8C\x8E\x8E\x9F\x95\xF1\x8D\x90\x81i\x83"
+          "e\x83X\x83g\x81j",
+          "Ni?o ? ?????"}},
+        {"xmp-only-qpdf.pdf",
+         {"XMPだけの文書 Café", "Jane Roe; 山田 太郎", "Only XMP 😀", ""},
+         {"XMP\x82\xBE\x82\xAF\x82\xCC\x95\xB6\x8F\x91 Caf?",
+          "Jane Roe; \x8ER\x93"
+          "c \x91\xBE\x98Y",
+          "Only XMP ?", ""}},
+    };
+    for (const Case& c : cases) {
+        const TpdfInfomation info = Read(kData + "/text/" + c.file);
+        const std::array<std::string, 4> unicode = {info.TitleUtf8, info.AuthorUtf8,
+                                                    info.SubjectUtf8, info.KeywordsUtf8};
+        const std::array<std::string, 4> cp932 = {info.Title, info.Author, info.Subject,
+                                                  info.Keywords};
+        EXPECT_EQ(unicode, c.unicode) << c.file;
+        EXPECT_EQ(cp932, c.cp932) << c.file;
+        EXPECT_EQ(info.CreatorUtf8, "LaTeX with hyperref") << c.file;
     }
 }

@@ -241,6 +241,7 @@ TEST(ChooseByteReading, TellsJapaneseFromLatin) {
         {"M\xFCller", ByteReading::PdfDoc}, // an undefined pair
         {"Gar\xE7on", ByteReading::PdfDoc}, // one pair with an ASCII second byte
         {"\xA9 x", ByteReading::PdfDoc},    // one half-width katakana
+        {"cr\xE8me br\xFBl\xE9" "e", ByteReading::PdfDoc}, // pairs in a row, Latin leads
         {"a\x01\xFF", ByteReading::PdfDoc},
     };
     for (const auto& [bytes, reading] : cases)
