@@ -114,16 +114,23 @@ public:
     PdfObject ReadObject(int32_t n);
     // value itself, or the object it refers to (followed a few times at most).
     PdfObject Resolve(const PdfObject& value);
-    // The decoded bytes of stream object n; empty when n is no stream. decrypt, when given,
-    // turns the stream's raw bytes into plain ones before they are decoded.
-    std::string ReadStreamData(int32_t n,
-                               const std::function<std::string(std::string)>& decrypt = {});
+    // The decoded bytes of stream object n; empty when n is no stream. encrypted false: the
+    // stream is plain even in an encrypted file (metadata under /EncryptMetadata false).
+    std::string ReadStreamData(int32_t n, bool encrypted = true);
     // Object n's text as the file would write it, "n g obj" up to (not including) endobj.
     // For an object inside an object stream the header is made: "n 0 obj" and a line break.
     // Raises EListError (n + 2) when the table has no object n.
     std::string ObjectBytes(int32_t n);
     // Whether offset holds the header "n g obj" of object n.
     bool HoldsObject(int64_t offset, int64_t n);
+    // How the data of an encrypted file's streams is decrypted, given the stream's object
+    // number and generation; set once the file key is known (object streams read before
+    // are read again).
+    using StreamDecryptor = std::function<std::string(std::string, int32_t, int32_t)>;
+    void SetStreamDecryptor(StreamDecryptor decryptor);
+    // Whether object n lives inside an object stream (its strings are then not encrypted on
+    // their own: the stream is).
+    bool IsCompressed(int32_t n) const;
     // The generation under which object n is encrypted: its own in the file, 0 when inside an
     // object stream.
     int32_t ObjectGeneration(int32_t n);
@@ -202,4 +209,5 @@ private:
     std::map<int32_t, ObjectStream> objectStreams_;
     std::vector<int32_t> loadingStreams_; // the streams being loaded, against loops
     std::optional<FileScan> scan_;
+    StreamDecryptor decryptStream_;
 };

@@ -8,7 +8,6 @@
 #include "pdf/xmp.h"
 
 #include <algorithm>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -91,13 +90,20 @@ public:
                 ReadEncryptionDictionary(encryptNumber_);
             }
         }
-        if (const PdfObject* root = trailer.Get("Root"))
-            ReadPageCount(*root);
         // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
         // key length is told in bits like the others.
         if (info_.KeyLength > 0 && info_.KeyLength <= 16)
             info_.KeyLength *= 8;
-        if (!PasswordOpens(password, lenientPassword))
+        // The password is tried before the page tree is read: in an encrypted file, objects
+        // inside object streams can only be read with the file key.
+        const bool opens = PasswordOpens(password, lenientPassword);
+        if (opens && info_.Encrypted)
+            reader_.SetStreamDecryptor([this](std::string bytes, int32_t n, int32_t g) {
+                return DecryptStringBytes(std::move(bytes), info_.FileKey, n, g, info_.KeyLength);
+            });
+        if (const PdfObject* root = trailer.Get("Root"))
+            ReadPageCount(*root);
+        if (!opens)
             return;
         if (const PdfObject* infoEntry = trailer.Get("Info"))
             ReadInformationDictionary(*infoEntry);
@@ -224,13 +230,7 @@ private:
             if (!metadata || !metadata->IsReference() || metadata->integer <= 0)
                 return;
             const auto n = int32_t(metadata->integer);
-            std::function<std::string(std::string)> decrypt;
-            if (info_.Encrypted && MetadataEncrypted())
-                decrypt = [&](std::string raw) {
-                    return DecryptStringBytes(std::move(raw), info_.FileKey, n,
-                                              reader_.ObjectGeneration(n), info_.KeyLength);
-                };
-            const XmpProperties xmp = ParseXmp(reader_.ReadStreamData(n, decrypt));
+            const XmpProperties xmp = ParseXmp(reader_.ReadStreamData(n, MetadataEncrypted()));
             const std::optional<std::string>* values[] = {
                 &xmp.Title, &xmp.Subject, &xmp.Author, &xmp.Keywords, &xmp.Creator, &xmp.Producer};
             for (size_t i = 0; i < std::size(kTextFields); ++i)
@@ -264,7 +264,8 @@ private:
         if (v.kind != PdfObject::Kind::String)
             return {};
         ValueText text{v.text, v.stringKind, object};
-        if (!info_.Encrypted)
+        // Strings of an object inside an object stream were decrypted with their stream.
+        if (!info_.Encrypted || reader_.IsCompressed(holder))
             return StringValueUtf8(reader_, std::move(text));
         return DecryptedStringValueUtf8(reader_, std::move(text), info_.FileKey, holder,
                                         reader_.ObjectGeneration(holder), info_.KeyLength);

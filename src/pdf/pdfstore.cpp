@@ -167,8 +167,7 @@ bool PdfReader::ReadStreamObjectAt(int64_t offset, PdfObject& dict, std::string&
     return true;
 }
 
-std::string PdfReader::ReadStreamData(int32_t n,
-                                      const std::function<std::string(std::string)>& decrypt) {
+std::string PdfReader::ReadStreamData(int32_t n, bool encrypted) {
     const XrefEntry* entry = nullptr;
     try {
         entry = &EntryOf(n);
@@ -185,9 +184,24 @@ std::string PdfReader::ReadStreamData(int32_t n,
     std::string raw;
     if (!ReadStreamObjectAt(offset, dict, raw))
         return {};
-    if (decrypt)
-        raw = decrypt(std::move(raw));
+    if (decryptStream_ && encrypted && !(dict.Get("Type") && dict.Get("Type")->IsName("XRef")))
+        raw = decryptStream_(std::move(raw), n, ObjectGeneration(n));
     return DecodeStream(dict, raw);
+}
+
+void PdfReader::SetStreamDecryptor(StreamDecryptor decryptor) {
+    decryptStream_ = std::move(decryptor);
+    objectStreams_.clear();
+    objectValues_.clear();
+    decodedValues_.clear();
+}
+
+bool PdfReader::IsCompressed(int32_t n) const {
+    try {
+        return EntryOf(n).kind == XrefEntry::Kind::Compressed;
+    } catch (const EListError&) {
+        return false;
+    }
 }
 
 const PdfReader::ObjectStream& PdfReader::LoadObjectStream(int32_t s, int depth) {
@@ -218,6 +232,8 @@ const PdfReader::ObjectStream& PdfReader::LoadObjectStream(int32_t s, int depth)
     loadingStreams_.pop_back();
     if (!read)
         return stream;
+    if (decryptStream_)
+        raw = decryptStream_(std::move(raw), s, ObjectGeneration(s));
     stream.data = DecodeStream(dict, raw);
     const int64_t count = IntegerOr(dict.Get("N"), 0);
     stream.first =

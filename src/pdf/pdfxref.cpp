@@ -196,13 +196,8 @@ void PdfReader::ReadXrefChain(int64_t offset) {
             next = prev->integer;
         else if (const Words words = KeyAndNextWords(trailerText, "/prev"); !words.empty())
             next = ReadIntValue(words, 0);
-        // A word holds "/id" exactly when the text does: words keep the bytes of the text but
-        // quotes and separators, and the edited text holds no zero byte.
-        if (first && FindNoCase(trailerText, "/id") != std::string::npos) {
-            const std::string id = ReadStringValue("/id", trailerText, 16);
-            std::copy_n(id.begin(), std::min(id.size(), fileId_.size()), fileId_.begin());
-            TakeFileId(dict, fileId_); // by tokens, where the lines above lose raw bytes
-        }
+        if (first)
+            TakeFileId(dict, fileId_);
         if (next < 0 || chainText >= kChainTextLimit)
             break;
         offset = next;

@@ -2,6 +2,7 @@
 // object streams, hybrid files), dictionaries read by tokens, page trees, and damaged files.
 
 #include "common/errors.h"
+#include "jtext/cp932.h"
 #include "pdf/pdfinfo.h"
 #include "pdf/pdfobject.h"
 #include "pdf/pdfstream.h"
@@ -130,6 +131,24 @@ TEST(ModernStructures, AnUnknownFilterOnAnObjectStreamIsAClearError) {
     EXPECT_EQ(info.PageCount, 4); // what was read before stays
     (void)bytes;
     (void)b;
+}
+
+TEST(ModernStructures, StreamLengthsDirectIndirectWrongOrAbsent) {
+    const std::string data = std::string("2 0 ") + kInfo;
+    const std::string exact = std::to_string(data.size());
+    for (const std::string& length : {exact, std::string("9 0 R"), std::string("4"),
+                                      std::string("100000"), std::string("8 0 R"), std::string()}) {
+        TempDir dir;
+        ModernPdf pdf;
+        pdf.Object(1, kCatalog).Object(3, kPages).Object(9, exact);
+        pdf.Object(5, "<< /Type /ObjStm /N 1 /First 4" +
+                          (length.empty() ? std::string() : " /Length " + length) +
+                          " >>\nstream\n" + data + "\nendstream");
+        pdf.Compressed(2, 5, 0).XrefStream(6, "/Size 10 /Root 1 0 R /Info 2 0 R");
+        const auto info = Read(dir.Write("l.pdf", pdf.Bytes()));
+        EXPECT_EQ(info.Title, "Report") << length;
+        EXPECT_EQ(info.PageCount, 4) << length;
+    }
 }
 
 TEST(StreamDecoding, PredictorsAndTheirLimits) {
@@ -292,4 +311,34 @@ TEST(ReadPdfInfo, DamagedFilesAreRecoveredFromTheirObjects) {
     EXPECT_EQ(info.PageCount, 4);
     EXPECT_EQ(info.Title, "");
     EXPECT_EQ(Read(dir.Write("r.pdf", noTrailerRoot)).PageCount, 4);
+}
+
+// Files written by the TeX engines and dvipdfmx, and by qpdf rewriting them with object
+// streams, linearized, and RC4-encrypted (tools/make_tex_fixtures.sh).
+TEST(RealWriters, TexEnginesDvipdfmxAndQpdfRewrites) {
+    const std::string folder = std::string(PAGEWICK_TEST_DATA) + "/tex/";
+    const struct {
+        const char* file;
+        const char* engine;
+        int32_t pages;
+    } writers[] = {{"pdflatex", "pdfLaTeX", 2},
+                   {"lualatex", "LuaLaTeX", 3},
+                   {"xelatex", "XeLaTeX", 4},
+                   {"dvipdfmx", "dvipdfmx", 5}};
+    for (const auto& w : writers) {
+        for (const char* variant : {"", "-objstm", "-linearized"}) {
+            const std::string name = std::string(w.file) + variant + ".pdf";
+            const auto info = Read(folder + name);
+            EXPECT_EQ(info.Title, Utf8ToCp932(std::string("報告書 2024 ") + w.engine)) << name;
+            EXPECT_EQ(info.Author, Utf8ToCp932("山田 太郎")) << name;
+            EXPECT_EQ(info.Keywords, Utf8ToCp932("売上; 予算")) << name;
+            EXPECT_EQ(info.PageCount, w.pages) << name;
+            EXPECT_NE(info.CreationDate, 0) << name;
+        }
+    }
+    const auto info = Read(folder + "lualatex-objstm-rc4.pdf");
+    EXPECT_TRUE(info.Encrypted);
+    EXPECT_EQ(info.PasswordResult, 0);
+    EXPECT_EQ(info.Title, Utf8ToCp932("報告書 2024 LuaLaTeX"));
+    EXPECT_EQ(info.PageCount, 3);
 }

@@ -32,6 +32,12 @@ public:
     // /XRefStm when xrefStm >= 0. Then startxref.
     ModernPdf& ClassicUpdate(std::string_view trailerEntries, int64_t xrefStm = -1);
     ModernPdf& Raw(std::string_view bytes);
+    // An entry for object n as the index-th object of object stream `stream`, for a stream
+    // the test writes itself.
+    ModernPdf& Compressed(int n, int stream, int index) {
+        entries_[n] = pending_[n] = {2, stream, index};
+        return *this;
+    }
 
     int64_t LastSection() const { return lastSection_; }
     int64_t OffsetOf(int n) const { return entries_.at(n).field2; }
