@@ -52,35 +52,60 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     return out;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at s[i], or 0 when there is none.
+size_t Utf8SequenceAt(std::string_view s, size_t i) {
+    const auto c = uint8_t(s[i]);
+    size_t length;
+    char32_t cp, min;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2, min = 0x80, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+        length = 3, min = 0x800, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+        length = 4, min = 0x10000, cp = c & 0x07;
+    else
+        return 0;
+    if (s.size() - i < length)
+        return 0;
+    for (size_t k = 1; k < length; ++k) {
+        if ((uint8_t(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (uint8_t(s[i + k]) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp))
+        return 0;
+    return length;
+}
+
+} // namespace
+
 bool IsValidUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
-        const auto c = uint8_t(s[i]);
-        size_t length;
-        char32_t cp, min;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2, min = 0x80, cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3, min = 0x800, cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4, min = 0x10000, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (s.size() - i < length)
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((uint8_t(s[i + k]) & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (uint8_t(s[i + k]) & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp))
+        const size_t length = Utf8SequenceAt(s, i);
+        if (length == 0)
             return false;
         i += length;
     }
     return true;
+}
+
+std::string RepairUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + 8);
+    for (size_t i = 0; i < s.size();) {
+        if (const size_t length = Utf8SequenceAt(s, i)) {
+            out.append(s.substr(i, length));
+            i += length;
+        } else {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        }
+    }
+    return out;
 }
 
 std::string JisPairToShiftJis(unsigned char row, unsigned char cell) {

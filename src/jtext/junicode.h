@@ -16,6 +16,9 @@ std::string Utf16ToUtf8(std::u16string_view units);
 // U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
+// bytes with every byte that is not part of a well-formed UTF-8 sequence replaced by U+FFFD.
+std::string RepairUtf8(std::string_view bytes);
+
 // One JIS X 0208 row/cell pair (each 0x21-0x7E) as its Shift-JIS bytes: the common ground of
 // the three Japanese encodings, read through the code page 932 table.
 std::string JisPairToShiftJis(unsigned char row, unsigned char cell);

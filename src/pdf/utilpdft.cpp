@@ -333,8 +333,8 @@ std::string BytesToUtf8(std::string_view bytes) {
     case ByteReading::Utf8:
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
             bytes.remove_prefix(3);
-        // A malformed sequence after the mark becomes U+FFFD, as in code page 932 ("?").
-        return IsValidUtf8(bytes) ? std::string(bytes) : Cp932ToUtf8(Utf8ToCp932(bytes));
+        // A malformed byte after the mark becomes U+FFFD, as in code page 932 ("?").
+        return RepairUtf8(bytes);
     case ByteReading::ShiftJis:
         return Cp932ToUtf8(bytes);
     case ByteReading::EucJp:
@@ -346,9 +346,9 @@ std::string BytesToUtf8(std::string_view bytes) {
 }
 
 std::string DecodeStringUtf8(std::string_view bytes) {
-    const int encoding = bytes.size() >= 2 ? DetectEncoding(bytes.substr(0, 2)) : 0;
-    if (encoding == 7 || encoding == 8) {
-        std::u16string units = UnitsOf(bytes.substr(2), encoding == 8);
+    const bool bigEndian = bytes.substr(0, 2) == "\xFE\xFF";
+    if (bigEndian || bytes.substr(0, 2) == "\xFF\xFE") {
+        std::u16string units = UnitsOf(bytes.substr(2), bigEndian);
         units.erase(0, LanguageEscapeUnits(units));
         // The text ends at the first zero unit, as the units' conversion has always ended it.
         if (const size_t zero = units.find(u'\0'); zero != std::u16string::npos)

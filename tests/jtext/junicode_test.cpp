@@ -89,3 +89,13 @@ TEST(Iso2022JpToShiftJis, FollowsTheEscapes) {
     for (const auto& [jis, sjis] : cases)
         EXPECT_EQ(Iso2022JpToShiftJis(jis), sjis) << jis;
 }
+
+TEST(RepairUtf8, ReplacesEachByteOutsideAWholeSequence) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Caf\xC3\xA9 \xF0\x9F\x98\x80", "Caf\xC3\xA9 \xF0\x9F\x98\x80"},
+        {"a\xE9z", "a\xEF\xBF\xBDz"},
+        {"\xE4\xB8\xAD\xE4\xB8", "\xE4\xB8\xAD\xEF\xBF\xBD\xEF\xBF\xBD"}, // cut short
+    };
+    for (const auto& [bytes, repaired] : cases)
+        EXPECT_EQ(RepairUtf8(bytes), repaired) << bytes;
+}

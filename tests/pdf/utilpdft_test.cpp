@@ -199,6 +199,7 @@ TEST_F(StringsFile, EveryStringFormIsReadInUnicode) {
         {"(\xEF\xBB\xBF"
          "Caf\xC3\xA9 \xF0\x9F\x98\x80)",
          "Caf\u00E9 \U0001F600", "Caf? ?"},
+        {"(\xEF\xBB\xBF\xE4\xB8\xAD\xF0\x9F\x98\x80\xFF)", "\u4E2D\U0001F600\uFFFD", "\x92\x86??"},
         {"(Caf\xC3\xA9 M\xC3\xBCller)", "Caf\u00E9 M\u00FCller", "Caf? M?ller"},
         // PDFDocEncoding.
         {"(Ni\xF1o \xA9 \xAE \x92 \x85 \x84)", "Ni\u00F1o \u00A9 \u00AE \u2122 \u2013 \u2014",
@@ -241,7 +242,9 @@ TEST(ChooseByteReading, TellsJapaneseFromLatin) {
         {"M\xFCller", ByteReading::PdfDoc}, // an undefined pair
         {"Gar\xE7on", ByteReading::PdfDoc}, // one pair with an ASCII second byte
         {"\xA9 x", ByteReading::PdfDoc},    // one half-width katakana
-        {"cr\xE8me br\xFBl\xE9" "e", ByteReading::PdfDoc}, // pairs in a row, Latin leads
+        {"cr\xE8me br\xFBl\xE9"
+         "e",
+         ByteReading::PdfDoc}, // pairs in a row, Latin leads
         {"a\x01\xFF", ByteReading::PdfDoc},
     };
     for (const auto& [bytes, reading] : cases)
