@@ -2,10 +2,13 @@
 
 #include "common/bytestream.h"
 #include "common/errors.h"
+#include "jtext/junicode.h"
 #include "pdf/pdffile.h"
 #include "support/pdfbuilder.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace std::string_literals;
 
@@ -249,4 +252,21 @@ TEST(ChooseByteReading, TellsJapaneseFromLatin) {
     };
     for (const auto& [bytes, reading] : cases)
         EXPECT_EQ(int(ChooseByteReading(bytes)), int(reading)) << bytes;
+}
+
+// Whatever the bytes, their Unicode text is well-formed UTF-8 (the window, the JSON and the
+// UTF-8 list take it as such). Random strings, weighted towards the bytes the readings
+// turn on.
+TEST(DecodeStringUtf8, AnyBytesGiveWellFormedUtf8) {
+    std::mt19937 random(18);
+    const std::string pieces[] = {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF", "\x1B$B",   "\x1B(B",
+                                  "\x8E",     "\x82\xA0", "\xA4\xA2",     "\xD8\x3D", "\0"s};
+    for (int n = 0; n < 20000; ++n) {
+        std::string bytes;
+        for (int i = int(random() % 24); i > 0; --i)
+            bytes += random() % 3 == 0 ? pieces[random() % std::size(pieces)]
+                                       : std::string(1, char(random() % 256));
+        const std::string text = DecodeStringUtf8(bytes);
+        ASSERT_TRUE(IsValidUtf8(text)) << bytes;
+    }
 }
