@@ -5,8 +5,8 @@
 # \DocumentMetadata, an XMP packet; qpdf then puts raw Japanese bytes (Shift-JIS, EUC-JP, JIS),
 # which no current writer produces but old Japanese ones did, into a copy, and removes the Info
 # dictionary from another so that only XMP is left. Deterministic; run by hand when the set
-# changes. Needs: lualatex and pdflatex (texlive-luatex, texlive-latex-extra for hyperref and
-# the Japanese fonts are not needed: every page is empty), qpdf, python3.
+# changes. Needs: lualatex and pdflatex with hyperref and \DocumentMetadata (LaTeX 2022 or
+# later; no Japanese fonts, as every page is empty), qpdf, python3.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
