@@ -4,7 +4,8 @@
 # a mark from LuaLaTeX, PDFDocEncoding bytes from pdfLaTeX with pdfencoding=auto) and, with
 # \DocumentMetadata, an XMP packet; qpdf then puts raw Japanese bytes (Shift-JIS, EUC-JP, JIS),
 # which no current writer produces but old Japanese ones did, into a copy, and removes the Info
-# dictionary from another so that only XMP is left. Deterministic; run by hand when the set
+# dictionary from another so that only XMP is left. Deterministic but for the dates of the XMP
+# packet, which LaTeX takes from the clock; run by hand when the set
 # changes. Needs: lualatex and pdflatex with hyperref and \DocumentMetadata (LaTeX 2022 or
 # later; no Japanese fonts, as every page is empty), qpdf, python3.
 set -eu
