@@ -217,9 +217,9 @@ private:
     }
 
     // The catalog's XMP packet fills the properties the Info dictionary has no entry for: the
-    // Info dictionary wins where it has one, as file indexers have it, so the list of a file
-    // with both stays as it was. Files written for PDF 2.0 often have no Info dictionary at
-    // all. A packet that cannot be read is passed over: it never fails the file.
+    // Info dictionary wins where it has one (even an empty one), so the list of a file with
+    // both stays as it was. Files written for PDF 2.0 often have no Info dictionary at all. A
+    // packet that cannot be read is passed over: it never fails the file.
     void ReadMetadata(const PdfObject& root) {
         if (std::all_of(std::begin(infoHas_), std::end(infoHas_), [](bool b) { return b; }) &&
             infoHasDate_)
