@@ -268,7 +268,14 @@ private:
         if (!info_.Encrypted || reader_.IsCompressed(holder))
             return StringValueUtf8(reader_, std::move(text));
         return DecryptedStringValueUtf8(reader_, std::move(text), info_.FileKey, holder,
-                                        reader_.ObjectGeneration(holder), info_.KeyLength);
+                                        GenerationOf(holder), info_.KeyLength);
+    }
+
+    // The generation of object n, read once: every string of a dictionary needs it.
+    int32_t GenerationOf(int32_t n) {
+        if (n != generationOf_.first)
+            generationOf_ = {n, reader_.ObjectGeneration(n)};
+        return generationOf_.second;
     }
 
     PdfReader& reader_;
@@ -277,6 +284,7 @@ private:
     int32_t encryptNumber_ = 0;
     bool infoHas_[std::size(kTextFields)] = {}; // which of kTextFields the Info dictionary has
     bool infoHasDate_ = false;
+    std::pair<int32_t, int32_t> generationOf_{-1, 0}; // object, generation
 };
 
 } // namespace

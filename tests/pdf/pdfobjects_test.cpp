@@ -5,6 +5,7 @@
 #include "jtext/cp932.h"
 #include "pdf/pdfinfo.h"
 #include "pdf/pdfobject.h"
+#include "pdf/pdfstore.h"
 #include "pdf/pdfstream.h"
 #include "support/modernpdf.h"
 #include "support/pdfbuilder.h"
@@ -131,6 +132,34 @@ TEST(ModernStructures, AnUnknownFilterOnAnObjectStreamIsAClearError) {
     EXPECT_EQ(info.PageCount, 4); // what was read before stays
     (void)bytes;
     (void)b;
+}
+
+TEST(ObjectStore, ObjectsByNumberAndAStreamsDecodedBytes) {
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>...</x:xmpmeta>";
+    const std::string packed = Deflate(xmp);
+    TempDir dir;
+    ModernPdf pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R /Metadata 7 0 R >>");
+    pdf.Object(7, "<< /Type /Metadata /Subtype /XML /Filter /FlateDecode /Length " +
+                      std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream");
+    pdf.ObjectStream(5, {{2, kInfo}, {3, kPages}});
+    pdf.XrefStream(6, "/Size 8 /Root 1 0 R /Info 2 0 R");
+    PdfReader reader(dir.Write("s.pdf", pdf.Bytes()));
+    ReadCrossReference(reader);
+    const PdfObject catalog = reader.Resolve(*reader.Trailer().Get("Root"));
+    ASSERT_TRUE(catalog.IsDictionary());
+    const PdfObject* metadata = catalog.Get("Metadata");
+    ASSERT_TRUE(metadata && metadata->IsReference());
+    EXPECT_EQ(reader.ReadStreamData(int32_t(metadata->integer)), xmp);
+    const PdfObject info = reader.ReadObject(2); // from the object stream
+    EXPECT_EQ(info.Get("Title")->StringBytes(), "Report");
+    EXPECT_TRUE(reader.IsCompressed(2));
+    EXPECT_EQ(reader.ObjectGeneration(2), 0);
+    EXPECT_TRUE(reader.ReadObject(99).IsNull()); // no such object
+    EXPECT_EQ(reader.ReadStreamData(2), "");     // no stream
+    // The lookups of classic files work on objects from object streams too.
+    EXPECT_EQ(reader.ReadObjectText(2).substr(0, 9), "<< /Title");
+    EXPECT_EQ(reader.ReadIntValue(SplitWords("/count 3 0 r"), 0), 0); // 3 is a dictionary
 }
 
 TEST(ModernStructures, StreamLengthsDirectIndirectWrongOrAbsent) {
