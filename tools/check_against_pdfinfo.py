@@ -17,6 +17,9 @@ pdfinfo ran) by date and time as written, the zone ignored; the page count; encr
 for encrypted files the print/copy/change/addNotes permissions (unless opened with the owner
 password, for which pdfinfo reports every permission) and whether the strings could be read:
 the reader decrypts RC4 only and must refuse AES files (PasswordResult -1) and open the others.
+Corpus mode also counts the six text fields in exact Unicode, field by field, and gives each
+difference a cause (raw Shift-JIS, EUC-JP, JIS or UTF-8 bytes that pdfinfo reads as
+PDFDocEncoding, a field only XMP has, a reader error, ...).
 
 Every file pdfinfo reads is compared, whatever its cross-reference (the
 manifest's xref_kind: classic, stream, other, broken), and the summary gives, by kind, the files
@@ -221,6 +224,41 @@ def text_kind(ours, theirs):
     return "different"
 
 
+# PDFDocEncoding where it differs from Latin-1, as pdfinfo decodes a string without a mark.
+PDFDOC = dict(zip(range(0x18, 0x20), "\u02d8\u02c7\u02c6\u02d9\u02dd\u02db\u02da\u02dc"))
+PDFDOC.update(zip(range(0x80, 0xA1),
+                  "\u2022\u2020\u2021\u2026\u2014\u2013\u0192\u2044\u2039\u203a\u2212"
+                  "\u2030\u201e\u201c\u201d\u2018\u2019\u201a\u2122\ufb01\ufb02\u0141"
+                  "\u0152\u0160\u0178\u017d\u0131\u0142\u0153\u0161\u017e\ufffd\u20ac"))
+
+
+def as_pdfdoc(data):
+    return "".join(PDFDOC.get(b, chr(b)) for b in data)
+
+
+def same_but_unknown(a, b):
+    """Equal, characters one side could not decode (U+FFFD, or nothing) aside."""
+    return a.replace("\ufffd", "") == b.replace("\ufffd", "")
+
+
+def text_cause(ours, theirs, field, record, keys):
+    """Why the reader's Unicode text differs from pdfinfo's."""
+    if record["PasswordResult"] < 0:
+        return "strings withheld (encryption the reader does not decrypt)"
+    if not theirs and ours and field not in keys:
+        return "only in reader: from XMP (no Info entry)"
+    for codec, name in (("cp932", "Shift-JIS"), ("euc_jp", "EUC-JP"),
+                        ("iso2022_jp", "JIS"), ("utf-8", "UTF-8 without mark")):
+        try:
+            raw = ours.encode(codec)
+        except UnicodeError:
+            continue
+        if raw != ours.encode("latin-1", "replace") and same_but_unknown(as_pdfdoc(raw), theirs):
+            return "raw %s read by pdfinfo as PDFDocEncoding (reader right)" % name
+    kind = text_kind(ours, theirs)
+    return kind
+
+
 def date_mismatch(field, ours, theirs):
     """None when the dates agree, else the kind of the difference."""
     if theirs == "":
@@ -389,6 +427,9 @@ def corpus_mode(info, corpus, quiet):
     crashes = []
     kinds = collections.defaultdict(list)
     by_kind = collections.defaultdict(collections.Counter)
+    text_fields = collections.Counter()  # exact Unicode agreement of the six text fields
+    text_causes = collections.defaultdict(list)  # cause: examples
+    text_cause_counts = collections.Counter()
     for row in rows:
         role = row["password_role"]
         password = unescape_cell(row["password"])
@@ -415,6 +456,21 @@ def corpus_mode(info, corpus, quiet):
             counts["classic, compared"] += 1
         by_kind[xkind]["files"] += 1
         by_kind[xkind]["fields"] += len(FIELD_SET)
+        text_fields["compared"] += len(TEXT_FIELDS)
+        if status == "ok":
+            keys = set(filter(None, row["info_keys"].split(",")))
+            for field in TEXT_FIELDS:
+                a, b = ours[field], expected["text"][field]
+                if a == b:
+                    text_fields["agree"] += 1
+                else:
+                    cause = text_cause(a, b, field, ours, keys)
+                    text_cause_counts[cause] += 1
+                    text_causes[cause].append(
+                        "%s %s: %s / %s" % (row["path"], field, show(a)[:60], show(b)[:60]))
+        else:
+            text_cause_counts["reader error on a file pdfinfo reads"] += len(TEXT_FIELDS)
+            text_causes["reader error on a file pdfinfo reads"].append(row["path"])
         if status != "ok":
             found = [("reader error on a file pdfinfo reads", "error", ours, None)]
             by_kind[xkind]["field misses"] += len(FIELD_SET)
@@ -452,6 +508,15 @@ def corpus_mode(info, corpus, quiet):
           " disagree %d" % (counts["classic"], counts["classic, pdfinfo failed"],
                             counts["classic, compared"], counts["classic, agree"],
                             counts["classic, disagree"]))
+    print()
+    print("text fields (Title, Subject, Author, Keywords, Creator, Producer) of the files pdfinfo"
+          " reads, in exact Unicode: %d of %d agree (%.2f %%); the others by cause:" % (
+              text_fields["agree"], text_fields["compared"],
+              100.0 * text_fields["agree"] / max(1, text_fields["compared"])))
+    for cause, count in text_cause_counts.most_common():
+        print("  %5d  %s" % (count, cause))
+        for item in text_causes[cause][:4]:
+            print("           %s" % item)
     print()
     print("reader errors by message (first 40 characters, numbers as N), with xref kinds:")
     for message, files in sorted(errors.items(), key=lambda kv: -len(kv[1])):

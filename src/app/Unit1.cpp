@@ -101,7 +101,12 @@ void TForm1::CreateControls() {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
+    // Each character takes the first family that has it. Japanese fonts come first, so a Han
+    // character shared by Chinese and Japanese text is drawn in its Japanese form; Noto CJK
+    // (Japanese cut, which also has Hangul) covers the characters they lack, the emoji font
+    // the emoji.
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Color Emoji")});
     font.setPixelSize(12);
     setFont(font);
     setAutoFillBackground(true);

@@ -137,11 +137,11 @@ RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format) {
 RowCells PdfInfoCells(const TpdfInfomation& info, const CellFormat& format) {
     RowCells cells;
     if (info.PasswordResult >= 0) {
-        cells[0] = Utf8(info.Title);
-        cells[1] = Utf8(info.Subject);
-        cells[2] = Utf8(info.Author);
-        cells[3] = Utf8(info.Keywords);
-        cells[4] = Utf8(info.Producer);
+        cells[0] = info.TitleUtf8;
+        cells[1] = info.SubjectUtf8;
+        cells[2] = info.AuthorUtf8;
+        cells[3] = info.KeywordsUtf8;
+        cells[4] = info.ProducerUtf8;
         cells[5] = LongDateCell(info.CreationDate);
     } else {
         cells[0] = cells[2] = cells[4] = "***crypt***";

@@ -73,12 +73,12 @@ std::string InfoToJson(const std::string& fileName, const TpdfInfomation& i) {
         j += "\": " + value;
     };
     add("Version", Text(i.Version));
-    add("Title", Text(i.Title));
-    add("Subject", Text(i.Subject));
-    add("Keywords", Text(i.Keywords));
-    add("Author", Text(i.Author));
-    add("Producer", Text(i.Producer));
-    add("Creator", Text(i.Creator));
+    add("Title", JsonString(i.TitleUtf8));
+    add("Subject", JsonString(i.SubjectUtf8));
+    add("Keywords", JsonString(i.KeywordsUtf8));
+    add("Author", JsonString(i.AuthorUtf8));
+    add("Producer", JsonString(i.ProducerUtf8));
+    add("Creator", JsonString(i.CreatorUtf8));
     add("PageCount", std::to_string(i.PageCount));
     add("FileSize", std::to_string(i.FileSize));
     add("PasswordResult", std::to_string(i.PasswordResult));

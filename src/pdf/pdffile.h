@@ -114,8 +114,9 @@ public:
     PdfObject ReadObject(int32_t n);
     // value itself, or the object it refers to (followed a few times at most).
     PdfObject Resolve(const PdfObject& value);
-    // The decoded bytes of stream object n; empty when n is no stream.
-    std::string ReadStreamData(int32_t n);
+    // The decoded bytes of stream object n; empty when n is no stream. encrypted false: the
+    // stream is plain even in an encrypted file (metadata under /EncryptMetadata false).
+    std::string ReadStreamData(int32_t n, bool encrypted = true);
     // Object n's text as the file would write it, "n g obj" up to (not including) endobj.
     // For an object inside an object stream the header is made: "n 0 obj" and a line break.
     // Raises EListError (n + 2) when the table has no object n.

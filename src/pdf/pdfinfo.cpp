@@ -1,11 +1,14 @@
 #include "pdf/pdfinfo.h"
 
 #include "common/errors.h"
+#include "jtext/cp932.h"
 #include "pdf/pdfpages.h"
 #include "pdf/pdfstore.h"
 #include "pdf/utilpdft.h"
+#include "pdf/xmp.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -13,6 +16,27 @@
 #include <vector>
 
 namespace {
+
+// A text property: its code page 932 field and its Unicode field.
+struct TextField {
+    std::string TpdfInfomation::*cp932;
+    std::string TpdfInfomation::*utf8;
+};
+
+const std::pair<const char*, TextField> kTextFields[] = {
+    {"Title", {&TpdfInfomation::Title, &TpdfInfomation::TitleUtf8}},
+    {"Subject", {&TpdfInfomation::Subject, &TpdfInfomation::SubjectUtf8}},
+    {"Author", {&TpdfInfomation::Author, &TpdfInfomation::AuthorUtf8}},
+    {"Keywords", {&TpdfInfomation::Keywords, &TpdfInfomation::KeywordsUtf8}},
+    {"Creator", {&TpdfInfomation::Creator, &TpdfInfomation::CreatorUtf8}},
+    {"Producer", {&TpdfInfomation::Producer, &TpdfInfomation::ProducerUtf8}},
+};
+
+// The 932 field is always the code page 932 form of the Unicode one.
+void SetText(TpdfInfomation& info, const TextField& field, std::string utf8) {
+    info.*field.cp932 = Utf8ToCp932(utf8);
+    info.*field.utf8 = std::move(utf8);
+}
 
 const std::string kObjectEnd = "\r\nendobj\r\n";
 
@@ -61,8 +85,10 @@ public:
         const PdfObject& trailer = reader_.Trailer();
         if (const PdfObject* encrypt = trailer.Get("Encrypt"); encrypt && !encrypt->IsNull()) {
             info_.Encrypted = true;
-            if (encrypt->IsReference() && encrypt->integer > 0)
-                ReadEncryptionDictionary(int32_t(encrypt->integer));
+            if (encrypt->IsReference() && encrypt->integer > 0) {
+                encryptNumber_ = int32_t(encrypt->integer);
+                ReadEncryptionDictionary(encryptNumber_);
+            }
         }
         // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
         // key length is told in bits like the others.
@@ -81,6 +107,8 @@ public:
             return;
         if (const PdfObject* infoEntry = trailer.Get("Info"))
             ReadInformationDictionary(*infoEntry);
+        if (const PdfObject* root = trailer.Get("Root"))
+            ReadMetadata(*root);
     }
 
 private:
@@ -175,20 +203,56 @@ private:
             holder = int32_t(entry.integer);
             dict = reader_.ReadObject(holder);
         }
-        static const std::pair<const char*, std::string TpdfInfomation::*> kTexts[] = {
-            {"Title", &TpdfInfomation::Title},     {"Subject", &TpdfInfomation::Subject},
-            {"Author", &TpdfInfomation::Author},   {"Keywords", &TpdfInfomation::Keywords},
-            {"Creator", &TpdfInfomation::Creator}, {"Producer", &TpdfInfomation::Producer}};
-        for (const auto& [key, field] : kTexts)
-            if (const PdfObject* v = dict.Get(key))
-                info_.*field = TextOf(*v, holder);
-        if (const PdfObject* v = dict.Get("CreationDate"))
+        for (size_t i = 0; i < std::size(kTextFields); ++i)
+            if (const PdfObject* v = dict.Get(kTextFields[i].first)) {
+                SetText(info_, kTextFields[i].second, TextOf(*v, holder));
+                infoHas_[i] = true;
+            }
+        if (const PdfObject* v = dict.Get("CreationDate")) {
             info_.CreationDate = ParsePdfDate(TextOf(*v, holder));
+            infoHasDate_ = true;
+        }
         if (const PdfObject* v = dict.Get("ModDate"))
             info_.ModDate = ParsePdfDate(TextOf(*v, holder));
     }
 
-    // The display text of a string value found in object holder; a value of another type
+    // The catalog's XMP packet fills the properties the Info dictionary has no entry for: the
+    // Info dictionary wins where it has one (even an empty one), so the list of a file with
+    // both stays as it was. Files written for PDF 2.0 often have no Info dictionary at all. A
+    // packet that cannot be read is passed over: it never fails the file.
+    void ReadMetadata(const PdfObject& root) {
+        if (std::all_of(std::begin(infoHas_), std::end(infoHas_), [](bool b) { return b; }) &&
+            infoHasDate_)
+            return;
+        try {
+            const PdfObject catalog = reader_.Resolve(root);
+            const PdfObject* metadata = catalog.Get("Metadata");
+            if (!metadata || !metadata->IsReference() || metadata->integer <= 0)
+                return;
+            const auto n = int32_t(metadata->integer);
+            const XmpProperties xmp = ParseXmp(reader_.ReadStreamData(n, MetadataEncrypted()));
+            const std::optional<std::string>* values[] = {
+                &xmp.Title, &xmp.Subject, &xmp.Author, &xmp.Keywords, &xmp.Creator, &xmp.Producer};
+            for (size_t i = 0; i < std::size(kTextFields); ++i)
+                if (!infoHas_[i] && *values[i])
+                    SetText(info_, kTextFields[i].second, **values[i]);
+            if (!infoHasDate_ && xmp.CreateDate)
+                info_.CreationDate = ParsePdfDate(XmpDateToPdfDate(*xmp.CreateDate));
+        } catch (const EPagewickError&) {
+        }
+    }
+
+    // Whether streams of metadata are encrypted: unless the encryption dictionary says
+    // /EncryptMetadata false.
+    bool MetadataEncrypted() {
+        if (encryptNumber_ <= 0)
+            return true;
+        const PdfObject dict = reader_.ReadObject(encryptNumber_);
+        const PdfObject* flag = dict.Get("EncryptMetadata");
+        return !(flag && flag->kind == PdfObject::Kind::Boolean && flag->integer == 0);
+    }
+
+    // The Unicode text of a string value found in object holder; a value of another type
     // (null, a number, a name) is no text.
     std::string TextOf(const PdfObject& value, int32_t holder) {
         PdfObject v = value;
@@ -202,8 +266,8 @@ private:
         ValueText text{v.text, v.stringKind, object};
         // Strings of an object inside an object stream were decrypted with their stream.
         if (!info_.Encrypted || reader_.IsCompressed(holder))
-            return StringValueText(reader_, std::move(text));
-        return DecryptedStringValueText(reader_, std::move(text), info_.FileKey, holder,
+            return StringValueUtf8(reader_, std::move(text));
+        return DecryptedStringValueUtf8(reader_, std::move(text), info_.FileKey, holder,
                                         GenerationOf(holder), info_.KeyLength);
     }
 
@@ -217,6 +281,9 @@ private:
     PdfReader& reader_;
     TpdfInfomation& info_;
     bool aes_ = false;
+    int32_t encryptNumber_ = 0;
+    bool infoHas_[std::size(kTextFields)] = {}; // which of kTextFields the Info dictionary has
+    bool infoHasDate_ = false;
     std::pair<int32_t, int32_t> generationOf_{-1, 0}; // object, generation
 };
 

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-// Text fields are code page 932 bytes.
+// Text fields are code page 932 bytes; each text property is also kept as Unicode text (UTF-8),
+// of which the 932 field is the code page 932 form ("?" for each character it lacks).
 struct TpdfInfomation {
     std::string Version; // the header line, such as "%PDF-1.4"
     std::string Title;
@@ -16,6 +17,12 @@ struct TpdfInfomation {
     std::string Author;
     std::string Producer;
     std::string Creator;
+    std::string TitleUtf8;
+    std::string SubjectUtf8;
+    std::string KeywordsUtf8;
+    std::string AuthorUtf8;
+    std::string ProducerUtf8;
+    std::string CreatorUtf8;
     int32_t PageCount = 0;
     int64_t FileSize = 0;
     // 0 not encrypted or opened with the empty user password; 1 owner password; 2 user

@@ -179,7 +179,7 @@ bool PdfReader::ReadStreamObjectAt(int64_t offset, PdfObject& dict, std::string&
     return true;
 }
 
-std::string PdfReader::ReadStreamData(int32_t n) {
+std::string PdfReader::ReadStreamData(int32_t n, bool encrypted) {
     const XrefEntry* entry = nullptr;
     try {
         entry = &EntryOf(n);
@@ -196,7 +196,7 @@ std::string PdfReader::ReadStreamData(int32_t n) {
     std::string raw;
     if (!ReadStreamObjectAt(offset, dict, raw))
         return {};
-    if (decryptStream_ && !(dict.Get("Type") && dict.Get("Type")->IsName("XRef")))
+    if (decryptStream_ && encrypted && !(dict.Get("Type") && dict.Get("Type")->IsName("XRef")))
         raw = decryptStream_(std::move(raw), n, ObjectGeneration(n));
     return DecodeStream(dict, raw);
 }

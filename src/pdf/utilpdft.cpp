@@ -3,7 +3,9 @@
 #include "common/bytestream.h"
 #include "common/errors.h"
 #include "jtext/cp932.h"
+#include "jtext/cp932_tables.h"
 #include "jtext/jconvert.h"
+#include "jtext/junicode.h"
 #include "pdf/pdffile.h"
 #include "pdf/pdfvalue.h"
 
@@ -53,17 +55,23 @@ std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
     return units;
 }
 
-// unit as 932 bytes appended to out, "?" for one that shows nothing; the zero unit gives
-// nothing.
-void AppendFiltered(std::string& out, char16_t unit) {
+// unit as the list can show it, appended to out as UTF-8: a unit whose code page 932 form is
+// a control byte or some other byte that shows nothing becomes U+FFFD, which code page 932
+// then writes as "?", so the 932 text keeps the "?" it has always had there. A unit the code
+// page lacks altogether is kept: Unicode text shows it. The zero unit gives nothing.
+void AppendShownUnit(std::string& out, char32_t unit) {
     if (unit == 0)
         return;
-    const size_t at = out.size();
-    AppendUnitAsCp932(out, unit);
-    if (!IsDisplayableChar(std::string_view(out).substr(at))) {
-        out.resize(at);
-        out += '?';
+    bool shown;
+    if (unit < 0x80) {
+        shown = unit == 0x0A || unit == 0x0D || (unit >= 0x20 && unit <= 0x7E);
+    } else if (unit > 0xFFFF) {
+        shown = true;
+    } else {
+        const std::string converted = UnitToCp932(char16_t(unit));
+        shown = converted == "?" || IsDisplayableChar(converted);
     }
+    AppendUtf8(out, shown ? unit : 0xFFFD);
 }
 
 // The byte of an escape's digits (at most three, each counted with its decimal value).
@@ -72,6 +80,24 @@ uint8_t OctalEscapeValue(std::string_view digits) {
     for (char c : digits.substr(0, 3))
         value = value * 8 + unsigned(c - '0');
     return uint8_t(value);
+}
+
+// Units to shown text: a surrogate pair is one character (one "?" in code page 932), a lone
+// surrogate U+FFFD.
+std::string UnitsToText(std::u16string_view units) {
+    std::string out;
+    out.reserve(units.size() * 2);
+    for (size_t i = 0; i < units.size(); ++i) {
+        const char32_t u = units[i];
+        const bool high = u >= 0xD800 && u <= 0xDBFF, low = u >= 0xDC00 && u <= 0xDFFF;
+        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            AppendShownUnit(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
+            ++i;
+        } else {
+            AppendShownUnit(out, high || low ? 0xFFFD : u);
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -94,18 +120,22 @@ bool IsDisplayableChar(std::string_view c) {
     return lead && trail;
 }
 
-std::string HexToText(std::string_view hex, bool littleEndian) {
+std::string HexToUtf8(std::string_view hex, bool littleEndian) {
     const std::string digits = StripHexWhiteSpace(hex);
-    std::string out;
-    out.reserve(digits.size() / 2);
+    std::u16string units;
+    units.reserve(digits.size() / 4);
     for (size_t i = 0; i + 4 <= digits.size(); i += 4) {
         const char16_t unit = ParseUnit(std::string_view(digits).substr(i, 4));
-        AppendFiltered(out, littleEndian ? char16_t((unit >> 8) | (unit << 8)) : unit);
+        units += littleEndian ? char16_t((unit >> 8) | (unit << 8)) : unit;
     }
-    return out;
+    return UnitsToText(units);
 }
 
-std::string Utf16LiteralToText(std::string_view content) {
+std::string HexToText(std::string_view hex, bool littleEndian) {
+    return Utf8ToCp932(HexToUtf8(hex, littleEndian));
+}
+
+std::string Utf16LiteralToUtf8(std::string_view content) {
     if (content.substr(0, kEscapedMark.size()) == kEscapedMark)
         content.remove_prefix(kEscapedMark.size());
     std::string bytes; // big-endian units
@@ -155,50 +185,199 @@ std::string Utf16LiteralToText(std::string_view content) {
             }
         }
     }
-    std::string out;
-    out.reserve(bytes.size());
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        AppendFiltered(out, char16_t(uint8_t(bytes[i]) << 8 | uint8_t(bytes[i + 1])));
-    return out;
+    return UnitsToText(UnitsOf(bytes, true));
 }
 
-std::string DecodeStringBytes(std::string bytes) {
-    // ASCII carries no mark and is the same in every encoding told apart here.
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uint8_t(c) < 0x80; }))
-        return bytes;
-    const int encoding = DetectEncoding(bytes);
-    if (encoding == 7 || encoding == 8) {
-        const bool bigEndian = encoding == 8;
-        std::u16string units = UnitsOf(std::string_view(bytes).substr(2), bigEndian);
-        units.erase(0, LanguageEscapeUnits(units));
-        std::string le;
-        for (char16_t u : units) {
-            le += char(u & 0xFF);
-            le += char(u >> 8);
-        }
-        return Utf16LeToAnsi(le);
-    }
-    if (encoding == 9 || encoding == 10)
-        return Utf8ToCp932(encoding == 9 ? std::string_view(bytes).substr(3) : bytes);
-    return bytes;
+std::string Utf16LiteralToText(std::string_view content) {
+    return Utf8ToCp932(Utf16LiteralToUtf8(content));
 }
 
 namespace {
 
-// The text of a value as ReadInfoText gives it.
+// PDFDocEncoding from 0x18 on; below that it is the same as Unicode. 0x7F, 0x9F and 0xAD stand
+// for no character.
+constexpr char16_t kPdfDocHigh[] = {
+    0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC, // 0x18
+    0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, // 0x80
+    0x2039, 0x203A, 0x2212, 0x2030, 0x201E, 0x201C, 0x201D, 0x2018, // 0x88
+    0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141, 0x0152, 0x0160, // 0x90
+    0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0xFFFD, // 0x98
+    0x20AC,                                                         // 0xA0
+};
+
+char32_t PdfDocChar(uint8_t b) {
+    if (b >= 0x18 && b <= 0x1F)
+        return kPdfDocHigh[b - 0x18];
+    if (b >= 0x80 && b <= 0xA0)
+        return kPdfDocHigh[8 + (b - 0x80)];
+    if (b == 0x7F || b == 0xAD)
+        return 0xFFFD;
+    return b;
+}
+
+bool IsHalfWidthKana(uint8_t b) {
+    return b >= 0xA1 && b <= 0xDF;
+}
+
+// Whether Unicode text decoded from a Japanese reading holds only characters a Japanese
+// writer puts in a title: no U+FFFD (a byte or pair the reading does not define), no
+// private-use character (user-defined pairs) and no lone 0x80.
+bool AllDefined(std::string_view utf8) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = uint8_t(utf8[i]);
+        if (b == 0xC2 && i + 1 < utf8.size() && uint8_t(utf8[i + 1]) == 0x80)
+            return false; // U+0080
+        if (b == 0xEF && i + 2 < utf8.size() && uint8_t(utf8[i + 1]) == 0xBF &&
+            uint8_t(utf8[i + 2]) == 0xBD)
+            return false; // U+FFFD
+        if (b == 0xEE || (b == 0xEF && i + 1 < utf8.size() && uint8_t(utf8[i + 1]) < 0xA4))
+            return false; // U+E000-U+F8FF
+    }
+    return true;
+}
+
+// What the Shift-JIS reading of bytes shows that no Latin string gives: a pair whose second
+// byte is 0x80 or above, or two pairs in a row that both lead with 0x81-0x9F (kana, symbols,
+// the first level of kanji) (strong); two half-width katakana in a row (weak: EUC-JP kana and
+// kanji look the same).
+enum class Evidence { None, Weak, Strong };
+Evidence ShiftJisEvidence(std::string_view s) {
+    bool lastWasLowPair = false, lastWasKana = false, kanaRun = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = uint8_t(s[i]);
+        if (IsCp932Lead(c) && i + 1 < s.size()) {
+            const bool low = c <= 0x9F;
+            if (uint8_t(s[i + 1]) >= 0x80 || (low && lastWasLowPair))
+                return Evidence::Strong;
+            lastWasLowPair = low, lastWasKana = false;
+            ++i;
+        } else if (IsHalfWidthKana(c)) {
+            kanaRun = kanaRun || lastWasKana;
+            lastWasKana = true, lastWasLowPair = false;
+        } else {
+            lastWasLowPair = lastWasKana = false;
+        }
+    }
+    return kanaRun ? Evidence::Weak : Evidence::None;
+}
+
+} // namespace
+
+std::string PdfDocToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (const char c : bytes)
+        AppendUtf8(out, PdfDocChar(uint8_t(c)));
+    return out;
+}
+
+// How a string without a UTF-16 mark is read. PDF says such strings are PDFDocEncoding, but
+// Japanese producers have long written raw Shift-JIS (and some EUC-JP or JIS) into them, and
+// others write UTF-8 without its mark. The reading is chosen in this order:
+//  1. ESC $ B or ESC $ @ anywhere: JIS (ISO-2022-JP); no Latin text holds those bytes.
+//  2. Only ASCII: PDFDocEncoding (the same as ASCII but for 0x18-0x1F and 0x7F).
+//  3. The UTF-8 mark, or well-formed UTF-8 with at least one byte above 0x7F: UTF-8. Latin
+//     PDFDocEncoding text is well-formed UTF-8 only when it is UTF-8 read as Latin already
+//     ("CafÃ©"); Shift-JIS and EUC-JP titles nearly never are (their lead bytes 0x81-0x9F and
+//     0xA1-0xBF are UTF-8 continuation bytes).
+//  4. Shift-JIS or EUC-JP when DetectEncoding finds them (5 or 4) or cannot decide between
+//     them (6), and the reading defines every character (no U+FFFD, no user-defined pair) and
+//     shows Japanese evidence. For Shift-JIS that is a pair whose second byte is 0x80 or above
+//     (every hiragana, most kanji) or two pairs in a row that lead with 0x81-0x9F (katakana
+//     such as テスト, 83 65 83 58 83 67). Latin text has its accented letters and
+//     PDFDocEncoding punctuation between ASCII bytes, so a misread pair has an ASCII second
+//     byte; misread pairs do follow each other ("brûlée": FB 6C E9 65), but they lead with a
+//     lower-case accented letter, 0xE0-0xFF. For EUC-JP it is any pair: both its bytes are
+//     above 0xA0, which Latin text has side by side only in UTF-8 read as Latin, taken at
+//     step 3. Two half-width katakana in a row are weaker evidence for Shift-JIS: EUC-JP kana
+//     and kanji read as Shift-JIS look just so, so EUC-JP goes first unless DetectEncoding
+//     said Shift-JIS. Where DetectEncoding said EUC-JP, EUC-JP is tried first.
+//  5. Anything else: PDFDocEncoding.
+// Tuned on: the raw Shift-JIS and EUC-JP titles of the tests (あい 82A0 82A2, 日本語 EUC
+// C6FC CBDC B8EC) and of the corpus; "Niño" (F1 6F: a user-defined pair), "Café" (E9 at the
+// end: a lone lead byte), "Müller" (FC 6C: undefined), "Garçon" (E7 6F: one pair with an
+// ASCII second byte), "© 2020" (A9: one half-width katakana), "Author’s" written in
+// Windows-1252 (92 73: one pair with an ASCII second byte), "crème brûlée" (two pairs in a row
+// leading with 0xFB and 0xE9).
+ByteReading ChooseByteReading(std::string_view bytes) {
+    if (bytes.find("\x1B$B") != std::string_view::npos ||
+        bytes.find("\x1B$@") != std::string_view::npos)
+        return ByteReading::Jis;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uint8_t(c) < 0x80; }))
+        return ByteReading::PdfDoc;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF" || IsValidUtf8(bytes))
+        return ByteReading::Utf8;
+    const int detected = DetectEncoding(bytes);
+    if (detected != 4 && detected != 5 && detected != 6)
+        return ByteReading::PdfDoc;
+    const Evidence evidence = ShiftJisEvidence(bytes);
+    const bool shiftJis = evidence != Evidence::None && AllDefined(Cp932ToUtf8(bytes));
+    auto eucJp = [&] {
+        int bad = 0;
+        const std::string sjis = EucJpToShiftJis(bytes, &bad);
+        return bad == 0 && sjis != bytes && AllDefined(Cp932ToUtf8(sjis));
+    };
+    if (detected == 4 && eucJp())
+        return ByteReading::EucJp;
+    if (shiftJis && (evidence == Evidence::Strong || detected == 5))
+        return ByteReading::ShiftJis;
+    if (eucJp())
+        return ByteReading::EucJp;
+    return shiftJis ? ByteReading::ShiftJis : ByteReading::PdfDoc;
+}
+
+std::string BytesToUtf8(std::string_view bytes) {
+    switch (ChooseByteReading(bytes)) {
+    case ByteReading::Jis:
+        return Cp932ToUtf8(Iso2022JpToShiftJis(bytes));
+    case ByteReading::Utf8:
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3);
+        // A malformed byte after the mark becomes U+FFFD, as in code page 932 ("?").
+        return RepairUtf8(bytes);
+    case ByteReading::ShiftJis:
+        return Cp932ToUtf8(bytes);
+    case ByteReading::EucJp:
+        return Cp932ToUtf8(EucJpToShiftJis(bytes));
+    case ByteReading::PdfDoc:
+        break;
+    }
+    return PdfDocToUtf8(bytes);
+}
+
+std::string DecodeStringUtf8(std::string_view bytes) {
+    const bool bigEndian = bytes.substr(0, 2) == "\xFE\xFF";
+    if (bigEndian || bytes.substr(0, 2) == "\xFF\xFE") {
+        std::u16string units = UnitsOf(bytes.substr(2), bigEndian);
+        units.erase(0, LanguageEscapeUnits(units));
+        // The text ends at the first zero unit, as the units' conversion has always ended it.
+        if (const size_t zero = units.find(u'\0'); zero != std::u16string::npos)
+            units.resize(zero);
+        return UnitsToText(units);
+    }
+    return BytesToUtf8(bytes);
+}
+
+std::string DecodeStringBytes(std::string bytes) {
+    return Utf8ToCp932(DecodeStringUtf8(bytes));
+}
+
+namespace {
+
+// The text of a value as ReadInfoString gives it.
 std::string InfoTextOf(ValueText value) {
     if (value.kind == StringKind::Literal) {
         if (value.text.substr(0, kEscapedMark.size()) == kEscapedMark)
-            return Utf16LiteralToText(value.text);
+            return Utf16LiteralToUtf8(value.text);
         // Most literals have no escapes: their bytes are taken as they are.
         if (value.text.find('\\') == std::string::npos)
-            return DecodeStringBytes(std::move(value.text));
-        return DecodeStringBytes(UnescapeLiteral(value.text));
+            return DecodeStringUtf8(value.text);
+        return DecodeStringUtf8(UnescapeLiteral(value.text));
     }
     std::string digits = StripHexWhiteSpace(value.text);
     const std::string mark = UpperFour(digits);
     if (mark != "FEFF" && mark != "FFFE")
-        return DecodeStringBytes(HexToBytes(digits));
+        return DecodeStringUtf8(HexToBytes(digits));
     const bool littleEndian = mark == "FFFE";
     digits.erase(0, 4);
     std::u16string units;
@@ -207,7 +386,7 @@ std::string InfoTextOf(ValueText value) {
         units += littleEndian ? char16_t((u >> 8) | (u << 8)) : u;
     }
     digits.erase(0, 4 * LanguageEscapeUnits(units));
-    return HexToText(digits, littleEndian);
+    return HexToUtf8(digits, littleEndian);
 }
 
 // decode(value), kept in the reader for a value read from an object: a dictionary may name one
@@ -226,8 +405,8 @@ std::string DecodedOnce(PdfReader& reader, ValueText value, int minLength, bool 
 
 } // namespace
 
-std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
-                         int minLength) {
+std::string ReadInfoString(PdfReader& reader, std::string_view key, std::string_view text,
+                           int minLength) {
     return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, false,
                        InfoTextOf);
 }
@@ -248,15 +427,15 @@ std::string DecryptedText(ValueText value, const Bytes16& fileKey, int32_t objec
                                                                  : UnescapeLiteral(value.text),
                            fileKey, objectNumber, generation, keyLength);
     if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
-        return Utf16LiteralToText(decrypted);
-    return DecodeStringBytes(decrypted);
+        return Utf16LiteralToUtf8(decrypted);
+    return DecodeStringUtf8(decrypted);
 }
 
 } // namespace
 
-std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                  int32_t generation, int32_t keyLength, std::string_view key,
-                                  std::string_view text, int minLength) {
+std::string ReadEncryptedInfoString(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
+                                    int32_t generation, int32_t keyLength, std::string_view key,
+                                    std::string_view text, int minLength) {
     // The key and object number of one reader's decryption never change, so a decoded value
     // of an object is kept as for plain files.
     return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, true,
@@ -266,13 +445,35 @@ std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int
                        });
 }
 
-std::string StringValueText(PdfReader& reader, ValueText value) {
+std::string StringValueUtf8(PdfReader& reader, ValueText value) {
     return DecodedOnce(reader, std::move(value), -1, false, InfoTextOf);
 }
 
-std::string DecryptedStringValueText(PdfReader& reader, ValueText value, const Bytes16& fileKey,
+std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, const Bytes16& fileKey,
                                      int32_t objectNumber, int32_t generation, int32_t keyLength) {
     return DecodedOnce(reader, std::move(value), -1, true, [&](ValueText v) {
         return DecryptedText(std::move(v), fileKey, objectNumber, generation, keyLength);
     });
+}
+
+std::string StringValueText(PdfReader& reader, ValueText value) {
+    return Utf8ToCp932(StringValueUtf8(reader, std::move(value)));
+}
+
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, const Bytes16& fileKey,
+                                     int32_t objectNumber, int32_t generation, int32_t keyLength) {
+    return Utf8ToCp932(DecryptedStringValueUtf8(reader, std::move(value), fileKey, objectNumber,
+                                                generation, keyLength));
+}
+
+std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
+                         int minLength) {
+    return Utf8ToCp932(ReadInfoString(reader, key, text, minLength));
+}
+
+std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
+                                  int32_t generation, int32_t keyLength, std::string_view key,
+                                  std::string_view text, int minLength) {
+    return Utf8ToCp932(ReadEncryptedInfoString(reader, fileKey, objectNumber, generation, keyLength,
+                                               key, text, minLength));
 }

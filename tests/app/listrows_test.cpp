@@ -59,10 +59,14 @@ TEST(Cells, EveryKindOfRow) {
     const EntryFacts entry{"a.pdf", 123456, At(2004, 7, 15, 9, 3, 27)};
     TpdfInfomation readable;
     readable.Version = "%PDF-1.4";
-    readable.Title = "Report";
+    // The cells show the Unicode text, not its code page 932 form.
+    readable.Title = "Caf? report";
+    readable.TitleUtf8 = "Café report";
     readable.Subject = "\x82\xA0"; // あ in code page 932
-    readable.Author = "Team A";
-    readable.Producer = "Writer 2.0";
+    readable.SubjectUtf8 = "あ";
+    readable.AuthorUtf8 = "Team A 😀";
+    readable.KeywordsUtf8 = "中文, 한국어";
+    readable.ProducerUtf8 = "Writer 2.0";
     readable.CreationDate = At(2004, 7, 15, 9, 3, 27);
     readable.PageCount = 12;
     readable.FileSize = 123456;
@@ -71,13 +75,13 @@ TEST(Cells, EveryKindOfRow) {
     locked.Encrypted = true;
     locked.KeyLength = 128;
     locked.PasswordResult = -1;
-    locked.Title = "leak";
+    locked.Title = locked.TitleUtf8 = "leak";
     locked.PageCount = 3;
     locked.FileSize = 45678;
     TpdfInfomation empty; // what the reader gives a.p
     const RowCells expected[] = {
-        {"Report", "あ", "Team A", "", "Writer 2.0", "2004/07/15 09:03:27", "無し", "12", "123,456",
-         "1.4", "121KB", ".PDF", "04/07/15 09:03:27"},
+        {"Café report", "あ", "Team A 😀", "中文, 한국어", "Writer 2.0", "2004/07/15 09:03:27",
+         "無し", "12", "123,456", "1.4", "121KB", ".PDF", "04/07/15 09:03:27"},
         {"***crypt***", "", "***crypt***", "", "***crypt***", "", "128", "3", "45,678", "1.6",
          "121KB", ".PDF", "04/07/15 09:03:27"},
         {"", "", "", "", "", "", "無し", "0", "0", "", "121KB", ".PDF", "04/07/15 09:03:27"},

@@ -1,10 +1,13 @@
-// Encoding detection and the conversions to code page 932 on arbitrary bytes, as the decoding
-// of information strings meets them.
+// Encoding detection, the conversions to Unicode and to code page 932, and the XMP reader on
+// arbitrary bytes, as the decoding of information strings and metadata meets them. The Unicode
+// text of any bytes must be well-formed UTF-8.
 
 #include "common/errors.h"
 #include "jtext/cp932.h"
 #include "jtext/jconvert.h"
+#include "jtext/junicode.h"
 #include "pdf/utilpdft.h"
+#include "pdf/xmp.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)Utf8ToCp932(bytes);
     (void)Cp932ToUtf8(bytes);
     (void)DecodeStringBytes(std::string(bytes));
+    if (const std::string text = DecodeStringUtf8(bytes); !IsValidUtf8(text)) {
+        std::fprintf(stderr, "DecodeStringUtf8 gave malformed UTF-8\n");
+        std::abort();
+    }
+    (void)Cp932ToUtf8(EucJpToShiftJis(bytes));
+    (void)Cp932ToUtf8(Iso2022JpToShiftJis(bytes));
+    (void)ParseXmp(bytes);
     (void)Utf16LiteralToText(bytes);
     try {
         (void)HexToText(bytes, size % 2 == 1);

@@ -4,10 +4,12 @@
 #include "common/errors.h"
 #include "crypto/PDFRC4.h"
 #include "crypto/md5.h"
+#include "support/modernpdf.h"
 #include "support/pdfbuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -425,4 +427,141 @@ TEST(ReadPdfInfo, OffsetsAndSizesBeyondFourGibibytes) {
     EXPECT_EQ(info.FileSize, xrefAt + int64_t(section.size()));
     EXPECT_EQ(info.Title, "Far");
     EXPECT_EQ(info.PageCount, 3);
+}
+
+namespace {
+
+std::string XmpPacket(const std::string& title, const std::string& creator) {
+    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+           "xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\" "
+           "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"><dc:title><rdf:Alt><rdf:li "
+           "xml:lang=\"x-default\">" +
+           title + "</rdf:li></rdf:Alt></dc:title><dc:creator><rdf:Seq><rdf:li>" + creator +
+           "</rdf:li><rdf:li>B</rdf:li></rdf:Seq></dc:creator><dc:description><rdf:Alt><rdf:li "
+           "xml:lang=\"x-default\">XMP subject</rdf:li></rdf:Alt></dc:description>"
+           "<pdf:Producer>XMP producer</pdf:Producer>"
+           "<xmp:CreateDate>2024-01-02T03:04:05+09:00</xmp:CreateDate>"
+           "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+}
+
+} // namespace
+
+TEST(ReadPdfInfo, XmpFillsWhatTheInfoDictionaryLacks) {
+    struct Case {
+        const char* name;
+        std::string info;   // the Info dictionary, or empty for none
+        std::string stream; // the metadata stream object
+        std::string title, author, subject, producer, created;
+    };
+    const std::string packet = XmpPacket("Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87", "A");
+    auto plain = [](const std::string& data, const std::string& extra = "") {
+        return "<< /Type /Metadata /Subtype /XML" + extra + " /Length " +
+               std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+    };
+    const std::string compressed = Deflate(packet);
+    const Case cases[] = {
+        {"only-xmp.pdf", "", plain(packet), "Café 中文", "A; B", "XMP subject", "XMP producer",
+         "2024/01/02 03:04:05"},
+        {"info-wins.pdf", "<< /Title (Info title) /Subject () /CreationDate (D:20200101) >>",
+         plain(packet), "Info title", "A; B", "", "XMP producer", "2020/01/01 00:00:00"},
+        {"compressed.pdf", "", plain(compressed, " /Filter /FlateDecode"), "Café 中文", "A; B",
+         "XMP subject", "XMP producer", "2024/01/02 03:04:05"},
+        {"broken.pdf", "<< /Author (Info author) >>", plain(packet.substr(0, packet.size() - 60)),
+         "", "Info author", "", "", "absent"},
+        {"unknown-filter.pdf", "", plain(packet, " /Filter /LZWDecode"), "", "", "", "", "absent"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R /Metadata 4 0 R >>")
+            .Object(3, "<< /Type /Pages /Count 0 /Kids [] >>")
+            .Object(4, c.stream);
+        if (!c.info.empty())
+            pdf.Object(2, c.info);
+        pdf.FullSection(c.info.empty() ? "/Size 5 /Root 1 0 R" : "/Size 5 /Root 1 0 R /Info 2 0 R");
+        const TpdfInfomation info = Read(pdf.WriteTo(dir.File(c.name)));
+        EXPECT_EQ(info.TitleUtf8, c.title) << c.name;
+        EXPECT_EQ(info.AuthorUtf8, c.author) << c.name;
+        EXPECT_EQ(info.SubjectUtf8, c.subject) << c.name;
+        EXPECT_EQ(info.ProducerUtf8, c.producer) << c.name;
+        EXPECT_EQ(info.Title, c.title == "Café 中文" ? "Caf? \x92\x86\x95\xB6" : c.title) << c.name;
+        EXPECT_EQ(DateText(info.CreationDate), c.created) << c.name;
+    }
+}
+
+TEST(ReadPdfInfo, XmpOfAnEncryptedFileIsDecryptedUnlessItIsLeftPlain) {
+    const Encrypted40 e("", "owner");
+    const std::string packet = XmpPacket("Secret title", "A");
+    TempDir dir;
+    for (const bool encryptMetadata : {true, false}) {
+        const std::string data = encryptMetadata ? e.Encrypt(packet, 5) : packet;
+        PdfBuilder pdf;
+        pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R /Metadata 5 0 R >>")
+            .Object(3, "<< /Type /Pages /Count 0 /Kids [] >>")
+            .Object(4, "<< /Filter /Standard /V 1 /R 2 /Length 40 /P -4" +
+                           std::string(encryptMetadata ? "" : " /EncryptMetadata false") +
+                           "\n/O <" + Hex(std::string(e.O.begin(), e.O.end())) + ">\n/U <" +
+                           Hex(std::string(e.U.begin(), e.U.end())) + "> >>")
+            .Object(5, "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(data.size()) +
+                           " >>\nstream\n" + data + "\nendstream");
+        pdf.FullSection("/Size 6 /Root 1 0 R /Encrypt 4 0 R /ID [<" +
+                        Hex(std::string(e.id.begin(), e.id.end())) + "> <00>]");
+        const TpdfInfomation info = Read(pdf.WriteTo(dir.File("e.pdf")));
+        EXPECT_EQ(info.TitleUtf8, "Secret title") << encryptMetadata;
+        EXPECT_EQ(info.AuthorUtf8, "A; B") << encryptMetadata;
+    }
+}
+
+// Files that LaTeX and qpdf wrote (tools/make_text_fixtures.sh), one for each string form:
+// UTF-16 with Japanese, Chinese, Korean and emoji; PDFDocEncoding; raw EUC-JP, JIS and
+// Shift-JIS; and properties kept only in XMP. Each is read right in Unicode and in code page
+// 932.
+TEST(ReadPdfInfo, TextFixturesInEveryStringForm) {
+    struct Case {
+        const char* file;
+        std::array<std::string, 4> unicode, cp932; // title, author, subject, keywords
+    };
+    const Case cases[] = {
+        {"ja-lualatex.pdf",
+         {"日本語の報告書", "山田 太郎", "月次報告", "売上; 予算"},
+         {"\x93\xFA\x96{\x8C\xEA\x82\xCC\x95\xF1\x8D\x90\x8F\x91",
+          "\x8ER\x93"
+          "c \x91\xBE\x98Y",
+          "\x8C\x8E\x8E\x9F\x95\xF1\x8D\x90", "\x94\x84\x8F\xE3; \x97\x5C\x8EZ"}},
+        {"cjk-emoji-lualatex.pdf",
+         {"简体中文文档", "한국어 작성자", "Emoji 😀 🎉", "繁體中文; 한글"},
+         {"?\x91\xCC\x92\x86\x95\xB6\x95\xB6\x9E\x83", "??? ???", "Emoji ? ?",
+          "\x94\xC9\xE9\x93\x92\x86\x95\xB6; ??"}},
+        {"latin-pdfdoc-pdflatex.pdf",
+         {"Café Müller — Niño © ® ™", "José Núñez", "Straße – naïve", "crème brûlée"},
+         {"Caf? M?ller ? Ni?o ? ? ?", "Jos? N??ez", "Stra?e ? na?ve", "cr?me br?l?e"}},
+        {"raw-bytes-qpdf.pdf",
+         {"日本語のタイトル", "山田 太郎", "月次報告（テスト）", "Niño © —–™˘ˇ"},
+         {"\x93\xFA\x96{\x8C\xEA\x82\xCC\x83^\x83"
+          "C\x83g\x83\x8B",
+          "\x8ER\x93"
+          "c \x91\xBE\x98Y",
+          "\x8C\x8E\x8E\x9F\x95\xF1\x8D\x90\x81i\x83"
+          "e\x83X\x83g\x81j",
+          "Ni?o ? ?????"}},
+        {"xmp-only-qpdf.pdf",
+         {"XMPだけの文書 Café", "Jane Roe; 山田 太郎", "Only XMP 😀", ""},
+         {"XMP\x82\xBE\x82\xAF\x82\xCC\x95\xB6\x8F\x91 Caf?",
+          "Jane Roe; \x8ER\x93"
+          "c \x91\xBE\x98Y",
+          "Only XMP ?", ""}},
+    };
+    for (const Case& c : cases) {
+        const TpdfInfomation info = Read(kData + "/text/" + c.file);
+        const std::array<std::string, 4> unicode = {info.TitleUtf8, info.AuthorUtf8,
+                                                    info.SubjectUtf8, info.KeywordsUtf8};
+        const std::array<std::string, 4> cp932 = {info.Title, info.Author, info.Subject,
+                                                  info.Keywords};
+        EXPECT_EQ(unicode, c.unicode) << c.file;
+        EXPECT_EQ(cp932, c.cp932) << c.file;
+        EXPECT_EQ(info.CreatorUtf8, "LaTeX with hyperref") << c.file;
+    }
 }

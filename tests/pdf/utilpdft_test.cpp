@@ -2,10 +2,13 @@
 
 #include "common/bytestream.h"
 #include "common/errors.h"
+#include "jtext/junicode.h"
 #include "pdf/pdffile.h"
 #include "support/pdfbuilder.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace std::string_literals;
 
@@ -23,6 +26,9 @@ protected:
     }
     std::string Title(const std::string& value) {
         return ReadInfoText(*reader_, "/title", "/Title " + value, -1);
+    }
+    std::string UnicodeTitle(const std::string& value) {
+        return ReadInfoString(*reader_, "/title", "/Title " + value, -1);
     }
     TempDir dir_;
     std::unique_ptr<PdfReader> reader_;
@@ -56,9 +62,10 @@ TEST(IsDisplayableChar, AcceptsPrintableBytesKatakanaAndDoubleByteCharacters) {
 
 TEST(HexToText, ConvertsOneUnitAtATime) {
     const std::pair<const char*, std::string> cases[] = {
-        {"", ""},           {"004", ""},   {"00410", kA},       {"0041", kA},
-        {"00410042", "AB"}, {"0009", "?"}, {"001B", "?"},       {"3042", kHiragana},
-        {"00e9", "?"},      {"0000", ""},  {"0041 0042", "AB"}, {"D83DDE00", "??"},
+        {"", ""},      {"004", ""},         {"00410", kA},
+        {"0041", kA},  {"00410042", "AB"},  {"0009", "?"},
+        {"001B", "?"}, {"3042", kHiragana}, {"00e9", "?"},
+        {"0000", ""},  {"0041 0042", "AB"}, {"D83DDE00", "?"}, // one character, one "?"
     };
     for (const auto& [hex, text] : cases)
         EXPECT_EQ(HexToText(hex), text) << hex;
@@ -174,5 +181,92 @@ TEST_F(StringsFile, EncryptedValuesAreDecryptedWithTheObjectKeyThenDecoded) {
                       text)
                 << plain;
         }
+    }
+}
+
+// Each string form to Unicode, and the code page 932 text made from it.
+TEST_F(StringsFile, EveryStringFormIsReadInUnicode) {
+    struct Case {
+        std::string value, unicode, cp932;
+    };
+    const Case cases[] = {
+        // UTF-16 with either mark: a pair is one character, one "?" in code page 932.
+        {"<FEFF0043006100660065030100200443D83DDE00>", "Cafe\u0301 \u0443\U0001F600",
+         "Cafe? \x84\x85?"},
+        {"<FFFE3D003DD800DE>", "=\U0001F600", "=?"},
+        {"(\xFE\xFF\x4E\x2D\x65\x87)", "\u4E2D\u6587", "\x92\x86\x95\xB6"}, // 中文
+        {"<FEFFD55CAE00>", "\uD55C\uAE00", "??"},                           // 한글
+        {"<FEFF0041000900420001>", "A\uFFFDB\uFFFD", "A?B?"},               // what 932 cannot show
+        {"<FEFFD83D0041>", "\uFFFDA", "?A"},                                // a lone surrogate
+        // UTF-8 with its mark (PDF 2.0) and without.
+        {"(\xEF\xBB\xBF"
+         "Caf\xC3\xA9 \xF0\x9F\x98\x80)",
+         "Caf\u00E9 \U0001F600", "Caf? ?"},
+        {"(\xEF\xBB\xBF\xE4\xB8\xAD\xF0\x9F\x98\x80\xFF)", "\u4E2D\U0001F600\uFFFD", "\x92\x86??"},
+        {"(Caf\xC3\xA9 M\xC3\xBCller)", "Caf\u00E9 M\u00FCller", "Caf? M?ller"},
+        // PDFDocEncoding.
+        {"(Ni\xF1o \xA9 \xAE \x92 \x85 \x84)", "Ni\u00F1o \u00A9 \u00AE \u2122 \u2013 \u2014",
+         "Ni?o ? ? ? ? ?"},
+        {"(\x18\x19\x1F\x80\x93\x9F\xA0)", "\u02D8\u02C7\u02DC\u2022\uFB01\uFFFD\u20AC", "???????"},
+        {"(Caf\xE9)", "Caf\u00E9", "Caf?"},
+        {"(M\xFCller)", "M\u00FCller", "M?ller"},
+        {"(Gar\xE7on)", "Gar\u00E7on", "Gar?on"},
+        {"(Author\x92s guide)", "Author\u2122s guide", "Author?s guide"},
+        {"(\xA9 2020)", "\u00A9 2020", "? 2020"},
+        // Japanese multibyte text.
+        {"(\x82\xA0\x82\xA2)", "\u3042\u3044", "\x82\xA0\x82\xA2"}, // Shift-JIS
+        {"(\x93\xFA\x96\x7B\x8C\xEA)", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
+        {"(\xC6\xFC\xCB\xDC\xB8\xEC)", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"}, // EUC-JP
+        {"(PDF\xA4\xA2)", "PDF\u3042", "PDF\x82\xA0"},
+        {"(\x1B$BF|K\\\\8l\x1B\\(B)", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"}, // JIS
+        {"(\xC3\xBD\xC4)", "\uFF83\uFF7D\uFF84", "\xC3\xBD\xC4"}, // half-width katakana
+        {"(\\202\\240)", "\u3042", "\x82\xA0"},
+        {"<82A0>", "\u3042", "\x82\xA0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UnicodeTitle(c.value), c.unicode) << c.value;
+        EXPECT_EQ(Title(c.value), c.cp932) << c.value;
+    }
+}
+
+TEST(ChooseByteReading, TellsJapaneseFromLatin) {
+    const std::pair<std::string, ByteReading> cases[] = {
+        {"plain", ByteReading::PdfDoc},
+        {"\x1B$B$\"\x1B(B", ByteReading::Jis},
+        {"Caf\xC3\xA9", ByteReading::Utf8},
+        {"\xEF\xBB\xBF\xE9", ByteReading::Utf8}, // the mark decides
+        {"\x82\xA0", ByteReading::ShiftJis},
+        {"\x83\x65\x83\x58\x83\x67", ByteReading::ShiftJis}, // テスト: every trail below 0x80
+        {"\xB1\xB2\xB3", ByteReading::ShiftJis}, // half-width katakana, not EUC-JP pairs
+        {"\xB1\xB2", ByteReading::EucJp},        // the pair goes to EUC-JP
+        {"\xA4\xA2\xA4\xA4", ByteReading::EucJp},
+        {"Ni\xF1o", ByteReading::PdfDoc},   // a user-defined Shift-JIS pair
+        {"Caf\xE9", ByteReading::PdfDoc},   // a lead byte at the end
+        {"M\xFCller", ByteReading::PdfDoc}, // an undefined pair
+        {"Gar\xE7on", ByteReading::PdfDoc}, // one pair with an ASCII second byte
+        {"\xA9 x", ByteReading::PdfDoc},    // one half-width katakana
+        {"cr\xE8me br\xFBl\xE9"
+         "e",
+         ByteReading::PdfDoc}, // pairs in a row, Latin leads
+        {"a\x01\xFF", ByteReading::PdfDoc},
+    };
+    for (const auto& [bytes, reading] : cases)
+        EXPECT_EQ(int(ChooseByteReading(bytes)), int(reading)) << bytes;
+}
+
+// Whatever the bytes, their Unicode text is well-formed UTF-8 (the window, the JSON and the
+// UTF-8 list take it as such). Random strings, weighted towards the bytes the readings
+// turn on.
+TEST(DecodeStringUtf8, AnyBytesGiveWellFormedUtf8) {
+    std::mt19937 random(18);
+    const std::string pieces[] = {"\xFE\xFF", "\xFF\xFE", "\xEF\xBB\xBF", "\x1B$B",   "\x1B(B",
+                                  "\x8E",     "\x82\xA0", "\xA4\xA2",     "\xD8\x3D", "\0"s};
+    for (int n = 0; n < 20000; ++n) {
+        std::string bytes;
+        for (int i = int(random() % 24); i > 0; --i)
+            bytes += random() % 3 == 0 ? pieces[random() % std::size(pieces)]
+                                       : std::string(1, char(random() % 256));
+        const std::string text = DecodeStringUtf8(bytes);
+        ASSERT_TRUE(IsValidUtf8(text)) << bytes;
     }
 }
