@@ -461,7 +461,7 @@ void PdfReader::AddSectionEntries(std::string_view text) {
 void PdfReader::ReadXrefChain(int64_t offset) {
     xrefLines_.reset();
     trailerLines_.clear();
-    fileId_ = {};
+    fileId_.clear();
     objects_.clear();
     std::set<int64_t> visited;
     size_t chainText = 0;
@@ -497,8 +497,7 @@ void PdfReader::ReadXrefChain(int64_t offset) {
         // A word holds "/id" exactly when the text does: words keep the bytes of the text but
         // quotes and separators, and the edited text holds no zero byte.
         if (first && FindNoCase(trailerText, "/id") != std::string::npos) {
-            const std::string id = ReadStringValue("/id", trailerText, 16);
-            std::copy_n(id.begin(), std::min(id.size(), fileId_.size()), fileId_.begin());
+            fileId_ = ReadStringValue("/id", trailerText, 16);
         }
         if (next < 0 || chainText >= kChainTextLimit)
             break;
@@ -596,7 +595,7 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     std::array<std::string_view, 4> after;
     Words storage;
     std::string object;
-    int32_t objectNumber = 0;
+    int32_t objectNumber = 0, generation = 0;
     // A reference starts with a number; a value that starts otherwise (a string, a name, a
     // dictionary) is not split into words at all.
     const std::string_view rest = text.substr(keyAt + key.size());
@@ -616,10 +615,12 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
             source = object;
             from = 0;
             objectNumber = n;
+            generation = StrToIntDef(after[1], 0);
         }
     }
     ValueText value;
     value.object = objectNumber;
+    value.generation = generation;
     // The first string after the key; "<<" opens a dictionary, not a string.
     size_t open = from;
     while ((open = source.find_first_of("(<", open)) != std::string::npos &&

@@ -47,7 +47,8 @@ struct KeywordRead {
 struct ValueText {
     std::string text; // the characters between the delimiters, as they stand
     StringKind kind = StringKind::Hexadecimal;
-    int32_t object = 0; // the object the value was read from; 0 when it stands in the text
+    int32_t object = 0;     // the object the value was read from; 0 when it stands in the text
+    int32_t generation = 0; // that object's generation
 };
 
 class PdfReader {
@@ -99,7 +100,8 @@ public:
     const Words& TailWords() const { return tailWords_; }
     const LineList& XrefLines() const;
     const std::vector<std::string>& TrailerLines() const { return trailerLines_; }
-    const Bytes16& FileId() const { return fileId_; }
+    // The first string of the trailer's /ID, whole; empty when there is none.
+    const std::string& FileId() const { return fileId_; }
 
 private:
     int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const;
@@ -131,7 +133,7 @@ private:
     std::map<std::pair<int32_t, int>, ValueText> objectValues_;
     std::map<DecodedKey, std::string> decodedValues_;
     std::vector<std::string> trailerLines_;
-    Bytes16 fileId_{};
+    std::string fileId_;
     // (object number, offset or -1 for a free entry), newest section first until sorted.
     mutable std::vector<std::pair<int64_t, int64_t>> objects_;
     mutable bool objectsSorted_ = true;

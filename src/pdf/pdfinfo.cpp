@@ -1,6 +1,8 @@
 #include "pdf/pdfinfo.h"
 
 #include "common/errors.h"
+#include "jtext/cp932.h"
+#include "pdf/encryptdict.h"
 #include "pdf/pdffile.h"
 #include "pdf/utilpdft.h"
 
@@ -29,19 +31,6 @@ bool HasPdfExtension(const std::string& name) {
            LowerCase(std::string_view(name).substr(dot)) == ".pdf";
 }
 
-// Replaces the string value that starts after key at keyAt with a line break, so that its
-// bytes cannot be read as keys afterwards. The same span is cut from raw and work.
-void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t keyLength) {
-    size_t end = raw.size();
-    const size_t open = raw.find_first_of("(<", keyAt + keyLength);
-    if (open != std::string::npos) {
-        end = raw[open] == '(' ? FindLiteralEnd(raw, open + 1) : raw.find('>', open + 1);
-        end = end == std::string::npos ? raw.size() : std::min(end + 1, raw.size());
-    }
-    raw.replace(keyAt, end - keyAt, "\r\n");
-    work.replace(keyAt, end - keyAt, "\r\n");
-}
-
 // The last line of text (every line ending CR LF) that holds the word key, with that word and
 // the three after it; no words when no line holds it.
 std::pair<std::string_view, Words> LastLineWith(std::string_view text, std::string_view key) {
@@ -57,31 +46,20 @@ std::pair<std::string_view, Words> LastLineWith(std::string_view text, std::stri
     return last;
 }
 
-// Copies the first bytes of value into a fixed array, the rest left zero.
-template <size_t N> void CopyBytes(const std::string& value, std::array<uint8_t, N>& out) {
-    out = {};
-    std::copy_n(value.begin(), std::min(value.size(), N), out.begin());
-}
-
 class InfoReader {
 public:
     InfoReader(PdfReader& reader, TpdfInfomation& info) : reader_(reader), info_(info) {}
 
-    void Read(const std::string& password, bool lenientPassword) {
+    void Read(const std::string& password, bool lenientPassword, const std::string& passwordUtf8) {
         info_.FileSize = reader_.Size();
         info_.Version = reader_.HeaderLine();
         reader_.ReadXrefChain(reader_.FindStartXref());
-        info_.FileID = reader_.FileId();
         ReadTrailerEntries();
         if (info_.Encrypted && encryptOffset_ > 0)
             ReadEncryptionDictionary();
         if (catalogOffset_ > 0)
             ReadPageCount();
-        // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
-        // key length is told in bits like the others.
-        if (info_.KeyLength > 0 && info_.KeyLength <= 16)
-            info_.KeyLength *= 8;
-        if (PasswordOpens(password, lenientPassword) && infoOffset_ > 0)
+        if (PasswordOpens(password, lenientPassword, passwordUtf8) && infoOffset_ > 0)
             ReadInformationDictionary();
     }
 
@@ -99,52 +77,25 @@ private:
         }
     }
 
+    // Everything about the encryption comes from here: the dictionary into the parameters,
+    // and the facts the list shows from them.
     void ReadEncryptionDictionary() {
-        const std::string bytes =
-            reader_.ReadUntilKeyword(encryptOffset_, "endobj").bytes + kObjectEnd;
-        for (const std::string& line : SplitLines(bytes)) {
-            std::string raw = RemoveAll(line, "<<");
-            std::string work = LowerCase(raw); // same length as raw, so positions agree
-            if (Trim(work).empty())
-                continue;
-            const bool last = Contains(work, "endobj");
-            // AES strings cannot be decrypted with RC4; such a file is treated as unreadable.
-            if (Contains(work, "/aesv2") || Contains(work, "/aesv3"))
-                aes_ = true;
-            if (const size_t p = FindNameOutsideStrings(work, "/o"); p != std::string::npos) {
-                CopyBytes(reader_.ReadStringValue("/o", raw.substr(p), 32), info_.O);
-                BlankStringValue(raw, work, p, 2);
-            }
-            if (const size_t p = FindNameOutsideStrings(work, "/u"); p != std::string::npos) {
-                CopyBytes(reader_.ReadStringValue("/u", raw.substr(p), 32), info_.U);
-                BlankStringValue(raw, work, p, 2);
-            }
-            ReadEncryptionKeys(work);
-            if (last)
-                break;
-        }
-    }
-
-    void ReadEncryptionKeys(std::string work) {
-        work = RemoveAll(work, ">>");
-        for (const char* key : {"/V", "/R", "/Length", "/Filter", "/P"})
-            work = ReplaceNoCase(work, key, std::string("\r\n") + key + " ");
-        const Words words = SplitWords(work);
-        if (const int i = IndexOf(words, "/v"); i >= 0)
-            info_.V = reader_.ReadIntValue(words, i);
-        if (const int i = IndexOf(words, "/r"); i >= 0)
-            info_.R = reader_.ReadIntValue(words, i);
-        if (const int i = IndexOf(words, "/length"); i >= 0)
-            info_.KeyLength = reader_.ReadIntValue(words, i);
-        if (IndexOf(words, "/filter") >= 0 && Contains(work, "/standard"))
-            info_.Filter = "Standard";
-        if (const int i = IndexOf(words, "/p"); i >= 0) {
-            info_.P = reader_.ReadIntValue(words, i);
-            info_.CanPrint |= (info_.P & 4) != 0;
-            info_.CanModify |= (info_.P & 8) != 0;
-            info_.CanCopy |= (info_.P & 16) != 0;
-            info_.CanAnnotate |= (info_.P & 32) != 0;
-        }
+        const std::string text = reader_.ReadUntilKeyword(encryptOffset_, "endobj").bytes;
+        const size_t open = text.find("<<");
+        EncryptionParams& p = info_.Encryption;
+        p = ReadEncryptDictionary(
+            open == std::string::npos ? std::string_view() : std::string_view(text).substr(open),
+            reader_.FileId(), [this](int32_t n) { return reader_.ReadObjectText(n); });
+        info_.V = p.V;
+        info_.R = p.R;
+        info_.P = p.P;
+        info_.Filter = p.Filter;
+        info_.Method = MethodName(StringMethod(p));
+        info_.KeyLength = IsSupported(p) ? KeyLengthBits(p) : p.Length;
+        info_.CanPrint = (p.P & 4) != 0;
+        info_.CanModify = (p.P & 8) != 0;
+        info_.CanCopy = (p.P & 16) != 0;
+        info_.CanAnnotate = (p.P & 32) != 0;
     }
 
     void ReadPageCount() {
@@ -173,27 +124,31 @@ private:
         return count.empty() ? 0 : reader_.ReadIntValue(count, 0);
     }
 
-    bool PasswordOpens(const std::string& password, bool lenientPassword) {
+    bool PasswordOpens(const std::string& password, bool lenientPassword,
+                       const std::string& passwordUtf8) {
         if (!info_.Encrypted)
             return true;
-        if (info_.Filter != "Standard" || aes_ || info_.V >= 5) {
+        const EncryptionParams& p = info_.Encryption;
+        if (!IsSupported(p)) {
             info_.Protected = true;
             info_.PasswordResult = -1;
             return false;
         }
-        if (CheckEmptyUserPassword(info_.O, info_.FileID, info_.U, info_.P, info_.KeyLength,
-                                   info_.FileKey))
-            return true;
-        info_.Protected = true;
-        info_.FileKey = {};
-        info_.PasswordResult = CheckPassword(password, info_.O, info_.FileID, info_.U, info_.P,
-                                             info_.KeyLength, info_.FileKey);
-        if (info_.PasswordResult < 1)
-            return false;
-        if (lenientPassword || !Trim(password).empty())
-            return true;
-        info_.PasswordResult = -1;
-        return false;
+        if (!CheckEmptyUserPassword(p, info_.FileKey)) {
+            info_.Protected = true;
+            // Passwords of revisions 5 and 6 are Unicode.
+            const std::string unicode = passwordUtf8.empty() ? Cp932ToUtf8(password) : passwordUtf8;
+            info_.PasswordResult = CheckPassword(p.R >= 5 ? unicode : password, p, info_.FileKey);
+            if (info_.PasswordResult < 1 || (!lenientPassword && Trim(password).empty())) {
+                info_.PasswordResult = -1;
+                info_.FileKey.clear();
+                return false;
+            }
+        }
+        if (p.R >= 5)
+            info_.PermsAgree = PermsAgree(p, info_.FileKey);
+        decryptor_ = StringDecryptor(StringMethod(p), info_.FileKey);
+        return true;
     }
 
     void ReadInformationDictionary() {
@@ -303,10 +258,9 @@ private:
             if (std::none_of(names_.begin(), names_.end(),
                              [&](std::string_view name) { return EqualNoCase(name, key); }))
                 continue;
-            Store(key, info_.Encrypted
-                           ? ReadEncryptedInfoText(reader_, info_.FileKey, objectNumber_,
-                                                   generation_, info_.KeyLength, key, piece, -1)
-                           : ReadInfoText(reader_, key, piece, -1));
+            Store(key, info_.Encrypted ? ReadEncryptedInfoText(reader_, decryptor_, objectNumber_,
+                                                               generation_, key, piece, -1)
+                                       : ReadInfoText(reader_, key, piece, -1));
         }
     }
 
@@ -333,14 +287,14 @@ private:
     TpdfInfomation& info_;
     int64_t infoOffset_ = -1, encryptOffset_ = -1, catalogOffset_ = -1;
     int32_t objectNumber_ = 0, generation_ = 0;
-    bool aes_ = false;
+    StringDecryptor decryptor_;
     std::vector<std::string_view> names_; // of the piece being looked at
 };
 
 } // namespace
 
 void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfInfomation& info,
-                 bool lenientPassword) {
+                 bool lenientPassword, const std::string& passwordUtf8) {
     info = TpdfInfomation();
     if (!HasPdfExtension(fileName))
         return;
@@ -354,7 +308,7 @@ void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfI
             return;
         throw;
     }
-    InfoReader(*reader, info).Read(password, lenientPassword);
+    InfoReader(*reader, info).Read(password, lenientPassword, passwordUtf8);
 }
 
 TDateTime ParsePdfDate(const std::string& text) {

@@ -232,20 +232,24 @@ std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_vi
                        InfoTextOf);
 }
 
-std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                  int32_t generation, int32_t keyLength, std::string_view key,
+std::string ReadEncryptedInfoText(PdfReader& reader, StringDecryptor& decryptor,
+                                  int32_t objectNumber, int32_t generation, std::string_view key,
                                   std::string_view text, int minLength) {
-    // The key and object number of one reader's decryption never change, so a decoded value
-    // of an object is kept as for plain files.
-    return DecodedOnce(
-        reader, reader.ExtractValueText(key, text, minLength), minLength, true,
-        [&](ValueText value) {
-            MemoryStream data(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
-                                                                    : UnescapeLiteral(value.text));
-            DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
-            const std::string& decrypted = data.Bytes();
-            if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
-                return Utf16LiteralToText(decrypted);
-            return DecodeStringBytes(decrypted);
-        });
+    // The key of one reader's decryption never changes, so a decoded value of an object is
+    // kept as for plain files.
+    return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, true,
+                       [&](ValueText value) {
+                           const std::string bytes = value.kind == StringKind::Hexadecimal
+                                                         ? HexToBytes(value.text)
+                                                         : UnescapeLiteral(value.text);
+                           const bool own = value.object > 0;
+                           const std::optional<std::string> decrypted =
+                               decryptor.Decrypt(bytes, own ? value.object : objectNumber,
+                                                 own ? value.generation : generation);
+                           if (!decrypted)
+                               return std::string();
+                           if (decrypted->substr(0, kEscapedMark.size()) == kEscapedMark)
+                               return Utf16LiteralToText(*decrypted);
+                           return DecodeStringBytes(*decrypted);
+                       });
 }

@@ -33,8 +33,10 @@ std::string DecodeStringBytes(std::string bytes);
 std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
                          int minLength);
 
-// The same for an encrypted document: the value's bytes are decrypted with the key of the
-// object that holds the dictionary before they are decoded.
-std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                  int32_t generation, int32_t keyLength, std::string_view key,
+// The same for an encrypted document: the value's bytes are decrypted before they are decoded,
+// with the key of the object that holds them: the dictionary's (objectNumber, generation), or
+// for a value given by reference, that value's own object. A value that does not decrypt
+// (AES data whose padding is broken) is empty.
+std::string ReadEncryptedInfoText(PdfReader& reader, StringDecryptor& decryptor,
+                                  int32_t objectNumber, int32_t generation, std::string_view key,
                                   std::string_view text, int minLength);
