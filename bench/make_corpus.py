@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes N synthetic PDF files for the speed benchmark.
 
-  make_corpus.py DIR N [--seed S] [--verify K]
+  make_corpus.py DIR N [--seed S] [--verify K] [--modern]
 
 The same seed gives the same files, byte for byte. Every file has a classic cross-reference
 table (no cross-reference streams, no object streams), a real page tree of 1-300 pages and an
@@ -11,6 +11,10 @@ Shift-JIS, EUC-JP and PDFDocEncoding bytes. Sizes spread log-uniformly from 2 KB
 filler stream of random bytes makes up the size). About 10% are RC4-encrypted by qpdf with an
 empty user password, and about 10% carry one or two incremental updates that add a new
 information dictionary.
+
+--modern writes the same documents as PDF 1.5 writers do: qpdf rewrites every file with a
+cross-reference stream and object streams (--object-streams=generate), its streams compressed
+and the filler stream left as it is (it is random bytes), deterministically (--static-id).
 
 --verify K checks K files spread over the folder, and every encrypted or updated one among the
 first K*10, with qpdf --check and pdfinfo; any complaint makes the exit status 1.
@@ -236,11 +240,15 @@ def build(rng, encrypted):
 
 
 def encrypt(job):
-    plain, out, bits = job
+    """qpdf rewrites plain into out: encrypted with bits when given, with cross-reference and
+    object streams when modern."""
+    plain, out, bits, modern = job
+    layout = (["--object-streams=generate", "--compress-streams=y"] if modern else
+              ["--object-streams=disable", "--compress-streams=n"])
+    crypt = ["--encrypt", "", "owner", str(bits), "--"] if bits else []
     result = subprocess.run(
-        ["qpdf", "--allow-weak-crypto", "--static-id", "--object-streams=disable",
-         "--compress-streams=n", "--decode-level=none", "--encrypt", "", "owner", str(bits),
-         "--", plain, out], capture_output=True, text=True)
+        ["qpdf", "--allow-weak-crypto", "--static-id", *layout, "--decode-level=none", *crypt,
+         plain, out], capture_output=True, text=True)
     os.unlink(plain)
     return out, result.returncode, result.stderr.strip()
 
@@ -266,6 +274,8 @@ def main():
     parser.add_argument("n", type=int)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--verify", type=int, default=0, metavar="K")
+    parser.add_argument("--modern", action="store_true",
+                        help="cross-reference and object streams, compressed (by qpdf)")
     args = parser.parse_args()
     if args.n < 1:
         parser.error("N must be at least 1")
@@ -281,12 +291,15 @@ def main():
         encrypted = rng.random() < 0.1
         data, updates = build(rng, encrypted)
         name = os.path.join(args.dir, "doc%0*d.pdf" % (width, index))
-        if encrypted:
+        if encrypted or args.modern:
             plain = os.path.join(work, os.path.basename(name))
             with open(plain, "wb") as f:
                 f.write(data)
-            jobs.append((plain, name, rng.choice([40, 128])))
-            kinds["encrypted"].append(name)
+            jobs.append((plain, name, rng.choice([40, 128]) if encrypted else None, args.modern))
+            if encrypted:
+                kinds["encrypted"].append(name)
+            elif updates:
+                kinds["updated"].append(name)
         else:
             with open(name, "wb") as f:
                 f.write(data)

@@ -8,7 +8,7 @@ packages=(
     g++ cmake ninja-build pkg-config libgtest-dev
     qt6-base-dev libgl-dev qt6-qpa-plugins libssl-dev
     xdg-utils fonts-ipafont-gothic adwaita-icon-theme
-    qpdf poppler-utils python3
+    zlib1g-dev qpdf poppler-utils python3
     "$@"
 )
 

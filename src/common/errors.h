@@ -23,6 +23,13 @@ public:
     explicit EListError(int64_t index);
 };
 
+// A file whose structure the reader cannot follow (a stream compressed by a method it does
+// not know, for example); the message names what stopped it.
+class EPdfFormatError : public EPagewickError {
+public:
+    using EPagewickError::EPagewickError;
+};
+
 // Text that is not the number it should be (a bad hexadecimal digit, for example).
 class EConvertError : public EPagewickError {
 public:

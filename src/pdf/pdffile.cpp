@@ -5,36 +5,15 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
-#include <set>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int64_t kBlockSize = 256;
-// No real cross-reference section comes near this; a keyword not met within it counts as not
-// found, so a damaged file cannot make a read take the whole file.
-constexpr size_t kSectionReadLimit = 16u << 20;
 // The startxref line sits within the last few bytes of every real file; looking further
 // back only collects words from the body.
 constexpr int64_t kTailScanLimit = 256 << 10;
-// All sections of one chain together; beyond this the walk keeps what it has read.
-constexpr size_t kChainTextLimit = 16u << 20;
-
-// The lines of a trailer as the reader edits them before it looks at their words.
-std::string EditTrailerText(std::string_view text) {
-    return NormaliseUnbracketed(text, true);
-}
-
-// Block buffers are kept for the next reader of the thread: a folder's files are read one
-// after another, and fresh buffers for each file cost more than reading the bytes into them.
-constexpr size_t kSpareBlocks = 16;
-thread_local std::vector<std::unique_ptr<char[]>> spareBlocks;
 
 // Calls line for each line of text: lines end at CR, LF or CR LF, the text at its first zero
 // byte, and at most LineList::kMaxLines lines are given.
@@ -83,134 +62,12 @@ void LineList::AppendLine(std::string_view line) {
     text_.append(line);
 }
 
-PdfReader::PdfReader(const std::string& fileName) {
-    // Non-blocking, so that a FIFO with a .pdf name cannot stall the open.
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-        throw EFOpenError(fileName);
-    }
-    size_ = int64_t(st.st_size);
-    // The reader takes a few blocks near the start and the end; the kernel's read-ahead would
-    // fetch far more of a file that is not cached, and push other files' blocks out for it.
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
-}
+PdfReader::PdfReader(const std::string& fileName) : source_(fileName) {}
 
-PdfReader::~PdfReader() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    for (CachedBlock& block : cache_)
-        if (block.data && spareBlocks.size() < kSpareBlocks)
-            spareBlocks.push_back(std::move(block.data));
-}
-
-void PdfReader::TakeBuffer(CachedBlock& block) const {
-    if (block.data)
-        return;
-    if (!spareBlocks.empty()) {
-        block.data = std::move(spareBlocks.back());
-        spareBlocks.pop_back();
-    } else {
-        block.data.reset(new char[kCacheBlockSize]); // left uninitialised: only read bytes count
-    }
-}
-
-bool PdfReader::ReadWholeSmallFile() const {
-    // A small file is read at its first read with one call, a block for each part of it: the
-    // reader needs its head and its tail, and often the middle too.
-    constexpr size_t kBlocks = 4;
-    static_assert(kBlocks <= std::tuple_size_v<decltype(cache_)>);
-    if (useCount_ != 0 || size_ <= kCacheBlockSize || size_ > int64_t(kBlocks) * kCacheBlockSize)
-        return false;
-    std::array<iovec, kBlocks> parts{};
-    const size_t count = size_t((size_ + kCacheBlockSize - 1) / kCacheBlockSize);
-    for (size_t j = 0; j < count; ++j) {
-        TakeBuffer(cache_[j]);
-        parts[j] = {
-            cache_[j].data.get(),
-            size_t(std::min<int64_t>(kCacheBlockSize, size_ - int64_t(j) * kCacheBlockSize))};
-    }
-    ssize_t n;
-    do
-        n = ::preadv(fd_, parts.data(), int(count), 0);
-    while (n < 0 && errno == EINTR);
-    // Only whole blocks are kept: a read may stop short (a network file system, a file that
-    // shrank), and BlockAt then reads the rest block by block, as for a larger file.
-    for (size_t j = 0; j < count; ++j) {
-        const int64_t start = int64_t(j) * kCacheBlockSize;
-        const bool whole = n >= start + int64_t(parts[j].iov_len);
-        cache_[j].start = whole ? start : -1;
-        cache_[j].size = whole ? int64_t(parts[j].iov_len) : 0;
-        cache_[j].lastUse = ++useCount_;
-    }
-    return true;
-}
-
-const PdfReader::CachedBlock& PdfReader::BlockAt(int64_t start) const {
-    if (ReadWholeSmallFile()) {
-        for (CachedBlock& block : cache_)
-            if (block.start == start)
-                return block;
-    }
-    CachedBlock* slot = &cache_[0];
-    for (CachedBlock& block : cache_) {
-        if (block.start == start) {
-            block.lastUse = ++useCount_;
-            return block;
-        }
-        if (block.lastUse < slot->lastUse)
-            slot = &block;
-    }
-    slot->start = start;
-    slot->lastUse = ++useCount_;
-    // Up to the size the file had when opened; a file that grew since is read as it was.
-    const int64_t wanted = std::clamp<int64_t>(size_ - start, 0, kCacheBlockSize);
-    TakeBuffer(*slot);
-    int64_t done = 0;
-    while (done < wanted) {
-        const ssize_t n =
-            ::pread(fd_, slot->data.get() + done, size_t(wanted - done), off_t(start + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    slot->size = done; // short at the end of the file, or after a read error
-    return *slot;
-}
-
-int64_t PdfReader::ReadAt(int64_t offset, char* buffer, int64_t count) const {
-    if (offset < 0 || count <= 0)
-        return 0;
-    int64_t done = 0;
-    while (done < count) {
-        const int64_t at = offset + done;
-        const CachedBlock& block = BlockAt(at - at % kCacheBlockSize);
-        const int64_t within = at - block.start;
-        const int64_t available = block.size - within;
-        if (available <= 0)
-            break;
-        const int64_t n = std::min(available, count - done);
-        std::memcpy(buffer + done, block.data.get() + within, size_t(n));
-        done += n;
-        if (block.size < kCacheBlockSize)
-            break; // the block ends the file
-    }
-    return done;
-}
-
-std::string PdfReader::HeaderLine() {
-    char head[10];
-    const int64_t n = ReadAt(0, head, sizeof head);
-    const std::string_view bytes(head, size_t(n));
-    return std::string(bytes.substr(0, bytes.find_first_of("\r\n")));
-}
+PdfReader::~PdfReader() = default;
 
 int64_t PdfReader::FindStartXref() {
+    const int64_t size_ = Size();
     tailWords_.clear();
     const int64_t limit = std::min(size_, kTailScanLimit);
     std::string reversedLine;
@@ -222,7 +79,7 @@ int64_t PdfReader::FindStartXref() {
         const int64_t at = size_ - j;
         if (at < chunkStart) {
             chunkStart = std::max<int64_t>(at - chunkSize + 1, size_ - limit);
-            chunkLength = ReadAt(chunkStart, chunk, at - chunkStart + 1);
+            chunkLength = source_.ReadAt(chunkStart, chunk, at - chunkStart + 1);
             chunkSize = int64_t(sizeof chunk);
         }
         if (at - chunkStart >= chunkLength) // the file shrank under us
@@ -251,56 +108,11 @@ int64_t PdfReader::FindStartXref() {
     return StrToInt64Def(tailWords_[size_t(count - 2)], 0);
 }
 
-KeywordRead PdfReader::ReadUntilKeyword(int64_t offset, std::string_view keyword, size_t limit) {
-    KeywordRead result;
-    if (offset < 0)
-        return result;
-    // The read goes in steps of kBlockSize bytes and stops once at most one byte of the file is
-    // left after a step, so a text that never holds the keyword ends where that step ends.
-    const int64_t available = std::max<int64_t>(size_ - offset, 0);
-    const int64_t steps = std::max<int64_t>(1, (available - 1 + kBlockSize - 1) / kBlockSize);
-    const int64_t end = offset + std::min({int64_t(limit), available, steps * kBlockSize});
-    for (int64_t at = offset; at < end;) {
-        const CachedBlock& block = BlockAt(at - at % kCacheBlockSize);
-        const int64_t within = at - block.start;
-        const int64_t n = std::min(block.size - within, end - at);
-        if (n <= 0)
-            break; // the file shrank under us
-        const std::string_view chunk = block.Bytes().substr(size_t(within), size_t(n));
-        // A keyword that straddles the edge to the text read so far starts before any found
-        // in the chunk itself; only the bytes before the keyword are copied.
-        size_t p = std::string::npos;
-        if (!result.bytes.empty() && keyword.size() > 1) {
-            const size_t keep = std::min(result.bytes.size(), keyword.size() - 1);
-            std::string edge = result.bytes.substr(result.bytes.size() - keep);
-            edge.append(chunk.substr(0, keyword.size() - 1));
-            if (const size_t q = FindNoCase(edge, keyword); q != std::string::npos)
-                p = result.bytes.size() - keep + q;
-        }
-        if (p == std::string::npos) {
-            if (const size_t q = FindNoCase(chunk, keyword); q != std::string::npos)
-                p = result.bytes.size() + q;
-        }
-        if (p != std::string::npos) {
-            if (p > result.bytes.size())
-                result.bytes.append(chunk.substr(0, p - result.bytes.size()));
-            else
-                result.bytes.resize(p);
-            result.found = true;
-            result.keywordOffset = offset + int64_t(p);
-            return result;
-        }
-        result.bytes.append(chunk);
-        at += n;
-    }
-    return result;
-}
-
 std::string PdfReader::ReadTrailerText(int64_t from) {
     std::string text, lowered; // lowered: lower case, with /xrefstm written /yrefstm
     char block[kBlockSize];
     for (int64_t position = from;;) {
-        const int64_t n = ReadAt(position, block, kBlockSize);
+        const int64_t n = source_.ReadAt(position, block, kBlockSize);
         position += n;
         const size_t searchFrom = lowered.size() > 16 ? lowered.size() - 16 : 0;
         text.append(block, size_t(n));
@@ -313,7 +125,7 @@ std::string PdfReader::ReadTrailerText(int64_t from) {
             end = lowered.find("xref", searchFrom);
         if (end != std::string::npos)
             return text.substr(0, end);
-        if (n == 0 || position >= size_ || text.size() >= kObjectReadLimit)
+        if (n == 0 || position >= Size() || text.size() >= kObjectReadLimit)
             return text;
     }
 }
@@ -399,7 +211,8 @@ void PdfReader::AddSectionEntries(std::string_view text) {
         }
         if (remaining <= 0 || next > kLargestObject)
             return;
-        objects_.emplace_back(next, inUse ? offset : -1);
+        objects_.push_back(inUse ? XrefEntry{next, XrefEntry::Kind::InFile, offset, 0, 0}
+                                 : XrefEntry{next, XrefEntry::Kind::Free, -1, 0, 0});
         ++next;
         --remaining;
     };
@@ -458,53 +271,6 @@ void PdfReader::AddSectionEntries(std::string_view text) {
     objectsSorted_ = false;
 }
 
-void PdfReader::ReadXrefChain(int64_t offset) {
-    xrefLines_.reset();
-    trailerLines_.clear();
-    fileId_.clear();
-    objects_.clear();
-    std::set<int64_t> visited;
-    size_t chainText = 0;
-    sectionTexts_.clear();
-    for (bool first = true; visited.insert(offset).second; first = false) {
-        KeywordRead section = ReadUntilKeyword(offset, "trailer", kSectionReadLimit);
-        std::string trailerText;
-        if (section.found) {
-            trailerText = ReadTrailerText(section.keywordOffset);
-        } else {
-            // No trailer keyword: what was read stands in for the trailer, as far as a
-            // dictionary may reach.
-            trailerText.assign(section.bytes, 0, std::min(section.bytes.size(), kObjectReadLimit));
-            section.bytes = std::string();
-        }
-        AddSectionEntries(section.bytes);
-        chainText += std::min(section.bytes.size(), section.bytes.find('\0'));
-        sectionTexts_.push_back(std::move(section.bytes));
-
-        trailerText = EditTrailerText(trailerText);
-        if (first) {
-            // Blank lines say nothing, and a damaged trailer may be made of little else.
-            for (std::string_view rest = trailerText; !rest.empty();) {
-                const size_t end = std::min(rest.find("\r\n"), rest.size());
-                if (end > 0)
-                    trailerLines_.emplace_back(rest.substr(0, end));
-                rest.remove_prefix(std::min(end + 2, rest.size()));
-            }
-        }
-        int64_t next = -1;
-        if (const Words prev = KeyAndNextWords(trailerText, "/prev"); !prev.empty())
-            next = ReadIntValue(prev, 0);
-        // A word holds "/id" exactly when the text does: words keep the bytes of the text but
-        // quotes and separators, and the edited text holds no zero byte.
-        if (first && FindNoCase(trailerText, "/id") != std::string::npos) {
-            fileId_ = ReadStringValue("/id", trailerText, 16);
-        }
-        if (next < 0 || chainText >= kChainTextLimit)
-            break;
-        offset = next;
-    }
-}
-
 const LineList& PdfReader::XrefLines() const {
     if (xrefLines_)
         return *xrefLines_;
@@ -529,23 +295,37 @@ const LineList& PdfReader::XrefLines() const {
     return *xrefLines_;
 }
 
-int64_t PdfReader::ObjectOffset(int64_t n) const {
-    if (!objectsSorted_) {
-        // Stable, so the newest section's entry for a number stays first. A single section
-        // is mostly in order already.
-        const auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
-        if (!std::is_sorted(objects_.begin(), objects_.end(), byNumber))
-            std::stable_sort(objects_.begin(), objects_.end(), byNumber);
-        objects_.erase(std::unique(objects_.begin(), objects_.end(),
-                                   [](const auto& a, const auto& b) { return a.first == b.first; }),
-                       objects_.end());
-        objectsSorted_ = true;
-    }
+void PdfReader::SortEntries() const {
+    if (objectsSorted_)
+        return;
+    // Stable, so the newest section's entry for a number stays first. A single section is
+    // mostly in order already.
+    const auto byNumber = [](const XrefEntry& a, const XrefEntry& b) {
+        return a.number < b.number;
+    };
+    if (!std::is_sorted(objects_.begin(), objects_.end(), byNumber))
+        std::stable_sort(objects_.begin(), objects_.end(), byNumber);
+    objects_.erase(
+        std::unique(objects_.begin(), objects_.end(),
+                    [](const XrefEntry& a, const XrefEntry& b) { return a.number == b.number; }),
+        objects_.end());
+    objectsSorted_ = true;
+}
+
+const XrefEntry& PdfReader::EntryOf(int64_t n) const {
+    SortEntries();
     const auto it = std::lower_bound(objects_.begin(), objects_.end(), n,
-                                     [](const auto& entry, int64_t v) { return entry.first < v; });
-    if (it == objects_.end() || it->first != n || it->second < 0)
+                                     [](const XrefEntry& e, int64_t v) { return e.number < v; });
+    if (it == objects_.end() || it->number != n)
         throw EListError(n + 2);
-    return it->second;
+    return *it;
+}
+
+int64_t PdfReader::ObjectOffset(int64_t n) const {
+    const XrefEntry& entry = EntryOf(n);
+    if (entry.kind != XrefEntry::Kind::InFile)
+        throw EListError(n + 2);
+    return entry.offset;
 }
 
 int64_t PdfReader::LookupObjectOffset(const Words& words, int i) const {
@@ -558,15 +338,14 @@ int32_t PdfReader::ReadIntValue(const Words& words, int i) {
     int32_t v = StrToIntDef(WordAt(words, i + 1), 0);
     if (LowerCase(WordAt(words, i + 3)) != "r")
         return v;
-    const KeywordRead object = ReadUntilKeyword(ObjectOffset(v), "endobj");
-    std::string text = LowerCase(Normalise(object.bytes));
+    std::string text = LowerCase(Normalise(ObjectBytes(v)));
     if (const size_t at = text.find(" obj"); at != std::string::npos)
         v = StrToIntDef(Trim(std::string_view(text).substr(at + 4)), 0);
     return v;
 }
 
 std::string PdfReader::ReadObjectText(int32_t n) {
-    std::string b = ReadUntilKeyword(ObjectOffset(n), "endobj").bytes;
+    std::string b = ObjectBytes(n);
     if (b.size() > 2) {
         const std::string_view tail = std::string_view(b).substr(b.size() - 2);
         if (tail == "\r\n" || tail == "\n\r")
@@ -595,7 +374,7 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
     std::array<std::string_view, 4> after;
     Words storage;
     std::string object;
-    int32_t objectNumber = 0, generation = 0;
+    int32_t objectNumber = 0;
     // A reference starts with a number; a value that starts otherwise (a string, a name, a
     // dictionary) is not split into words at all.
     const std::string_view rest = text.substr(keyAt + key.size());
@@ -615,12 +394,10 @@ ValueText PdfReader::ExtractValueText(std::string_view key, std::string_view tex
             source = object;
             from = 0;
             objectNumber = n;
-            generation = StrToIntDef(after[1], 0);
         }
     }
     ValueText value;
     value.object = objectNumber;
-    value.generation = generation;
     // The first string after the key; "<<" opens a dictionary, not a string.
     size_t open = from;
     while ((open = source.find_first_of("(<", open)) != std::string::npos &&

@@ -3,7 +3,8 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 #include "pdf/encryptdict.h"
-#include "pdf/pdffile.h"
+#include "pdf/pdfpages.h"
+#include "pdf/pdfstore.h"
 #include "pdf/utilpdft.h"
 
 #include <algorithm>
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-const std::string kObjectEnd = "\r\nendobj\r\n";
 
 // A folder is no file; anything else that exists is opened and, when it is no regular file
 // (a FIFO, a device), reported as a file that cannot be opened.
@@ -31,21 +30,6 @@ bool HasPdfExtension(const std::string& name) {
            LowerCase(std::string_view(name).substr(dot)) == ".pdf";
 }
 
-// The last line of text (every line ending CR LF) that holds the word key, with that word and
-// the three after it; no words when no line holds it.
-std::pair<std::string_view, Words> LastLineWith(std::string_view text, std::string_view key) {
-    std::pair<std::string_view, Words> last;
-    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string_view::npos;
-         start = end + 2) {
-        const std::string_view line = text.substr(start, end - start);
-        if (FindNoCase(line, key) == std::string_view::npos)
-            continue;
-        if (Words words = KeyAndNextWords(line, key); !words.empty())
-            last = {line, std::move(words)};
-    }
-    return last;
-}
-
 class InfoReader {
 public:
     InfoReader(PdfReader& reader, TpdfInfomation& info) : reader_(reader), info_(info) {}
@@ -53,39 +37,36 @@ public:
     void Read(const std::string& password, bool lenientPassword, const std::string& passwordUtf8) {
         info_.FileSize = reader_.Size();
         info_.Version = reader_.HeaderLine();
-        reader_.ReadXrefChain(reader_.FindStartXref());
-        ReadTrailerEntries();
-        if (info_.Encrypted && encryptOffset_ > 0)
-            ReadEncryptionDictionary();
-        if (catalogOffset_ > 0)
-            ReadPageCount();
-        if (PasswordOpens(password, lenientPassword, passwordUtf8) && infoOffset_ > 0)
-            ReadInformationDictionary();
+        ReadCrossReference(reader_);
+        const PdfObject& trailer = reader_.Trailer();
+        if (const PdfObject* encrypt = trailer.Get("Encrypt"); encrypt && !encrypt->IsNull()) {
+            info_.Encrypted = true;
+            if (encrypt->IsReference() && encrypt->integer > 0)
+                ReadEncryptionDictionary(int32_t(encrypt->integer));
+        }
+        // The password is tried before the page tree is read: in an encrypted file, objects
+        // inside object streams can only be read with the file key.
+        const bool opens = PasswordOpens(password, lenientPassword, passwordUtf8);
+        if (opens && info_.Encrypted)
+            reader_.SetStreamDecryptor([this](std::string bytes, int32_t n, int32_t g) {
+                // Stream data is written as strings are (AES: IV in front, padded).
+                return streamDecryptor_.Decrypt(bytes, n, g).value_or(std::string());
+            });
+        if (const PdfObject* root = trailer.Get("Root"))
+            ReadPageCount(*root);
+        if (!opens)
+            return;
+        if (const PdfObject* infoEntry = trailer.Get("Info"))
+            ReadInformationDictionary(*infoEntry);
     }
 
 private:
-    void ReadTrailerEntries() {
-        for (const std::string& line : reader_.TrailerLines()) {
-            if (const Words info = KeyAndNextWords(line, "/info"); !info.empty())
-                infoOffset_ = reader_.LookupObjectOffset(info, 0);
-            if (const Words encrypt = KeyAndNextWords(line, "/encrypt"); !encrypt.empty()) {
-                encryptOffset_ = reader_.LookupObjectOffset(encrypt, 0);
-                info_.Encrypted = true;
-            }
-            if (const Words root = KeyAndNextWords(line, "/root"); !root.empty())
-                catalogOffset_ = reader_.LookupObjectOffset(root, 0);
-        }
-    }
-
     // Everything about the encryption comes from here: the dictionary into the parameters,
     // and the facts the list shows from them.
-    void ReadEncryptionDictionary() {
-        const std::string text = reader_.ReadUntilKeyword(encryptOffset_, "endobj").bytes;
-        const size_t open = text.find("<<");
+    void ReadEncryptionDictionary(int32_t number) {
         EncryptionParams& p = info_.Encryption;
-        p = ReadEncryptDictionary(
-            open == std::string::npos ? std::string_view() : std::string_view(text).substr(open),
-            reader_.FileId(), [this](int32_t n) { return reader_.ReadObjectText(n); });
+        p = ReadEncryptDictionary(reader_.ReadObject(number), reader_.FileId(),
+                                  [this](const PdfObject& v) { return reader_.Resolve(v); });
         info_.V = p.V;
         info_.R = p.R;
         info_.P = p.P;
@@ -98,30 +79,12 @@ private:
         info_.CanAnnotate = (p.P & 32) != 0;
     }
 
-    void ReadPageCount() {
-        const std::string spaced =
-            NormaliseUnbracketed(reader_.ReadUntilKeyword(catalogOffset_, "endobj").bytes, true);
-        // The last /Pages line gives the count, so only that one is followed: a damaged catalog
-        // repeating the entry on every line would otherwise read the page tree once a line.
-        const auto [line, pages] = LastLineWith(spaced, "/pages");
-        if (!pages.empty())
-            info_.PageCount = PageCountOf(line, pages);
-    }
-
-    // The page count that the /Pages entry of a catalog line names (pages: that word and the
-    // three after it). Only the page tree root's /Count is used; pages are never counted one
-    // by one.
-    int32_t PageCountOf(std::string_view line, const Words& pages) {
-        int32_t v = StrToIntDef(WordAt(pages, 1), 0);
-        if (const Words count = KeyAndNextWords(line, "/count"); !count.empty())
-            v = reader_.ReadIntValue(count, 0); // a page tree written inline on the line
-        if (WordAt(pages, 3) != "r")
-            return v;
-        const std::string text = NormaliseUnbracketed(
-            reader_.ReadUntilKeyword(reader_.ObjectOffset(v), "endobj").bytes, true);
-        // Likewise only the last /Count line is read.
-        const Words count = LastLineWith(text, "/count").second;
-        return count.empty() ? 0 : reader_.ReadIntValue(count, 0);
+    void ReadPageCount(const PdfObject& root) {
+        const PdfObject catalog = reader_.Resolve(root);
+        const PdfObject* pages = catalog.Get("Pages");
+        if (!pages)
+            return;
+        info_.PageCount = PageCount(reader_, *pages);
     }
 
     bool PasswordOpens(const std::string& password, bool lenientPassword,
@@ -147,148 +110,53 @@ private:
         }
         if (p.R >= 5)
             info_.PermsAgree = PermsAgree(p, info_.FileKey);
-        decryptor_ = StringDecryptor(StringMethod(p), info_.FileKey);
+        stringDecryptor_ = StringDecryptor(StringMethod(p), info_.FileKey);
+        streamDecryptor_ = StringDecryptor(StreamMethod(p), info_.FileKey);
         return true;
     }
 
-    void ReadInformationDictionary() {
-        std::string b = std::move(reader_.ReadUntilKeyword(infoOffset_, "endobj").bytes);
-        b += kObjectEnd;
-        ReadObjectHeader(b);
-        std::string line, piece;
-        line.reserve(256);
-        piece.reserve(256);
-        bool inPiece = false;
-        for (size_t i = 0; i + 1 < b.size(); ++i) {
-            const char c = b[i];
-            // Bytes that change nothing go in by the run (the last byte is never looked at).
-            auto runEnd = [&](auto stops) {
-                size_t end = i + 1;
-                while (end + 1 < b.size() && !stops(b[end]))
-                    ++end;
-                return end;
-            };
-            auto stopsPiece = [](char x) { return x == '(' || x == '<' || x == ')' || x == '>'; };
-            auto stopsLine = [](char x) { return x == '/' || x == '\r' || x == '\n'; };
-            if (inPiece && !stopsPiece(c)) {
-                const size_t end = runEnd(stopsPiece);
-                piece.append(b, i, end - i);
-                i = end - 1;
-                continue;
-            }
-            if (!inPiece && !stopsLine(c)) {
-                const size_t end = runEnd(stopsLine);
-                line.append(b, i, end - i);
-                i = end - 1;
-                continue;
-            }
-            if (inPiece) {
-                piece += c;
-                size_t end = std::string::npos; // where the piece ends, when it does
-                if (c == '(') {
-                    end = FindLiteralEnd(b, i + 1);
-                } else if (c == '<' && b[i + 1] != '<') {
-                    end = b.find('>', i + 1);
-                } else if (c == '<') {
-                    piece += b[++i]; // a dictionary opens; no string starts here
-                    continue;
-                } else if ((c == ')' || c == '>') &&
-                           std::string_view(" \r\n/").find(b[i + 1]) != std::string_view::npos) {
-                    end = i;
-                }
-                if (end == std::string::npos)
-                    continue;
-                if (end >= b.size() - 1) // the piece never closes before the end: dropped
-                    break;
-                piece.append(b, i + 1, end - i);
-                i = end;
-                ProcessPiece(piece);
-                piece.clear();
-                inPiece = false;
-            } else if (c == '/') {
-                piece.assign(1, '/');
-                inPiece = true;
-            } else if (c == '\r' || c == '\n') {
-                // Brackets are removed before the line is looked at, so "end>>obj" ends it too.
-                const bool ends = line.find_first_of("<>") == std::string::npos
-                                      ? FindNoCase(line, "endobj") != std::string::npos
-                                      : FindNoCase(RemoveAll(RemoveAll(line, "<<"), ">>"),
-                                                   "endobj") != std::string::npos;
-                if (ends)
-                    break;
-                line.clear();
-            }
+    void ReadInformationDictionary(const PdfObject& entry) {
+        int32_t holder = 0; // the object whose key decrypts the strings
+        PdfObject dict = entry;
+        if (entry.IsReference()) {
+            holder = int32_t(entry.integer);
+            dict = reader_.ReadObject(holder);
         }
+        static const std::pair<const char*, std::string TpdfInfomation::*> kTexts[] = {
+            {"Title", &TpdfInfomation::Title},     {"Subject", &TpdfInfomation::Subject},
+            {"Author", &TpdfInfomation::Author},   {"Keywords", &TpdfInfomation::Keywords},
+            {"Creator", &TpdfInfomation::Creator}, {"Producer", &TpdfInfomation::Producer}};
+        for (const auto& [key, field] : kTexts)
+            if (const PdfObject* v = dict.Get(key))
+                info_.*field = TextOf(*v, holder);
+        if (const PdfObject* v = dict.Get("CreationDate"))
+            info_.CreationDate = ParsePdfDate(TextOf(*v, holder));
+        if (const PdfObject* v = dict.Get("ModDate"))
+            info_.ModDate = ParsePdfDate(TextOf(*v, holder));
     }
 
-    // Object number and generation from the first "n g obj" line of the dictionary's object.
-    void ReadObjectHeader(const std::string& bytes) {
-        // Line by line, as the header is nearly always the first line: brackets never span a
-        // line break, so removing them from one line is removing them from the text. The
-        // lines are those SplitLines gives.
-        std::string_view rest = std::string_view(bytes).substr(0, bytes.find('\0'));
-        while (!rest.empty()) {
-            size_t end = 0;
-            while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n')
-                ++end;
-            const std::string work =
-                LowerCase(Trim(RemoveAll(RemoveAll(rest.substr(0, end), "<<"), ">>")));
-            if (Contains(work, " obj")) {
-                const Words words = SplitWords(work);
-                objectNumber_ = StrToIntDef(WordAt(words, 0), 0);
-                generation_ = StrToIntDef(WordAt(words, 1), 0);
-                return;
-            }
-            if (end == rest.size())
-                break;
-            rest.remove_prefix(
-                end +
-                (rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n' ? 2 : 1));
+    // The display text of a string value found in object holder; a value of another type
+    // (null, a number, a name) is no text.
+    std::string TextOf(const PdfObject& value, int32_t holder) {
+        PdfObject v = value;
+        int32_t object = 0; // the string's own object, when it has one
+        if (v.IsReference()) {
+            holder = object = int32_t(v.integer);
+            v = reader_.Resolve(v);
         }
-    }
-
-    void ProcessPiece(const std::string& piece) {
-        // Keys are looked for outside string values: a title that mentions "/Author" names
-        // no author.
-        static const char* const keys[] = {"/producer", "/creator", "/author",  "/creationdate",
-                                           "/moddate",  "/title",   "/subject", "/keywords"};
-        NamesOutsideStrings(piece, names_);
-        for (const char* key : keys) {
-            // A key stands whole: /CreatorVersion is no /Creator.
-            if (std::none_of(names_.begin(), names_.end(),
-                             [&](std::string_view name) { return EqualNoCase(name, key); }))
-                continue;
-            Store(key, info_.Encrypted ? ReadEncryptedInfoText(reader_, decryptor_, objectNumber_,
-                                                               generation_, key, piece, -1)
-                                       : ReadInfoText(reader_, key, piece, -1));
-        }
-    }
-
-    void Store(std::string_view key, std::string value) {
-        if (key == "/producer")
-            info_.Producer = std::move(value);
-        else if (key == "/creator")
-            info_.Creator = std::move(value);
-        else if (key == "/author")
-            info_.Author = std::move(value);
-        else if (key == "/title")
-            info_.Title = std::move(value);
-        else if (key == "/subject")
-            info_.Subject = std::move(value);
-        else if (key == "/keywords")
-            info_.Keywords = std::move(value);
-        else if (key == "/creationdate")
-            info_.CreationDate = ParsePdfDate(value);
-        else if (key == "/moddate")
-            info_.ModDate = ParsePdfDate(value);
+        if (v.kind != PdfObject::Kind::String)
+            return {};
+        ValueText text{v.text, v.stringKind, object};
+        // Strings of an object inside an object stream were decrypted with their stream.
+        if (!info_.Encrypted || reader_.IsCompressed(holder))
+            return StringValueText(reader_, std::move(text));
+        return DecryptedStringValueText(reader_, std::move(text), stringDecryptor_, holder,
+                                        reader_.ObjectGeneration(holder));
     }
 
     PdfReader& reader_;
     TpdfInfomation& info_;
-    int64_t infoOffset_ = -1, encryptOffset_ = -1, catalogOffset_ = -1;
-    int32_t objectNumber_ = 0, generation_ = 0;
-    StringDecryptor decryptor_;
-    std::vector<std::string_view> names_; // of the piece being looked at
+    StringDecryptor stringDecryptor_, streamDecryptor_;
 };
 
 } // namespace

@@ -232,24 +232,46 @@ std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_vi
                        InfoTextOf);
 }
 
+namespace {
+
+std::string DecryptedText(ValueText value, StringDecryptor& decryptor, int32_t objectNumber,
+                          int32_t generation) {
+    const std::optional<std::string> decrypted =
+        decryptor.Decrypt(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
+                                                                : UnescapeLiteral(value.text),
+                          objectNumber, generation);
+    if (!decrypted)
+        return {};
+    if (decrypted->substr(0, kEscapedMark.size()) == kEscapedMark)
+        return Utf16LiteralToText(*decrypted);
+    return DecodeStringBytes(*decrypted);
+}
+
+} // namespace
+
 std::string ReadEncryptedInfoText(PdfReader& reader, StringDecryptor& decryptor,
                                   int32_t objectNumber, int32_t generation, std::string_view key,
                                   std::string_view text, int minLength) {
     // The key of one reader's decryption never changes, so a decoded value of an object is
-    // kept as for plain files.
+    // kept as for plain files. A value given by reference is decrypted with its own object's
+    // key.
     return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, true,
                        [&](ValueText value) {
-                           const std::string bytes = value.kind == StringKind::Hexadecimal
-                                                         ? HexToBytes(value.text)
-                                                         : UnescapeLiteral(value.text);
-                           const bool own = value.object > 0;
-                           const std::optional<std::string> decrypted =
-                               decryptor.Decrypt(bytes, own ? value.object : objectNumber,
-                                                 own ? value.generation : generation);
-                           if (!decrypted)
-                               return std::string();
-                           if (decrypted->substr(0, kEscapedMark.size()) == kEscapedMark)
-                               return Utf16LiteralToText(*decrypted);
-                           return DecodeStringBytes(*decrypted);
+                           const int32_t own = value.object;
+                           return own > 0 ? DecryptedText(std::move(value), decryptor, own,
+                                                          reader.ObjectGeneration(own))
+                                          : DecryptedText(std::move(value), decryptor, objectNumber,
+                                                          generation);
                        });
+}
+
+std::string StringValueText(PdfReader& reader, ValueText value) {
+    return DecodedOnce(reader, std::move(value), -1, false, InfoTextOf);
+}
+
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, StringDecryptor& decryptor,
+                                     int32_t objectNumber, int32_t generation) {
+    return DecodedOnce(reader, std::move(value), -1, true, [&](ValueText v) {
+        return DecryptedText(std::move(v), decryptor, objectNumber, generation);
+    });
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 class PdfReader;
+struct ValueText;
 
 // One to three digits "0"-"9" (each counting with its decimal value) as an octal number,
 // modulo 256, written as two upper-case hexadecimal digits.
@@ -40,3 +41,13 @@ std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_vi
 std::string ReadEncryptedInfoText(PdfReader& reader, StringDecryptor& decryptor,
                                   int32_t objectNumber, int32_t generation, std::string_view key,
                                   std::string_view text, int minLength);
+
+// A string value (as ValueText holds it) as display text; a value read from an object
+// (value.object > 0) is decoded once per reader.
+std::string StringValueText(PdfReader& reader, ValueText value);
+
+// StringValueText for an encrypted document: the bytes are decrypted with the key of the object
+// that holds the string (objectNumber, generation) before they are decoded; a string that does
+// not decrypt (AES data whose padding is broken) is empty.
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, StringDecryptor& decryptor,
+                                     int32_t objectNumber, int32_t generation);

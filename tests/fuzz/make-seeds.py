@@ -13,6 +13,7 @@ import codecs
 import hashlib
 import os
 import sys
+import zlib
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -97,6 +98,46 @@ def synthetic_pdfs():
     yield build(base, b"/Size 4 /Root 99999999999 0 R /Info -5 0 R")
     yield b"%PDF-1.4\nstartxref 999999\n%%EOF\n"
     yield b"%PDF-1.4\ntrailer << /Root 1 0 R >>\nstartxref\n9\n%%EOF\n"
+    # Cross-reference streams and object streams, with and without a PNG predictor.
+    for predictor in (False, True):
+        yield modern({1: catalog}, {2: info, 3: pages}, predictor)
+    yield modern({1: catalog, 3: pages}, {2: info}, True, trailer=b"/Info 2 0 R /Prev 0")
+
+
+def modern(direct, compressed, predictor, trailer=b"/Info 2 0 R"):
+    """Objects direct in the body, compressed in object stream 10, and cross-reference
+    stream 11 (rows of widths 1 4 2, Up-filtered under a PNG predictor when asked)."""
+    out = bytearray(b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n")
+    rows = {0: (0, 0, 65535)}
+    for n, body in direct.items():
+        rows[n] = (1, len(out), 0)
+        out += b"%d 0 obj\n%s\nendobj\n" % (n, body)
+    header, body = b"", b""
+    for k, (n, text) in enumerate(compressed.items()):
+        header += b"%d %d " % (n, len(body))
+        body += text + b"\n"
+        rows[n] = (2, 10, k)
+    data = zlib.compress(header + body)
+    rows[10] = (1, len(out), 0)
+    out += (b"10 0 obj\n<< /Type /ObjStm /N %d /First %d /Filter /FlateDecode /Length %d >>\n"
+            b"stream\n" % (len(compressed), len(header), len(data))) + data + b"\nendstream\nendobj\n"
+    at = len(out)
+    rows[11] = (1, at, 0)
+    raw, previous = b"", bytes(7)
+    for n in range(12):
+        t, a, b = rows.get(n, (0, 0, 0))
+        row = bytes([t]) + a.to_bytes(4, "big") + b.to_bytes(2, "big")
+        if predictor:
+            raw += b"\x02" + bytes((x - y) & 0xFF for x, y in zip(row, previous))
+            previous = row
+        else:
+            raw += row
+    data = zlib.compress(raw)
+    parms = b" /DecodeParms << /Predictor 12 /Columns 7 >>" if predictor else b""
+    out += (b"11 0 obj\n<< /Type /XRef /Size 12 /W [1 4 2] /Root 1 0 R %s /Filter /FlateDecode"
+            b"%s /Length %d >>\nstream\n" % (trailer, parms, len(data))) + data
+    out += b"\nendstream\nendobj\nstartxref\n%d\n%%%%EOF\n" % at
+    return bytes(out)
 
 
 def pdf_files(extra):

@@ -1,0 +1,57 @@
+#pragma once
+// PDF objects as values, and the tokenizer that reads them from a file's bytes. Dictionaries
+// are read whole, so a key is looked up at the level it belongs to: a value's bytes (a
+// string holding "/Count" or line breaks, a nested dictionary) can never pass for a key.
+
+#include "pdf/pdfvalue.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct PdfObject {
+    enum class Kind { Null, Boolean, Integer, Real, String, Name, Array, Dictionary, Reference };
+    Kind kind = Kind::Null;
+    int64_t integer = 0;    // Integer, Boolean (0 or 1), Reference (the object number)
+    int32_t generation = 0; // Reference
+    double real = 0;
+    // String: the bytes between the delimiters as they stand (escapes unresolved, hexadecimal
+    // digits undecoded), so the string's text reads as it always did; Name: without the slash,
+    // #xx escapes resolved.
+    std::string text;
+    StringKind stringKind = StringKind::Literal;
+    std::vector<PdfObject> items;                           // Array
+    std::vector<std::pair<std::string, PdfObject>> entries; // Dictionary, in file order
+
+    bool IsNull() const { return kind == Kind::Null; }
+    bool IsInteger() const { return kind == Kind::Integer; }
+    bool IsReference() const { return kind == Kind::Reference; }
+    bool IsDictionary() const { return kind == Kind::Dictionary; }
+    bool IsName(std::string_view name) const { return kind == Kind::Name && text == name; }
+    // The entry for key (no slash) of a dictionary: the last with that exact name, else the
+    // last equal to it without regard to case (files with "/title" exist); nullptr if none.
+    const PdfObject* Get(std::string_view key) const;
+    // The string's bytes: escapes resolved or hexadecimal digits decoded.
+    std::string StringBytes() const;
+};
+
+// A dictionary or an array nests at most this deep; deeper input is damaged or hostile.
+constexpr int kMaxObjectDepth = 64;
+
+// Reads one object from text at pos (white space and comments first skipped), leaving pos
+// after it; "n g R" is a reference. A damaged object gives what was read of it: an unclosed
+// dictionary ends at the end of the text, an unknown keyword is null. cutShort, when given,
+// tells whether the text ended inside the object (an unclosed string or dictionary).
+PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort = nullptr);
+
+// "n g obj" at pos (after white space), with pos left after "obj". False when not there.
+bool ParseObjectHeader(std::string_view text, size_t& pos, int64_t& number, int32_t& generation);
+
+// After an object at pos: the offset just past the "stream" keyword and its line end, or npos
+// when no stream follows.
+size_t StreamDataStart(std::string_view text, size_t pos);
+
+// PDF white space: NUL, TAB, LF, FF, CR, space.
+bool IsPdfSpace(char c);

@@ -1,0 +1,12 @@
+#pragma once
+// The page count of a document from its page tree.
+
+#include "pdf/pdffile.h"
+
+#include <cstdint>
+
+// The number of pages of the tree whose root is pages (the catalog's /Pages value, a reference
+// or a dictionary): the root's /Count, direct or indirect, when it is a non-negative 32-bit
+// integer; otherwise the leaves of the tree counted (bounded, and a node met twice is
+// counted once). 0 when there is no tree.
+int32_t PageCount(PdfReader& reader, const PdfObject& pages);

@@ -1,0 +1,344 @@
+// The object-level reader on the structures of PDF 1.5 and later (cross-reference streams,
+// object streams, hybrid files), dictionaries read by tokens, page trees, and damaged files.
+
+#include "common/errors.h"
+#include "jtext/cp932.h"
+#include "pdf/pdfinfo.h"
+#include "pdf/pdfobject.h"
+#include "pdf/pdfstream.h"
+#include "support/modernpdf.h"
+#include "support/pdfbuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TpdfInfomation Read(const std::string& path) {
+    TpdfInfomation info;
+    ReadPdfInfo(path, "", info);
+    return info;
+}
+
+const char* const kCatalog = "<< /Type /Catalog /Pages 3 0 R >>";
+const char* const kInfo = "<< /Title (Report) /Author (Ann) >>";
+const char* const kPages = "<< /Type /Pages /Kids [] /Count 4 >>";
+
+} // namespace
+
+TEST(ModernStructures, ObjectsInObjectStreamsWhateverTheRowsEncoding) {
+    for (auto rows : {ModernPdf::Rows::Plain, ModernPdf::Rows::Flate, ModernPdf::Rows::FlatePng,
+                      ModernPdf::Rows::FlateTiff}) {
+        for (bool flate : {false, true}) {
+            TempDir dir;
+            ModernPdf pdf;
+            pdf.ObjectStream(5, {{1, kCatalog}, {2, kInfo}, {3, kPages}}, flate);
+            pdf.XrefStream(6, "/Size 7 /Root 1 0 R /Info 2 0 R", rows);
+            const auto info = Read(dir.Write("m.pdf", pdf.Bytes()));
+            EXPECT_EQ(info.Title, "Report") << int(rows) << flate;
+            EXPECT_EQ(info.Author, "Ann") << int(rows) << flate;
+            EXPECT_EQ(info.PageCount, 4) << int(rows) << flate;
+        }
+    }
+}
+
+TEST(ModernStructures, PrevChainsMixingTablesAndStreamsTakeTheNewestEntry) {
+    TempDir dir;
+    {
+        // A stream base with a classic update that rewrites the information dictionary.
+        ModernPdf pdf;
+        pdf.Object(1, kCatalog).ObjectStream(5, {{2, kInfo}, {3, kPages}});
+        pdf.XrefStream(6, "/Size 7 /Root 1 0 R /Info 2 0 R");
+        pdf.Object(7, "<< /Title (Updated) >>").ClassicUpdate("/Size 8 /Root 1 0 R /Info 7 0 R");
+        const auto info = Read(dir.Write("a.pdf", pdf.Bytes()));
+        EXPECT_EQ(info.Title, "Updated");
+        EXPECT_EQ(info.PageCount, 4);
+    }
+    {
+        // A classic base with a stream update that moves the page tree into an object stream.
+        ModernPdf pdf;
+        pdf.Object(1, kCatalog).Object(2, kInfo).Object(3, "<< /Type /Pages /Count 1 >>");
+        pdf.ClassicUpdate("/Size 4 /Root 1 0 R /Info 2 0 R");
+        pdf.ObjectStream(4, {{3, kPages}});
+        pdf.XrefStream(5, "/Size 6 /Root 1 0 R /Info 2 0 R", ModernPdf::Rows::Flate, true);
+        const auto info = Read(dir.Write("b.pdf", pdf.Bytes()));
+        EXPECT_EQ(info.Title, "Report");
+        EXPECT_EQ(info.PageCount, 4);
+    }
+}
+
+TEST(ModernStructures, AHybridFilesStreamFillsInWhatItsTableLeavesFree) {
+    TempDir dir;
+    ModernPdf pdf;
+    pdf.Object(1, kCatalog).Object(3, kPages).ObjectStream(5, {{2, kInfo}});
+    pdf.XrefStream(6, "/Size 7", ModernPdf::Rows::FlatePng, true);
+    const int64_t stream = pdf.LastSection();
+    std::string bytes = pdf.Bytes();
+    const int64_t at = int64_t(bytes.size());
+    char line[32];
+    bytes += "xref\n0 7\n0000000000 65535 f\r\n";
+    for (int n = 1; n <= 6; ++n) {
+        if (n == 2 || n == 4) {
+            bytes += "0000000000 00001 f\r\n";
+            continue;
+        }
+        std::snprintf(line, sizeof line, "%010lld 00000 n\r\n",
+                      static_cast<long long>(pdf.OffsetOf(n)));
+        bytes += line;
+    }
+    bytes += "trailer\n<< /Size 7 /Root 1 0 R /Info 2 0 R /XRefStm " + std::to_string(stream) +
+             " >>\nstartxref\n" + std::to_string(at) + "\n%%EOF\n";
+    const auto info = Read(dir.Write("h.pdf", bytes));
+    EXPECT_EQ(info.Title, "Report");
+    EXPECT_EQ(info.PageCount, 4);
+}
+
+TEST(ModernStructures, AnUnknownFilterOnAnObjectStreamIsAClearError) {
+    TempDir dir;
+    ModernPdf pdf;
+    pdf.Object(1, kCatalog).Object(3, kPages);
+    pdf.Object(5, "<< /Type /ObjStm /N 1 /First 4 /Filter /LZWDecode /Length 3 >>\nstream\nabc"
+                  "\nendstream");
+    pdf.XrefStream(6, "/Size 7 /Root 1 0 R /Info 2 0 R");
+    std::string bytes = pdf.Bytes();
+    // Object 2 is said to be in stream 5: the table is rewritten by hand.
+    TpdfInfomation info;
+    ModernPdf withEntry;
+    withEntry.Object(1, kCatalog).Object(3, kPages);
+    withEntry.Object(5, "<< /Type /ObjStm /N 1 /First 4 /Filter /LZWDecode /Length 3 >>\nstream"
+                        "\nabc\nendstream");
+    withEntry.ObjectStream(7, {{2, kInfo}}); // entry for 2 in a stream, then pointed at 5
+    std::string b = withEntry.Bytes();
+    // Build the cross-reference stream of a file where 2 lives in stream 5.
+    ModernPdf lzw;
+    lzw.Object(1, kCatalog).Object(3, kPages);
+    lzw.Object(5, "<< /Type /ObjStm /N 1 /First 4 /Filter /LZWDecode /Length 3 >>\nstream\nabc"
+                  "\nendstream");
+    lzw.ObjectStream(7, {{2, kInfo}});
+    lzw.XrefStream(6, "/Size 8 /Root 1 0 R /Info 2 0 R", ModernPdf::Rows::Plain);
+    std::string c = lzw.Bytes();
+    // In the plain rows, object 2's entry is "02 00000007 0000": point it at stream 5.
+    const std::string from("\x02\x00\x00\x00\x07\x00\x00", 7),
+        to("\x02\x00\x00\x00\x05\x00\x00", 7);
+    const size_t where = c.rfind(from);
+    ASSERT_NE(where, std::string::npos);
+    c.replace(where, 7, to);
+    try {
+        ReadPdfInfo(dir.Write("lzw.pdf", c), "", info);
+        FAIL() << "no error";
+    } catch (const EPdfFormatError& e) {
+        EXPECT_NE(std::string(e.what()).find("/LZWDecode"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(info.PageCount, 4); // what was read before stays
+    (void)bytes;
+    (void)b;
+}
+
+TEST(ModernStructures, StreamLengthsDirectIndirectWrongOrAbsent) {
+    const std::string data = std::string("2 0 ") + kInfo;
+    const std::string exact = std::to_string(data.size());
+    for (const std::string& length : {exact, std::string("9 0 R"), std::string("4"),
+                                      std::string("100000"), std::string("8 0 R"), std::string()}) {
+        TempDir dir;
+        ModernPdf pdf;
+        pdf.Object(1, kCatalog).Object(3, kPages).Object(9, exact);
+        pdf.Object(5, "<< /Type /ObjStm /N 1 /First 4" +
+                          (length.empty() ? std::string() : " /Length " + length) +
+                          " >>\nstream\n" + data + "\nendstream");
+        pdf.Compressed(2, 5, 0).XrefStream(6, "/Size 10 /Root 1 0 R /Info 2 0 R");
+        const auto info = Read(dir.Write("l.pdf", pdf.Bytes()));
+        EXPECT_EQ(info.Title, "Report") << length;
+        EXPECT_EQ(info.PageCount, 4) << length;
+    }
+}
+
+TEST(StreamDecoding, PredictorsAndTheirLimits) {
+    // Two rows of three bytes, under each PNG filter type, decode to the same bytes.
+    const std::string plain = "\x01\x02\x03\x04\x06\x08";
+    struct Case {
+        std::string data;
+        int64_t predictor, columns;
+        std::string expected;
+    } cases[] = {
+        {std::string("\x00\x01\x02\x03\x00\x04\x06\x08", 8), 12, 3, plain},
+        {std::string("\x01\x01\x01\x01\x01\x04\x02\x02", 8), 15, 3, plain},
+        {std::string("\x02\x01\x02\x03\x02\x03\x04\x05", 8), 10, 3, plain},
+        {std::string("\x03\x01\x02\x02\x03\x04\x03\x04", 8), 13, 3, plain},
+        {std::string("\x04\x01\x01\x01\x04\x03\x02\x02", 8), 14, 3, plain},
+        {std::string("\x01\x01\x01\x04\x02\x02", 6), 2, 3, plain}, // TIFF
+        {plain, 1, 3, plain},
+        {plain, 12, 0, ""},                          // /Columns 0 holds no row
+        {std::string("\x00\x01\x02", 3), 12, 3, ""}, // a row cut short is dropped
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Unpredict(c.data, c.predictor, c.columns, 1, 8), c.expected)
+            << c.predictor << " " << c.columns;
+}
+
+TEST(StreamDecoding, InflateStopsAtItsBound) {
+    const std::string zeros(1 << 20, '\0');
+    const std::string packed = Deflate(zeros);
+    EXPECT_EQ(Inflate(packed, 1000).size(), 1000u);
+    EXPECT_EQ(Inflate(packed, size_t(4) << 20), zeros);
+    EXPECT_EQ(Inflate(packed.substr(0, packed.size() / 2), size_t(4) << 20).size() > 0, true);
+}
+
+TEST(Tokenizer, ReadsEveryKindOfValue) {
+    const std::string text = "<< /A (x (y) \\) z) /B <41 42> /C [1 -2.5 /N 3 0 R] /D << /E true "
+                             ">> /F null /G#20H 7 0 R /I false >>";
+    size_t pos = 0;
+    const PdfObject o = ParseObject(text, pos);
+    ASSERT_TRUE(o.IsDictionary());
+    EXPECT_EQ(o.Get("A")->StringBytes(), "x (y) ) z");
+    EXPECT_EQ(o.Get("B")->StringBytes(), "AB");
+    ASSERT_EQ(o.Get("C")->items.size(), 4u);
+    EXPECT_EQ(o.Get("C")->items[1].real, -2.5);
+    EXPECT_TRUE(o.Get("C")->items[3].IsReference());
+    EXPECT_EQ(o.Get("D")->Get("E")->integer, 1);
+    EXPECT_TRUE(o.Get("F")->IsNull());
+    EXPECT_EQ(o.Get("G H")->integer, 7);
+    EXPECT_EQ(o.Get("I")->kind, PdfObject::Kind::Boolean);
+    EXPECT_EQ(pos, text.size());
+}
+
+// Each case was a silent wrong result when dictionaries were read line by line.
+TEST(ReadPdfInfo, DictionariesAreReadByTokens) {
+    struct Case {
+        const char* name;
+        std::string catalog, pages, info, trailer;
+        int32_t count;
+        std::string title, author;
+    } cases[] = {
+        {"root split over lines", kCatalog, kPages, kInfo, "/Size 5 /Root\n1\n0\nR /Info 2 0 R", 4,
+         "Report", "Ann"},
+        {"pages on the next line", "<< /Type /Catalog /Pages\n3 0 R >>", kPages, kInfo, "", 4,
+         "Report", "Ann"},
+        {"count on the next line", kCatalog, "<< /Type /Pages /Count\n1 >>", kInfo, "", 1, "Report",
+         "Ann"},
+        {"reference split after its number", "<< /Type /Catalog /Pages 3\n0 R >>", kPages, kInfo,
+         "", 4, "Report", "Ann"},
+        {"inline dictionary with its own count", "<< /Outlines << /Count 6 >> /Pages 3 0 R >>",
+         kPages, kInfo, "", 4, "Report", "Ann"},
+        {"key with a null value", kCatalog, kPages, "<< /Title null /Author (Ann) >>", "", 4, "",
+         "Ann"},
+        {"endobj inside a string", kCatalog, kPages,
+         "<< /Title (ends with endobj here) /Author (Ann) >>", "", 4, "ends with endobj here",
+         "Ann"},
+        {"indirect count", kCatalog, "<< /Type /Pages /Count 4 0 R >>", kInfo, "", 9, "Report",
+         "Ann"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        PdfBuilder pdf;
+        pdf.Object(1, c.catalog).Object(2, c.info).Object(3, c.pages).Object(4, "9");
+        pdf.FullSection(c.trailer.empty() ? "/Size 5 /Root 1 0 R /Info 2 0 R" : c.trailer);
+        const auto info = Read(pdf.WriteTo(dir.File("t.pdf")));
+        EXPECT_EQ(info.PageCount, c.count) << c.name;
+        EXPECT_EQ(info.Title, c.title) << c.name;
+        EXPECT_EQ(info.Author, c.author) << c.name;
+    }
+}
+
+TEST(ReadPdfInfo, RawBytesInsideEncryptionStringsAndTheIdentifier) {
+    // Literal strings that hold bytes 00, CR and LF unescaped, as some writers leave them.
+    std::string u(32, 'u'), o(32, 'o'), id(16, 'i');
+    u[3] = '\0';
+    u[7] = '\r';
+    u[8] = '\n';
+    o[5] = '\n';
+    id[2] = '\r';
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.Object(1, kCatalog).Object(2, kInfo).Object(3, kPages);
+    pdf.Object(4, "<< /Filter /Standard /V 1 /R 2 /O (" + o + ") /U (" + u + ") /P -4 >>");
+    pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [(" + id + ") (" + id +
+                    ")]");
+    const auto info = Read(pdf.WriteTo(dir.File("e.pdf")));
+    EXPECT_EQ(info.Encryption.U, u);
+    EXPECT_EQ(info.Encryption.O, o);
+    EXPECT_EQ(info.Encryption.ID, id);
+    EXPECT_EQ(info.PageCount, 4);
+}
+
+TEST(ReadPdfInfo, PagesAreCountedWhenTheRootHasNoCount) {
+    struct Case {
+        std::string root;
+        std::vector<std::string> nodes; // objects 4, 5, ...
+        int32_t count;
+    } cases[] = {
+        {"<< /Type /Pages /Kids [4 0 R 5 0 R] >>",
+         {"<< /Type /Page >>", "<< /Type /Pages /Kids [6 0 R 7 0 R] >>", "<< /Type /Page >>",
+          "<< /Type /Page >>"},
+         3},
+        // A kid that names the root again, and one named twice, count once or not at all.
+        {"<< /Type /Pages /Kids [4 0 R 4 0 R 3 0 R] >>", {"<< /Type /Page >>"}, 1},
+        {"<< /Type /Pages /Kids [4 0 R] >>", {"<< /Type /Pages /Kids [3 0 R 4 0 R] >>"}, 0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        PdfBuilder pdf;
+        pdf.Object(1, kCatalog).Object(2, kInfo).Object(3, c.root);
+        for (size_t k = 0; k < c.nodes.size(); ++k)
+            pdf.Object(int(4 + k), c.nodes[k]);
+        pdf.FullSection("/Size " + std::to_string(4 + c.nodes.size()) + " /Root 1 0 R /Info 2 0 R");
+        EXPECT_EQ(Read(pdf.WriteTo(dir.File("p.pdf"))).PageCount, c.count) << c.root;
+    }
+}
+
+TEST(ReadPdfInfo, DamagedFilesAreRecoveredFromTheirObjects) {
+    PdfBuilder pdf;
+    pdf.Object(1, kCatalog).Object(2, kInfo).Object(3, kPages);
+    pdf.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R");
+    const std::string good = pdf.Bytes();
+    std::string wrongStartxref = good;
+    const size_t sx = wrongStartxref.rfind("startxref\n") + 10;
+    wrongStartxref.replace(sx, wrongStartxref.find('\n', sx) - sx, "17");
+    std::string shifted = good;
+    shifted.insert(9, "   "); // after the header line: every offset is 3 bytes off
+    const std::string cutOff = good.substr(0, good.find("xref\n") + 30);
+    std::string noTrailerRoot = good;
+    noTrailerRoot.replace(noTrailerRoot.find("/Root 1 0 R"), 11, "           ");
+    for (const auto& [name, bytes] :
+         {std::pair{"wrong startxref", wrongStartxref}, std::pair{"shifted by 3", shifted}}) {
+        TempDir dir;
+        const auto info = Read(dir.Write("d.pdf", bytes));
+        EXPECT_EQ(info.Title, "Report") << name;
+        EXPECT_EQ(info.PageCount, 4) << name;
+    }
+    TempDir dir;
+    // Cut off inside the table, the trailer is lost with it: the catalog is found by its
+    // type, the information dictionary (named only by the trailer) is not.
+    const auto info = Read(dir.Write("c.pdf", cutOff));
+    EXPECT_EQ(info.PageCount, 4);
+    EXPECT_EQ(info.Title, "");
+    EXPECT_EQ(Read(dir.Write("r.pdf", noTrailerRoot)).PageCount, 4);
+}
+
+// Files written by the TeX engines and dvipdfmx, and by qpdf rewriting them with object
+// streams, linearized, and RC4-encrypted (tools/make_tex_fixtures.sh).
+TEST(RealWriters, TexEnginesDvipdfmxAndQpdfRewrites) {
+    const std::string folder = std::string(PAGEWICK_TEST_DATA) + "/tex/";
+    const struct {
+        const char* file;
+        const char* engine;
+        int32_t pages;
+    } writers[] = {{"pdflatex", "pdfLaTeX", 2},
+                   {"lualatex", "LuaLaTeX", 3},
+                   {"xelatex", "XeLaTeX", 4},
+                   {"dvipdfmx", "dvipdfmx", 5}};
+    for (const auto& w : writers) {
+        for (const char* variant : {"", "-objstm", "-linearized"}) {
+            const std::string name = std::string(w.file) + variant + ".pdf";
+            const auto info = Read(folder + name);
+            EXPECT_EQ(info.Title, Utf8ToCp932(std::string("報告書 2024 ") + w.engine)) << name;
+            EXPECT_EQ(info.Author, Utf8ToCp932("山田 太郎")) << name;
+            EXPECT_EQ(info.Keywords, Utf8ToCp932("売上; 予算")) << name;
+            EXPECT_EQ(info.PageCount, w.pages) << name;
+            EXPECT_NE(info.CreationDate, 0) << name;
+        }
+    }
+    const auto info = Read(folder + "lualatex-objstm-rc4.pdf");
+    EXPECT_TRUE(info.Encrypted);
+    EXPECT_EQ(info.PasswordResult, 0);
+    EXPECT_EQ(info.Title, Utf8ToCp932("報告書 2024 LuaLaTeX"));
+    EXPECT_EQ(info.PageCount, 3);
+}
