@@ -41,8 +41,11 @@ public:
         const PdfObject& trailer = reader_.Trailer();
         if (const PdfObject* encrypt = trailer.Get("Encrypt"); encrypt && !encrypt->IsNull()) {
             info_.Encrypted = true;
+            // Some writers put the dictionary itself into the trailer.
             if (encrypt->IsReference() && encrypt->integer > 0)
-                ReadEncryptionDictionary(int32_t(encrypt->integer));
+                ReadEncryptionDictionary(reader_.ReadObject(int32_t(encrypt->integer)));
+            else if (encrypt->IsDictionary())
+                ReadEncryptionDictionary(*encrypt);
         }
         // The password is tried before the page tree is read: in an encrypted file, objects
         // inside object streams can only be read with the file key.
@@ -63,9 +66,9 @@ public:
 private:
     // Everything about the encryption comes from here: the dictionary into the parameters,
     // and the facts the list shows from them.
-    void ReadEncryptionDictionary(int32_t number) {
+    void ReadEncryptionDictionary(const PdfObject& dictionary) {
         EncryptionParams& p = info_.Encryption;
-        p = ReadEncryptDictionary(reader_.ReadObject(number), reader_.FileId(),
+        p = ReadEncryptDictionary(dictionary, reader_.FileId(),
                                   [this](const PdfObject& v) { return reader_.Resolve(v); });
         info_.V = p.V;
         info_.R = p.R;

@@ -403,6 +403,28 @@ TEST(ReadPdfInfo, EncryptionDictionaryForms) {
     }
 }
 
+TEST(ReadPdfInfo, AnEncryptionDictionaryInTheTrailerItselfIsRead) {
+    // The 40-bit fixture's values again (empty user password).
+    const std::string O =
+        FromHex("c92422687facee686e373f10b5c7d04738053152f7e2ee30e11c69ec442576ab");
+    const std::string U =
+        FromHex("b3d9fa366906ef42f354c6deb74c59075eaf334eb7c04356ba0d7f3dd8b51d0a");
+    StringDecryptor rc4(CryptMethod::RC4, FromHex("0e7b66938a"));
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+        .Object(2, "<< /Title <" + Hex(*rc4.Decrypt("Report", 2, 0)) + "> >>")
+        .Object(3, "<< /Type /Pages /Count 2 >>");
+    pdf.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R /ID [<31415926535897932384626433832795> "
+                    "<00>] /Encrypt << /Filter /Standard /V 1 /R 2 /O <" +
+                    Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>");
+    const auto info = Read(pdf.WriteTo(dir.File("e.pdf")));
+    EXPECT_EQ(info.PasswordResult, 0);
+    EXPECT_EQ(info.Title, "Report");
+    EXPECT_EQ(info.PageCount, 2);
+}
+
+// Without V and R the handler is not the standard one as this reader knows it.
 TEST(ReadPdfInfo, AnEncryptEntryThatIsNoReferenceMeansAnotherHandler) {
     TempDir dir;
     PdfBuilder pdf;
