@@ -207,8 +207,10 @@ Bytes32 DecryptOwnerEntry(const std::string& password, const EncryptionParams& p
     if (IsRevision2(params)) {
         Rc4InPlace(std::string_view(digest).substr(0, 5), user);
     } else {
+        // Each rehash takes the key's length only, as for the file key: with keys shorter than
+        // 16 bytes this is what the writers do (Ghostscript's 40- and 96-bit revision 3 files).
         for (int round = 0; round < 50; ++round)
-            digest = Md5(digest);
+            digest = Md5(std::string_view(digest).substr(0, n));
         for (int i = 19; i >= 0; --i)
             Rc4InPlace(XorEach(std::string_view(digest).substr(0, n), i), user);
     }
