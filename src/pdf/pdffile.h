@@ -187,7 +187,7 @@ private:
         std::string data;
         int64_t first = 0;
     };
-    const ObjectStream& LoadObjectStream(int32_t s, int depth = 0);
+    const ObjectStream& LoadObjectStream(int32_t s);
     std::string CompressedObjectText(const XrefEntry& entry);
     void SortEntries() const;
 

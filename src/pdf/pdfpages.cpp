@@ -15,6 +15,9 @@ int32_t PageCount(PdfReader& reader, const PdfObject& pages) {
     const PdfObject root = reader.Resolve(pages);
     if (!root.IsDictionary())
         return 0;
+    // A catalog whose /Pages names a single page rather than a tree: that page is the document.
+    if (const PdfObject* type = root.Get("Type"); type && type->IsName("Page"))
+        return 1;
     if (const PdfObject* count = root.Get("Count")) {
         const PdfObject value = reader.Resolve(*count);
         if (value.IsInteger())

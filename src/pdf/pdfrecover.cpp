@@ -18,6 +18,9 @@ constexpr int64_t kOverlap = 64;
 constexpr size_t kMaxScannedObjects = size_t(1) << 20;
 // Trailers and cross-reference streams looked at, the newest first.
 constexpr size_t kMaxTrailers = 64;
+// The scan stops here: a damaged file larger than this is recovered from its first part, so
+// that one bad offset in a huge file cannot cost a read of all of it.
+constexpr int64_t kMaxScan = int64_t(1) << 30;
 // How far after a header the scan looks for the object's /Type.
 constexpr size_t kTypeWindow = 512;
 
@@ -71,7 +74,7 @@ const FileScan& PdfReader::Scan() {
         return *scan_;
     scan_.emplace();
     FileScan& scan = *scan_;
-    const int64_t size = Size();
+    const int64_t size = std::min(Size(), kMaxScan);
     for (int64_t start = 0; start < size;) {
         const std::string chunk = source_.ReadDirect(start, kChunk);
         if (chunk.empty())

@@ -64,7 +64,17 @@ std::string PdfReader::ObjectBytesAt(int64_t offset) {
 }
 
 std::string PdfReader::ObjectBytes(int32_t n) {
-    const XrefEntry& entry = EntryOf(n);
+    const XrefEntry* found = nullptr;
+    try {
+        found = &EntryOf(n);
+    } catch (const EListError&) {
+        // An object no section lists (a /Prev chain cut short, a table that forgot it) is
+        // taken from where a scan finds it; a free entry, though, means it was deleted.
+        if (const int64_t offset = ScannedOffset(n); offset >= 0)
+            return ObjectBytesAt(offset);
+        throw;
+    }
+    const XrefEntry& entry = *found;
     if (entry.kind == XrefEntry::Kind::Compressed)
         return std::to_string(n) + " 0 obj\r\n" + CompressedObjectText(entry);
     if (entry.kind == XrefEntry::Kind::Free)
@@ -126,7 +136,9 @@ bool PdfReader::ReadStreamObjectAt(int64_t offset, PdfObject& dict, std::string&
     if (!ParseObjectHeader(head.bytes, pos, number, generation))
         return false;
     dict = ParseObject(head.bytes, pos);
-    if (!dict.IsDictionary())
+    // The keyword must follow the dictionary, or it belongs to some later object.
+    if (!dict.IsDictionary() ||
+        head.bytes.find_first_not_of(std::string_view("\0\t\n\f\r ", 6), pos) != std::string::npos)
         return false;
     // The data starts after the keyword's line end (CR LF or LF; a lone CR is taken too).
     char eol[2];
@@ -204,13 +216,12 @@ bool PdfReader::IsCompressed(int32_t n) const {
     }
 }
 
-const PdfReader::ObjectStream& PdfReader::LoadObjectStream(int32_t s, int depth) {
+const PdfReader::ObjectStream& PdfReader::LoadObjectStream(int32_t s) {
     static const ObjectStream kNone;
     if (const auto it = objectStreams_.find(s); it != objectStreams_.end())
         return it->second;
     // A stream that names itself (or one being loaded) holds nothing this reader can use.
-    if (depth > 0 ||
-        std::find(loadingStreams_.begin(), loadingStreams_.end(), s) != loadingStreams_.end())
+    if (std::find(loadingStreams_.begin(), loadingStreams_.end(), s) != loadingStreams_.end())
         return kNone;
     ObjectStream& stream = objectStreams_[s]; // kept empty if what follows fails
     const XrefEntry* entry = nullptr;

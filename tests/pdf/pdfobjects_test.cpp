@@ -272,6 +272,8 @@ TEST(ReadPdfInfo, PagesAreCountedWhenTheRootHasNoCount) {
         // A kid that names the root again, and one named twice, count once or not at all.
         {"<< /Type /Pages /Kids [4 0 R 4 0 R 3 0 R] >>", {"<< /Type /Page >>"}, 1},
         {"<< /Type /Pages /Kids [4 0 R] >>", {"<< /Type /Pages /Kids [3 0 R 4 0 R] >>"}, 0},
+        // The catalog names one page instead of a tree.
+        {"<< /Type /Page /MediaBox [0 0 200 200] >>", {}, 1},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -303,6 +305,23 @@ TEST(ReadPdfInfo, DamagedFilesAreRecoveredFromTheirObjects) {
         const auto info = Read(dir.Write("d.pdf", bytes));
         EXPECT_EQ(info.Title, "Report") << name;
         EXPECT_EQ(info.PageCount, 4) << name;
+    }
+    {
+        // An update whose /Prev names itself: the objects only the base lists are found by a
+        // scan.
+        PdfBuilder update;
+        update.Object(1, kCatalog).Object(2, kInfo).Object(3, kPages);
+        update.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R");
+        const std::string base = std::to_string(update.LastSectionOffset());
+        update.Object(4, "<< /Title (Updated) >>").UpdateSection("/Size 5 /Root 1 0 R /Info 4 0 R");
+        std::string bytes = update.Bytes();
+        const std::string self = std::to_string(update.LastSectionOffset());
+        ASSERT_EQ(self.size(), base.size());
+        bytes.replace(bytes.rfind("/Prev " + base) + 6, base.size(), self);
+        TempDir dir;
+        const auto info = Read(dir.Write("u.pdf", bytes));
+        EXPECT_EQ(info.Title, "Updated");
+        EXPECT_EQ(info.PageCount, 4);
     }
     TempDir dir;
     // Cut off inside the table, the trailer is lost with it: the catalog is found by its
