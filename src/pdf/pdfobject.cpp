@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <charconv>
 
+PdfObject::PdfObject() = default;
+PdfObject::~PdfObject() = default;
+PdfObject::PdfObject(const PdfObject&) = default;
+PdfObject::PdfObject(PdfObject&&) noexcept = default;
+PdfObject& PdfObject::operator=(const PdfObject&) = default;
+PdfObject& PdfObject::operator=(PdfObject&&) noexcept = default;
+
 namespace {
 
 bool IsDelimiter(char c) {

@@ -25,6 +25,15 @@ struct PdfObject {
     std::vector<PdfObject> items;                           // Array
     std::vector<std::pair<std::string, PdfObject>> entries; // Dictionary, in file order
 
+    // Special members defined where PdfObject is complete: a vector of pairs holding the type
+    // itself may not be instantiated inside the class (clang with libstdc++ refuses it).
+    PdfObject();
+    ~PdfObject();
+    PdfObject(const PdfObject&);
+    PdfObject(PdfObject&&) noexcept;
+    PdfObject& operator=(const PdfObject&);
+    PdfObject& operator=(PdfObject&&) noexcept;
+
     bool IsNull() const { return kind == Kind::Null; }
     bool IsInteger() const { return kind == Kind::Integer; }
     bool IsReference() const { return kind == Kind::Reference; }
