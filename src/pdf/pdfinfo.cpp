@@ -74,7 +74,8 @@ private:
         info_.R = p.R;
         info_.P = p.P;
         info_.Filter = p.Filter;
-        info_.Method = MethodName(StringMethod(p));
+        // A dictionary this handler cannot open names no method it could tell.
+        info_.Method = IsSupported(p) ? MethodName(StringMethod(p)) : "";
         info_.KeyLength = IsSupported(p) ? KeyLengthBits(p) : p.Length;
         info_.CanPrint = (p.P & 4) != 0;
         info_.CanModify = (p.P & 8) != 0;
