@@ -155,12 +155,20 @@ private:
         if (!info_.Encrypted || reader_.IsCompressed(holder))
             return StringValueText(reader_, std::move(text));
         return DecryptedStringValueText(reader_, std::move(text), stringDecryptor_, holder,
-                                        reader_.ObjectGeneration(holder));
+                                        GenerationOf(holder));
+    }
+
+    // The generation of object n, read once: every string of a dictionary needs it.
+    int32_t GenerationOf(int32_t n) {
+        if (n != generationOf_.first)
+            generationOf_ = {n, reader_.ObjectGeneration(n)};
+        return generationOf_.second;
     }
 
     PdfReader& reader_;
     TpdfInfomation& info_;
     StringDecryptor stringDecryptor_, streamDecryptor_;
+    std::pair<int32_t, int32_t> generationOf_{-1, 0}; // object, generation
 };
 
 } // namespace

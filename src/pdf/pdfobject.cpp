@@ -3,13 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-PdfObject::PdfObject() = default;
-PdfObject::~PdfObject() = default;
-PdfObject::PdfObject(const PdfObject&) = default;
-PdfObject::PdfObject(PdfObject&&) noexcept = default;
-PdfObject& PdfObject::operator=(const PdfObject&) = default;
-PdfObject& PdfObject::operator=(PdfObject&&) noexcept = default;
-
 namespace {
 
 bool IsDelimiter(char c) {
@@ -150,7 +143,7 @@ private:
             PdfObject value;
             if (pos < text_.size() && text_.compare(pos, 2, ">>") != 0 && !IsKeywordEnd(pos))
                 value = Object(pos, depth + 1);
-            o.entries.emplace_back(std::move(key), std::move(value));
+            o.entries.push_back(PdfEntry{std::move(key), std::move(value)});
         }
     }
 
@@ -253,8 +246,8 @@ bool IsPdfSpace(char c) {
 const PdfObject* PdfObject::Get(std::string_view key) const {
     // A key written twice takes its last value, as a later entry overrides an earlier one.
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (it->first == key)
-            return &it->second;
+        if (it->key == key)
+            return &it->value;
     for (auto it = entries.rbegin(); it != entries.rend(); ++it)
         if (const auto& [name, value] = *it;
             name.size() == key.size() &&

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+struct PdfEntry;
+
 struct PdfObject {
     enum class Kind { Null, Boolean, Integer, Real, String, Name, Array, Dictionary, Reference };
     Kind kind = Kind::Null;
@@ -22,17 +24,8 @@ struct PdfObject {
     // #xx escapes resolved.
     std::string text;
     StringKind stringKind = StringKind::Literal;
-    std::vector<PdfObject> items;                           // Array
-    std::vector<std::pair<std::string, PdfObject>> entries; // Dictionary, in file order
-
-    // Special members defined where PdfObject is complete: a vector of pairs holding the type
-    // itself may not be instantiated inside the class (clang with libstdc++ refuses it).
-    PdfObject();
-    ~PdfObject();
-    PdfObject(const PdfObject&);
-    PdfObject(PdfObject&&) noexcept;
-    PdfObject& operator=(const PdfObject&);
-    PdfObject& operator=(PdfObject&&) noexcept;
+    std::vector<PdfObject> items;  // Array
+    std::vector<PdfEntry> entries; // Dictionary, in file order
 
     bool IsNull() const { return kind == Kind::Null; }
     bool IsInteger() const { return kind == Kind::Integer; }
@@ -44,6 +37,12 @@ struct PdfObject {
     const PdfObject* Get(std::string_view key) const;
     // The string's bytes: escapes resolved or hexadecimal digits decoded.
     std::string StringBytes() const;
+};
+
+// One key (without its slash) and its value.
+struct PdfEntry {
+    std::string key;
+    PdfObject value;
 };
 
 // A dictionary or an array nests at most this deep; deeper input is damaged or hostile.

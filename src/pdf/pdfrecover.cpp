@@ -165,7 +165,7 @@ bool PdfReader::RecoverXref() {
         root.integer = scan.catalogs.back();
         PdfObject dict;
         dict.kind = PdfObject::Kind::Dictionary;
-        dict.entries.emplace_back("Root", std::move(root));
+        dict.entries.push_back(PdfEntry{"Root", std::move(root)});
         AddTrailer(dict);
     }
     if (const PdfObject* ids = trailer_.Get("ID");

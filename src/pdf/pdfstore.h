@@ -17,6 +17,9 @@
 //    StringDecryptor (crypto/pdfenc.h) called through utilpdft.h, with the number and
 //    generation of the object the string was read from: reader.ObjectGeneration(n) gives the generation to use (0 for an object
 //    inside an object stream, whose strings are not encrypted on their own).
+//    Stream data (object streams, ReadStreamData) of an encrypted file is decrypted by the
+//    function given to reader.SetStreamDecryptor once the file key is known (pdfinfo.cpp sets
+//    one that calls DecryptStringBytes); before that, encrypted streams read as garbage.
 
 #include "pdf/pdffile.h"
 

@@ -112,7 +112,7 @@ void PdfReader::AddTrailer(const PdfObject& dictionary) {
     // Newer sections come first: an older trailer only fills in keys the newer ones lack.
     for (const auto& [key, value] : dictionary.entries)
         if (!trailer_.Get(key))
-            trailer_.entries.emplace_back(key, value);
+            trailer_.entries.push_back(PdfEntry{key, value});
 }
 
 void PdfReader::ReadXrefChain(int64_t offset) {

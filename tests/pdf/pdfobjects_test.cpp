@@ -5,6 +5,7 @@
 #include "jtext/cp932.h"
 #include "pdf/pdfinfo.h"
 #include "pdf/pdfobject.h"
+#include "pdf/pdfstore.h"
 #include "pdf/pdfstream.h"
 #include "support/modernpdf.h"
 #include "support/pdfbuilder.h"
@@ -133,6 +134,34 @@ TEST(ModernStructures, AnUnknownFilterOnAnObjectStreamIsAClearError) {
     (void)b;
 }
 
+TEST(ObjectStore, ObjectsByNumberAndAStreamsDecodedBytes) {
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>...</x:xmpmeta>";
+    const std::string packed = Deflate(xmp);
+    TempDir dir;
+    ModernPdf pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R /Metadata 7 0 R >>");
+    pdf.Object(7, "<< /Type /Metadata /Subtype /XML /Filter /FlateDecode /Length " +
+                      std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream");
+    pdf.ObjectStream(5, {{2, kInfo}, {3, kPages}});
+    pdf.XrefStream(6, "/Size 8 /Root 1 0 R /Info 2 0 R");
+    PdfReader reader(dir.Write("s.pdf", pdf.Bytes()));
+    ReadCrossReference(reader);
+    const PdfObject catalog = reader.Resolve(*reader.Trailer().Get("Root"));
+    ASSERT_TRUE(catalog.IsDictionary());
+    const PdfObject* metadata = catalog.Get("Metadata");
+    ASSERT_TRUE(metadata && metadata->IsReference());
+    EXPECT_EQ(reader.ReadStreamData(int32_t(metadata->integer)), xmp);
+    const PdfObject info = reader.ReadObject(2); // from the object stream
+    EXPECT_EQ(info.Get("Title")->StringBytes(), "Report");
+    EXPECT_TRUE(reader.IsCompressed(2));
+    EXPECT_EQ(reader.ObjectGeneration(2), 0);
+    EXPECT_TRUE(reader.ReadObject(99).IsNull()); // no such object
+    EXPECT_EQ(reader.ReadStreamData(2), "");     // no stream
+    // The lookups of classic files work on objects from object streams too.
+    EXPECT_EQ(reader.ReadObjectText(2).substr(0, 9), "<< /Title");
+    EXPECT_EQ(reader.ReadIntValue(SplitWords("/count 3 0 r"), 0), 0); // 3 is a dictionary
+}
+
 TEST(ModernStructures, StreamLengthsDirectIndirectWrongOrAbsent) {
     const std::string data = std::string("2 0 ") + kInfo;
     const std::string exact = std::to_string(data.size());
@@ -198,6 +227,22 @@ TEST(Tokenizer, ReadsEveryKindOfValue) {
     EXPECT_EQ(o.Get("G H")->integer, 7);
     EXPECT_EQ(o.Get("I")->kind, PdfObject::Kind::Boolean);
     EXPECT_EQ(pos, text.size());
+}
+
+TEST(Tokenizer, DeepNestingAndDamageEndWithoutHarm) {
+    for (const std::string& text :
+         {std::string(100000, '['), std::string(100000, '<'), std::string("<< /A (open"),
+          std::string("<< /A [1 2 endobj"), std::string(")>>]}{ /X")}) {
+        size_t pos = 0;
+        bool cutShort = false;
+        ParseObject(text, pos, &cutShort);
+        EXPECT_LE(pos, text.size());
+    }
+    size_t pos = 0;
+    bool cutShort = false;
+    const PdfObject o = ParseObject("<< /A (open", pos, &cutShort);
+    EXPECT_TRUE(cutShort);
+    EXPECT_TRUE(o.Get("A")->IsNull()); // a string that never closes is no value
 }
 
 // Each case was a silent wrong result when dictionaries were read line by line.
