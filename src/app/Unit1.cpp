@@ -440,8 +440,8 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
 }
 
 ScanSettings TForm1::CurrentScanSettings() const {
-    return {FFileMask, Utf8ToCp932(Trimmed(MaskEdit1->text()).toStdString()),
-            CheckBox1->isChecked(), LocaleCellFormat()};
+    const std::string password = Trimmed(MaskEdit1->text()).toStdString();
+    return {FFileMask, Utf8ToCp932(password), CheckBox1->isChecked(), LocaleCellFormat(), password};
 }
 
 std::unique_ptr<PdfReadAhead> TForm1::StartReadAhead(const QString& folder) const {

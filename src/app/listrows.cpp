@@ -167,7 +167,8 @@ PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
     try {
         TpdfInfomation info;
-        ReadPdfInfo(fullPath, settings.password, info, settings.lenientPassword);
+        ReadPdfInfo(fullPath, settings.password, info, settings.lenientPassword,
+                    settings.passwordUtf8);
         read.cells = PdfInfoCells(info, settings.format);
     } catch (const EPagewickError& e) {
         read.error = e.what();

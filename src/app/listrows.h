@@ -70,6 +70,7 @@ struct ScanSettings {
     std::string password;
     bool lenientPassword = false;
     CellFormat format;
+    std::string passwordUtf8; // the same password as UTF-8, where the front end has it
     bool operator==(const ScanSettings&) const = default;
 };
 

@@ -6,11 +6,11 @@
 
 namespace {
 
-template <size_t N> std::string Hex(const std::array<uint8_t, N>& bytes) {
+std::string Hex(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string out;
-    for (uint8_t b : bytes)
-        out += {digits[b >> 4], digits[b & 15]};
+    for (const char c : bytes)
+        out += {digits[uint8_t(c) >> 4], digits[uint8_t(c) & 15]};
     return out;
 }
 
@@ -86,10 +86,12 @@ std::string InfoToJson(const std::string& fileName, const TpdfInfomation& i) {
     add("V", std::to_string(i.V));
     add("R", std::to_string(i.R));
     add("Filter", Text(i.Filter));
-    add("O", "\"" + Hex(i.O) + "\"");
-    add("U", "\"" + Hex(i.U) + "\"");
-    add("FileID", "\"" + Hex(i.FileID) + "\"");
+    add("Method", Text(i.Encrypted ? i.Method : std::string()));
+    add("O", "\"" + Hex(i.Encryption.O) + "\"");
+    add("U", "\"" + Hex(i.Encryption.U) + "\"");
+    add("FileID", "\"" + Hex(i.Encryption.ID) + "\"");
     add("FileKey", "\"" + Hex(i.FileKey) + "\"");
+    add("PermsAgree", Bool(i.PermsAgree));
     add("P", std::to_string(i.P));
     add("Encrypted", Bool(i.Encrypted));
     add("Protected", Bool(i.Protected));

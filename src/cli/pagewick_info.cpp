@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         TpdfInfomation info;
         std::string line;
         try {
-            ReadPdfInfo(file, password932, info, lenient);
+            ReadPdfInfo(file, password932, info, lenient, password);
             line = InfoToJson(file, info);
         } catch (const EPagewickError& e) {
             line = ErrorToJson(file, e.what());

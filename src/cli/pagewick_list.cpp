@@ -133,6 +133,7 @@ public:
     explicit Lister(const Options& options) : options_(options) {
         settings_.fileMask = FileMaskForIndex(options.typeIndex);
         settings_.password = Utf8ToCp932(options.password);
+        settings_.passwordUtf8 = options.password;
         settings_.lenientPassword = options.lenient;
         settings_.format = LocaleCellFormat();
         showProgress_ = options.progress && ::isatty(2);

@@ -162,7 +162,8 @@ public:
     const Words& TailWords() const { return tailWords_; }
     const LineList& XrefLines() const;
     const std::vector<std::string>& TrailerLines() const { return trailerLines_; }
-    const Bytes16& FileId() const { return fileId_; }
+    // The first string of the trailer's /ID, whole; empty when there is none.
+    const std::string& FileId() const { return fileId_; }
 
 private:
     std::string ReadTrailerText(int64_t from);
@@ -199,7 +200,7 @@ private:
     std::map<std::pair<int32_t, int>, ValueText> objectValues_;
     std::map<DecodedKey, std::string> decodedValues_;
     std::vector<std::string> trailerLines_;
-    Bytes16 fileId_{};
+    std::string fileId_;
     PdfObject trailer_;
     bool recovered_ = false;
     // Newest section first until sorted; then by number, one entry a number.

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "jtext/cp932.h"
+#include "pdf/encryptdict.h"
 #include "pdf/pdfpages.h"
 #include "pdf/pdfstore.h"
 #include "pdf/utilpdft.h"
@@ -38,8 +39,6 @@ void SetText(TpdfInfomation& info, const TextField& field, std::string utf8) {
     info.*field.utf8 = std::move(utf8);
 }
 
-const std::string kObjectEnd = "\r\nendobj\r\n";
-
 // A folder is no file; anything else that exists is opened and, when it is no regular file
 // (a FIFO, a device), reported as a file that cannot be opened.
 bool FileExists(const std::string& name) {
@@ -54,52 +53,30 @@ bool HasPdfExtension(const std::string& name) {
            LowerCase(std::string_view(name).substr(dot)) == ".pdf";
 }
 
-// Replaces the string value that starts after key at keyAt with a line break, so that its
-// bytes cannot be read as keys afterwards. The same span is cut from raw and work.
-void BlankStringValue(std::string& raw, std::string& work, size_t keyAt, size_t keyLength) {
-    size_t end = raw.size();
-    const size_t open = raw.find_first_of("(<", keyAt + keyLength);
-    if (open != std::string::npos) {
-        end = raw[open] == '(' ? FindLiteralEnd(raw, open + 1) : raw.find('>', open + 1);
-        end = end == std::string::npos ? raw.size() : std::min(end + 1, raw.size());
-    }
-    raw.replace(keyAt, end - keyAt, "\r\n");
-    work.replace(keyAt, end - keyAt, "\r\n");
-}
-
-// Copies the first bytes of value into a fixed array, the rest left zero.
-template <size_t N> void CopyBytes(const std::string& value, std::array<uint8_t, N>& out) {
-    out = {};
-    std::copy_n(value.begin(), std::min(value.size(), N), out.begin());
-}
-
 class InfoReader {
 public:
     InfoReader(PdfReader& reader, TpdfInfomation& info) : reader_(reader), info_(info) {}
 
-    void Read(const std::string& password, bool lenientPassword) {
+    void Read(const std::string& password, bool lenientPassword, const std::string& passwordUtf8) {
         info_.FileSize = reader_.Size();
         info_.Version = reader_.HeaderLine();
         ReadCrossReference(reader_);
-        info_.FileID = reader_.FileId();
         const PdfObject& trailer = reader_.Trailer();
         if (const PdfObject* encrypt = trailer.Get("Encrypt"); encrypt && !encrypt->IsNull()) {
             info_.Encrypted = true;
-            if (encrypt->IsReference() && encrypt->integer > 0) {
-                encryptNumber_ = int32_t(encrypt->integer);
-                ReadEncryptionDictionary(encryptNumber_);
-            }
+            // Some writers put the dictionary itself into the trailer.
+            if (encrypt->IsReference() && encrypt->integer > 0)
+                ReadEncryptionDictionary(reader_.ReadObject(int32_t(encrypt->integer)));
+            else if (encrypt->IsDictionary())
+                ReadEncryptionDictionary(*encrypt);
         }
-        // A crypt filter's /Length is in bytes (16 for 128 bits); when it is the one read, the
-        // key length is told in bits like the others.
-        if (info_.KeyLength > 0 && info_.KeyLength <= 16)
-            info_.KeyLength *= 8;
         // The password is tried before the page tree is read: in an encrypted file, objects
         // inside object streams can only be read with the file key.
-        const bool opens = PasswordOpens(password, lenientPassword);
+        const bool opens = PasswordOpens(password, lenientPassword, passwordUtf8);
         if (opens && info_.Encrypted)
             reader_.SetStreamDecryptor([this](std::string bytes, int32_t n, int32_t g) {
-                return DecryptStringBytes(std::move(bytes), info_.FileKey, n, g, info_.KeyLength);
+                // Stream data is written as strings are (AES: IV in front, padded).
+                return streamDecryptor_.Decrypt(bytes, n, g).value_or(std::string());
             });
         if (const PdfObject* root = trailer.Get("Root"))
             ReadPageCount(*root);
@@ -112,57 +89,23 @@ public:
     }
 
 private:
-    void ReadEncryptionDictionary(int32_t number) {
-        const std::string bytes = reader_.ObjectBytes(number) + kObjectEnd;
-        for (const std::string& line : SplitLines(bytes)) {
-            std::string raw = RemoveAll(line, "<<");
-            std::string work = LowerCase(raw); // same length as raw, so positions agree
-            if (Trim(work).empty())
-                continue;
-            const bool last = Contains(work, "endobj");
-            // AES strings cannot be decrypted with RC4; such a file is treated as unreadable.
-            if (Contains(work, "/aesv2") || Contains(work, "/aesv3"))
-                aes_ = true;
-            if (const size_t p = FindNameOutsideStrings(work, "/o"); p != std::string::npos) {
-                CopyBytes(reader_.ReadStringValue("/o", raw.substr(p), 32), info_.O);
-                BlankStringValue(raw, work, p, 2);
-            }
-            if (const size_t p = FindNameOutsideStrings(work, "/u"); p != std::string::npos) {
-                CopyBytes(reader_.ReadStringValue("/u", raw.substr(p), 32), info_.U);
-                BlankStringValue(raw, work, p, 2);
-            }
-            ReadEncryptionKeys(work);
-            if (last)
-                break;
-        }
-        // O and U read by tokens as well: raw bytes 00, CR or LF inside a literal string (as
-        // some writers leave them) cut the lines above short.
-        const PdfObject dict = reader_.ReadObject(number);
-        for (const auto& [key, out] : {std::pair{"O", &info_.O}, std::pair{"U", &info_.U}})
-            if (const PdfObject* v = dict.Get(key); v && v->kind == PdfObject::Kind::String)
-                CopyBytes(v->StringBytes(), *out);
-    }
-
-    void ReadEncryptionKeys(std::string work) {
-        work = RemoveAll(work, ">>");
-        for (const char* key : {"/V", "/R", "/Length", "/Filter", "/P"})
-            work = ReplaceNoCase(work, key, std::string("\r\n") + key + " ");
-        const Words words = SplitWords(work);
-        if (const int i = IndexOf(words, "/v"); i >= 0)
-            info_.V = reader_.ReadIntValue(words, i);
-        if (const int i = IndexOf(words, "/r"); i >= 0)
-            info_.R = reader_.ReadIntValue(words, i);
-        if (const int i = IndexOf(words, "/length"); i >= 0)
-            info_.KeyLength = reader_.ReadIntValue(words, i);
-        if (IndexOf(words, "/filter") >= 0 && Contains(work, "/standard"))
-            info_.Filter = "Standard";
-        if (const int i = IndexOf(words, "/p"); i >= 0) {
-            info_.P = reader_.ReadIntValue(words, i);
-            info_.CanPrint |= (info_.P & 4) != 0;
-            info_.CanModify |= (info_.P & 8) != 0;
-            info_.CanCopy |= (info_.P & 16) != 0;
-            info_.CanAnnotate |= (info_.P & 32) != 0;
-        }
+    // Everything about the encryption comes from here: the dictionary into the parameters,
+    // and the facts the list shows from them.
+    void ReadEncryptionDictionary(const PdfObject& dictionary) {
+        EncryptionParams& p = info_.Encryption;
+        p = ReadEncryptDictionary(dictionary, reader_.FileId(),
+                                  [this](const PdfObject& v) { return reader_.Resolve(v); });
+        info_.V = p.V;
+        info_.R = p.R;
+        info_.P = p.P;
+        info_.Filter = p.Filter;
+        // A dictionary this handler cannot open names no method it could tell.
+        info_.Method = IsSupported(p) ? MethodName(StringMethod(p)) : "";
+        info_.KeyLength = IsSupported(p) ? KeyLengthBits(p) : p.Length;
+        info_.CanPrint = (p.P & 4) != 0;
+        info_.CanModify = (p.P & 8) != 0;
+        info_.CanCopy = (p.P & 16) != 0;
+        info_.CanAnnotate = (p.P & 32) != 0;
     }
 
     void ReadPageCount(const PdfObject& root) {
@@ -173,27 +116,32 @@ private:
         info_.PageCount = PageCount(reader_, *pages);
     }
 
-    bool PasswordOpens(const std::string& password, bool lenientPassword) {
+    bool PasswordOpens(const std::string& password, bool lenientPassword,
+                       const std::string& passwordUtf8) {
         if (!info_.Encrypted)
             return true;
-        if (info_.Filter != "Standard" || aes_ || info_.V >= 5) {
+        const EncryptionParams& p = info_.Encryption;
+        if (!IsSupported(p)) {
             info_.Protected = true;
             info_.PasswordResult = -1;
             return false;
         }
-        if (CheckEmptyUserPassword(info_.O, info_.FileID, info_.U, info_.P, info_.KeyLength,
-                                   info_.FileKey))
-            return true;
-        info_.Protected = true;
-        info_.FileKey = {};
-        info_.PasswordResult = CheckPassword(password, info_.O, info_.FileID, info_.U, info_.P,
-                                             info_.KeyLength, info_.FileKey);
-        if (info_.PasswordResult < 1)
-            return false;
-        if (lenientPassword || !Trim(password).empty())
-            return true;
-        info_.PasswordResult = -1;
-        return false;
+        if (!CheckEmptyUserPassword(p, info_.FileKey)) {
+            info_.Protected = true;
+            // Passwords of revisions 5 and 6 are Unicode.
+            const std::string unicode = passwordUtf8.empty() ? Cp932ToUtf8(password) : passwordUtf8;
+            info_.PasswordResult = CheckPassword(p.R >= 5 ? unicode : password, p, info_.FileKey);
+            if (info_.PasswordResult < 1 || (!lenientPassword && Trim(password).empty())) {
+                info_.PasswordResult = -1;
+                info_.FileKey.clear();
+                return false;
+            }
+        }
+        if (p.R >= 5)
+            info_.PermsAgree = PermsAgree(p, info_.FileKey);
+        stringDecryptor_ = StringDecryptor(StringMethod(p), info_.FileKey);
+        streamDecryptor_ = StringDecryptor(StreamMethod(p), info_.FileKey);
+        return true;
     }
 
     void ReadInformationDictionary(const PdfObject& entry) {
@@ -244,13 +192,7 @@ private:
 
     // Whether streams of metadata are encrypted: unless the encryption dictionary says
     // /EncryptMetadata false.
-    bool MetadataEncrypted() {
-        if (encryptNumber_ <= 0)
-            return true;
-        const PdfObject dict = reader_.ReadObject(encryptNumber_);
-        const PdfObject* flag = dict.Get("EncryptMetadata");
-        return !(flag && flag->kind == PdfObject::Kind::Boolean && flag->integer == 0);
-    }
+    bool MetadataEncrypted() const { return info_.Encryption.EncryptMetadata; }
 
     // The Unicode text of a string value found in object holder; a value of another type
     // (null, a number, a name) is no text.
@@ -267,8 +209,8 @@ private:
         // Strings of an object inside an object stream were decrypted with their stream.
         if (!info_.Encrypted || reader_.IsCompressed(holder))
             return StringValueUtf8(reader_, std::move(text));
-        return DecryptedStringValueUtf8(reader_, std::move(text), info_.FileKey, holder,
-                                        GenerationOf(holder), info_.KeyLength);
+        return DecryptedStringValueUtf8(reader_, std::move(text), stringDecryptor_, holder,
+                                        GenerationOf(holder));
     }
 
     // The generation of object n, read once: every string of a dictionary needs it.
@@ -280,17 +222,16 @@ private:
 
     PdfReader& reader_;
     TpdfInfomation& info_;
-    bool aes_ = false;
-    int32_t encryptNumber_ = 0;
     bool infoHas_[std::size(kTextFields)] = {}; // which of kTextFields the Info dictionary has
     bool infoHasDate_ = false;
+    StringDecryptor stringDecryptor_, streamDecryptor_;
     std::pair<int32_t, int32_t> generationOf_{-1, 0}; // object, generation
 };
 
 } // namespace
 
 void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfInfomation& info,
-                 bool lenientPassword) {
+                 bool lenientPassword, const std::string& passwordUtf8) {
     info = TpdfInfomation();
     if (!HasPdfExtension(fileName))
         return;
@@ -304,7 +245,7 @@ void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfI
             return;
         throw;
     }
-    InfoReader(*reader, info).Read(password, lenientPassword);
+    InfoReader(*reader, info).Read(password, lenientPassword, passwordUtf8);
 }
 
 TDateTime ParsePdfDate(const std::string& text) {

@@ -32,10 +32,10 @@ struct TpdfInfomation {
     int32_t V = 0;
     int32_t R = 0;
     std::string Filter; // "Standard" for the standard security handler
-    Bytes32 O{};
-    Bytes32 U{};
-    Bytes16 FileID{};
-    Bytes16 FileKey{};
+    std::string Method; // of the strings: "RC4", "AESV2", "AESV3" or "Identity"
+    EncryptionParams Encryption;
+    std::string FileKey;    // empty until a password check succeeds
+    bool PermsAgree = true; // AES-256: /Perms confirms P (false: P was altered)
     int32_t P = 0;
     bool Encrypted = false;
     bool Protected = false;
@@ -50,8 +50,11 @@ struct TpdfInfomation {
 // Reads fileName into info (reset first). A missing file or one whose extension is not .pdf
 // gives the reset record. Reader errors (EPagewickError) leave info filled as far as it got.
 // lenientPassword: an empty typed password that still matches (1 or 2) opens the file.
+// password is code page 932 bytes; AES-256 documents take Unicode passwords, so a caller that
+// has the typed text as UTF-8 gives it as passwordUtf8 (else the 932 bytes are converted, and
+// characters outside code page 932 are lost).
 void ReadPdfInfo(const std::string& fileName, const std::string& password, TpdfInfomation& info,
-                 bool lenientPassword = false);
+                 bool lenientPassword = false, const std::string& passwordUtf8 = {});
 
 // A PDF date without its "D:" prefix (the prefix is removed when present) to a local
 // date-time; fields missing at the end take their defaults; an invalid date gives 0.

@@ -170,9 +170,7 @@ bool PdfReader::RecoverXref() {
     }
     if (const PdfObject* ids = trailer_.Get("ID");
         ids && ids->kind == PdfObject::Kind::Array && !ids->items.empty()) {
-        const std::string id = ids->items[0].StringBytes();
-        fileId_ = {};
-        std::copy_n(id.begin(), std::min(id.size(), fileId_.size()), fileId_.begin());
+        fileId_ = ids->items[0].StringBytes();
     }
     return true;
 }

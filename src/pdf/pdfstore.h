@@ -13,13 +13,15 @@
 //    (Filters other than FlateDecode raise EPdfFormatError.)
 //  - Strings come out of objects as they stand in the file: PdfObject::text holds the bytes
 //    between the delimiters, PdfObject::StringBytes() resolves escapes or hex digits. They are
-//    NOT decrypted here. Decryption of a string value is done in one place only,
-//    DecryptStringBytes (utilpdft.h), with the number and generation of the object the string
-//    was read from: reader.ObjectGeneration(n) gives the generation to use (0 for an object
-//    inside an object stream, whose strings are not encrypted on their own).
+//    NOT decrypted here. Decryption of a string value is done in one place only, a
+//    StringDecryptor (crypto/pdfenc.h) called through utilpdft.h, with the number and
+//    generation of the object the string was read from: reader.ObjectGeneration(n) gives the
+//    generation to use (0 for an object inside an object stream, whose strings are not
+//    encrypted on their own).
 //    Stream data (object streams, ReadStreamData) of an encrypted file is decrypted by the
 //    function given to reader.SetStreamDecryptor once the file key is known (pdfinfo.cpp sets
-//    one that calls DecryptStringBytes); before that, encrypted streams read as garbage.
+//    one that calls a StringDecryptor for streams); before that, encrypted streams read as
+//    garbage.
 
 #include "pdf/pdffile.h"
 

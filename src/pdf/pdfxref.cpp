@@ -28,15 +28,13 @@ int64_t IntegerOr(const PdfObject* o, int64_t def) {
     return o && o->IsInteger() ? o->integer : def;
 }
 
-// The first bytes of /ID's first string, when the dictionary has one.
-void TakeFileId(const PdfObject& trailer, Bytes16& id) {
+// /ID's first string, whole, when the dictionary has one: all of it is hashed into the key.
+void TakeFileId(const PdfObject& trailer, std::string& id) {
     const PdfObject* ids = trailer.Get("ID");
     if (!ids || ids->kind != PdfObject::Kind::Array || ids->items.empty() ||
         ids->items[0].kind != PdfObject::Kind::String)
         return;
-    const std::string bytes = ids->items[0].StringBytes();
-    id = {};
-    std::copy_n(bytes.begin(), std::min(bytes.size(), id.size()), id.begin());
+    id = ids->items[0].StringBytes();
 }
 
 uint64_t Field(std::string_view row, size_t& at, int64_t width) {
@@ -120,7 +118,7 @@ void PdfReader::AddTrailer(const PdfObject& dictionary) {
 void PdfReader::ReadXrefChain(int64_t offset) {
     xrefLines_.reset();
     trailerLines_.clear();
-    fileId_ = {};
+    fileId_.clear();
     objects_.clear();
     trailer_ = {};
     std::set<int64_t> visited;

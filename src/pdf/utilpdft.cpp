@@ -411,37 +411,36 @@ std::string ReadInfoString(PdfReader& reader, std::string_view key, std::string_
                        InfoTextOf);
 }
 
-std::string DecryptStringBytes(std::string bytes, const Bytes16& fileKey, int32_t objectNumber,
-                               int32_t generation, int32_t keyLength) {
-    MemoryStream data(std::move(bytes));
-    DecryptObjectData(fileKey, objectNumber, generation, &data, nullptr, keyLength, -1, 0);
-    return data.Bytes();
-}
-
 namespace {
 
-std::string DecryptedText(ValueText value, const Bytes16& fileKey, int32_t objectNumber,
-                          int32_t generation, int32_t keyLength) {
-    const std::string decrypted =
-        DecryptStringBytes(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
-                                                                 : UnescapeLiteral(value.text),
-                           fileKey, objectNumber, generation, keyLength);
-    if (decrypted.substr(0, kEscapedMark.size()) == kEscapedMark)
-        return Utf16LiteralToUtf8(decrypted);
-    return DecodeStringUtf8(decrypted);
+std::string DecryptedText(ValueText value, StringDecryptor& decryptor, int32_t objectNumber,
+                          int32_t generation) {
+    const std::optional<std::string> decrypted =
+        decryptor.Decrypt(value.kind == StringKind::Hexadecimal ? HexToBytes(value.text)
+                                                                : UnescapeLiteral(value.text),
+                          objectNumber, generation);
+    if (!decrypted)
+        return {};
+    if (decrypted->substr(0, kEscapedMark.size()) == kEscapedMark)
+        return Utf16LiteralToUtf8(*decrypted);
+    return DecodeStringUtf8(*decrypted);
 }
 
 } // namespace
 
-std::string ReadEncryptedInfoString(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                    int32_t generation, int32_t keyLength, std::string_view key,
+std::string ReadEncryptedInfoString(PdfReader& reader, StringDecryptor& decryptor,
+                                    int32_t objectNumber, int32_t generation, std::string_view key,
                                     std::string_view text, int minLength) {
-    // The key and object number of one reader's decryption never change, so a decoded value
-    // of an object is kept as for plain files.
+    // The key of one reader's decryption never changes, so a decoded value of an object is
+    // kept as for plain files. A value given by reference is decrypted with its own object's
+    // key.
     return DecodedOnce(reader, reader.ExtractValueText(key, text, minLength), minLength, true,
                        [&](ValueText value) {
-                           return DecryptedText(std::move(value), fileKey, objectNumber, generation,
-                                                keyLength);
+                           const int32_t own = value.object;
+                           return own > 0 ? DecryptedText(std::move(value), decryptor, own,
+                                                          reader.ObjectGeneration(own))
+                                          : DecryptedText(std::move(value), decryptor, objectNumber,
+                                                          generation);
                        });
 }
 
@@ -449,10 +448,10 @@ std::string StringValueUtf8(PdfReader& reader, ValueText value) {
     return DecodedOnce(reader, std::move(value), -1, false, InfoTextOf);
 }
 
-std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, const Bytes16& fileKey,
-                                     int32_t objectNumber, int32_t generation, int32_t keyLength) {
+std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, StringDecryptor& decryptor,
+                                     int32_t objectNumber, int32_t generation) {
     return DecodedOnce(reader, std::move(value), -1, true, [&](ValueText v) {
-        return DecryptedText(std::move(v), fileKey, objectNumber, generation, keyLength);
+        return DecryptedText(std::move(v), decryptor, objectNumber, generation);
     });
 }
 
@@ -460,10 +459,10 @@ std::string StringValueText(PdfReader& reader, ValueText value) {
     return Utf8ToCp932(StringValueUtf8(reader, std::move(value)));
 }
 
-std::string DecryptedStringValueText(PdfReader& reader, ValueText value, const Bytes16& fileKey,
-                                     int32_t objectNumber, int32_t generation, int32_t keyLength) {
-    return Utf8ToCp932(DecryptedStringValueUtf8(reader, std::move(value), fileKey, objectNumber,
-                                                generation, keyLength));
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, StringDecryptor& decryptor,
+                                     int32_t objectNumber, int32_t generation) {
+    return Utf8ToCp932(
+        DecryptedStringValueUtf8(reader, std::move(value), decryptor, objectNumber, generation));
 }
 
 std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
@@ -471,9 +470,9 @@ std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_vi
     return Utf8ToCp932(ReadInfoString(reader, key, text, minLength));
 }
 
-std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                  int32_t generation, int32_t keyLength, std::string_view key,
+std::string ReadEncryptedInfoText(PdfReader& reader, StringDecryptor& decryptor,
+                                  int32_t objectNumber, int32_t generation, std::string_view key,
                                   std::string_view text, int minLength) {
-    return Utf8ToCp932(ReadEncryptedInfoString(reader, fileKey, objectNumber, generation, keyLength,
-                                               key, text, minLength));
+    return Utf8ToCp932(ReadEncryptedInfoString(reader, decryptor, objectNumber, generation, key,
+                                               text, minLength));
 }

@@ -49,17 +49,19 @@ std::string DecodeStringBytes(std::string bytes);
 // The value of key in text (see PdfReader::ExtractValueText) as Unicode text.
 std::string ReadInfoString(PdfReader& reader, std::string_view key, std::string_view text,
                            int minLength);
-// The same for an encrypted document: the value's bytes are decrypted with the key of the
-// object that holds the dictionary before they are decoded.
-std::string ReadEncryptedInfoString(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                    int32_t generation, int32_t keyLength, std::string_view key,
+// The same for an encrypted document: the value's bytes are decrypted before they are decoded,
+// with the key of the object that holds them: the dictionary's (objectNumber, generation), or
+// for a value given by reference, that value's own object. A value that does not decrypt
+// (AES data whose padding is broken) is empty.
+std::string ReadEncryptedInfoString(PdfReader& reader, StringDecryptor& decryptor,
+                                    int32_t objectNumber, int32_t generation, std::string_view key,
                                     std::string_view text, int minLength);
 
 // Those two in code page 932.
 std::string ReadInfoText(PdfReader& reader, std::string_view key, std::string_view text,
                          int minLength);
-std::string ReadEncryptedInfoText(PdfReader& reader, const Bytes16& fileKey, int32_t objectNumber,
-                                  int32_t generation, int32_t keyLength, std::string_view key,
+std::string ReadEncryptedInfoText(PdfReader& reader, StringDecryptor& decryptor,
+                                  int32_t objectNumber, int32_t generation, std::string_view key,
                                   std::string_view text, int minLength);
 
 // A string value (as ValueText holds it) as Unicode text; a value read from an object
@@ -68,14 +70,10 @@ std::string StringValueUtf8(PdfReader& reader, ValueText value);
 // The same as display text (code page 932).
 std::string StringValueText(PdfReader& reader, ValueText value);
 
-// The bytes of a string found in object objectNumber (generation generation) decrypted with the
-// file key. Every string the reader decrypts goes through here.
-std::string DecryptStringBytes(std::string bytes, const Bytes16& fileKey, int32_t objectNumber,
-                               int32_t generation, int32_t keyLength);
-
-// StringValueUtf8 and StringValueText for an encrypted document: the bytes are decrypted
-// (DecryptStringBytes) with the key of the object that holds the string before they are decoded.
-std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, const Bytes16& fileKey,
-                                     int32_t objectNumber, int32_t generation, int32_t keyLength);
-std::string DecryptedStringValueText(PdfReader& reader, ValueText value, const Bytes16& fileKey,
-                                     int32_t objectNumber, int32_t generation, int32_t keyLength);
+// StringValueUtf8 and StringValueText for an encrypted document: the bytes are decrypted with
+// the key of the object that holds the string (objectNumber, generation) before they are
+// decoded; a string that does not decrypt (AES data whose padding is broken) is empty.
+std::string DecryptedStringValueUtf8(PdfReader& reader, ValueText value, StringDecryptor& decryptor,
+                                     int32_t objectNumber, int32_t generation);
+std::string DecryptedStringValueText(PdfReader& reader, ValueText value, StringDecryptor& decryptor,
+                                     int32_t objectNumber, int32_t generation);

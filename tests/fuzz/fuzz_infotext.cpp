@@ -85,13 +85,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t keyLength = kKeyLengths[data[2] & 7];
     const int32_t objectNumber = data[3];
     const std::string text(reinterpret_cast<const char*>(data + 4), size - 4);
-    Bytes16 fileKey{};
-    for (size_t i = 0; i < fileKey.size(); ++i)
-        fileKey[i] = uint8_t(i * 31 + 7);
+    std::string fileKey;
+    for (size_t i = 0; i < 32; ++i)
+        fileKey += char(i * 31 + 7);
+    // The key length picks the method too: 40 and 128 bits RC4, the others AES.
+    const CryptMethod method = keyLength == 40 || keyLength == 128 ? CryptMethod::RC4
+                               : keyLength > 128                   ? CryptMethod::AESV3
+                                                                   : CryptMethod::AESV2;
+    fileKey.resize(method == CryptMethod::AESV3   ? 32
+                   : method == CryptMethod::AESV2 ? 16
+                                                  : size_t(keyLength / 8));
+    StringDecryptor decryptor(method, fileKey);
     try {
         if (encrypted)
-            ReadEncryptedInfoText(reader, fileKey, objectNumber, 0, keyLength, key, text,
-                                  minLength);
+            ReadEncryptedInfoText(reader, decryptor, objectNumber, 0, key, text, minLength);
         else
             ReadInfoText(reader, key, text, minLength);
     } catch (const EPagewickError&) {

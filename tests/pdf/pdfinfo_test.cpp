@@ -69,39 +69,42 @@ std::string DateText(TDateTime t) {
 // standard handler defines it, so that passwords the fixture tools will not write (an empty
 // owner password) can be tried.
 struct Encrypted40 {
-    Bytes32 O{}, U{};
-    Bytes16 id{}, fileKey{};
+    std::string O, U, id, fileKey;
     int32_t P = -4;
 
     Encrypted40(const std::string& user, const std::string& owner) {
-        for (size_t i = 0; i < id.size(); ++i)
-            id[i] = uint8_t(i * 17);
+        for (size_t i = 0; i < 16; ++i)
+            id += char(i * 17);
         Md5Digest digest;
         const Bytes32 ownerPad = PadPassword(owner);
         Md5OfString(std::string(ownerPad.begin(), ownerPad.end()), digest);
-        O = PadPassword(user);
+        Bytes32 o = PadPassword(user);
         Rc4State rc4;
         Rc4Setup(rc4, digest.data(), 5);
-        Rc4Apply(rc4, O.data(), 32);
-        const KeyAndU k = ComputeKeyAndU(PadPassword(user), O, P, &id, 40);
-        fileKey = k.fileKey;
-        std::copy_n(k.u.begin(), 32, U.begin());
+        Rc4Apply(rc4, o.data(), 32);
+        O.assign(o.begin(), o.end());
+        EncryptionParams params;
+        params.R = 2;
+        params.P = P;
+        params.O = O;
+        params.ID = id;
+        fileKey = ComputeFileKey(PadPassword(user), params);
+        U = ComputeU(fileKey, params);
     }
+    // RC4 encrypts as it decrypts.
     std::string Encrypt(const std::string& plain, int object) const {
-        MemoryStream data(plain);
-        DecryptObjectData(fileKey, object, 0, &data, nullptr, 40, -1, 0);
-        return data.Bytes();
+        StringDecryptor rc4(CryptMethod::RC4, fileKey);
+        return *rc4.Decrypt(plain, object, 0);
     }
     std::string Write(const TempDir& dir, const std::string& name) const {
         PdfBuilder pdf;
         pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
             .Object(2, "<< /Title <" + Hex(Encrypt("Secret", 2)) + "> >>")
             .Object(3, "<< /Type /Pages /Count 2 /Kids [] >>")
-            .Object(4, "<< /Filter /Standard /V 1 /R 2 /Length 40 /P -4\n/O <" +
-                           Hex(std::string(O.begin(), O.end())) + ">\n/U <" +
-                           Hex(std::string(U.begin(), U.end())) + "> >>");
-        pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [<" +
-                        Hex(std::string(id.begin(), id.end())) + "> <00>]");
+            .Object(4, "<< /Filter /Standard /V 1 /R 2 /Length 40 /P -4\n/O <" + Hex(O) +
+                           ">\n/U <" + Hex(U) + "> >>");
+        pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [<" + Hex(id) +
+                        "> <00>]");
         return pdf.WriteTo(dir.File(name));
     }
 };
@@ -328,9 +331,8 @@ TEST(ReadPdfInfo, EncryptionDictionaryForms) {
     const std::string U =
         FromHex("b3d9fa366906ef42f354c6deb74c59075eaf334eb7c04356ba0d7f3dd8b51d0a");
     const std::string id = "<31415926535897932384626433832795>";
-    const Bytes16 key = {0x0e, 0x7b, 0x66, 0x93, 0x8a};
-    MemoryStream title(std::string("Report"));
-    DecryptObjectData(key, 2, 0, &title, nullptr, 40, -1, 0);
+    StringDecryptor rc4(CryptMethod::RC4, FromHex("0e7b66938a"));
+    const std::string title = *rc4.Decrypt("Report", 2, 0);
     struct Case {
         std::string dictionary;
         int32_t v, r, p, keyLength;
@@ -352,26 +354,40 @@ TEST(ReadPdfInfo, EncryptionDictionaryForms) {
          2, -4, 40, true, true, true, true, 0},
         {"<< /Filter /Other /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>", 1, 2, -4,
          40, true, true, true, true, -1},
+        // A line break between key and value is white space like any other.
         {"<< /Filter\n/Standard /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>", 1, 2,
-         -4, 40, true, true, true, true, -1},
+         -4, 40, true, true, true, true, 0},
+        // P written unsigned is the same 32 bits.
+        {"<< /Filter /Standard /V 1 /R 2 /O <" + Hex(O) + "> /U <" + Hex(U) + "> /P 4294967292 >>",
+         1, 2, -4, 40, true, true, true, true, 0},
+        // Entries given by reference, and a comment inside the dictionary.
+        {"<< /Filter /Standard /V 1 /R 5 0 R % five\n/O <" + Hex(O) + "> /U 6 0 R /P -4 >>", 1, 2,
+         -4, 40, true, true, true, true, 0},
         {"<< /Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /AESV2 >> >> /O <" +
              Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>",
          4, 4, -4, 128, true, true, true, true, -1},
         {"<< /Filter /Standard /V 4 /R 4 /CF << /StdCF << /CFM /AESV2 /Length 16 >> >> /O <" +
              Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>",
          4, 4, -4, 128, true, true, true, true, -1},
+        // A malformed /Length is ignored; revision 2 keys are 40 bits anyway.
         {"<< /Filter /Standard /V 1 /R 2 /Length x /O <" + Hex(O) + "> /U <" + Hex(U) +
              "> /P -4 >>",
-         1, 2, -4, 0, true, true, true, true, -1},
+         1, 2, -4, 40, true, true, true, true, 0},
+        {"<< /Filter /Standard /V 5 /R 6 /Length 256 /CF << /StdCF << /CFM /AESV3 >> >> "
+         "/StrF /StdCF /StmF /StdCF /O <" +
+             Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>",
+         5, 6, -4, 256, true, true, true, true, -1},
     };
     for (const auto& c : cases) {
         TempDir dir;
         PdfBuilder pdf;
         pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
-            .Object(2, "<< /Title <" + Hex(title.Bytes()) + "> >>")
+            .Object(2, "<< /Title <" + Hex(title) + "> >>")
             .Object(3, "<< /Type /Pages /Count 5 >>")
-            .Object(4, c.dictionary);
-        pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [" + id + id + "]");
+            .Object(4, c.dictionary)
+            .Object(5, "  2  ")
+            .Object(6, "<" + Hex(U) + ">");
+        pdf.FullSection("/Size 7 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [" + id + id + "]");
         const auto info = Read(pdf.WriteTo(dir.File("enc.pdf")));
         const std::string& d = c.dictionary;
         EXPECT_EQ(info.V, c.v) << d;
@@ -384,13 +400,33 @@ TEST(ReadPdfInfo, EncryptionDictionaryForms) {
         EXPECT_EQ(info.PasswordResult, c.result) << d;
         EXPECT_EQ(info.Title, c.result == 0 ? "Report" : "") << d;
         EXPECT_EQ(info.PageCount, 5) << d;
-        if (c.v != 4) {
-            EXPECT_EQ(std::string(info.O.begin(), info.O.end()), O) << d;
-            EXPECT_EQ(std::string(info.U.begin(), info.U.end()), U) << d;
-        }
+        EXPECT_EQ(info.Encryption.O, O) << d;
+        EXPECT_EQ(info.Encryption.U, U) << d;
     }
 }
 
+TEST(ReadPdfInfo, AnEncryptionDictionaryInTheTrailerItselfIsRead) {
+    // The 40-bit fixture's values again (empty user password).
+    const std::string O =
+        FromHex("c92422687facee686e373f10b5c7d04738053152f7e2ee30e11c69ec442576ab");
+    const std::string U =
+        FromHex("b3d9fa366906ef42f354c6deb74c59075eaf334eb7c04356ba0d7f3dd8b51d0a");
+    StringDecryptor rc4(CryptMethod::RC4, FromHex("0e7b66938a"));
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+        .Object(2, "<< /Title <" + Hex(*rc4.Decrypt("Report", 2, 0)) + "> >>")
+        .Object(3, "<< /Type /Pages /Count 2 >>");
+    pdf.FullSection("/Size 4 /Root 1 0 R /Info 2 0 R /ID [<31415926535897932384626433832795> "
+                    "<00>] /Encrypt << /Filter /Standard /V 1 /R 2 /O <" +
+                    Hex(O) + "> /U <" + Hex(U) + "> /P -4 >>");
+    const auto info = Read(pdf.WriteTo(dir.File("e.pdf")));
+    EXPECT_EQ(info.PasswordResult, 0);
+    EXPECT_EQ(info.Title, "Report");
+    EXPECT_EQ(info.PageCount, 2);
+}
+
+// Without V and R the handler is not the standard one as this reader knows it.
 TEST(ReadPdfInfo, AnEncryptEntryThatIsNoReferenceMeansAnotherHandler) {
     TempDir dir;
     PdfBuilder pdf;

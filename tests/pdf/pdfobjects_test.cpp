@@ -298,9 +298,9 @@ TEST(ReadPdfInfo, RawBytesInsideEncryptionStringsAndTheIdentifier) {
     pdf.FullSection("/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [(" + id + ") (" + id +
                     ")]");
     const auto info = Read(pdf.WriteTo(dir.File("e.pdf")));
-    EXPECT_EQ(std::string(info.U.begin(), info.U.end()), u);
-    EXPECT_EQ(std::string(info.O.begin(), info.O.end()), o);
-    EXPECT_EQ(std::string(info.FileID.begin(), info.FileID.end()), id);
+    EXPECT_EQ(info.Encryption.U, u);
+    EXPECT_EQ(info.Encryption.O, o);
+    EXPECT_EQ(info.Encryption.ID, id);
     EXPECT_EQ(info.PageCount, 4);
 }
 

@@ -140,11 +140,10 @@ TEST_F(StringsFile, HexadecimalValuesFollowTheirMark) {
 }
 
 TEST_F(StringsFile, EncryptedValuesAreDecryptedWithTheObjectKeyThenDecoded) {
-    const Bytes16 key = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    const std::string key = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10";
     auto encrypt = [&](const std::string& plain, int32_t keyLength) {
-        MemoryStream data(plain);
-        DecryptObjectData(key, 7, 0, &data, nullptr, keyLength, -1, 0);
-        return data.Bytes();
+        StringDecryptor rc4(CryptMethod::RC4, key.substr(0, keyLength == 40 ? 5 : 16));
+        return *rc4.Decrypt(plain, 7, 0);
     };
     auto hex = [](const std::string& bytes) {
         static const char digits[] = "0123456789ABCDEF";
@@ -168,15 +167,15 @@ TEST_F(StringsFile, EncryptedValuesAreDecryptedWithTheObjectKeyThenDecoded) {
     for (const int32_t keyLength : {40, 128}) {
         for (const auto& [plain, text] : cases) {
             const std::string secret = encrypt(plain, keyLength);
+            StringDecryptor decryptor(CryptMethod::RC4, key.substr(0, keyLength == 40 ? 5 : 16));
             const std::string asHex = "/Title <" + hex(secret) + ">";
-            EXPECT_EQ(ReadEncryptedInfoText(*reader_, key, 7, 0, keyLength, "/title", asHex, -1),
-                      text)
+            EXPECT_EQ(ReadEncryptedInfoText(*reader_, decryptor, 7, 0, "/title", asHex, -1), text)
                 << plain;
             std::string escaped; // the same bytes as a literal, every byte an octal escape
             for (unsigned char c : secret)
                 escaped += "\\" + std::to_string(c >> 6) + std::to_string((c >> 3) & 7) +
                            std::to_string(c & 7);
-            EXPECT_EQ(ReadEncryptedInfoText(*reader_, key, 7, 0, keyLength, "/title",
+            EXPECT_EQ(ReadEncryptedInfoText(*reader_, decryptor, 7, 0, "/title",
                                             "/Title (" + escaped + ")", -1),
                       text)
                 << plain;
