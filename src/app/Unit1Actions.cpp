@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include <unistd.h>
+
 namespace {
 
 const QString kInfoCaption = QStringLiteral("Pagewick Ver. 1.0の情報");
@@ -33,10 +35,12 @@ QStringList CommandFor(const QString& path, QString& workingFolder) {
     if (ext == QLatin1String(".htm") || ext == QLatin1String(".html"))
         return platform::FindAssociatedProgram(path) ? platform::UrlHandlerCommand(path)
                                                      : QStringList();
-    const QFileInfo file(path);
-    if (file.isFile() && file.isExecutable()) {
-        workingFolder = file.absolutePath();
-        return {file.absoluteFilePath()};
+    // By its bytes: Qt's own file checks cannot name a file whose name is not UTF-8.
+    const auto found = platform::FileInfoOf(path);
+    if (found && (found->attr & platform::faArchive) &&
+        ::access(platform::PathToBytes(path).c_str(), X_OK) == 0) {
+        workingFolder = FolderPart(path);
+        return {path};
     }
     if (ext.trimmed().isEmpty())
         return {};
@@ -67,14 +71,15 @@ void TForm1::ListView1DblClick() {
         return;
     const ListRow& row = rows_[size_t(i)];
     const QString folder = WithSlash(CurrentFolder());
-    const QString caption = QString::fromStdString(row.caption);
+    // The row's bytes name the file; its caption only shows them.
+    const QString entry = platform::PathFromBytes(platform::PathToBytes(folder) + row.nameBytes);
     if (row.isFolder && row.caption == "..") {
         FDirCombo->OpenPath(FolderPart(FolderPart(folder)));
     } else if (row.isFolder) {
-        FDirCombo->OpenPath(folder + caption);
+        FDirCombo->OpenPath(entry);
         Edit1->clear();
     } else {
-        RunFile(folder + caption);
+        RunFile(entry);
     }
 }
 
@@ -158,7 +163,7 @@ void TForm1::Button2Click() {
         return;
     platform::WaitCursor hourglass;
     try {
-        WriteFileSafely(QFile::encodeName(chosen->path).toStdString(),
+        WriteFileSafely(platform::PathToBytes(chosen->path),
                         BuildSavedList(folder.toStdString(), rows_, chosen->encoding));
     } catch (const EPagewickError& e) {
         platform::ShowErrorBox(QString::fromUtf8(e.what()), this);
