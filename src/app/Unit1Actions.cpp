@@ -93,6 +93,13 @@ void TForm1::Button1Click() {
     }
     if (!name.contains(QLatin1Char('/')))
         name = WithSlash(CurrentFolder()) + name;
+    // The field shows the selected row's name, which names the file only when its bytes are
+    // UTF-8; otherwise the row's own bytes do.
+    if (const int i = SelectedIndex();
+        i >= 0 && rows_[size_t(i)].caption != rows_[size_t(i)].nameBytes &&
+        Edit1->text() == QString::fromStdString(rows_[size_t(i)].caption))
+        name = platform::PathFromBytes(platform::PathToBytes(WithSlash(CurrentFolder())) +
+                                       rows_[size_t(i)].nameBytes);
     const auto attributes = platform::FileAttributes(name);
     if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID))) {
         // A name that no longer exists is handed to the chooser too, which ignores it.

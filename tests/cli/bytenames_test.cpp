@@ -198,6 +198,12 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
             ASSERT_EQ(started.size(), 1u);
             EXPECT_EQ(started[0], dir_.File(f.bytes));
             EXPECT_TRUE(std::filesystem::exists(started[0]));
+            // "開く" with the name the row put in the field opens the same file.
+            form.ListView1Click();
+            started.clear();
+            form.Button1Click();
+            ASSERT_EQ(started.size(), 1u);
+            EXPECT_EQ(started[0], dir_.File(f.bytes));
         }
     }
     platform::SetMessageBoxHandler(boxes);
