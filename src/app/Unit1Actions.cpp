@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
+#include "jtext/filename.h"
 #include "platform/platform.h"
 
 #include <QDir>
@@ -171,7 +172,8 @@ void TForm1::Button2Click() {
     platform::WaitCursor hourglass;
     try {
         WriteFileSafely(platform::PathToBytes(chosen->path),
-                        BuildSavedList(folder.toStdString(), rows_, chosen->encoding));
+                        BuildSavedList(FileNameForDisplay(platform::PathToBytes(folder)), rows_,
+                                       chosen->encoding));
     } catch (const EPagewickError& e) {
         platform::ShowErrorBox(QString::fromUtf8(e.what()), this);
     }
