@@ -3,6 +3,7 @@
 
 #include "app/folderscan.h"
 #include "app/glyphs.h"
+#include "app/helppage.h"
 #include "app/listlocale.h"
 #include "app/sorting.h"
 #include "common/errors.h"
@@ -82,7 +83,10 @@ QString FailedFilesMessage(const std::vector<ReadFailure>& failures) {
     return text;
 }
 
-TForm1::TForm1(QWidget* parent) : QDialog(parent) {
+TForm1::TForm1(QWidget* parent) : TForm1(QString(), parent) {}
+
+TForm1::TForm1(const QString& startFolder, QWidget* parent)
+    : QDialog(parent), startFolder_(startFolder) {
     CreateControls();
     FormCreate();
 }
@@ -240,7 +244,7 @@ void TForm1::FormCreate() {
             [this] { DeviceRemoved(); });
     qApp->installEventFilter(this);
 
-    FDirCombo->OpenPath(WithSlash(QDir::currentPath()));
+    FDirCombo->OpenPath(WithSlash(startFolder_.isEmpty() ? QDir::currentPath() : startFolder_));
     FReady = true;
 }
 
@@ -334,23 +338,14 @@ QString TForm1::CurrentFolder() const {
 }
 
 QString TForm1::HelpFile() const {
-    const QString exe = platform::ExecutablePath();
-    for (const char* extension : {".htm", ".html"}) {
-        const QString help = exe + QLatin1String(extension);
+    for (const QString& help : HelpPageCandidates(platform::ExecutablePath()))
         if (platform::FindAssociatedProgram(help))
             return help;
-    }
     return {};
 }
 
-void TForm1::PathChanged(QObject* sender, const QString& newPath) {
-    if (scanning_) {
-        // Scans do not nest: the chooser can still commit a folder (Enter in its field) while
-        // the listing runs, and a scan inside it would mix two folders' rows. That folder is
-        // listed when this scan is done.
-        pendingPath_ = newPath;
-        return;
-    }
+void TForm1::PathChanged(QObject*, const QString& newPath) {
+    // Scans do not nest: the chooser reports nothing while FDropEnabled is cleared below.
     platform::WaitCursor hourglass;
     if (IsDriveList(newPath)) {
         FDirCombo->OpenPath(platform::FallbackFolder());
@@ -405,14 +400,8 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     }
     if (!failures_.empty())
         platform::ShowErrorBox(FailedFilesMessage(failures_), this);
-    if (closeRequested_) {
+    if (closeRequested_)
         close();
-        return;
-    }
-    if (pendingPath_) {
-        const QString next = *std::exchange(pendingPath_, std::nullopt);
-        PathChanged(sender, next);
-    }
 }
 
 void TForm1::ScanList(const QString& folder) {

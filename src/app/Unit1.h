@@ -49,8 +49,9 @@ std::optional<SaveChoice> RunSaveDialogForList(QWidget* owner, const QString& ti
 class TForm1 : public QDialog {
     Q_OBJECT
 public:
-    // Builds the window and lists the process's current folder.
+    // Builds the window and lists the process's current folder, or startFolder when given.
     explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(const QString& startFolder, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The controls, by the names the rest of the program knows them by.
@@ -99,6 +100,9 @@ public:
     void Button2Click();
     void RunFile(const QString& path);
     void MaskEdit1Change();
+    // Selects the row of the listed folder's entry name as a click would, widening the
+    // file-type filter to every file when the present one hides it; false when it is not listed.
+    bool SelectEntry(const QString& name);
     // The hidden key chord; true when the key press was it.
     bool FormShortCut(QKeyEvent* event);
 
@@ -136,8 +140,8 @@ private:
     QString listedVolume_;              // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;
-    std::optional<QString> pendingPath_; // a folder reported while a scan ran
     bool shownOnce_ = false;
+    QString startFolder_; // empty: the current folder
     platform::MountWatcher* mountWatcher_ = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include "jtext/filename.h"
 #include "platform/platform.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -62,6 +63,29 @@ void TForm1::ListView1Click() {
         Edit1->clear();
     else
         Edit1->setText(QString::fromStdString(row.caption));
+}
+
+bool TForm1::SelectEntry(const QString& name) {
+    const auto find = [&]() -> QTreeWidgetItem* {
+        for (size_t i = 0; i < rows_.size(); ++i)
+            if (!rows_[i].isFolder && QString::fromStdString(rows_[i].caption) == name)
+                return ListView1->topLevelItem(int(i));
+        return nullptr;
+    };
+    QTreeWidgetItem* item = find();
+    const int everyFile = ComboBox1->count() - 1;
+    if (!item && ComboBox1->currentIndex() != everyFile) {
+        ComboBox1->setCurrentIndex(everyFile);
+        FFileMask = FileMaskForIndex(everyFile);
+        PathChanged(this, CurrentFolder());
+        item = find();
+    }
+    if (!item)
+        return false;
+    ListView1->setCurrentItem(item);
+    ListView1->scrollToItem(item);
+    ListView1Click();
+    return true;
 }
 
 void TForm1::ListView1DblClick() {
