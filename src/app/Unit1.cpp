@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 #include "app/qtpaths.h"
 
+#include "app/folderscan.h"
 #include "app/glyphs.h"
 #include "app/helppage.h"
 #include "app/listlocale.h"
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -224,9 +226,6 @@ void TForm1::FormCreate() {
     FSortColumn = 1;
     FFolderImageIndex = 0;
     FIconCache = new TFilerIconCache(this);
-    FIconCache->OnFileLoad = [this](QObject* sender, TvicFileInfo info, QString path) {
-        FileLoaded(sender, info, path);
-    };
     FIconCache->SetListView(ListView1);
 
     CheckBox1->setToolTip(QStringLiteral("MultiByteパスワードを認める\r\n空パスワードを認める"));
@@ -379,14 +378,11 @@ void TForm1::PathChanged(QObject*, const QString& newPath) {
         }
         const auto volume = platform::VolumeOfPath(listed);
         listedVolume_ = volume ? volume->mountPoint : QString();
-        readAhead_ = StartReadAhead(listed);
-        FIconCache->LoadFolder(listed, false);
-        readAhead_.reset();
+        ScanList(listed);
         SortList();
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
-    readAhead_.reset();
     if (shownRows_ < rows_.size()) // the scan stopped before its rows were sorted and shown
         ShowPendingItems();
     platform::ProcessPendingEvents();
@@ -413,44 +409,34 @@ void TForm1::PathChanged(QObject*, const QString& newPath) {
         close();
 }
 
-void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& path) {
-    const bool isFolder =
-        (fileInfo.Attr & platform::faDirectory) && !(fileInfo.Attr & platform::faVolumeID);
-    if (isFolder)
-        FFolderImageIndex = fileInfo.IconIndex;
-    const EntryFacts entry{fileInfo.Name.toStdString(), fileInfo.Size, fileInfo.LastWriteTime};
-    const std::string fullPath = QFile::encodeName(WithSlash(path) + fileInfo.Name).toStdString();
+void TForm1::ScanList(const QString& folder) {
+    ScanEvents events;
+    events.imageIndex = [this](const platform::WalkedFolder& at, const platform::FindData& entry) {
+        const int index = FIconCache->EntryIconIndex(platform::PathFromBytes(at.path), entry);
+        if (entry.attr & platform::faDirectory)
+            FFolderImageIndex = index;
+        return index;
+    };
+    events.onRow = [this](ListRow&& row) {
+        rows_.push_back(std::move(row));
+        if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
+            ShowPendingItems();
+    };
+    events.onFailure = [this](const ReadFailure& failure) { failures_.push_back(failure); };
     // The Kana-lock chord may switch the option during the scan; a file read ahead with the
     // earlier settings is then read again with the current ones.
-    const ScanSettings settings = CurrentScanSettings();
-    std::optional<PdfRead> read =
-        readAhead_ && readAhead_->Settings() == settings && ReadsPdf(entry.name, isFolder, settings)
-            ? readAhead_->Take(fullPath)
-            : std::nullopt;
-    std::optional<ReadFailure> failure;
-    std::optional<ListRow> row = RowForEntry(entry, isFolder, fileInfo.IconIndex, fullPath,
-                                             settings, failure, read ? &*read : nullptr);
-    if (failure)
-        failures_.push_back(*failure);
-    if (!row)
-        return;
-    rows_.push_back(std::move(*row));
-    if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
-        ShowPendingItems();
+    events.currentSettings = [this] { return CurrentScanSettings(); };
+    const QPointer<TForm1> alive(this);
+    events.keepGoing = [&alive] {
+        platform::ProcessPendingEvents();
+        return !alive.isNull();
+    };
+    ScanFolder(platform::PathToBytes(folder), CurrentScanSettings(), {}, events);
 }
 
 ScanSettings TForm1::CurrentScanSettings() const {
     const std::string password = Trimmed(MaskEdit1->text()).toStdString();
     return {FFileMask, Utf8ToCp932(password), CheckBox1->isChecked(), LocaleCellFormat(), password};
-}
-
-std::unique_ptr<PdfReadAhead> TForm1::StartReadAhead(const QString& folder) const {
-    // A file the icon cache reports that is not among these (one created in between) is read
-    // when its row is made.
-    const ScanSettings settings = CurrentScanSettings();
-    return std::make_unique<PdfReadAhead>(
-        PdfFilesIn(QFile::encodeName(WithSlash(folder)).toStdString(), settings), settings,
-        PdfReadAhead::DefaultWorkers());
 }
 
 void TForm1::ShowPendingItems() {

@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
+#include "jtext/filename.h"
 #include "platform/platform.h"
 
 #include <QComboBox>
@@ -14,6 +15,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTreeWidget>
+
+#include <unistd.h>
 
 namespace {
 
@@ -34,10 +37,12 @@ QStringList CommandFor(const QString& path, QString& workingFolder) {
     if (ext == QLatin1String(".htm") || ext == QLatin1String(".html"))
         return platform::FindAssociatedProgram(path) ? platform::UrlHandlerCommand(path)
                                                      : QStringList();
-    const QFileInfo file(path);
-    if (file.isFile() && file.isExecutable()) {
-        workingFolder = file.absolutePath();
-        return {file.absoluteFilePath()};
+    // By its bytes: Qt's own file checks cannot name a file whose name is not UTF-8.
+    const auto found = platform::FileInfoOf(path);
+    if (found && (found->attr & platform::faArchive) &&
+        ::access(platform::PathToBytes(path).c_str(), X_OK) == 0) {
+        workingFolder = FolderPart(path);
+        return {path};
     }
     if (ext.trimmed().isEmpty())
         return {};
@@ -91,14 +96,15 @@ void TForm1::ListView1DblClick() {
         return;
     const ListRow& row = rows_[size_t(i)];
     const QString folder = WithSlash(CurrentFolder());
-    const QString caption = QString::fromStdString(row.caption);
+    // The row's bytes name the file; its caption only shows them.
+    const QString entry = platform::PathFromBytes(platform::PathToBytes(folder) + row.nameBytes);
     if (row.isFolder && row.caption == "..") {
         FDirCombo->OpenPath(FolderPart(FolderPart(folder)));
     } else if (row.isFolder) {
-        FDirCombo->OpenPath(folder + caption);
+        FDirCombo->OpenPath(entry);
         Edit1->clear();
     } else {
-        RunFile(folder + caption);
+        RunFile(entry);
     }
 }
 
@@ -112,6 +118,13 @@ void TForm1::Button1Click() {
     }
     if (!name.contains(QLatin1Char('/')))
         name = WithSlash(CurrentFolder()) + name;
+    // The field shows the selected row's name, which names the file only when its bytes are
+    // UTF-8; otherwise the row's own bytes do.
+    if (const int i = SelectedIndex();
+        i >= 0 && rows_[size_t(i)].caption != rows_[size_t(i)].nameBytes &&
+        Edit1->text() == QString::fromStdString(rows_[size_t(i)].caption))
+        name = platform::PathFromBytes(platform::PathToBytes(WithSlash(CurrentFolder())) +
+                                       rows_[size_t(i)].nameBytes);
     const auto attributes = platform::FileAttributes(name);
     if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID))) {
         // A name that no longer exists is handed to the chooser too, which ignores it.
@@ -182,8 +195,9 @@ void TForm1::Button2Click() {
         return;
     platform::WaitCursor hourglass;
     try {
-        WriteFileSafely(QFile::encodeName(chosen->path).toStdString(),
-                        BuildSavedList(folder.toStdString(), rows_, chosen->encoding));
+        WriteFileSafely(platform::PathToBytes(chosen->path),
+                        BuildSavedList(FileNameForDisplay(platform::PathToBytes(folder)), rows_,
+                                       chosen->encoding));
     } catch (const EPagewickError& e) {
         platform::ShowErrorBox(QString::fromUtf8(e.what()), this);
     }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -28,7 +30,8 @@ constexpr uint32_t kListedEntries = faAnyFile & ~(faHidden | faSysFile | faVolum
 
 // One entry as found.
 struct FindData {
-    QString name;               // without path; "." and ".." as found
+    std::string bytes;          // the name exactly as the file system gives it, without path
+    QString name;               // how it is shown (FileNameForDisplay); "." and ".." as found
     uint32_t attr = 0;          // FileAttr bits
     int64_t size = 0;           // bytes; 0 for directories
     TDateTime creationTime = 0; // birth time, or change time when the file system keeps none
@@ -54,6 +57,8 @@ public:
     // Starts listing folder (with or without trailing "/"). False when the folder cannot be
     // opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const QString& folder, uint32_t filter, FindData& found);
+    // The same for a folder named by its bytes.
+    bool FindFirst(const std::string& folder, uint32_t filter, FindData& found);
     // The next entry that passes the filter; false at the end.
     bool FindNext(FindData& found);
     // Ends the search; also done by the destructor and by a new FindFirst.
@@ -65,6 +70,13 @@ private:
     std::unique_ptr<State> state_;
     int error_ = 0;
 };
+
+// A path as bytes and as a QString that gives the same bytes back. Qt's own file-name
+// conversion replaces bytes that are not UTF-8, so a file with a Shift-JIS name could not be
+// named again from its QString; here each such byte is carried as the lone surrogate
+// U+DC80 + (byte - 0x80), which no UTF-8 name can produce.
+QString PathFromBytes(std::string_view bytes);
+std::string PathToBytes(const QString& path);
 
 // All entries of folder that pass filter, in file-system order; empty when it cannot be read.
 std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);
