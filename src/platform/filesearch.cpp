@@ -1,6 +1,6 @@
 #include "platform/filesearch.h"
 
-#include "platform/iotiming.h"
+#include "common/iotiming.h"
 
 #include <QFile>
 #include <cerrno>
@@ -199,7 +199,7 @@ struct FileSearch::State {
     uint32_t filter = 0;
     bool isRoot = false;
     // Lookups are made one after another until they are seen to wait for the device.
-    CallTimer lookupTimer;
+    iotiming::CallTimer lookupTimer;
     std::unique_ptr<LookupAhead> ahead;
     ~State() {
         ahead.reset(); // its threads use dir

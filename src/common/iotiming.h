@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-namespace platform {
+namespace iotiming {
 
 // A call quicker than this is not looked at: work on local, cached files takes microseconds.
 constexpr std::chrono::nanoseconds kSlowCall = std::chrono::microseconds(200);
@@ -34,4 +34,14 @@ private:
     int64_t sleepsAtStart_ = 0;
 };
 
-} // namespace platform
+// While one lives, every timed call counts as one that waited for its device, so that tests
+// can take the many-thread paths on a local disk.
+class AssumeSlowDevice {
+public:
+    AssumeSlowDevice();
+    ~AssumeSlowDevice();
+    AssumeSlowDevice(const AssumeSlowDevice&) = delete;
+    AssumeSlowDevice& operator=(const AssumeSlowDevice&) = delete;
+};
+
+} // namespace iotiming

@@ -1,10 +1,13 @@
-#include "platform/iotiming.h"
+#include "common/iotiming.h"
 
 #include <algorithm>
+#include <atomic>
 #include <sys/resource.h>
 
-namespace platform {
+namespace iotiming {
 namespace {
+
+std::atomic<int> assumedSlow{0};
 
 // The thread's processor time and the times it gave up the processor to wait.
 void ThreadUsage(std::chrono::nanoseconds& cpu, int64_t& sleeps) {
@@ -43,6 +46,8 @@ void CallTimer::Start() {
 
 unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
     const auto wall = std::chrono::steady_clock::now() - wallStart_;
+    if (assumedSlow.load(std::memory_order_relaxed) > 0)
+        return std::max(limit, processors);
     unsigned wanted = 0;
     if (suspect_ && wall >= kSlowCall) {
         std::chrono::nanoseconds cpu;
@@ -55,4 +60,12 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
     return wanted;
 }
 
-} // namespace platform
+AssumeSlowDevice::AssumeSlowDevice() {
+    ++assumedSlow;
+}
+
+AssumeSlowDevice::~AssumeSlowDevice() {
+    --assumedSlow;
+}
+
+} // namespace iotiming
