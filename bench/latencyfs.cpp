@@ -43,7 +43,11 @@ const char* Relative(const char* path) {
     return *path ? path : ".";
 }
 
-void* Init(fuse_conn_info*, fuse_config* config) {
+void* Init(fuse_conn_info* connection, fuse_config* config) {
+    // Lookups of names the kernel has not seen are otherwise made one at a time a folder, which
+    // no network file system does.
+    if (connection->capable & FUSE_CAP_PARALLEL_DIROPS)
+        connection->want |= FUSE_CAP_PARALLEL_DIROPS;
     config->entry_timeout = 0;
     config->attr_timeout = 0;
     config->negative_timeout = 0;
