@@ -40,8 +40,10 @@ namespace {
 // the reader turned inside out, where threads take it as it is. A thread that waits costs a
 // stack and a file's state, and with a 2 ms device 64 of them bring 2,000 files down from 20 s
 // one after another to a few hundred milliseconds (bench/README.md).
+// Asked once: the C library reads it from /sys on every call.
 unsigned Processors() {
-    return std::max(std::thread::hardware_concurrency(), 1u);
+    static const unsigned processors = std::max(std::thread::hardware_concurrency(), 1u);
+    return processors;
 }
 
 } // namespace
