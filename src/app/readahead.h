@@ -5,7 +5,7 @@
 //
 // On a local disk the reads are processor work, and the workers are one fewer than the
 // processors. On a network share or a USB stick each read waits for the device, and the files
-// are read on as many threads as keep the processors busy (see LatencyWorkers in the .cpp).
+// are read on as many threads as keep the processors busy (common/iotiming.h).
 
 #include "app/listrows.h"
 #include "common/iotiming.h"
