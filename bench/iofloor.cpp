@@ -3,6 +3,9 @@
 // in directory order is looked up, opened, its first 10 bytes and its last 1,024 bytes are
 // read, and it is closed. The time this takes on a warm cache is the floor the lister is
 // measured against. Prints the number of files read.
+// The files are read one after another, never two at once: on a mount that makes each request
+// wait (run.sh --latency-ms), this is the sequential floor, the time a reader that waits for
+// every request in turn cannot beat.
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Runs the benchmark's tools on one folder and prints the table (run.sh calls it).
 
-  measure.py --bin BUILD_DIR [--runs R] [--slow-runs R] [--tools a,b,...] DIR
+  measure.py --bin BUILD_DIR [--runs R] [--slow-runs R] [--tools a,b,...] [--latency-ms MS] DIR
 
 Tools: list (pagewick-list), window (the window's scan), exiftool, pdfinfo (one call per
 file), floor (pagewick-iofloor). The tools take turns, one run of each per round, so that a
 change of machine load shows in all of them alike. Wall time is measured around the process,
 except for the window, whose scan reports its own time (the window's start-up is left out).
 Peak memory is GNU time's maximum resident set (for the pdfinfo loop, of its largest process).
+With --latency-ms, DIR is the latency mount: the floor reads one file after another there, and
+the lines below the table hold pagewick-list against that sequential floor and the slow tools.
 """
 
 import argparse
@@ -63,6 +65,8 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--slow-runs", type=int)
     parser.add_argument("--tools", default=",".join(ALL))
+    parser.add_argument("--latency-ms", type=float,
+                        help="DIR is a mount that delays every request by this much")
     args = parser.parse_args()
     tools = [t for t in args.tools.split(",") if t]
     unknown = [t for t in tools if t not in ALL]
@@ -122,6 +126,9 @@ def main():
             table[tool][1], len(walls[tool]), m, files / m if m else 0, max(peaks[tool]),
             m / floor if floor else float("nan")))
     print()
+    if args.latency_ms is not None:
+        print_latency_lines(median, args.latency_ms)
+        return
     if "list" in median and floor:
         ratio = median["list"] / floor
         print("pagewick-list / floor   %6.2f  (target <= 3)    %s" % (
@@ -134,6 +141,24 @@ def main():
         peak = max(peaks["list"])
         print("pagewick-list peak      %6.1f MiB (target <= 40) %s" % (
             peak, "met" if peak <= 40 else "MISSED"))
+
+
+def print_latency_lines(median, latency_ms):
+    """On a slow mount the ratios that matter: pagewick-list against reading one file after
+    another (the floor reads sequentially), and the slow tools against pagewick-list."""
+    print("latency %g ms a request" % latency_ms)
+    if "list" not in median:
+        return
+    listed = median["list"]
+    if "floor" in median:
+        ratio = listed / median["floor"]
+        print("pagewick-list / sequential floor  %6.3f  (target <= 0.1)  %s" % (
+            ratio, "met" if ratio <= 0.1 else "MISSED"))
+    for tool, name in (("exiftool", "exiftool"), ("pdfinfo", "pdfinfo loop")):
+        if tool in median and listed:
+            ratio = median[tool] / listed
+            print("%-16s / pagewick-list  %6.0f  (target >= 100)  %s" % (
+                name, ratio, "met" if ratio >= 100 else "MISSED"))
 
 
 if __name__ == "__main__":

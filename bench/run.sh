@@ -4,10 +4,11 @@
 # to the I/O floor for each tool. See bench/README.md.
 #
 #   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,exiftool,pdfinfo,floor]
-#                [--seed S] N|DIR
+#                [--seed S] [--latency-ms MS] N|DIR
 #
 # N makes the corpus of N files under /tmp/pagewick-bench-N (kept for later runs; another seed
-# gets a folder of its own); DIR measures an existing folder.
+# gets a folder of its own); DIR measures an existing folder. --latency-ms reads the corpus
+# through pagewick-latencyfs, which makes every request to it wait MS milliseconds.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +18,7 @@ runs=5
 slow_runs=
 tools=list,window,exiftool,pdfinfo,floor
 seed=1
+latency=
 
 usage() {
     sed -n '6,7p' "$0" | sed 's/^# *//' >&2
@@ -29,16 +31,22 @@ while [ $# -gt 1 ]; do
     --slow-runs) slow_runs=$2 ;;
     --tools) tools=$2 ;;
     --seed) seed=$2 ;;
+    --latency-ms) latency=$2 ;;
     *) usage ;;
     esac
     shift 2
 done
 [ $# -eq 1 ] || usage
 target=$1
+if [ -n "$latency" ] && ! [[ $latency =~ ^[0-9]+(\.[0-9]+)?$ ]]; then
+    usage
+fi
 
-"$root/scripts/install-deps.sh" time libimage-exiftool-perl
+"$root/scripts/install-deps.sh" time libimage-exiftool-perl fuse3 libfuse3-dev
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target pagewick-list pagewick-iofloor pagewick-bench-scan >/dev/null
+programs=(pagewick-list pagewick-iofloor pagewick-bench-scan)
+[ -z "$latency" ] || programs+=(pagewick-latencyfs)
+cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
 
 if [[ $target =~ ^[0-9]+$ ]]; then
     dir=/tmp/pagewick-bench-$target
@@ -62,7 +70,31 @@ for tool in exiftool pdfinfo; do
     fi
 done
 
+# The corpus itself is read from a warm cache; on the latency mount only the delay is added.
 find "$dir" -maxdepth 1 -type f -exec cat {} + >/dev/null
 
+if [ -n "$latency" ]; then
+    mnt=$(mktemp -d /tmp/pagewick-latency.XXXXXX)
+    unmount() {
+        # A tool killed on the way may hold the mount a moment longer: try again, then let go.
+        fusermount3 -u "$mnt" 2>/dev/null || { sleep 1 && fusermount3 -u "$mnt" 2>/dev/null; } ||
+            fusermount3 -uz "$mnt" || true
+        rmdir "$mnt" 2>/dev/null || true
+    }
+    trap unmount EXIT
+    trap 'exit 130' INT TERM
+    "$build/bench/pagewick-latencyfs" --latency-ms "$latency" "$dir" "$mnt"
+    # Two costs only the first tool would pay, both of this setup and not of a share: the file
+    # system starts a thread whenever a request finds none idle, and the kernel looks up names
+    # it has never seen one at a time a folder. Every name is looked up once, on many threads,
+    # before the tools run; each later request still waits the delay (nothing is cached).
+    python3 -c 'import os, sys
+from concurrent.futures import ThreadPoolExecutor
+names = os.listdir(sys.argv[1])
+with ThreadPoolExecutor(128) as pool:
+    list(pool.map(lambda n: os.stat(os.path.join(sys.argv[1], n)), names))' "$mnt"
+    dir=$mnt
+fi
+
 python3 "$here/measure.py" --bin "$build" --runs "$runs" ${slow_runs:+--slow-runs "$slow_runs"} \
-    --tools "$tools" "$dir"
+    --tools "$tools" ${latency:+--latency-ms "$latency"} "$dir"

@@ -2,8 +2,13 @@
 // Reading a folder's PDF files ahead of the scan that lists them. Each file costs the reader a
 // few small reads and some text handling, and files do not depend on one another, so worker
 // threads read the next files while the scan builds and shows the rows of the earlier ones.
+//
+// On a local disk the reads are processor work, and the workers are one fewer than the
+// processors. On a network share or a USB stick each read waits for the device, and the files
+// are read on as many threads as keep the processors busy (common/iotiming.h).
 
 #include "app/listrows.h"
+#include "common/iotiming.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -25,8 +30,11 @@ std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSetting
 class PdfReadAhead {
 public:
     // How far the workers may run ahead of the files taken, so that a large folder does not
-    // hold every file's information at once.
+    // hold every file's information at once; with many workers, kAheadPerWorker each.
     static constexpr size_t kAhead = 64;
+    static constexpr size_t kAheadPerWorker = 4;
+    // The most threads files that wait for their device are read on.
+    static constexpr unsigned kMaxWorkers = 64;
 
     // Starts reading paths (each given once), in their order, with the scan's settings on up
     // to workers threads (at least one).
@@ -52,8 +60,11 @@ public:
 
 private:
     void Work();
-    // Reads file i, which the caller has taken up, with lock released meanwhile.
-    void Read(std::unique_lock<std::mutex>& lock, size_t i);
+    // Reads file i, which the caller has taken up, with lock released meanwhile; timer times
+    // the reads of the calling thread.
+    void Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::CallTimer& timer);
+    // Starts workers up to count (at most kMaxWorkers), once reads are seen to wait.
+    void AddWorkers(unsigned count);
 
     // A slot a file, so a large folder's slots are kept small: a read is held only from the
     // time it is done until it is taken.
@@ -80,6 +91,11 @@ private:
     std::condition_variable slotDone_;    // Take waits here for its file
     size_t next_ = 0;                     // the next index a worker takes up
     size_t limit_ = 0;                    // workers take up indexes below this
+    size_t ahead_ = kAhead;               // how far beyond the file taken limit_ may go
+    // Set once reads are seen to wait for the device: the scan then leaves every file to the
+    // workers, as one read of its own would hold up the rows of many the workers have read.
+    bool waitingReads_ = false;
+    iotiming::CallTimer takerTimer_; // times the reads Take makes on the scan's thread
     size_t idleWorkers_ = 0;
     // Take waits for the files awaitedFrom_ to awaitedTo_ (exclusive), awaitedLeft_ of them
     // not read yet.

@@ -1,14 +1,21 @@
 #include "platform/filesearch.h"
 
+#include "common/iotiming.h"
 #include "jtext/filename.h"
 
 #include <QFile>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -63,10 +70,143 @@ bool IsOwnParent(int dirFd) {
 
 } // namespace
 
+// Looks up the next entries of a folder on many threads, for folders whose lookups wait for
+// their device: on a network share or a USB stick each statx and faccessat waits a round trip,
+// and one after another they would take longer than reading the files. Entries are still
+// handed out in the folder's order; the search's own thread looks up the next one itself
+// when no thread has taken it up yet.
+class LookupAhead {
+public:
+    static constexpr unsigned kMaxThreads = 32;
+    // How many names are read from the folder ahead of the entry handed out.
+    static constexpr size_t kAhead = 4 * kMaxThreads;
+
+    LookupAhead(DIR* dir, bool isRoot, unsigned threads) : dir_(dir), isRoot_(isRoot) {
+        try {
+            for (unsigned i = 0; i < threads; ++i)
+                threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            // The threads started do the work; without any, Next looks up every entry itself.
+        }
+    }
+    ~LookupAhead() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        workAllowed_.notify_all();
+        for (std::thread& thread : threads_)
+            thread.join();
+    }
+    LookupAhead(const LookupAhead&) = delete;
+    LookupAhead& operator=(const LookupAhead&) = delete;
+
+    // The next entry whose lookup succeeded, with its name as found; false at the end of the
+    // folder, with readdir's errno in error.
+    bool Next(FindData& found, std::string& name, int& error) {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ReadNames();
+            if (pending_.empty()) {
+                error = readError_;
+                return false;
+            }
+            Pending& front = pending_.front();
+            if (lookedUp_ == 0) { // no thread has it: look it up here rather than wait
+                ++lookedUp_;
+                lock.unlock();
+                LookUp(front);
+                lock.lock();
+                front.done = true;
+            }
+            frontDone_.wait(lock, [&] { return front.done; });
+            const bool ok = front.ok;
+            if (ok) {
+                found = std::move(front.data);
+                name = std::move(front.name);
+            }
+            pending_.pop_front();
+            --lookedUp_;
+            if (ok)
+                return true;
+        }
+    }
+
+private:
+    struct Pending {
+        std::string name;
+        FindData data;
+        bool ok = false;
+        bool done = false;
+    };
+
+    // Tops the names up to kAhead; readdir is called on this thread only, with the lock held
+    // (the names come in large blocks, so it seldom waits).
+    void ReadNames() {
+        const size_t before = pending_.size();
+        while (!dirEnded_ && pending_.size() < kAhead) {
+            errno = 0;
+            const dirent* entry = readdir(dir_);
+            if (!entry) {
+                readError_ = errno;
+                dirEnded_ = true;
+                break;
+            }
+            if (isRoot_ && std::strcmp(entry->d_name, "..") == 0)
+                continue;
+            pending_.push_back(Pending{entry->d_name, {}, false, false});
+        }
+        if (pending_.size() > before)
+            workAllowed_.notify_all();
+    }
+
+    void LookUp(Pending& p) const {
+        p.ok = StatEntry(dirfd(dir_), p.name.c_str(), p.name.c_str(), p.data);
+    }
+
+    void Work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            workAllowed_.wait(lock, [&] { return stopping_ || lookedUp_ < pending_.size(); });
+            if (stopping_)
+                return;
+            // Elements of a deque stay where they are while others are added at the back or
+            // taken from the front, and the front is not taken before it is done.
+            Pending& p = pending_[lookedUp_++];
+            lock.unlock();
+            LookUp(p);
+            lock.lock();
+            p.done = true;
+            if (&p == &pending_.front())
+                frontDone_.notify_one();
+        }
+    }
+
+    DIR* const dir_;
+    const bool isRoot_;
+    std::mutex mutex_;
+    std::condition_variable workAllowed_;
+    std::condition_variable frontDone_;
+    std::deque<Pending> pending_; // names read and not handed out, in the folder's order
+    size_t lookedUp_ = 0;         // of those, the first ones taken up
+    bool dirEnded_ = false;
+    int readError_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
 struct FileSearch::State {
     DIR* dir = nullptr;
     uint32_t filter = 0;
     bool isRoot = false;
+    // Lookups are made one after another until they are seen to wait for the device.
+    iotiming::CallTimer lookupTimer;
+    std::unique_ptr<LookupAhead> ahead;
+    ~State() {
+        ahead.reset(); // its threads use dir
+        if (dir)
+            closedir(dir);
+    }
 };
 
 FileSearch::FileSearch() = default;
@@ -76,8 +216,6 @@ FileSearch::~FileSearch() {
 }
 
 void FileSearch::FindClose() {
-    if (state_ && state_->dir)
-        closedir(state_->dir);
     state_.reset();
 }
 
@@ -108,21 +246,36 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
 bool FileSearch::FindNext(FindData& found) {
     if (!state_ || !state_->dir)
         return false;
-    const int fd = dirfd(state_->dir);
+    State& state = *state_;
+    const int fd = dirfd(state.dir);
     for (;;) {
+        FindData data;
+        if (state.ahead) {
+            std::string name;
+            if (!state.ahead->Next(data, name, error_))
+                return false;
+            if (!PassesFilter(data.attr, state.filter))
+                continue;
+            data.bytes = std::move(name);
+            data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
+            found = std::move(data);
+            return true;
+        }
         errno = 0;
-        const dirent* entry = readdir(state_->dir);
+        const dirent* entry = readdir(state.dir);
         if (!entry) {
             error_ = errno;
             return false;
         }
         const char* name = entry->d_name;
-        if (state_->isRoot && std::strcmp(name, "..") == 0)
+        if (state.isRoot && std::strcmp(name, "..") == 0)
             continue;
-        FindData data;
-        if (!StatEntry(fd, name, name, data))
-            continue;
-        if (!PassesFilter(data.attr, state_->filter))
+        state.lookupTimer.Start();
+        const bool statted = StatEntry(fd, name, name, data);
+        if (const unsigned threads = state.lookupTimer.Stop(1, LookupAhead::kMaxThreads);
+            threads > 1)
+            state.ahead = std::make_unique<LookupAhead>(state.dir, state.isRoot, threads);
+        if (!statted || !PassesFilter(data.attr, state.filter))
             continue;
         data.bytes = name;
         data.name = QString::fromStdString(FileNameForDisplay(data.bytes));

@@ -1,11 +1,15 @@
 #include "app/readahead.h"
 
+#include "common/iotiming.h"
+
 #include "support/pdfbuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -84,8 +88,16 @@ TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
     for (const char* password : {"", "user"}) {
         ScanSettings settings;
         settings.password = password;
-        for (const auto& [reversed, workers] :
-             {std::pair{false, 1u}, {false, 3u}, {true, 1u}, {true, 3u}}) {
+        for (const auto& [reversed, workers, slowDevice] : {std::tuple{false, 1u, false},
+                                                            {false, 3u, false},
+                                                            {true, 1u, false},
+                                                            {true, 3u, false},
+                                                            {false, 1u, true},
+                                                            {true, 1u, true}}) {
+            // On a slow device the workers grow in number and the taking thread reads nothing.
+            std::optional<iotiming::AssumeSlowDevice> slow;
+            if (slowDevice)
+                slow.emplace();
             PdfReadAhead ahead(paths, settings, workers);
             std::vector<std::string> order = paths;
             if (reversed)
@@ -102,7 +114,10 @@ TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
 TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
     TempDir dir;
     const std::vector<std::string> paths = NumberedFiles(dir, int(PdfReadAhead::kAhead) * 3);
-    for (const unsigned workers : {1u, 2u}) {
+    for (const auto& [workers, slowDevice] : {std::pair{1u, false}, {2u, false}, {1u, true}}) {
+        std::optional<iotiming::AssumeSlowDevice> slow;
+        if (slowDevice)
+            slow.emplace();
         PdfReadAhead ahead(paths, ScanSettings(), workers);
         // The last file first: the workers go on past their lead to reach it.
         for (size_t k = paths.size(); k-- > 0;) {
@@ -127,7 +142,14 @@ TEST(PdfReadAhead, UnknownOrTakenPathsAreLeftToTheCaller) {
 TEST(PdfReadAhead, StopsWithFilesLeftUntaken) {
     TempDir dir;
     const std::vector<std::string> paths = NumberedFiles(dir, 300);
-    for (const size_t taken : {size_t(0), size_t(1), size_t(150)}) {
+    for (const auto& [taken, slowDevice] : {std::pair{size_t(0), false},
+                                            {size_t(1), false},
+                                            {size_t(150), false},
+                                            {size_t(1), true},
+                                            {size_t(150), true}}) {
+        std::optional<iotiming::AssumeSlowDevice> slow;
+        if (slowDevice)
+            slow.emplace(); // workers are added while others stop
         PdfReadAhead ahead(paths, ScanSettings(), 4);
         for (size_t k = 0; k < taken; ++k)
             ASSERT_TRUE(ahead.Take(paths[k]));
