@@ -23,6 +23,8 @@ struct ListRow {
     // apart by their icon, which a file without extension may share with folders.
     bool isFolder = false;
     RowCells cells;
+    // When the file was last written, for sorting by 更新日時, whose cell has a two-digit year.
+    TDateTime modified = 0;
 };
 
 // The few facts of a folder entry that the cells show.

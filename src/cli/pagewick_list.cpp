@@ -254,11 +254,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     lister.EndProgress();
-    // The window sorts every new list by name first and keeps rows with equal keys in their
-    // order, so a list sorted by another column has its ties in name order; so does this one.
-    SortRowsByLocale(lister.Rows(), 1);
-    if (options.sortColumn != 1)
-        SortRowsByLocale(lister.Rows(), options.sortColumn);
+    SortRowsByLocale(lister.Rows(), options.sortColumn);
     const std::string bytes = options.format == "list"
                                   ? BuildSavedList(QFile::encodeName(folder).toStdString(),
                                                    lister.Rows(), options.encoding)
