@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 #include "app/qtpaths.h"
 
+#include "app/columns.h"
 #include "app/glyphs.h"
 #include "app/listlocale.h"
 #include "app/sorting.h"
@@ -39,16 +40,9 @@ const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
 const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
 const int kListedFailures = 20;
 
-struct ColumnLayout {
-    int width;
-    Qt::Alignment alignment;
-};
-const ColumnLayout kColumns[kCellCount + 1] = {
-    {120, Qt::AlignLeft}, {160, Qt::AlignLeft},  {160, Qt::AlignLeft}, {160, Qt::AlignLeft},
-    {160, Qt::AlignLeft}, {160, Qt::AlignLeft},  {120, Qt::AlignLeft}, {50, Qt::AlignLeft},
-    {50, Qt::AlignRight}, {100, Qt::AlignRight}, {60, Qt::AlignLeft},  {100, Qt::AlignRight},
-    {60, Qt::AlignLeft},  {120, Qt::AlignLeft},
-};
+Qt::Alignment AlignmentOf(const ColumnInfo& column) {
+    return column.alignment == ColumnAlignment::Right ? Qt::AlignRight : Qt::AlignLeft;
+}
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -134,19 +128,20 @@ void TForm1::CreateControls() {
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setAllColumnsShowFocus(true);
-    ListView1->setColumnCount(kCellCount + 1);
+    ListView1->setColumnCount(kColumnCount);
     ListView1->setHeaderLabels([] {
         QStringList captions;
-        for (const auto& c : kColumnCaptions)
-            captions << FromUtf8(c);
+        for (const ColumnInfo& column : kColumns)
+            captions << QString::fromUtf8(column.caption.data(), qsizetype(column.caption.size()));
         return captions;
     }());
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setSortIndicatorShown(true);
     ListView1->header()->setStretchLastSection(false);
-    for (int i = 0; i <= kCellCount; ++i) {
-        ListView1->setColumnWidth(i, kColumns[i].width);
-        ListView1->headerItem()->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
+    for (int i = 0; i < kColumnCount; ++i) {
+        ListView1->setColumnWidth(i, kColumns[size_t(i)].width);
+        ListView1->headerItem()->setTextAlignment(i, AlignmentOf(kColumns[size_t(i)]) |
+                                                         Qt::AlignVCenter);
     }
 
     Label3 = label(QStringLiteral("種類："), 8, 285);
@@ -475,8 +470,9 @@ QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
         item->setText(i + 1, FromUtf8(row.cells[size_t(i)]));
         // Left and vertically centred is how the view draws a cell without an alignment of
         // its own; only the others are set, as each setting is an update of the item.
-        if (kColumns[i + 1].alignment != Qt::AlignLeft)
-            item->setTextAlignment(i + 1, kColumns[i + 1].alignment | Qt::AlignVCenter);
+        if (const ColumnInfo& column = kColumns[size_t(i + 1)];
+            column.alignment != ColumnAlignment::Left)
+            item->setTextAlignment(i + 1, AlignmentOf(column) | Qt::AlignVCenter);
     }
     if (FIconCache && FIconCache->SmallIcons())
         item->setIcon(0, FIconCache->SmallIcons()->Icon(row.imageIndex));

@@ -1,5 +1,7 @@
 #include "app/savedlist.h"
 
+#include "app/columns.h"
+
 #include "common/errors.h"
 #include "jtext/cp932.h"
 
@@ -11,26 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-const std::array<std::string, kCellCount + 1> kColumnCaptions = {
-    "名前", "タイトル", "サブタイトル", "作成者",  "キーワード", "PDF変換", "作成日",
-    "暗号", "頁数",     "容量",         "PDFVer.", "サイズ",     "種類",    "更新日時"};
-
 namespace {
-
-bool NeedsQuotes(const std::string& cell) {
-    // Blanks and control bytes, DEL, the quote and the comma.
-    static constexpr auto kQuoted = [] {
-        std::array<bool, 256> quoted{};
-        for (int c = 0; c <= 0x20; ++c)
-            quoted[size_t(c)] = true;
-        quoted[0x7F] = quoted['"'] = quoted[','] = true;
-        return quoted;
-    }();
-    for (unsigned char c : cell)
-        if (kQuoted[c])
-            return true;
-    return false;
-}
 
 // text in quotes, each quote in it doubled, appended to out; put appends the pieces between
 // (a quote is the same byte in UTF-8 and in 932, never part of a two-byte character there, so
@@ -49,16 +32,19 @@ template <class Put> void AppendQuoted(std::string& out, std::string_view text, 
 }
 
 std::string HeaderLine() {
-    std::string line = "  \"名前\"";
-    for (int i = 1; i <= kCellCount; ++i)
-        line += ",\"" + kColumnCaptions[size_t(i)] + "\"";
+    std::string line = "  ";
+    for (const ColumnInfo& column : kColumns) {
+        if (&column != &kColumns[0])
+            line += ',';
+        line.append("\"").append(column.caption).append("\"");
+    }
     return line;
 }
 
 } // namespace
 
 std::string QuoteCell(const std::string& cell) {
-    if (!NeedsQuotes(cell))
+    if (!NeedsQuotes(Quoting::Cell, cell))
         return cell;
     std::string quoted;
     AppendQuoted(quoted, cell, [&](std::string_view piece) { quoted.append(piece); });
@@ -100,19 +86,14 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
         if (row.isFolder)
             continue;
         out += "  ";
-        // A comma or a quote in a name would split the line into extra columns; other names,
-        // blanks included, are written as they are.
-        if (std::any_of(row.caption.begin(), row.caption.end(),
-                        [](char c) { return c == ',' || c == '"'; }))
-            AppendQuoted(out, row.caption, put);
-        else
-            put(row.caption);
-        for (const std::string& cell : row.cells) {
-            out += ',';
-            if (NeedsQuotes(cell))
-                AppendQuoted(out, cell, put);
+        for (size_t c = 0; c < kColumns.size(); ++c) {
+            const std::string& text = c == 0 ? row.caption : row.cells[c - 1];
+            if (c > 0)
+                out += ',';
+            if (NeedsQuotes(kColumns[c].quoting, text))
+                AppendQuoted(out, text, put);
             else
-                put(cell);
+                put(text);
         }
         out += eol;
         ++files;

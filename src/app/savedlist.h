@@ -12,11 +12,8 @@ enum class ListEncoding {
     Utf8WithMark, // UTF-8 after EF BB BF, which spreadsheet programs take for UTF-8
 };
 
-// The captions of the 14 columns.
-extern const std::array<std::string, kCellCount + 1> kColumnCaptions;
-
-// A cell in double quotes (quotes inside doubled) when it holds a blank, a control character,
-// a double quote or a comma; an empty cell stays empty.
+// A cell in double quotes (quotes inside doubled) when its column's quoting rule asks for it
+// (columns.h); an empty cell stays empty.
 std::string QuoteCell(const std::string& cell);
 
 // Every line ends with CR LF: the location, the header, one line per file row (folder rows

@@ -3,29 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace {
-
-constexpr int kModifiedColumn = 14;
-
-} // namespace
-
-SortKind SortKindOf(int column) {
-    switch (column) {
-    case 1:
-        return SortKind::Name;
-    case 7:
-    case kModifiedColumn:
-        return SortKind::Time;
-    case 8:  // 暗号: the key length, "無し" (none) before 40 before 128
-    case 9:  // 頁数
-    case 10: // 容量
-    case 12: // サイズ
-        return SortKind::Number;
-    default:
-        return SortKind::Text;
-    }
-}
-
 int SortGroup(const ListRow& row) {
     if (!row.isFolder)
         return 2;
@@ -47,17 +24,17 @@ std::optional<int64_t> CellNumber(std::string_view cell) {
 }
 
 NumberKey NumberKeyOf(const ListRow& row, int column) {
-    if (column < 2 || column > kCellCount + 1)
+    if (column < 2 || column > kColumnCount)
         return {};
     const std::string& cell = row.cells[size_t(column - 2)];
-    if (column == kModifiedColumn)
+    if (kColumns[size_t(column - 1)].sort == SortKind::Time)
         return cell.empty() ? NumberKey{} : NumberKey{true, std::llround(row.modified * 86400.0)};
     const auto number = CellNumber(cell);
     return number ? NumberKey{true, *number} : NumberKey{};
 }
 
 const std::string& SortText(const ListRow& row, int column) {
-    if (column <= 1 || column > kCellCount + 1)
+    if (column <= 1 || column > kColumnCount)
         return row.caption;
     return row.cells[size_t(column - 2)];
 }

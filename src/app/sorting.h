@@ -6,6 +6,7 @@
 // in the locale's collation), reversed for a descending sort; rows with equal values go by
 // name, ascending, and rows equal in that too keep their order.
 
+#include "app/columns.h"
 #include "app/listrows.h"
 
 #include <algorithm>
@@ -20,18 +21,6 @@
 // The locale's comparison of two UTF-8 texts: negative, zero or positive.
 using TextCompare = std::function<int(const std::string&, const std::string&)>;
 
-// How a column's values are ordered.
-enum class SortKind {
-    Name,   // the caption, as text
-    Text,   // the cell, as text
-    Number, // the digits of the cell as one number ("1,234" and "121KB" alike); no digits first
-    Time,   // a time: 作成日 by its cell (four-digit year first, so its digits are in order),
-          // 更新日時 by ListRow::modified (its cell's year has two digits); an empty cell first
-};
-
-// The kind of sort column 1-14.
-SortKind SortKindOf(int column);
-
 // Where a row goes before any column is compared: ".." (0), folders (1), files (2).
 int SortGroup(const ListRow& row);
 
@@ -39,7 +28,7 @@ int SortGroup(const ListRow& row);
 // has no digit (an empty cell, "無し").
 std::optional<int64_t> CellNumber(std::string_view cell);
 
-// A row's place by a numeric or time column: rows without a value go before all others.
+// A row's place by a Number, Date or Time column: rows without a value go before all others.
 struct NumberKey {
     bool has = false;
     int64_t value = 0;
@@ -74,7 +63,7 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
                                Compare compare) {
     const int column = sortColumn < 0 ? -sortColumn : sortColumn;
     const bool descending = sortColumn < 0;
-    const SortKind kind = SortKindOf(column);
+    const SortKind kind = InfoOfSortColumn(column).sort;
     const bool byText = kind == SortKind::Name || kind == SortKind::Text;
     using Text = decltype(prepare(std::string()));
     struct Key {

@@ -3,6 +3,7 @@
 // without a window. Exit status: 0, 1 when some file could not be read, 2 for bad arguments or
 // a folder that cannot be listed.
 
+#include "app/columns.h"
 #include "app/listlocale.h"
 #include "app/listrows.h"
 #include "app/readahead.h"
@@ -87,8 +88,10 @@ Options ParseOptions(int argc, char** argv) {
             const std::string n = value(i, arg);
             char* end = nullptr;
             const long column = std::strtol(n.c_str(), &end, 10);
-            if (n.empty() || *end != '\0' || column == 0 || column < -14 || column > 14)
-                BadArguments("--sort は 1 から 14 まで（降順は負の数）です");
+            if (n.empty() || *end != '\0' || column == 0 || column < -kColumnCount ||
+                column > kColumnCount)
+                BadArguments("--sort は 1 から " + std::to_string(kColumnCount) +
+                             " まで（降順は負の数）です");
             o.sortColumn = int(column);
         } else if (arg == "--encoding") {
             const std::string e = value(i, arg);
@@ -212,8 +215,8 @@ std::string TsvField(const std::string& cell) {
 std::string Records(const std::vector<ListRow>& rows, bool json) {
     std::string out = json ? "[" : "";
     if (!json) {
-        for (size_t i = 0; i < kColumnCaptions.size(); ++i)
-            out += (i ? "\t" : "") + kColumnCaptions[i];
+        for (size_t i = 0; i < kColumns.size(); ++i)
+            out.append(i ? "\t" : "").append(kColumns[i].caption);
         out += "\n";
     }
     bool first = true;
@@ -221,11 +224,12 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
         if (row.isFolder)
             continue;
         if (json) {
-            out += std::string(first ? "\n" : ",\n") + "{" + JsonString(kColumnCaptions[0]) + ": " +
-                   JsonString(row.caption);
-            for (int i = 0; i < kCellCount; ++i)
-                out += ", " + JsonString(kColumnCaptions[size_t(i + 1)]) + ": " +
-                       JsonString(row.cells[size_t(i)]);
+            for (size_t i = 0; i < kColumns.size(); ++i)
+                out += std::string(i       ? ", "
+                                   : first ? "\n{"
+                                           : ",\n{") +
+                       JsonString(std::string(kColumns[i].caption)) + ": " +
+                       JsonString(i ? row.cells[i - 1] : row.caption);
             out += "}";
         } else {
             out += TsvField(row.caption);
