@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config libgtest-dev
     qt6-base-dev libgl-dev qt6-qpa-plugins
-    xdg-utils fonts-ipafont-gothic adwaita-icon-theme
+    xdg-utils fonts-ipafont-gothic adwaita-icon-theme qt6-translations-l10n
     qpdf poppler-utils python3
     "$@"
 )

@@ -21,14 +21,18 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace {
@@ -37,6 +41,7 @@ namespace {
 constexpr qint64 kRowBatchMilliseconds = 200;
 
 const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
+const QSize kDesignSize(472, 333);
 const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
 const int kListedFailures = 20;
 
@@ -47,6 +52,39 @@ Qt::Alignment AlignmentOf(const ColumnInfo& column) {
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
+
+// Shows a cell's whole text as its tooltip when the column is too narrow for it.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = TruncatedText(view, option, index);
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+        return true;
+    }
+
+    // The cell's text when it does not fit its cell, else nothing.
+    QString TruncatedText(const QAbstractItemView* view, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        if (cell.text.isEmpty())
+            return {};
+        const QStyle* style = view->style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        return cell.fontMetrics.horizontalAdvance(cell.text) > textRect.width() - 2 * margin
+                   ? cell.text
+                   : QString();
+    }
+};
 
 bool IsDriveList(const QString& path) {
     return path.toLower() == QLatin1String("drives");
@@ -87,9 +125,11 @@ TForm1::~TForm1() {
 }
 
 void TForm1::CreateControls() {
-    setFixedSize(472, 333);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // The controls are placed for this size; a larger window moves and widens them (Layout).
+    resize(kDesignSize);
+    setMinimumSize(kDesignSize);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     QFont font;
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
     font.setPixelSize(12);
@@ -128,6 +168,7 @@ void TForm1::CreateControls() {
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setAllColumnsShowFocus(true);
+    ListView1->setItemDelegate(new CellDelegate(ListView1));
     ListView1->setColumnCount(kColumnCount);
     ListView1->setHeaderLabels([] {
         QStringList captions;
@@ -153,7 +194,6 @@ void TForm1::CreateControls() {
                          QStringLiteral("All(*.*)")});
     Label4 = label(QStringLiteral("パスワード："), 168, 285);
     CheckBox1 = new QCheckBox(QStringLiteral("パスワード："), this);
-    CheckBox1->setGeometry(160, 282, 77, 17);
     CheckBox1->hide();
     MaskEdit1 = new QLineEdit(this);
     MaskEdit1->setGeometry(240, 280, 81, 20);
@@ -165,6 +205,7 @@ void TForm1::CreateControls() {
     Button2 = new QPushButton(QStringLiteral("一覧の保存"), this);
     Button2->setGeometry(360, 280, 105, 25);
     Button2->setAutoDefault(false);
+    PlaceCheckBox();
     Label2 = label(QStringLiteral("名前："), 8, 309);
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(40, 304, 313, 20);
@@ -176,6 +217,23 @@ void TForm1::CreateControls() {
     Button1->setDefault(true);
     ImageList1 = new TImageList(16, this);
 
+    // How each control follows a larger window: the list grows both ways, the location row
+    // and the name field grow in width, the buttons at the right move with the right edge and
+    // the controls under the list move with the bottom edge.
+    enum : unsigned { Widen = 1, Right = 2, Down = 4, Heighten = 8 };
+    const std::pair<QWidget*, unsigned> anchors[] = {
+        {Label5, Widen},         {BitBtn1, Right},
+        {BitBtn3, Right},        {ListView1, Widen | Heighten},
+        {Label3, Down},          {ComboBox1, Down},
+        {Label4, Down},          {CheckBox1, Down},
+        {MaskEdit1, Down},       {BitBtn2, Down},
+        {Button2, Down | Right}, {Label2, Down},
+        {Edit1, Down | Widen},   {Button1, Down | Right},
+    };
+    for (const auto& [widget, how] : anchors)
+        anchors_.push_back({widget, widget->geometry(), (how & Widen) != 0, (how & Right) != 0,
+                            (how & Down) != 0, (how & Heighten) != 0});
+
     connect(BitBtn1, &QToolButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
     connect(BitBtn3, &QToolButton::clicked, this, [this] { BitBtn3Click(); });
@@ -184,6 +242,16 @@ void TForm1::CreateControls() {
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(ListView1, &QTreeWidget::itemClicked, this, [this] { ListView1Click(); });
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+    // However the highlight moved (arrows, Home and End, the page keys, typing a name's first
+    // letters, the mouse), the name field shows the highlighted row.
+    connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] {
+        if (!rearranging_)
+            ListView1Click();
+    });
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!rearranging_)
+            ListView1Click();
+    });
     connect(ListView1->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { ListView1ColumnClick(column); });
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
@@ -219,6 +287,8 @@ void TForm1::FormCreate() {
 
     FDirCombo = new TDirTreeCombo(this);
     FDirCombo->setGeometry(72, 8, 337, 20);
+    anchors_.push_back({FDirCombo, FDirCombo->geometry(), true, false, false, false});
+    LayoutControls();
     FDirCombo->OnPathChange = [this](QObject* sender, QString path) { PathChanged(sender, path); };
     FDirCombo->SetLanguage(lnJapanese);
     FDirCombo->SetHint(QStringLiteral("ファイルの場所"));
@@ -245,6 +315,42 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
+    }
+}
+
+// Shown, the check box takes the place of the label "パスワード：" beneath it: it covers the
+// label whole, between the filter and the password field, and the label is hidden meanwhile,
+// so that the caption is drawn once.
+void TForm1::PlaceCheckBox() {
+    const QRect label = Label4->geometry();
+    const int left = ComboBox1->geometry().right() + 2;
+    const int right = std::max(MaskEdit1->x() - 1, label.right());
+    // Where the style's box and gap leave too little room for the caption, the gap shrinks.
+    if (CheckBox1->sizeHint().width() > right - left + 1)
+        CheckBox1->setStyleSheet(QStringLiteral("QCheckBox { spacing: 1px; }"));
+    const int top = std::min(label.top(), 282);
+    const int bottom = std::max(label.bottom(), 282 + 17 - 1);
+    CheckBox1->setGeometry(QRect(QPoint(left, top), QPoint(right, bottom)));
+    CheckBox1->setAutoFillBackground(true);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayoutControls();
+}
+
+void TForm1::LayoutControls() {
+    const int dx = std::max(0, width() - kDesignSize.width());
+    const int dy = std::max(0, height() - kDesignSize.height());
+    for (const ControlAnchor& a : anchors_) {
+        QRect r = a.design;
+        if (a.widen)
+            r.setWidth(r.width() + dx);
+        if (a.heighten)
+            r.setHeight(r.height() + dy);
+        r.translate(a.moveRight ? dx : 0, a.moveDown ? dy : 0);
+        if (a.widget->geometry() != r)
+            a.widget->setGeometry(r);
     }
 }
 
@@ -278,15 +384,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this)
         return false;
-    if (event->type() == QEvent::KeyPress && FormShortCut(static_cast<QKeyEvent*>(event)))
-        return true;
-    if (event->type() == QEvent::KeyRelease &&
-        (watched == ListView1 || watched == ListView1->viewport())) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Up || key == Qt::Key_Down)
-            ListView1Click();
-    }
-    return false;
+    return event->type() == QEvent::KeyPress && FormShortCut(static_cast<QKeyEvent*>(event));
 }
 
 bool TForm1::FormShortCut(QKeyEvent* event) {
@@ -301,10 +399,12 @@ bool TForm1::FormShortCut(QKeyEvent* event) {
     if (CheckBox1->isVisible()) {
         CheckBox1->setChecked(false);
         CheckBox1->hide();
+        Label4->show();
         MaskEdit1->setToolTip(kPasswordHint);
     } else {
         CheckBox1->setChecked(true);
         CheckBox1->show();
+        Label4->hide();
         CheckBox1->raise();
         MaskEdit1->setToolTip(QStringLiteral("パスワード"));
     }
@@ -485,6 +585,9 @@ void TForm1::SortList() {
 
 void TForm1::ShowRows(const std::vector<size_t>& from) {
     ListView1->setUpdatesEnabled(false);
+    // The highlighted row stays highlighted at its new place.
+    QTreeWidgetItem* current = CurrentRowItem();
+    rearranging_ = true;
     // The list shows the first shownRows_ rows in their order before the sort; those items
     // follow their rows to the new places, and only the other rows get new ones.
     QList<QTreeWidgetItem*> shown = ListView1->invisibleRootItem()->takeChildren();
@@ -503,6 +606,11 @@ void TForm1::ShowRows(const std::vector<size_t>& from) {
     qDeleteAll(shown); // rows the list no longer has, if any
     ListView1->addTopLevelItems(items);
     shownRows_ = rows_.size();
+    if (current && ListView1->indexOfTopLevelItem(current) >= 0) {
+        ListView1->setCurrentItem(current);
+        ListView1->scrollToItem(current);
+    }
+    rearranging_ = false;
     ShowSortIndicator();
     ListView1->setUpdatesEnabled(true);
 }
@@ -512,9 +620,18 @@ void TForm1::ShowSortIndicator() {
         std::abs(FSortColumn) - 1, FSortColumn > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-int TForm1::SelectedIndex() const {
+QTreeWidgetItem* TForm1::CurrentRowItem() const {
+    QTreeWidgetItem* item = ListView1->currentItem();
+    if (item && item->isSelected())
+        return item;
     const auto selected = ListView1->selectedItems();
-    return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+int TForm1::SelectedIndex() const {
+    QTreeWidgetItem* item = CurrentRowItem();
+    const int i = item ? ListView1->indexOfTopLevelItem(item) : -1;
+    return i >= 0 && size_t(i) < rows_.size() ? i : -1;
 }
 
 void TForm1::ComboBox1Change() {

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QList>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -110,9 +111,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
+    // Places the controls for the window's size: as designed at the design size.
+    void LayoutControls();
+    void PlaceCheckBox();
+    // The highlighted row, when it is selected.
+    QTreeWidgetItem* CurrentRowItem() const;
     void FormCreate();
     void FormShow();
     void SortList();
@@ -128,6 +135,15 @@ private:
     ScanSettings CurrentScanSettings() const;
     // Starts reading the PDF files of folder that the scan will list.
     std::unique_ptr<PdfReadAhead> StartReadAhead(const QString& folder) const;
+
+    struct ControlAnchor {
+        QWidget* widget;
+        QRect design; // at the design size
+        bool widen, moveRight, moveDown, heighten;
+    };
+    std::vector<ControlAnchor> anchors_;
+    // Set while the list's items are taken out and put back, which moves the current item.
+    bool rearranging_ = false;
 
     std::vector<ListRow> rows_;
     // The rows before this one are shown in the list. A running scan shows the rows it finds
