@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -29,11 +30,16 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
+
+#include <dirent.h>
+#include <map>
 
 namespace {
 
@@ -211,6 +217,12 @@ void TForm1::CreateControls() {
     Edit1->setGeometry(40, 304, 313, 20);
     Edit1->setReadOnly(true);
     Edit1->setToolTip(QStringLiteral("ファイルの名前"));
+    // How far a scan has got, shown over the name field while it runs.
+    ScanProgress = new QLabel(this);
+    ScanProgress->setGeometry(Edit1->geometry());
+    ScanProgress->setFrameShape(QFrame::StyledPanel);
+    ScanProgress->setAutoFillBackground(true);
+    ScanProgress->hide();
     Button1 = new QPushButton(QStringLiteral("開く"), this);
     Button1->setGeometry(360, 304, 105, 25);
     Button1->setAutoDefault(false);
@@ -306,7 +318,15 @@ void TForm1::FormCreate() {
             [this] { DeviceRemoved(); });
     qApp->installEventFilter(this);
 
-    FDirCombo->OpenPath(WithSlash(QDir::currentPath()));
+    // The first folder is listed once the window shows, so the window appears at once
+    // however long that takes.
+    startFolder_ = WithSlash(QDir::currentPath());
+    listWatcher_ = new QFileSystemWatcher(this);
+    connect(listWatcher_, &QFileSystemWatcher::directoryChanged, this,
+            [this] { ListedFolderChanged(); });
+    quietTimer_ = new QTimer(this);
+    quietTimer_->setSingleShot(true);
+    connect(quietTimer_, &QTimer::timeout, this, [this] { QuietRescan(); });
     FReady = true;
 }
 
@@ -315,6 +335,10 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
+        QTimer::singleShot(0, this, [this] {
+            startPending_ = false;
+            FDirCombo->OpenPath(startFolder_);
+        });
     }
 }
 
@@ -367,7 +391,9 @@ void TForm1::FormShow() {
 void TForm1::closeEvent(QCloseEvent* event) {
     // A scan in progress finishes first; the window closes when it returns.
     if (scanning_) {
+        // The running scan ends at its next entry, and the window closes when it returns.
         closeRequested_ = true;
+        FIconCache->CancelLoad();
         event->ignore();
         return;
     }
@@ -441,32 +467,60 @@ QString TForm1::HelpFile() const {
 
 void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     if (scanning_) {
-        // Scans do not nest: the chooser can still commit a folder (Enter in its field) while
-        // the listing runs, and a scan inside it would mix two folders' rows. That folder is
-        // listed when this scan is done.
+        // Scans do not nest: the chooser can still commit a folder while the listing runs,
+        // and a scan inside it would mix two folders' rows. The running scan is ended and
+        // that folder listed next.
         pendingPath_ = newPath;
+        FIconCache->CancelLoad();
         return;
     }
-    platform::WaitCursor hourglass;
+    // The chooser opens its folder again after rebuilding its tree for a change of some
+    // folder it shows; the list changes only when its own folder does (listWatcher_).
+    if (FDirCombo->Notifying() && !listedFolder_.isEmpty() &&
+        WithSlash(newPath) == WithSlash(listedFolder_))
+        return;
+    const bool quiet = quietScan_;
+    std::optional<platform::WaitCursor> hourglass;
+    if (!quiet)
+        hourglass.emplace();
     if (IsDriveList(newPath)) {
         FDirCombo->OpenPath(platform::FallbackFolder());
         return;
     }
-    FDirCombo->FDropEnabled = false;
+    // The chooser stays open to the user: a folder chosen while this scan runs ends it and
+    // is listed next. A scan nobody asked for leaves the inputs and the focus alone too: the
+    // handlers stay out while scanning_ is set.
+    if (!quiet) {
+        for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
+                           static_cast<QWidget*>(CheckBox1)})
+            w->setEnabled(false);
+    }
     FReady = false;
     scanning_ = true;
-    for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
-                       static_cast<QWidget*>(CheckBox1)})
-        w->setEnabled(false);
+    ++scansRun_;
+    FIconCache->ResetCancel();
     failures_.clear();
+    // What the user sees of the list is kept through a quiet scan and put back after it.
+    const QTreeWidgetItem* highlighted = CurrentRowItem();
+    const std::optional<std::string> keptName =
+        quiet && highlighted ? std::optional<std::string>(highlighted->text(0).toStdString())
+                             : std::nullopt;
+    const bool keptSelected = highlighted && highlighted->isSelected();
+    const int keptScroll = ListView1->verticalScrollBar()->value();
+    // A quiet scan that fails leaves the list as it was.
+    std::vector<ListRow> keptRows;
+    if (quiet)
+        keptRows = std::move(rows_);
     QString error;
     QString listed = newPath;
     try {
         rows_.clear();
-        ListView1->clear();
+        if (!quiet)
+            ListView1->clear();
         shownRows_ = 0;
         sinceItemsShown_.start(); // a folder listed within this time shows its rows sorted at once
-        FDirCombo->Tree->CloseUp();
+        if (!quiet)
+            FDirCombo->Tree->CloseUp();
         const auto attributes = platform::FileAttributes(newPath);
         if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID)) == 0) {
             if (attributes)
@@ -474,16 +528,42 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         }
         const auto volume = platform::VolumeOfPath(listed);
         listedVolume_ = volume ? volume->mountPoint : QString();
+        StartProgress(listed, !quiet);
         readAhead_ = StartReadAhead(listed);
         FIconCache->LoadFolder(listed, false);
         readAhead_.reset();
+        if (quiet) {
+            rearranging_ = true;
+            ListView1->clear();
+            rearranging_ = false;
+        }
         SortList();
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
     readAhead_.reset();
-    if (shownRows_ < rows_.size()) // the scan stopped before its rows were sorted and shown
+    if (quiet && !error.isEmpty()) {
+        // The folder could not be read again: the list stays as it was, and says why.
+        rows_ = std::move(keptRows);
+        shownRows_ = rows_.size();
+    } else if (shownRows_ < rows_.size()) { // the scan stopped before its rows were shown
         ShowPendingItems();
+    }
+    MarkFailedRows();
+    if (keptName) {
+        for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = ListView1->topLevelItem(i);
+            if (item->text(0).toStdString() == *keptName) {
+                rearranging_ = true;
+                ListView1->setCurrentItem(item);
+                item->setSelected(keptSelected);
+                rearranging_ = false;
+                break;
+            }
+        }
+        ListView1->verticalScrollBar()->setValue(keptScroll);
+    }
+    EndProgress();
     platform::ProcessPendingEvents();
     FDirCombo->FDropEnabled = true;
     FReady = true;
@@ -491,30 +571,159 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
                        static_cast<QWidget*>(CheckBox1)})
         w->setEnabled(true);
-    if (error.isEmpty()) {
-        Edit1->clear();
-        ListView1->clearSelection();
-        FIconCache->ResetCancel();
+    const bool cancelled = FIconCache->LoadCancelled();
+    FIconCache->ResetCancel();
+    if (quiet && !error.isEmpty()) {
+        ListView1->setToolTip(error);
+    } else if (error.isEmpty()) {
+        ListView1->setToolTip(QString());
+        if (!quiet) {
+            Edit1->clear();
+            ListView1->clearSelection();
+        }
         QString shown = listed;
         while (shown.size() > 1 && shown.endsWith(QLatin1Char('/')))
             shown.chop(1);
-        FDirCombo->setText(shown);
+        if (!quiet)
+            FDirCombo->setText(shown);
+        WatchListedFolder(listed);
     } else {
-        platform::ShowErrorBox(error, this);
+        ShowOneBox(error);
     }
-    if (!failures_.empty())
-        platform::ShowErrorBox(FailedFilesMessage(failures_), this);
+    // The files the reader failed on are marked in the list; a scan the user started also
+    // says so in a box, unless it was ended early.
+    if (!failures_.empty() && !quiet && !cancelled && !closeRequested_)
+        ShowOneBox(FailedFilesMessage(failures_));
     if (closeRequested_) {
         close();
         return;
     }
     if (pendingPath_) {
         const QString next = *std::exchange(pendingPath_, std::nullopt);
+        const bool wasQuiet = std::exchange(quietScan_, false);
         PathChanged(sender, next);
+        quietScan_ = wasQuiet;
     }
 }
 
+void TForm1::ShowOneBox(const QString& text) {
+    // Boxes are modal and run their own loop, in which another scan may end: that one's
+    // message waits for no second box, the list marks its files.
+    if (boxOpen_)
+        return;
+    boxOpen_ = true;
+    platform::ShowErrorBox(text, this);
+    boxOpen_ = false;
+}
+
+void TForm1::MarkFailedRows() {
+    if (failures_.empty())
+        return;
+    std::map<std::string, const ReadFailure*> byName;
+    for (const ReadFailure& failure : failures_)
+        byName.emplace(failure.name, &failure);
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        const auto found = byName.find(item->text(0).toStdString());
+        if (found == byName.end())
+            continue;
+        const QString why = QStringLiteral("読めませんでした：") + FromUtf8(found->second->message);
+        for (int c = 0; c < kColumnCount; ++c)
+            item->setToolTip(c, why);
+        item->setForeground(0, QBrush(Qt::red));
+    }
+}
+
+int TForm1::CountEntries(const QString& folder) {
+    // Names only, nothing looked up: the count is at hand at once even on slow storage.
+    // Hidden names are left out as the listing leaves them out.
+    int count = 0;
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (name[0] != '.' || (name[1] == '.' && name[2] == '\0' && folder != "/"))
+                ++count;
+        }
+        ::closedir(dir);
+    }
+    return count;
+}
+
+void TForm1::StartProgress(const QString& folder, bool visible) {
+    progressDone_ = 0;
+    progressTotal_ = visible ? CountEntries(folder) : 0;
+    progressShown_.invalidate();
+    ScanProgress->setVisible(false);
+    showProgress_ = visible;
+}
+
+void TForm1::ShowProgress() {
+    if (!showProgress_)
+        return;
+    // A few times a second is enough to see it move.
+    if (progressShown_.isValid() && progressShown_.elapsed() < 100)
+        return;
+    progressShown_.start();
+    const CellFormat format = LocaleCellFormat();
+    ScanProgress->setText(
+        QStringLiteral("読み込み中 %1 / %2")
+            .arg(FromUtf8(Grouped(progressDone_, format)),
+                 FromUtf8(Grouped(std::max(progressDone_, progressTotal_), format))));
+    if (!ScanProgress->isVisible()) {
+        ScanProgress->setGeometry(Edit1->geometry());
+        ScanProgress->show();
+        ScanProgress->raise();
+    }
+}
+
+void TForm1::EndProgress() {
+    showProgress_ = false;
+    ScanProgress->hide();
+}
+
+void TForm1::WatchListedFolder(const QString& folder) {
+    listedFolder_ = folder;
+    const QStringList watched = listWatcher_->directories();
+    const QString path =
+        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    if (watched.size() == 1 && watched.first() == path)
+        return;
+    if (!watched.isEmpty())
+        listWatcher_->removePaths(watched);
+    // A folder that cannot be watched (an inotify limit) only costs the live updates.
+    listWatcher_->addPath(path);
+}
+
+void TForm1::ListedFolderChanged() {
+    // Changes come in bursts (a download, an unpacked archive): they are gathered, and the
+    // list is read again at most once a second.
+    if (quietTimer_->isActive())
+        return;
+    const qint64 since = sinceQuietScan_.isValid() ? sinceQuietScan_.elapsed() : 1000;
+    quietTimer_->start(int(std::clamp<qint64>(1000 - since, 200, 1000)));
+}
+
+void TForm1::QuietRescan() {
+    if (scanning_ || !isVisible()) {
+        if (scanning_)
+            quietTimer_->start(1000);
+        return;
+    }
+    const QString folder = CurrentFolder();
+    if (folder.isEmpty() || IsDriveList(folder))
+        return;
+    sinceQuietScan_.start();
+    quietScan_ = true;
+    PathChanged(this, folder);
+    quietScan_ = false;
+}
+
 void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& path) {
+    ++progressDone_;
+    ShowProgress();
+    // Ended (Esc, closing, another folder): the entry the listing still reports is left out.
+    if (FIconCache->LoadCancelled())
+        return;
     const bool isFolder =
         (fileInfo.Attr & platform::faDirectory) && !(fileInfo.Attr & platform::faVolumeID);
     if (isFolder)
@@ -536,7 +745,8 @@ void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& p
     if (!row)
         return;
     rows_.push_back(std::move(*row));
-    if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
+    if (!quietScan_ &&
+        (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds))
         ShowPendingItems();
 }
 
@@ -635,8 +845,18 @@ int TForm1::SelectedIndex() const {
 }
 
 void TForm1::ComboBox1Change() {
-    if (!isVisible() || scanning_)
+    if (!isVisible())
         return;
+    if (scanning_) {
+        // Only a quiet scan leaves the filter enabled: it ends, and the folder is listed anew
+        // with the filter chosen.
+        if (ComboBox1->isEnabled()) {
+            FFileMask = FileMaskForIndex(ComboBox1->currentIndex());
+            pendingPath_ = CurrentFolder();
+            FIconCache->CancelLoad();
+        }
+        return;
+    }
     FFileMask = FileMaskForIndex(ComboBox1->currentIndex());
     PathChanged(this, CurrentFolder());
 }

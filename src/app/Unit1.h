@@ -20,6 +20,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -73,6 +75,7 @@ public:
     QLabel* Label3;
     QLabel* Label4;
     QLabel* Label5;
+    QLabel* ScanProgress;   // "読み込み中 n / total" over the name field while a scan runs
     TImageList* ImageList1; // the button glyphs
     TFilerIconCache* FIconCache = nullptr;
     TDirTreeCombo* FDirCombo = nullptr;
@@ -81,6 +84,11 @@ public:
     int32_t FFolderImageIndex = 0;
     bool FReady = false;
     std::string FFileMask = "*.pdf";
+
+    // True once the first folder has been listed and while no scan runs.
+    bool Idle() const { return !startPending_ && !scanning_; }
+    // How many scans have run, quiet ones included.
+    int ScansRun() const { return scansRun_; }
 
     // The rows as the list shows them, in the list's order.
     const std::vector<ListRow>& Rows() const { return rows_; }
@@ -132,6 +140,18 @@ private:
     bool ListedVolumeGone() const;
 
     void ShowPendingItems();
+    // A modal error box, unless one is open already.
+    void ShowOneBox(const QString& text);
+    // The rows of files the reader failed on get the reason as tooltip and a red name.
+    void MarkFailedRows();
+    static int CountEntries(const QString& folder);
+    void StartProgress(const QString& folder, bool visible);
+    void ShowProgress();
+    void EndProgress();
+    void WatchListedFolder(const QString& folder);
+    void ListedFolderChanged();
+    // Reads the listed folder again, keeping what the user sees and showing no box.
+    void QuietRescan();
     ScanSettings CurrentScanSettings() const;
     // Starts reading the PDF files of folder that the scan will list.
     std::unique_ptr<PdfReadAhead> StartReadAhead(const QString& folder) const;
@@ -158,6 +178,22 @@ private:
     bool closeRequested_ = false;
     std::optional<QString> pendingPath_; // a folder reported while a scan ran
     bool shownOnce_ = false;
+    bool startPending_ = true;
+    QString startFolder_;
+    int scansRun_ = 0;
+    bool boxOpen_ = false;
+    // Progress of the running scan.
+    int progressDone_ = 0;
+    int progressTotal_ = 0;
+    bool showProgress_ = false;
+    QElapsedTimer progressShown_;
+    // Quiet re-scans: the listed folder is watched, and its changes read again at most once a
+    // second, keeping the highlighted row, the name field and the scroll position.
+    QFileSystemWatcher* listWatcher_ = nullptr;
+    QTimer* quietTimer_ = nullptr;
+    QElapsedTimer sinceQuietScan_;
+    bool quietScan_ = false;
+    QString listedFolder_;
     platform::MountWatcher* mountWatcher_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
 #include "platform/platform.h"
+#include "shellicons/vclIconCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -143,7 +144,9 @@ void TForm1::BitBtn3Click() {
 
 void TForm1::BitBtn4Click() {
     if (scanning_) {
+        // The running scan ends at its next entry; the window closes as it returns.
         closeRequested_ = true;
+        FIconCache->CancelLoad();
         return;
     }
     close();

@@ -103,6 +103,9 @@ public:
     // A change notification with the shell's event code (0x8 folder created, 0x10 removed,
     // 0x80 volume removed, 0x100 volume added, 0x20000 folder renamed; others are ignored).
     void ShellNotify(long eventCode);
+    // True while ShellNotify opens the folder again after rebuilding the tree: the folder
+    // itself did not change, so a listener may leave its contents as they are.
+    bool Notifying() const { return notifying_; }
     // Calls OnPathChange when it is set.
     void FirePathChange(QObject* sender, const QString& path);
 
@@ -137,6 +140,7 @@ private:
     bool hideSelection_ = true;
     bool showHint_ = false;
     bool constructing_ = true;
+    bool notifying_ = false;
     bool notificationPending_ = false;
     long pendingCode_ = 0;
     platform::MountWatcher* mountWatcher_ = nullptr;
