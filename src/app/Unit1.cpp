@@ -337,7 +337,8 @@ void TForm1::showEvent(QShowEvent* event) {
         FormShow();
         QTimer::singleShot(0, this, [this] {
             startPending_ = false;
-            FDirCombo->OpenPath(startFolder_);
+            if (scansRun_ == 0) // unless a folder was chosen already
+                FDirCombo->OpenPath(startFolder_);
         });
     }
 }
