@@ -2,6 +2,7 @@
 #include "app/qtpaths.h"
 
 #include "app/columns.h"
+#include "app/folderscan.h"
 #include "app/glyphs.h"
 #include "app/listlocale.h"
 #include "app/sorting.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -290,9 +292,6 @@ void TForm1::FormCreate() {
     FSortColumn = 1;
     FFolderImageIndex = 0;
     FIconCache = new TFilerIconCache(this);
-    FIconCache->OnFileLoad = [this](QObject* sender, TvicFileInfo info, QString path) {
-        FileLoaded(sender, info, path);
-    };
     FIconCache->SetListView(ListView1);
 
     CheckBox1->setToolTip(QStringLiteral("MultiByteパスワードを認める\r\n空パスワードを認める"));
@@ -394,7 +393,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (scanning_) {
         // The running scan ends at its next entry, and the window closes when it returns.
         closeRequested_ = true;
-        FIconCache->CancelLoad();
+        cancelScan_ = true;
         event->ignore();
         return;
     }
@@ -472,7 +471,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         // and a scan inside it would mix two folders' rows. The running scan is ended and
         // that folder listed next.
         pendingPath_ = newPath;
-        FIconCache->CancelLoad();
+        cancelScan_ = true;
         return;
     }
     // The chooser opens its folder again after rebuilding its tree for a change of some
@@ -499,7 +498,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     FReady = false;
     scanning_ = true;
     ++scansRun_;
-    FIconCache->ResetCancel();
+    cancelScan_ = false;
     failures_.clear();
     // What the user sees of the list is kept through a quiet scan and put back after it.
     const QTreeWidgetItem* highlighted = CurrentRowItem();
@@ -530,9 +529,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         const auto volume = platform::VolumeOfPath(listed);
         listedVolume_ = volume ? volume->mountPoint : QString();
         StartProgress(listed, !quiet);
-        readAhead_ = StartReadAhead(listed);
-        FIconCache->LoadFolder(listed, false);
-        readAhead_.reset();
+        ScanList(listed);
         if (quiet) {
             rearranging_ = true;
             ListView1->clear();
@@ -542,7 +539,6 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
-    readAhead_.reset();
     if (quiet && !error.isEmpty()) {
         // The folder could not be read again: the list stays as it was, and says why.
         rows_ = std::move(keptRows);
@@ -572,7 +568,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
                        static_cast<QWidget*>(CheckBox1)})
         w->setEnabled(true);
-    const bool cancelled = FIconCache->LoadCancelled();
+    const bool cancelled = std::exchange(cancelScan_, false);
     FIconCache->ResetCancel();
     if (quiet && !error.isEmpty()) {
         ListView1->setToolTip(error);
@@ -719,50 +715,40 @@ void TForm1::QuietRescan() {
     quietScan_ = false;
 }
 
-void TForm1::FileLoaded(QObject*, const TvicFileInfo& fileInfo, const QString& path) {
-    ++progressDone_;
-    ShowProgress();
-    // Ended (Esc, closing, another folder): the entry the listing still reports is left out.
-    if (FIconCache->LoadCancelled())
-        return;
-    const bool isFolder =
-        (fileInfo.Attr & platform::faDirectory) && !(fileInfo.Attr & platform::faVolumeID);
-    if (isFolder)
-        FFolderImageIndex = fileInfo.IconIndex;
-    const EntryFacts entry{fileInfo.Name.toStdString(), fileInfo.Size, fileInfo.LastWriteTime};
-    const std::string fullPath = QFile::encodeName(WithSlash(path) + fileInfo.Name).toStdString();
+void TForm1::ScanList(const QString& folder) {
+    ScanEvents events;
+    events.imageIndex = [this](const platform::WalkedFolder& at, const platform::FindData& entry) {
+        const int index = FIconCache->EntryIconIndex(platform::PathFromBytes(at.path), entry);
+        if (entry.attr & platform::faDirectory)
+            FFolderImageIndex = index;
+        return index;
+    };
+    events.onRow = [this](ListRow&& row) {
+        rows_.push_back(std::move(row));
+        // A quiet scan shows its rows only when it is done, in place of the old ones.
+        if (!quietScan_ &&
+            (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds))
+            ShowPendingItems();
+    };
+    events.onFailure = [this](const ReadFailure& failure) { failures_.push_back(failure); };
     // The Kana-lock chord may switch the option during the scan; a file read ahead with the
     // earlier settings is then read again with the current ones.
-    const ScanSettings settings = CurrentScanSettings();
-    std::optional<PdfRead> read =
-        readAhead_ && readAhead_->Settings() == settings && ReadsPdf(entry.name, isFolder, settings)
-            ? readAhead_->Take(fullPath)
-            : std::nullopt;
-    std::optional<ReadFailure> failure;
-    std::optional<ListRow> row = RowForEntry(entry, isFolder, fileInfo.IconIndex, fullPath,
-                                             settings, failure, read ? &*read : nullptr);
-    if (failure)
-        failures_.push_back(*failure);
-    if (!row)
-        return;
-    rows_.push_back(std::move(*row));
-    if (!quietScan_ &&
-        (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds))
-        ShowPendingItems();
+    events.currentSettings = [this] { return CurrentScanSettings(); };
+    const QPointer<TForm1> alive(this);
+    // Esc, the exit button, closing the window or another folder end the scan here, after the
+    // entry at hand.
+    events.keepGoing = [this, &alive] {
+        ++progressDone_;
+        ShowProgress();
+        platform::ProcessPendingEvents();
+        return !alive.isNull() && !cancelScan_;
+    };
+    ScanFolder(platform::PathToBytes(folder), CurrentScanSettings(), {}, events);
 }
 
 ScanSettings TForm1::CurrentScanSettings() const {
     return {FFileMask, Utf8ToCp932(Trimmed(MaskEdit1->text()).toStdString()),
             CheckBox1->isChecked(), LocaleCellFormat()};
-}
-
-std::unique_ptr<PdfReadAhead> TForm1::StartReadAhead(const QString& folder) const {
-    // A file the icon cache reports that is not among these (one created in between) is read
-    // when its row is made.
-    const ScanSettings settings = CurrentScanSettings();
-    return std::make_unique<PdfReadAhead>(
-        PdfFilesIn(QFile::encodeName(WithSlash(folder)).toStdString(), settings), settings,
-        PdfReadAhead::DefaultWorkers());
 }
 
 void TForm1::ShowPendingItems() {
@@ -854,7 +840,7 @@ void TForm1::ComboBox1Change() {
         if (ComboBox1->isEnabled()) {
             FFileMask = FileMaskForIndex(ComboBox1->currentIndex());
             pendingPath_ = CurrentFolder();
-            FIconCache->CancelLoad();
+            cancelScan_ = true;
         }
         return;
     }

@@ -3,7 +3,6 @@
 // files, the folder chooser, the file-type filter, the password and the buttons.
 
 #include "app/listrows.h"
-#include "app/readahead.h"
 #include "app/savedlist.h"
 
 #include <QDialog>
@@ -31,7 +30,6 @@ class QTreeWidgetItem;
 class TDirTreeCombo;
 class TFilerIconCache;
 class TImageList;
-struct TvicFileInfo;
 
 namespace platform {
 class MountWatcher;
@@ -96,7 +94,6 @@ public:
     QString CurrentFolder() const;
 
     void PathChanged(QObject* sender, const QString& newPath);
-    void FileLoaded(QObject* sender, const TvicFileInfo& fileInfo, const QString& path);
     void ComboBox1Change();
     void BitBtn2Click();
     // A volume went away (the mount table changed).
@@ -153,8 +150,8 @@ private:
     // Reads the listed folder again, keeping what the user sees and showing no box.
     void QuietRescan();
     ScanSettings CurrentScanSettings() const;
-    // Starts reading the PDF files of folder that the scan will list.
-    std::unique_ptr<PdfReadAhead> StartReadAhead(const QString& folder) const;
+    // Fills rows_ with folder's entries, showing them in batches as they come.
+    void ScanList(const QString& folder);
 
     struct ControlAnchor {
         QWidget* widget;
@@ -171,9 +168,8 @@ private:
     // reading it, and a folder listed within the first batch gets its items only once, sorted.
     size_t shownRows_ = 0;
     QElapsedTimer sinceItemsShown_;
-    std::vector<ReadFailure> failures_;       // of the scan running or last run
-    std::unique_ptr<PdfReadAhead> readAhead_; // the PDF files of the scan running
-    QString listedVolume_;                    // mount point of the volume the last scan listed
+    std::vector<ReadFailure> failures_; // of the scan running or last run
+    QString listedVolume_;              // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;
     std::optional<QString> pendingPath_; // a folder reported while a scan ran
@@ -193,6 +189,7 @@ private:
     QTimer* quietTimer_ = nullptr;
     QElapsedTimer sinceQuietScan_;
     bool quietScan_ = false;
+    bool cancelScan_ = false; // the running scan is to end at its next entry
     QString listedFolder_;
     platform::MountWatcher* mountWatcher_ = nullptr;
 };

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include <unistd.h>
+
 namespace {
 
 const QString kInfoCaption = QStringLiteral("Pagewick Ver. 1.0の情報");
@@ -35,10 +37,10 @@ struct StartPlan {
 };
 
 StartPlan PlanFor(const QString& path) {
-    const QFileInfo file(path);
-    if (!file.exists())
+    if (!platform::FileInfoOf(path))
         return {{}, {}, QStringLiteral("ファイルが存在しない又は実行できません：\r\n") + path};
-    const QString ext = file.fileName().contains(QLatin1Char('.'))
+    const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString ext = fileName.contains(QLatin1Char('.'))
                             ? path.mid(path.lastIndexOf(QLatin1Char('.'))).toLower()
                             : QString();
     const QString noApplication =
@@ -47,8 +49,10 @@ StartPlan PlanFor(const QString& path) {
         return platform::FindAssociatedProgram(path)
                    ? StartPlan{platform::UrlHandlerCommand(path), {}, {}}
                    : StartPlan{{}, {}, noApplication};
+    // The path is taken by its bytes throughout: Qt's own file checks cannot name a file whose
+    // name is not UTF-8.
     if (platform::IsProgramFile(path))
-        return {{file.absoluteFilePath()}, file.absolutePath(), {}};
+        return {{path}, FolderPart(path), {}};
     const auto program = platform::FindAssociatedProgram(path);
     if (!program)
         return {{}, {}, noApplication};
@@ -90,14 +94,15 @@ void TForm1::ListView1DblClick() {
         return;
     const ListRow& row = rows_[size_t(i)];
     const QString folder = WithSlash(CurrentFolder());
-    const QString caption = QString::fromStdString(row.caption);
+    // The row's bytes name the file; its caption only shows them.
+    const QString entry = platform::PathFromBytes(platform::PathToBytes(folder) + row.nameBytes);
     if (row.isFolder && row.caption == "..") {
         FDirCombo->OpenPath(FolderPart(FolderPart(folder)));
     } else if (row.isFolder) {
-        FDirCombo->OpenPath(folder + caption);
+        FDirCombo->OpenPath(entry);
         Edit1->clear();
     } else {
-        RunFile(folder + caption);
+        RunFile(entry);
     }
 }
 
@@ -111,6 +116,13 @@ void TForm1::Button1Click() {
     }
     if (!name.contains(QLatin1Char('/')))
         name = WithSlash(CurrentFolder()) + name;
+    // The field shows the selected row's name, which names the file only when its bytes are
+    // UTF-8; otherwise the row's own bytes do.
+    if (const int i = SelectedIndex();
+        i >= 0 && rows_[size_t(i)].caption != rows_[size_t(i)].nameBytes &&
+        Edit1->text() == QString::fromStdString(rows_[size_t(i)].caption))
+        name = platform::PathFromBytes(platform::PathToBytes(WithSlash(CurrentFolder())) +
+                                       rows_[size_t(i)].nameBytes);
     const auto attributes = platform::FileAttributes(name);
     if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID))) {
         // A name that no longer exists is handed to the chooser too, which ignores it.
@@ -146,7 +158,7 @@ void TForm1::BitBtn4Click() {
     if (scanning_) {
         // The running scan ends at its next entry; the window closes as it returns.
         closeRequested_ = true;
-        FIconCache->CancelLoad();
+        cancelScan_ = true;
         return;
     }
     close();
@@ -182,7 +194,7 @@ void TForm1::Button2Click() {
         return;
     platform::WaitCursor hourglass;
     try {
-        WriteFileSafely(QFile::encodeName(chosen->path).toStdString(),
+        WriteFileSafely(platform::PathToBytes(chosen->path),
                         BuildSavedList(folder.toStdString(), rows_, chosen->encoding));
     } catch (const EPagewickError& e) {
         platform::ShowErrorBox(QString::fromUtf8(e.what()), this);

@@ -4,7 +4,9 @@
 
 bool NeedsQuotes(Quoting rule, std::string_view text) {
     if (rule == Quoting::Name)
-        return std::any_of(text.begin(), text.end(), [](char c) { return c == ',' || c == '"'; });
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            return c == ',' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
     // Blanks and control bytes, DEL, the quote and the comma.
     static constexpr auto kQuoted = [] {
         std::array<bool, 256> quoted{};

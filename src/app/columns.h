@@ -41,8 +41,9 @@ enum class ColumnAlignment { Left, Right };
 
 // When the saved list puts a column's text in double quotes.
 enum class Quoting {
-    // When it holds a comma or a quote, which would split the line into extra columns; other
-    // names, blanks included, are written as they are.
+    // When it holds a comma or a quote, which would split the line into extra columns, or a
+    // control character (a line break would split the row); other names, blanks included,
+    // are written as they are.
     Name,
     // When it holds a blank, a control character, DEL, a double quote or a comma; so dates and
     // grouped numbers are quoted, "無し" and "1.4" are not.

@@ -180,10 +180,10 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
                                    std::optional<ReadFailure>& failure, PdfRead* preRead) {
     failure.reset();
     if (isFolder)
-        return ListRow{entry.name, imageIndex, true, FolderCells()}; // whatever the filter
+        return ListRow{entry.name, imageIndex, true, FolderCells(), {}}; // whatever the filter
     if (!PassesFileFilter(settings.fileMask, entry.name))
         return std::nullopt;
-    ListRow row{entry.name, imageIndex, false, {}, entry.lastWriteTime};
+    ListRow row{entry.name, imageIndex, false, {}, {}, entry.lastWriteTime};
     if (IsPdfName(entry.name)) {
         PdfRead own;
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));

@@ -4,29 +4,33 @@
 
 #include "common/errors.h"
 #include "jtext/cp932.h"
+#include "jtext/filename.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// text in quotes, each quote in it doubled, appended to out; put appends the pieces between
-// (a quote is the same byte in UTF-8 and in 932, never part of a two-byte character there, so
-// put may convert them).
+// text in quotes, each quote in it doubled and each zero byte left out (a damaged header can
+// hold one, and many CSV readers end the cell there), appended to out; put appends the pieces
+// between (a quote is the same byte in UTF-8 and in 932, never part of a two-byte character
+// there, so put may convert them).
 template <class Put> void AppendQuoted(std::string& out, std::string_view text, Put put) {
     out += '"';
     for (size_t start = 0;;) {
-        const size_t quote = text.find('"', start);
-        put(text.substr(start, quote == std::string_view::npos ? quote : quote + 1 - start));
-        if (quote == std::string_view::npos)
+        const size_t stop = text.find_first_of(std::string_view("\"\0", 2), start);
+        put(text.substr(start, stop == std::string_view::npos ? stop : stop - start));
+        if (stop == std::string_view::npos)
             break;
-        out += '"';
-        start = quote + 1;
+        if (text[stop] == '"')
+            out += "\"\"";
+        start = stop + 1;
     }
     out += '"';
 }
@@ -86,14 +90,26 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
         if (row.isFolder)
             continue;
         out += "  ";
-        for (size_t c = 0; c < kColumns.size(); ++c) {
-            const std::string& text = c == 0 ? row.caption : row.cells[c - 1];
-            if (c > 0)
-                out += ',';
-            if (NeedsQuotes(kColumns[c].quoting, text))
-                AppendQuoted(out, text, put);
+        // A Shift-JIS name is written as its own bytes in the 932 list: they are that name.
+        const bool ownBytes = encoding == ListEncoding::Cp932 && IsCp932Name(row.nameBytes);
+        auto putName = [&](std::string_view text) {
+            if (ownBytes)
+                out.append(text);
             else
                 put(text);
+        };
+        const std::string_view name = ownBytes ? row.nameBytes : row.caption;
+        if (NeedsQuotes(kColumns[0].quoting, name))
+            AppendQuoted(out, name, putName);
+        else
+            putName(name);
+        for (size_t c = 1; c < kColumns.size(); ++c) {
+            const std::string& cell = row.cells[c - 1];
+            out += ',';
+            if (NeedsQuotes(kColumns[c].quoting, cell))
+                AppendQuoted(out, cell, put);
+            else
+                put(cell);
         }
         out += eol;
         ++files;
@@ -102,37 +118,136 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     return out;
 }
 
-void WriteFileSafely(const std::string& path, const std::string& bytes,
-                     const WriteSome& writeSome) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-    std::string temp = folder + ".pagewick-save-XXXXXX";
-    // A read-only file is not replaced behind the user's back (renaming over it would
-    // succeed), not even for a user whom the system would let write it.
-    struct stat target {};
-    if (::stat(path.c_str(), &target) == 0 &&
-        (S_ISDIR(target.st_mode) || (target.st_mode & 0222) == 0 ||
-         ::access(path.c_str(), W_OK) != 0))
-        throw EFCreateError(path);
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        throw EFCreateError(path);
-    bool ok = true;
-    for (size_t done = 0; ok && done < bytes.size();) {
+namespace {
+
+// Why a file could not be written, in the words of the message.
+std::string ReasonOf(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return "空き容量がありません";
+    case EACCES:
+    case EPERM:
+        return "書き込みの権限がありません";
+    case EROFS:
+        return "読み取り専用のファイルシステムです";
+    case ENOENT:
+    case ENOTDIR:
+        return "フォルダがありません";
+    case EISDIR:
+        return "フォルダです";
+    case ENAMETOOLONG:
+        return "名前が長すぎます";
+    default:
+        return std::strerror(error);
+    }
+}
+
+[[noreturn]] void CannotWrite(const std::string& path, int error) {
+    throw EFCreateError(FileNameForDisplay(path), ReasonOf(error));
+}
+
+// Where writing to path really goes: the file a chain of links ends at (it need not exist
+// yet), so that the link stays a link and the file is replaced in its own folder.
+std::string LinkTarget(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string link(size_t(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0)
+            return path;
+        link.resize(size_t(n));
+        const size_t slash = path.rfind('/');
+        path = link.starts_with('/') || slash == std::string::npos
+                   ? link
+                   : path.substr(0, slash + 1) + link;
+    }
+    errno = ELOOP;
+    CannotWrite(path, ELOOP);
+}
+
+using Writer = std::function<long(int fd, const char* data, size_t count)>;
+
+// Every byte written, or the errno of the failure.
+int WriteAll(int fd, const std::string& bytes, const Writer& writeSome) {
+    for (size_t done = 0; done < bytes.size();) {
+        errno = 0;
         const long n = writeSome ? writeSome(fd, bytes.data() + done, bytes.size() - done)
                                  : long(::write(fd, bytes.data() + done, bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0;
-        done += ok ? size_t(n) : 0;
+        if (n <= 0)
+            return errno ? errno : EIO;
+        done += size_t(n);
     }
+    return 0;
+}
+
+// A file with other names (hard links) is rewritten in place, so that every name keeps
+// showing the one file; the space is reserved first, so a full disk fails before a byte of
+// the old contents is touched.
+void WriteInPlace(const std::string& path, const std::string& bytes, const Writer& writeSome) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        CannotWrite(path, errno);
+    int error = bytes.empty() ? 0 : ::posix_fallocate(fd, 0, off_t(bytes.size()));
+    if (error == EOPNOTSUPP || error == EINVAL)
+        error = 0; // a file system without reservation: written as it comes
+    if (error == 0)
+        error = WriteAll(fd, bytes, writeSome);
+    if (error == 0 && (::ftruncate(fd, off_t(bytes.size())) != 0 || ::fsync(fd) != 0))
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error)
+        CannotWrite(path, error);
+}
+
+} // namespace
+
+void WriteFileSafely(const std::string& requested, const std::string& bytes,
+                     const WriteSome& writeSome) {
+    const std::string path = LinkTarget(requested);
+    struct stat target {};
+    const bool exists = ::stat(path.c_str(), &target) == 0;
+    if (exists && S_ISDIR(target.st_mode))
+        CannotWrite(requested, EISDIR);
+    // A device, a FIFO or a socket is never replaced by a file (as root, "-o /dev/null" would
+    // otherwise replace the system's /dev/null), nor written into: this writer makes lists.
+    if (exists && !S_ISREG(target.st_mode))
+        throw EFCreateError(FileNameForDisplay(requested), "通常のファイルではありません");
+    // A read-only file is not replaced behind the user's back (renaming over it would
+    // succeed), not even for a user whom the system would let write it.
+    if (exists && ((target.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
+        CannotWrite(requested, EACCES);
+    if (exists && target.st_nlink > 1) {
+        WriteInPlace(path, bytes, writeSome);
+        return;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    std::string temp = folder + ".pagewick-save-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        CannotWrite(requested, errno);
+    int error = WriteAll(fd, bytes, writeSome);
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const mode_t mode = ::stat(path.c_str(), &target) == 0 ? target.st_mode & 07777 : 0666 & ~mask;
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (exists && ::geteuid() == 0) // root writing someone's list leaves it theirs
+        [[maybe_unused]]
+        const int ignored = ::fchown(fd, target.st_uid, target.st_gid);
+    const mode_t mode = exists ? target.st_mode & 07777 : 0666 & ~mask;
+    if (error == 0 && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0))
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error) {
         ::unlink(temp.c_str());
-        throw EFCreateError(path);
+        CannotWrite(requested, error);
     }
 }

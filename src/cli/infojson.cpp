@@ -1,6 +1,7 @@
 #include "cli/infojson.h"
 
 #include "jtext/cp932.h"
+#include "jtext/filename.h"
 
 #include <cstdio>
 
@@ -33,9 +34,37 @@ const char* Bool(bool b) {
 
 } // namespace
 
+std::string PathBytesField(const std::string& path) {
+    if (IsUtf8(path))
+        return {};
+    static const char digits[] = "0123456789abcdef";
+    std::string field = "\"path_bytes\": \"";
+    for (unsigned char c : path)
+        field += {digits[c >> 4], digits[c & 15]};
+    return field + '"';
+}
+
+std::string JsonFileFields(const std::string& path) {
+    const std::string bytes = PathBytesField(path);
+    return "\"file\": " + JsonString(FileNameForDisplay(path)) + (bytes.empty() ? "" : ", ") +
+           bytes;
+}
+
 std::string JsonString(const std::string& utf8) {
     std::string out = "\"";
-    for (unsigned char c : utf8) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x80) {
+            // Well-formed sequences as they are; any other byte would make the whole text
+            // invalid JSON.
+            if (const size_t n = Utf8SequenceAt(utf8, i)) {
+                out.append(utf8, i, n);
+                i += n - 1;
+            } else {
+                out += "\\ufffd";
+            }
+            continue;
+        }
         switch (c) {
         case '"':
             out += "\\\"";
@@ -66,7 +95,7 @@ std::string JsonString(const std::string& utf8) {
 }
 
 std::string InfoToJson(const std::string& fileName, const TpdfInfomation& i) {
-    std::string j = "{\"file\": " + JsonString(fileName);
+    std::string j = "{" + JsonFileFields(fileName);
     auto add = [&](const char* name, const std::string& value) {
         j += ", \"";
         j += name;
@@ -103,5 +132,5 @@ std::string InfoToJson(const std::string& fileName, const TpdfInfomation& i) {
 }
 
 std::string ErrorToJson(const std::string& fileName, const std::string& message) {
-    return "{\"file\": " + JsonString(fileName) + ", \"error\": " + JsonString(message) + "}";
+    return "{" + JsonFileFields(fileName) + ", \"error\": " + JsonString(message) + "}";
 }

@@ -11,5 +11,11 @@
 std::string InfoToJson(const std::string& fileName, const TpdfInfomation& info);
 // {"file": ..., "error": ...} for a file the reader failed on.
 std::string ErrorToJson(const std::string& fileName, const std::string& message);
-// A JSON string literal of UTF-8 text; bytes that are not UTF-8 are replaced.
+// The fields that name a file (its path as bytes): "file" is the name as shown (the display
+// rule of jtext/filename.h, always UTF-8); a path that is not UTF-8 also gets "path_bytes",
+// its exact bytes as lower-case hexadecimal digits, from which the path can be made again.
+std::string JsonFileFields(const std::string& path);
+// The "path_bytes" field alone; empty for a UTF-8 path.
+std::string PathBytesField(const std::string& path);
+// A JSON string literal of UTF-8 text; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(const std::string& utf8);

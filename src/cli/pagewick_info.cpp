@@ -1,19 +1,37 @@
 // pagewick-info [--password P] [--lenient] FILE...
-// Prints one JSON object per line for each file: its document properties, or the reader's
-// error message. Exits with 1 when any file could not be read, 2 for bad arguments.
+// Prints one JSON object per line for each file: its document properties, or why it could not
+// be read (the reader's message, or that it is missing, a folder or not a regular file).
+// Exits with 1 when any file could not be read, 2 for bad arguments or when standard output
+// cannot be written.
 
 #include "cli/infojson.h"
 #include "common/errors.h"
 #include "jtext/cp932.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
 const char kUsage[] = "usage: pagewick-info [--password P] [--lenient] FILE...\n";
+
+// Why file cannot be read as a document before the reader is asked; empty when it can. The
+// reader would take a folder or a missing file for an empty document, and would wait for
+// ever on a FIFO.
+std::string NotAFile(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "ファイルがありません" : std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return "フォルダです";
+    if (!S_ISREG(st.st_mode))
+        return "通常のファイルではありません";
+    return {};
+}
 
 } // namespace
 
@@ -52,18 +70,25 @@ int main(int argc, char** argv) {
     for (const std::string& file : files) {
         TpdfInfomation info;
         std::string line;
-        try {
-            ReadPdfInfo(file, password932, info, lenient);
-            line = InfoToJson(file, info);
-        } catch (const EPagewickError& e) {
-            line = ErrorToJson(file, e.what());
+        if (const std::string why = NotAFile(file); !why.empty()) {
+            line = ErrorToJson(file, why);
             anyFailed = true;
-        } catch (const std::exception& e) {
-            line = ErrorToJson(file, e.what());
-            anyFailed = true;
+        } else {
+            try {
+                ReadPdfInfo(file, password932, info, lenient);
+                line = InfoToJson(file, info);
+            } catch (const std::exception& e) {
+                line = ErrorToJson(file, e.what());
+                anyFailed = true;
+            }
         }
-        std::fputs(line.c_str(), stdout);
-        std::fputc('\n', stdout);
+        line += '\n';
+        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size())
+            break;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "pagewick-info: 標準出力に書けません: %s\n", std::strerror(errno));
+        return 2;
     }
     return anyFailed ? 1 : 0;
 }

@@ -4,22 +4,25 @@
 // a folder that cannot be listed.
 
 #include "app/columns.h"
+#include "app/folderscan.h"
 #include "app/listlocale.h"
 #include "app/listrows.h"
-#include "app/readahead.h"
 #include "app/savedlist.h"
 #include "app/sorting.h"
 #include "cli/infojson.h"
 #include "common/errors.h"
 #include "jtext/cp932.h"
+#include "jtext/filename.h"
 #include "platform/filesearch.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -130,14 +133,34 @@ public:
         showProgress_ = options.progress && ::isatty(2);
     }
 
-    // Lists folder as the window's scan does; prefix goes before the names of a subfolder's
-    // entries. Raises EInvalidFileName with the window's message when folder cannot be listed.
-    void List(const QString& folder, const std::string& prefix) {
-        const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-        std::vector<QString> subfolders;
-        ListFolder(path, prefix, subfolders);
-        for (const QString& sub : subfolders)
-            List(path + sub, prefix + sub.toStdString() + "/");
+    // Lists folder (bytes) as the window's scan does, its subfolders too when recursive.
+    // Raises EInvalidFileName with the window's message when folder cannot be listed; a
+    // subfolder that cannot be listed is told on standard error and left out.
+    void List(const std::string& folder) {
+        ScanEvents events;
+        events.onFolderStart = [&](const platform::WalkedFolder&, size_t pdfFiles) {
+            // Room for the rows of at least those, growing as push_back does, so that a large
+            // folder's rows are not moved again and again as the list grows.
+            if (const size_t needed = rows_.size() + pdfFiles; needed > rows_.capacity())
+                rows_.reserve(std::max(needed, 2 * rows_.capacity()));
+        };
+        events.onRow = [&](ListRow&& row) {
+            // ".." of the listed folder is a row as in the window; the subfolders' are not.
+            rows_.push_back(std::move(row));
+            if (showProgress_ && ++counted_ % 100 == 0)
+                std::fprintf(stderr, "\r%zu 件", counted_);
+        };
+        events.onFailure = [&](const ReadFailure& failure) {
+            Complain(failure.name + ": " + failure.message);
+        };
+        events.onUnlistable = [&](const std::string& message) { Complain(message); };
+        // Every file of a cycle is listed once, under its path without the link, so the
+        // list is complete and the exit status says so; the link is only mentioned.
+        events.onCycle = [&](const std::string& path) {
+            Complain(FileNameForDisplay(path) + ": リンクが上のフォルダを指しているので読みません",
+                     false);
+        };
+        ScanFolder(folder, settings_, {options_.recursive, 0}, events);
     }
 
     std::vector<ListRow>& Rows() { return rows_; }
@@ -148,51 +171,11 @@ public:
     }
 
 private:
-    // The rows of path's own entries; its subfolders, when listed recursively, are added to
-    // subfolders. The read-ahead ends here, before the subfolders are listed.
-    void ListFolder(const QString& path, const std::string& prefix,
-                    std::vector<QString>& subfolders) {
-        // The PDF files are told from the folder's names and read ahead while the entries
-        // are looked up one by one.
-        const std::string folderBytes = QFile::encodeName(path).toStdString();
-        std::vector<std::string> pdfFiles = PdfFilesIn(folderBytes, settings_);
-        // Room for the rows of at least those, growing as push_back does, so that a large
-        // folder's rows are not moved again and again as the list grows.
-        if (const size_t needed = rows_.size() + pdfFiles.size(); needed > rows_.capacity())
-            rows_.reserve(std::max(needed, 2 * rows_.capacity()));
-        PdfReadAhead readAhead(std::move(pdfFiles), settings_, PdfReadAhead::DefaultWorkers());
-        platform::FileSearch search;
-        platform::FindData found;
-        if (!search.FindFirst(path, platform::kListedEntries, found))
-            throw EInvalidFileName(
-                QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
-        do {
-            if (found.name == QLatin1String(".") ||
-                (!prefix.empty() && found.name == QLatin1String("..")))
-                continue;
-            const bool isFolder = (found.attr & platform::faDirectory) != 0;
-            // File names are UTF-8 here, as encodeName has them.
-            const std::string ownName = found.name.toStdString();
-            const std::string name = prefix + ownName;
-            const std::string fullPath = folderBytes + ownName;
-            std::optional<ReadFailure> failure;
-            std::optional<PdfRead> read =
-                ReadsPdf(ownName, isFolder, settings_) ? readAhead.Take(fullPath) : std::nullopt;
-            std::optional<ListRow> row =
-                RowForEntry({name, found.size, found.lastWriteTime}, isFolder, -1, fullPath,
-                            settings_, failure, read ? &*read : nullptr);
-            if (failure) {
-                std::fprintf(stderr, "pagewick-list: %s: %s\n", failure->name.c_str(),
-                             failure->message.c_str());
-                failed_ = true;
-            }
-            if (row)
-                rows_.push_back(std::move(*row));
-            if (options_.recursive && isFolder && found.name != QLatin1String(".."))
-                subfolders.push_back(found.name);
-            if (showProgress_ && ++counted_ % 100 == 0)
-                std::fprintf(stderr, "\r%zu 件", counted_);
-        } while (search.FindNext(found));
+    void Complain(const std::string& text, bool failed = true) {
+        if (showProgress_)
+            std::fputc('\n', stderr);
+        std::fprintf(stderr, "pagewick-list: %s\n", text.c_str());
+        failed_ = failed_ || failed;
     }
 
     const Options& options_;
@@ -203,11 +186,13 @@ private:
     size_t counted_ = 0;
 };
 
+// A line break or tab would split the record, and a zero byte ends many readers' field.
 std::string TsvField(const std::string& cell) {
-    std::string out = cell;
-    for (char& c : out)
-        if (c == '\t' || c == '\r' || c == '\n')
-            c = ' ';
+    std::string out;
+    out.reserve(cell.size());
+    for (char c : cell)
+        if (c != '\0')
+            out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
     return out;
 }
 
@@ -224,12 +209,17 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
         if (row.isFolder)
             continue;
         if (json) {
-            for (size_t i = 0; i < kColumns.size(); ++i)
+            for (size_t i = 0; i < kColumns.size(); ++i) {
                 out += std::string(i       ? ", "
                                    : first ? "\n{"
                                            : ",\n{") +
                        JsonString(std::string(kColumns[i].caption)) + ": " +
                        JsonString(i ? row.cells[i - 1] : row.caption);
+                // The caption only shows a name that is not UTF-8; its bytes name the file.
+                if (i == 0)
+                    if (const std::string bytes = PathBytesField(row.nameBytes); !bytes.empty())
+                        out += ", " + bytes;
+            }
             out += "}";
         } else {
             out += TsvField(row.caption);
@@ -248,27 +238,29 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
+    // The folder's bytes as given, made absolute; Qt's cleaning works on the reversible form.
     const QString folder =
-        QDir::cleanPath(QDir(QString::fromLocal8Bit(options.folder.c_str())).absolutePath());
+        QDir::cleanPath(QDir(platform::PathFromBytes(options.folder)).absolutePath());
+    const std::string folderBytes = platform::PathToBytes(folder);
     Lister lister(options);
     try {
-        lister.List(folder, "");
+        lister.List(folderBytes);
     } catch (const EPagewickError& e) {
         std::fprintf(stderr, "pagewick-list: %s\n", e.what());
         return 2;
     }
     lister.EndProgress();
     SortRowsByLocale(lister.Rows(), options.sortColumn);
-    const std::string bytes = options.format == "list"
-                                  ? BuildSavedList(QFile::encodeName(folder).toStdString(),
-                                                   lister.Rows(), options.encoding)
-                                  : Records(lister.Rows(), options.format == "json");
+    const std::string bytes =
+        options.format == "list"
+            ? BuildSavedList(FileNameForDisplay(folderBytes), lister.Rows(), options.encoding)
+            : Records(lister.Rows(), options.format == "json");
     try {
         if (!options.output.empty())
             WriteFileSafely(options.output, bytes);
         else if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
                  std::fflush(stdout) != 0)
-            throw EFCreateError("(標準出力)");
+            throw EPagewickError(std::string("標準出力に書けません: ") + std::strerror(errno));
     } catch (const EPagewickError& e) {
         std::fprintf(stderr, "pagewick-list: %s\n", e.what());
         return 2;

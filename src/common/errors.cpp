@@ -8,3 +8,6 @@ EListError::EListError(int64_t index)
 
 EFCreateError::EFCreateError(const std::string& fileName)
     : EPagewickError("ファイル " + fileName + " を作成できません") {}
+
+EFCreateError::EFCreateError(const std::string& fileName, const std::string& reason)
+    : EPagewickError("ファイル " + fileName + " を作成できません（" + reason + "）") {}

@@ -33,6 +33,8 @@ public:
 class EFCreateError : public EPagewickError {
 public:
     explicit EFCreateError(const std::string& fileName);
+    // With the reason in words ("空き容量がありません").
+    EFCreateError(const std::string& fileName, const std::string& reason);
 };
 
 class EInvalidFileName : public EPagewickError {

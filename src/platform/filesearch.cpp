@@ -1,5 +1,7 @@
 #include "platform/filesearch.h"
 
+#include "jtext/filename.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -80,12 +83,15 @@ void FileSearch::FindClose() {
 }
 
 bool FileSearch::FindFirst(const QString& folder, uint32_t filter, FindData& found) {
+    return FindFirst(PathToBytes(folder), filter, found);
+}
+
+bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
     FindClose();
     error_ = 0;
-    const QByteArray path = QFile::encodeName(folder);
-    DIR* dir = path.isEmpty() ? nullptr : opendir(path.constData());
+    DIR* dir = path.empty() ? nullptr : opendir(path.c_str());
     if (!dir) {
-        error_ = path.isEmpty() ? ENOENT : errno;
+        error_ = path.empty() ? ENOENT : errno;
         return false;
     }
     state_ = std::make_unique<State>();
@@ -100,9 +106,22 @@ bool FileSearch::FindFirst(const QString& folder, uint32_t filter, FindData& fou
     return false;
 }
 
+namespace {
+SearchStepHook& StepHook() {
+    static SearchStepHook hook;
+    return hook;
+}
+} // namespace
+
+SearchStepHook SetSearchStepHook(SearchStepHook hook) {
+    return std::exchange(StepHook(), std::move(hook));
+}
+
 bool FileSearch::FindNext(FindData& found) {
     if (!state_ || !state_->dir)
         return false;
+    if (StepHook())
+        StepHook()();
     const int fd = dirfd(state_->dir);
     for (;;) {
         errno = 0;
@@ -119,7 +138,8 @@ bool FileSearch::FindNext(FindData& found) {
             continue;
         if (!PassesFilter(data.attr, state_->filter))
             continue;
-        data.name = QFile::decodeName(name);
+        data.bytes = name;
+        data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
         found = std::move(data);
         return true;
     }
@@ -134,8 +154,46 @@ std::vector<FindData> ListFolder(const QString& folder, uint32_t filter) {
     return entries;
 }
 
+QString PathFromBytes(std::string_view bytes) {
+    QString out;
+    out.reserve(qsizetype(bytes.size()));
+    size_t run = 0;
+    for (size_t i = 0; i < bytes.size();) {
+        if (const size_t n = Utf8SequenceAt(bytes, i)) {
+            i += n;
+            continue;
+        }
+        out += QString::fromUtf8(bytes.data() + run, qsizetype(i - run));
+        out += QChar(char16_t(0xDC00 + static_cast<unsigned char>(bytes[i])));
+        run = ++i;
+    }
+    out += QString::fromUtf8(bytes.data() + run, qsizetype(bytes.size() - run));
+    return out;
+}
+
+std::string PathToBytes(const QString& path) {
+    std::string out;
+    out.reserve(size_t(path.size()));
+    qsizetype run = 0;
+    auto flush = [&](qsizetype end) {
+        out += QStringView(path).mid(run, end - run).toUtf8().toStdString();
+    };
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t u = path[i].unicode();
+        const bool escaped = u >= 0xDC80 && u <= 0xDCFF &&
+                             (i == 0 || !QChar::isHighSurrogate(path[i - 1].unicode()));
+        if (!escaped)
+            continue;
+        flush(i);
+        out += char(u - 0xDC00);
+        run = i + 1;
+    }
+    flush(path.size());
+    return out;
+}
+
 std::optional<FindData> FileInfoOf(const QString& path) {
-    QByteArray bytes = QFile::encodeName(path);
+    QByteArray bytes = QByteArray::fromStdString(PathToBytes(path));
     if (bytes.isEmpty())
         return std::nullopt;
     // The last component decides "hidden"; trailing slashes do not make one.
@@ -147,7 +205,8 @@ std::optional<FindData> FileInfoOf(const QString& path) {
     FindData data;
     if (!StatEntry(AT_FDCWD, bytes.constData(), last.constData(), data))
         return std::nullopt;
-    data.name = QFile::decodeName(last);
+    data.bytes = last.toStdString();
+    data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
     return data;
 }
 

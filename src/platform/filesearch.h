@@ -6,8 +6,11 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -28,7 +31,8 @@ constexpr uint32_t kListedEntries = faAnyFile & ~(faHidden | faSysFile | faVolum
 
 // One entry as found.
 struct FindData {
-    QString name;               // without path; "." and ".." as found
+    std::string bytes;          // the name exactly as the file system gives it, without path
+    QString name;               // how it is shown (FileNameForDisplay); "." and ".." as found
     uint32_t attr = 0;          // FileAttr bits
     int64_t size = 0;           // bytes; 0 for directories
     TDateTime creationTime = 0; // birth time, or change time when the file system keeps none
@@ -44,6 +48,11 @@ struct FindData {
 //
 // "." is always reported, ".." everywhere except in "/". Entries whose stat fails (a broken
 // link, a vanished file) are skipped silently, as a search that never saw them.
+// Called before every FindNext reads its next entry: tests make storage slow with it (a USB
+// stick, a network share). Returns the hook in force before; empty restores none.
+using SearchStepHook = std::function<void()>;
+SearchStepHook SetSearchStepHook(SearchStepHook hook);
+
 class FileSearch {
 public:
     FileSearch();
@@ -54,6 +63,8 @@ public:
     // Starts listing folder (with or without trailing "/"). False when the folder cannot be
     // opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const QString& folder, uint32_t filter, FindData& found);
+    // The same for a folder named by its bytes.
+    bool FindFirst(const std::string& folder, uint32_t filter, FindData& found);
     // The next entry that passes the filter; false at the end.
     bool FindNext(FindData& found);
     // Ends the search; also done by the destructor and by a new FindFirst.
@@ -65,6 +76,13 @@ private:
     std::unique_ptr<State> state_;
     int error_ = 0;
 };
+
+// A path as bytes and as a QString that gives the same bytes back. Qt's own file-name
+// conversion replaces bytes that are not UTF-8, so a file with a Shift-JIS name could not be
+// named again from its QString; here each such byte is carried as the lone surrogate
+// U+DC80 + (byte - 0x80), which no UTF-8 name can produce.
+QString PathFromBytes(std::string_view bytes);
+std::string PathToBytes(const QString& path);
 
 // All entries of folder that pass filter, in file-system order; empty when it cannot be read.
 std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);

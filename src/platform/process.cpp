@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/filesearch.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -160,10 +162,14 @@ QString DefaultDesktopId(const QString& mimeType) {
 }
 
 std::optional<AssociatedProgram> SystemAssociation(const QString& file) {
-    const QFileInfo info(file);
-    if (file.isEmpty() || !info.exists())
+    if (file.isEmpty() || !FileInfoOf(file))
         return std::nullopt;
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(info);
+    // Qt reads a file only by a name it can convert; one that is not UTF-8 is typed by its
+    // extension alone.
+    const QFileInfo info(file);
+    const QMimeType type =
+        info.exists() ? QMimeDatabase().mimeTypeForFile(info)
+                      : QMimeDatabase().mimeTypeForFile(file, QMimeDatabase::MatchExtension);
     if (!type.isValid())
         return std::nullopt;
     const QString desktopFile = FindDesktopFile(DefaultDesktopId(type.name()));
@@ -212,12 +218,12 @@ int SystemStartProcess(const QStringList& argv, const QString& workingFolder) {
     // Everything the child needs is built before fork: after it only the forking thread exists.
     std::vector<QByteArray> args;
     for (const QString& arg : argv)
-        args.push_back(QFile::encodeName(arg));
+        args.push_back(QByteArray::fromStdString(PathToBytes(arg)));
     std::vector<char*> pointers;
     for (QByteArray& arg : args)
         pointers.push_back(arg.data());
     pointers.push_back(nullptr);
-    const QByteArray folder = QFile::encodeName(workingFolder);
+    const QByteArray folder = QByteArray::fromStdString(PathToBytes(workingFolder));
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -335,7 +341,7 @@ QStringList ExpandExecLine(const QString& exec, const QString& path) {
 }
 
 bool IsProgramFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = QByteArray::fromStdString(PathToBytes(path));
     struct stat info {};
     if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
         ::access(name.constData(), X_OK) != 0)

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/filesearch.h"
+#include "platform/folderwalk.h"
 #include "platform/icons.h"
 
 #include <QAbstractItemView>
@@ -152,13 +153,15 @@ void TFilerIconCache::SetListView(QAbstractItemView* view) {
     FListView = view;
 }
 
-void TFilerIconCache::LoadFolder(const QString& path, bool Recursive) {
-    std::set<FileId> chain;
-    LoadFolderLevel(path, Recursive, chain);
+int32_t TFilerIconCache::EntryIconIndex(const QString& folder, const platform::FindData& found) {
+    const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    // Every folder entry shows the folder icon; the listed folder stands for all of them.
+    if (found.attr & platform::faDirectory)
+        return IconIndexOf(path == QLatin1String("/") ? path : path.chopped(1), true);
+    return IconIndexOf(path + found.name, false);
 }
 
-void TFilerIconCache::LoadFolderLevel(const QString& folder, bool recursive,
-                                      std::set<FileId>& chain) {
+void TFilerIconCache::LoadFolder(const QString& folder, bool Recursive) {
     if (folder.isEmpty())
         throw EInvalidFileName("パス名は空指定('')はできません");
     const QString path = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
@@ -170,46 +173,21 @@ void TFilerIconCache::LoadFolderLevel(const QString& folder, bool recursive,
         platform::ShowMessageBox(box);
         return;
     }
-
-    platform::FileSearch search;
-    platform::FindData found;
-    if (!search.FindFirst(path, platform::kListedEntries, found))
-        throw EInvalidFileName(
-            QStringLiteral("ディレクトリ'%1'は検索できません").arg(path).toStdString());
-
-    // Links are followed, so a link back to a folder being listed would recurse for ever: the
-    // folders on the way down are remembered and not entered twice.
-    FileId self{0, 0};
-    if (const auto info = platform::FileInfoOf(path))
-        self = {info->device, info->inode};
-    const bool inserted = chain.insert(self).second;
-    struct ChainGuard {
-        std::set<FileId>& chain;
-        FileId id;
-        bool active;
-        ~ChainGuard() {
-            if (active)
-                chain.erase(id);
-        }
-    } guard{chain, self, inserted};
-
-    const QString ownPath = path == QLatin1String("/") ? path : path.chopped(1);
     const QPointer<TFilerIconCache> alive(this);
-    do {
-        if (!found.name.isEmpty() && found.name != QLatin1String(".")) {
-            TvicFileInfo info = RecordOf(found);
-            const bool isFolder = (found.attr & platform::faDirectory) != 0;
-            info.IconIndex =
-                isFolder ? IconIndexOf(ownPath, true) : IconIndexOf(path + found.name, false);
-            if (const TFileLoadEvent handler = OnFileLoad)
-                handler(this, info, path);
-            if (recursive && isFolder && found.name != QLatin1String("..") &&
-                !chain.count({found.device, found.inode}))
-                LoadFolderLevel(path + found.name, true, chain);
-        }
+    platform::FolderWalk walk;
+    walk.recursive = Recursive;
+    walk.parentInSubfolders = true;
+    walk.onEntry = [this](const platform::WalkedFolder& at, const platform::FindData& found) {
+        const QString atPath = platform::PathFromBytes(at.path);
+        TvicFileInfo info = RecordOf(found);
+        info.IconIndex = EntryIconIndex(atPath, found);
+        if (const TFileLoadEvent handler = OnFileLoad)
+            handler(this, info, atPath);
+    };
+    walk.keepGoing = [&] {
         platform::ProcessPendingEvents();
         // The cache may have been destroyed by something handled in between.
-        if (!alive)
-            return;
-    } while (!FCancelLoad && search.FindNext(found));
+        return alive && !FCancelLoad;
+    };
+    platform::WalkFolder(platform::PathToBytes(path), walk);
 }

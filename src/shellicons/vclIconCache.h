@@ -5,6 +5,7 @@
 
 #include "common/datetime.h"
 #include "common/errors.h"
+#include "platform/filesearch.h"
 #include "shellicons/imagelist.h"
 
 #include <QAbstractItemView>
@@ -92,6 +93,8 @@ public:
     // entry. Raises EInvalidFileName for an empty path or a folder that cannot be listed; the
     // pseudo-path "drives" shows a message and returns.
     virtual void LoadFolder(const QString& path, bool Recursive);
+    // The image index of one entry of folder as LoadFolder reports it.
+    int32_t EntryIconIndex(const QString& folder, const platform::FindData& found);
     virtual void ResetCancel() { FCancelLoad = false; }
     virtual void CancelLoad() { FCancelLoad = true; }
     bool LoadCancelled() const { return FCancelLoad; }
@@ -99,9 +102,6 @@ public:
     TFileLoadEvent OnFileLoad;
 
 private:
-    using FileId = std::pair<uint64_t, uint64_t>;
-    void LoadFolderLevel(const QString& path, bool recursive, std::set<FileId>& chain);
-
     QPointer<QAbstractItemView> FListView;
     QMetaObject::Connection FListViewGone;
     bool FCancelLoad = false;

@@ -6,15 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
 ListRow Row(std::string name, RowCells cells, bool folder = false) {
-    return ListRow{std::move(name), 0, folder, std::move(cells)};
+    return ListRow{std::move(name), 0, folder, std::move(cells), {}};
 }
 
 const std::string kHeader = "  \"名前\",\"タイトル\",\"サブタイトル\",\"作成者\",\"キーワード\","
@@ -92,8 +95,8 @@ TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
         auto lineOf = [&](const ListRow& row) {
             // The one line of a list of that row alone: between its two header lines.
             const std::string one = BuildSavedList("/d", {row}, encoding);
-            const std::string header = encoding == ListEncoding::Cp932 ? Utf8ToCp932(kHeader)
-                                                                       : kHeader;
+            const std::string header =
+                encoding == ListEncoding::Cp932 ? Utf8ToCp932(kHeader) : kHeader;
             const size_t from = one.find(header) + header.size();
             return one.substr(from, one.rfind(header) - from);
         };
@@ -106,8 +109,8 @@ TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
         const std::string whole = BuildSavedList("/d", rows, encoding);
         const std::string footer = "合計：" + std::to_string(files) + "ファイル\r\n";
         EXPECT_NE(whole.find(expected), std::string::npos);
-        EXPECT_TRUE(whole.ends_with(encoding == ListEncoding::Cp932 ? Utf8ToCp932(footer)
-                                                                    : footer));
+        EXPECT_TRUE(
+            whole.ends_with(encoding == ListEncoding::Cp932 ? Utf8ToCp932(footer) : footer));
     }
 }
 
@@ -136,8 +139,125 @@ TEST(WriteFileSafely, ReplacesAndNeverLosesTheOldFile) {
         WriteFileSafely(path, "third");
         FAIL();
     } catch (const EFCreateError& e) {
-        EXPECT_EQ(std::string(e.what()), "ファイル " + path + " を作成できません");
+        EXPECT_EQ(std::string(e.what()),
+                  "ファイル " + path + " を作成できません（書き込みの権限がありません）");
     }
     EXPECT_EQ(ReadAll(path), "second");
     EXPECT_THROW(WriteFileSafely(dir.File("no/such/folder.txt"), "x"), EFCreateError);
+}
+
+// What a failed write says, and that it never leaves a changed or half-written target.
+std::string FailureOf(const std::string& path, const std::string& bytes, const WriteSome& w = {}) {
+    try {
+        WriteFileSafely(path, bytes, w);
+    } catch (const EFCreateError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(WriteFileSafely, FollowsLinksAndRefusesWhatIsNotARegularFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("real"));
+    const std::string target = dir.Write("real/list.txt", "old");
+    ASSERT_EQ(::symlink("real/list.txt", dir.File("link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("real/new.txt", dir.File("dangling.txt").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0644), 0);
+    // The link stays a link; the file it names gets the list, replaced in its own folder.
+    WriteFileSafely(dir.File("link.txt"), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.txt")));
+    EXPECT_EQ(ReadAll(target), "new");
+    WriteFileSafely(dir.File("dangling.txt"), "made");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.txt")));
+    EXPECT_EQ(ReadAll(dir.File("real/new.txt")), "made");
+
+    struct Case {
+        std::string path, reason;
+    } cases[] = {
+        {dir.File("fifo"), "通常のファイルではありません"},
+        {dir.File("real"), "フォルダです"},
+        {dir.File("nowhere/list.txt"), "フォルダがありません"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FailureOf(c.path, "x"),
+                  "ファイル " + c.path + " を作成できません（" + c.reason + "）");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
+    // A device node, where one can be made here (a null device: harmless either way).
+    if (::mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        EXPECT_NE(FailureOf(dir.File("null"), "x").find("通常のファイルではありません"),
+                  std::string::npos);
+        struct stat st {};
+        EXPECT_TRUE(::stat(dir.File("null").c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+    }
+}
+
+TEST(WriteFileSafely, SaysWhyAndKeepsTheOldFileOnEveryFailure) {
+    TempDir dir;
+    const std::string path = dir.Write("list.txt", "old");
+    auto failingWith = [](int error) {
+        return [error](int, const char*, size_t) -> long {
+            errno = error;
+            return -1;
+        };
+    };
+    struct Case {
+        int error;
+        std::string reason;
+    } cases[] = {
+        {ENOSPC, "空き容量がありません"},
+        {EDQUOT, "空き容量がありません"},
+        {EACCES, "書き込みの権限がありません"},
+        {EIO, std::strerror(EIO)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FailureOf(path, "new", failingWith(c.error)),
+                  "ファイル " + path + " を作成できません（" + c.reason + "）");
+        EXPECT_EQ(ReadAll(path), "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
+}
+
+TEST(WriteFileSafely, AHardLinkedFileStaysOneFile) {
+    TempDir dir;
+    const std::string path = dir.Write("list.txt", "old contents");
+    ASSERT_EQ(::link(path.c_str(), dir.File("other.txt").c_str()), 0);
+    WriteFileSafely(path, "new");
+    EXPECT_EQ(ReadAll(dir.File("other.txt")), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+}
+
+TEST(WriteFileSafely, AFullFileSystemKeepsTheOldFile) {
+    TempDir dir;
+    const std::string small = dir.File("small");
+    std::filesystem::create_directory(small);
+    if (::system(("mount -t tmpfs -o size=64k tmpfs '" + small + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no small file system can be mounted here (needs CAP_SYS_ADMIN)";
+    const std::string path = small + "/list.txt";
+    WriteFileSafely(path, "old");
+    const std::string large(1 << 20, 'x');
+    EXPECT_EQ(FailureOf(path, large),
+              "ファイル " + path + " を作成できません（空き容量がありません）");
+    EXPECT_EQ(ReadAll(path), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small),
+                            std::filesystem::directory_iterator()),
+              1);
+    ::system(("umount '" + small + "'").c_str());
+}
+
+TEST(SavedList, NamesAndCellsThatWouldBreakARowAreQuotedWhole) {
+    RowCells cells{};
+    cells[0] = std::string("Ti\0tle", 6);
+    cells[1] = "two\nlines";
+    const std::vector<ListRow> rows = {Row("a\nb.pdf", cells), Row("c, \"d\".pdf", {}),
+                                       Row("tab\there.pdf", {})};
+    const std::string list = BuildSavedList("/d", rows, ListEncoding::Utf8WithMark);
+    EXPECT_NE(list.find("\r\n  \"a\nb.pdf\",\"Title\",\"two\nlines\","), std::string::npos) << list;
+    EXPECT_NE(list.find("\r\n  \"c, \"\"d\"\".pdf\","), std::string::npos);
+    EXPECT_NE(list.find("\r\n  \"tab\there.pdf\","), std::string::npos);
+    EXPECT_EQ(list.find('\0'), std::string::npos);
+    EXPECT_EQ(QuoteCell(std::string("a\0b", 3)), "\"ab\"");
 }

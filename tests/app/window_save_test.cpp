@@ -162,7 +162,9 @@ TEST_F(SaveTest, AReadOnlyTargetIsReportedAndKept) {
     Save(target);
     const auto errors = BoxesWithIcon(QMessageBox::Critical);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, QStringLiteral("ファイル %1 を作成できません").arg(target));
+    EXPECT_EQ(
+        errors[0].text,
+        QStringLiteral("ファイル %1 を作成できません（書き込みの権限がありません）").arg(target));
     EXPECT_EQ(Saved(target), "old contents\n");
     ASSERT_EQ(form->Rows().size(), before.size());
     for (size_t i = 0; i < before.size(); ++i)

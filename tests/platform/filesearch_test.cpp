@@ -196,3 +196,35 @@ TEST_F(FileSearchTest, AttributesOfPaths) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileSearchBytes, NamesKeepTheirBytesAndPathsRoundTrip) {
+    QTemporaryDir dir;
+    const std::string root = PathToBytes(dir.path()) + "/";
+    const std::string names[] = {"\x95\xf1\x8d\x90.pdf", "caf\xe9.pdf", "資料.pdf", "a\nb",
+                                 "\xed\xa0\x80 (a surrogate encoded)"};
+    for (const std::string& name : names) {
+        const int fd = ::open((root + name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0) << name;
+        ::close(fd);
+    }
+    std::map<std::string, QString> found;
+    for (const FindData& data : ListFolder(dir.path(), faAnyFile))
+        found[data.bytes] = data.name;
+    for (const std::string& name : names) {
+        ASSERT_TRUE(found.count(name)) << name;
+        // The path made from the bytes gives them back, and names the file for every service
+        // that takes a QString path.
+        const QString path = PathFromBytes(root + name);
+        EXPECT_EQ(PathToBytes(path), root + name);
+        EXPECT_TRUE(FileInfoOf(path).has_value()) << name;
+        EXPECT_EQ(FileInfoOf(path)->bytes, name);
+    }
+    EXPECT_EQ(found["\x95\xf1\x8d\x90.pdf"], QStringLiteral("報告.pdf"));
+    EXPECT_EQ(found["caf\xe9.pdf"], QStringLiteral("caf\\xe9.pdf"));
+    // A UTF-8 path is the same QString Qt makes of it.
+    EXPECT_EQ(PathFromBytes("/tmp/資料.pdf"), QStringLiteral("/tmp/資料.pdf"));
+}
+
+} // namespace

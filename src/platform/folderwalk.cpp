@@ -1,0 +1,100 @@
+#include "platform/folderwalk.h"
+
+#include "common/errors.h"
+#include "jtext/filename.h"
+
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+std::string FolderCannotBeListed(const std::string& shownPath) {
+    return "ディレクトリ'" + FileNameForDisplay(shownPath) + "'は検索できません";
+}
+
+namespace {
+
+using FileId = std::pair<uint64_t, uint64_t>; // device, inode
+
+class Walker {
+public:
+    explicit Walker(const FolderWalk& walk) : walk_(walk) {}
+
+    // False when keepGoing ended the walk.
+    bool Walk(const WalkedFolder& folder, const FileId& id) {
+        FileSearch search;
+        FindData found;
+        if (!search.FindFirst(folder.path, walk_.filter, found)) {
+            const std::string message = FolderCannotBeListed(folder.path);
+            if (folder.relative.empty() || !walk_.onUnlistable)
+                throw EInvalidFileName(message);
+            walk_.onUnlistable(folder.path, message);
+            return true;
+        }
+        entered_.insert(id);
+        chain_.insert(id);
+        struct Leave {
+            std::set<FileId>& chain;
+            FileId id;
+            ~Leave() { chain.erase(id); }
+        } leave{chain_, id};
+        if (walk_.onFolderStart)
+            walk_.onFolderStart(folder);
+        std::vector<std::pair<std::string, FileId>> later;
+        do {
+            const bool parent = found.bytes == "..";
+            const bool reported = found.bytes != "." && !(parent && !folder.relative.empty() &&
+                                                          !walk_.parentInSubfolders);
+            if (reported && walk_.onEntry)
+                walk_.onEntry(folder, found);
+            if (reported && walk_.recursive && !parent && (found.attr & faDirectory)) {
+                const FileId sub{found.device, found.inode};
+                if (walk_.subfoldersLast)
+                    later.emplace_back(found.bytes, sub);
+                else if (!Enter(folder, found.bytes, sub))
+                    return false;
+            }
+            if (walk_.keepGoing && !walk_.keepGoing())
+                return false;
+        } while (search.FindNext(found));
+        search.FindClose();
+        if (walk_.onFolderEnd)
+            walk_.onFolderEnd(folder);
+        for (const auto& [name, sub] : later)
+            if (!Enter(folder, name, sub))
+                return false;
+        return true;
+    }
+
+private:
+    bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id) {
+        if (chain_.count(id)) {
+            if (reportedCycles_.insert(id).second && walk_.onCycle)
+                walk_.onCycle(folder.path + name);
+            return true;
+        }
+        if (entered_.count(id))
+            return true; // listed already, under the first path that led to it
+        return Walk({folder.path + name + "/", folder.relative + name + "/"}, id);
+    }
+
+    const FolderWalk& walk_;
+    std::set<FileId> chain_;   // the folders on the way down to the one being walked
+    std::set<FileId> entered_; // every folder walked so far
+    std::set<FileId> reportedCycles_;
+};
+
+} // namespace
+
+void WalkFolder(const std::string& root, const FolderWalk& walk) {
+    if (root.empty())
+        throw EInvalidFileName("パス名は空指定('')はできません");
+    const std::string path = root.back() == '/' ? root : root + "/";
+    FileId id{0, 0};
+    if (const auto info = FileInfoOf(PathFromBytes(path)))
+        id = {info->device, info->inode};
+    Walker(walk).Walk({path, ""}, id);
+}
+
+} // namespace platform

@@ -1,0 +1,50 @@
+#pragma once
+// The one walk over a folder's entries, and over its subfolders when asked: the icon cache's
+// listing and the list's scan (window and command line) both stand on it, so the loop guard
+// and the message for a folder that cannot be listed exist once.
+
+#include "platform/filesearch.h"
+
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// The message for a folder that cannot be listed; path as the user typed or saw it.
+std::string FolderCannotBeListed(const std::string& shownPath);
+
+// A folder being walked. Paths are bytes ending in "/".
+struct WalkedFolder {
+    std::string path;     // as given for the root, the root's path and names below it
+    std::string relative; // from the root: empty for the root, else "sub/", "sub/deeper/"
+};
+
+struct FolderWalk {
+    bool recursive = false;
+    // Subfolders are entered after the folder's own entries (all of a folder, then its
+    // subfolders), rather than right after each one's entry.
+    bool subfoldersLast = false;
+    // ".." is reported in subfolders too, not only in the root.
+    bool parentInSubfolders = false;
+    uint32_t filter = kListedEntries;
+
+    std::function<void(const WalkedFolder&)> onFolderStart; // before the folder's first entry
+    std::function<void(const WalkedFolder&)> onFolderEnd;   // after its last one
+    // Every entry that passes the filter, "." excepted.
+    std::function<void(const WalkedFolder&, const FindData&)> onEntry;
+    // A subfolder that cannot be listed (never the root, whose failure is raised): when this is
+    // set, the walk tells it here and goes on; otherwise the failure is raised.
+    std::function<void(const std::string& path, const std::string& message)> onUnlistable;
+    // A link back to a folder on the way down (a cycle), told once per folder it leads to.
+    std::function<void(const std::string& path)> onCycle;
+    // Asked after every entry: false ends the walk at every level.
+    std::function<bool()> keepGoing;
+};
+
+// Walks root (bytes, with or without trailing "/"). Links are followed; each folder is entered
+// once however many links lead to it, so a cycle ends at once and trees like /proc, whose
+// links lead back into the whole file system, end after each folder was listed once.
+// Raises EInvalidFileName with FolderCannotBeListed when root cannot be listed.
+void WalkFolder(const std::string& root, const FolderWalk& walk);
+
+} // namespace platform
