@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev qt6-qpa-plugins
     xdg-utils fonts-ipafont-gothic adwaita-icon-theme qt6-translations-l10n
     qpdf poppler-utils python3
+    desktop-file-utils appstream man-db
     "$@"
 )
 

@@ -4,6 +4,7 @@
 #include "app/columns.h"
 #include "app/folderscan.h"
 #include "app/glyphs.h"
+#include "app/helppage.h"
 #include "app/listlocale.h"
 #include "app/sorting.h"
 #include "common/errors.h"
@@ -120,7 +121,10 @@ QString FailedFilesMessage(const std::vector<ReadFailure>& failures) {
     return text;
 }
 
-TForm1::TForm1(QWidget* parent) : QDialog(parent) {
+TForm1::TForm1(QWidget* parent) : TForm1(QString(), parent) {}
+
+TForm1::TForm1(const QString& startFolder, QWidget* parent)
+    : QDialog(parent), startFolder_(startFolder) {
     CreateControls();
     FormCreate();
 }
@@ -319,7 +323,8 @@ void TForm1::FormCreate() {
 
     // The first folder is listed once the window shows, so the window appears at once
     // however long that takes.
-    startFolder_ = WithSlash(QDir::currentPath());
+    if (startFolder_.isEmpty())
+        startFolder_ = QDir::currentPath();
     listWatcher_ = new QFileSystemWatcher(this);
     connect(listWatcher_, &QFileSystemWatcher::directoryChanged, this,
             [this] { ListedFolderChanged(); });
@@ -337,7 +342,7 @@ void TForm1::showEvent(QShowEvent* event) {
         QTimer::singleShot(0, this, [this] {
             startPending_ = false;
             if (scansRun_ == 0) // unless a folder was chosen already
-                FDirCombo->OpenPath(startFolder_);
+                FDirCombo->OpenPath(WithSlash(startFolder_));
         });
     }
 }
@@ -456,12 +461,9 @@ QString TForm1::CurrentFolder() const {
 }
 
 QString TForm1::HelpFile() const {
-    const QString exe = platform::ExecutablePath();
-    for (const char* extension : {".htm", ".html"}) {
-        const QString help = exe + QLatin1String(extension);
+    for (const QString& help : HelpPageCandidates(platform::ExecutablePath()))
         if (platform::FindAssociatedProgram(help))
             return help;
-    }
     return {};
 }
 

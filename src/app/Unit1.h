@@ -52,8 +52,9 @@ std::optional<SaveChoice> RunSaveDialogForList(QWidget* owner, const QString& ti
 class TForm1 : public QDialog {
     Q_OBJECT
 public:
-    // Builds the window and lists the process's current folder.
+    // Builds the window and lists the process's current folder, or startFolder when given.
     explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(const QString& startFolder, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The controls, by the names the rest of the program knows them by.
@@ -108,6 +109,9 @@ public:
     void Button2Click();
     void RunFile(const QString& path);
     void MaskEdit1Change();
+    // Selects the row of the listed folder's entry name as a click would, widening the
+    // file-type filter to every file when the present one hides it; false when it is not listed.
+    bool SelectEntry(const QString& name);
     // The hidden key chord; true when the key press was it.
     bool FormShortCut(QKeyEvent* event);
 
@@ -172,10 +176,10 @@ private:
     QString listedVolume_;              // mount point of the volume the last scan listed
     bool scanning_ = false;
     bool closeRequested_ = false;
-    std::optional<QString> pendingPath_; // a folder reported while a scan ran
     bool shownOnce_ = false;
     bool startPending_ = true;
-    QString startFolder_;
+    QString startFolder_;                // empty: the current folder
+    std::optional<QString> pendingPath_; // a folder chosen while a scan ran: listed next
     int scansRun_ = 0;
     bool boxOpen_ = false;
     // Progress of the running scan.

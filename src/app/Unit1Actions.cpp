@@ -5,9 +5,11 @@
 
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
+#include "jtext/filename.h"
 #include "platform/platform.h"
 #include "shellicons/vclIconCache.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -84,6 +86,29 @@ void TForm1::ListView1Click() {
         Edit1->clear();
     else
         Edit1->setText(QString::fromStdString(row.caption));
+}
+
+bool TForm1::SelectEntry(const QString& name) {
+    const auto find = [&]() -> QTreeWidgetItem* {
+        for (size_t i = 0; i < rows_.size(); ++i)
+            if (!rows_[i].isFolder && QString::fromStdString(rows_[i].caption) == name)
+                return ListView1->topLevelItem(int(i));
+        return nullptr;
+    };
+    QTreeWidgetItem* item = find();
+    const int everyFile = ComboBox1->count() - 1;
+    if (!item && ComboBox1->currentIndex() != everyFile) {
+        ComboBox1->setCurrentIndex(everyFile);
+        FFileMask = FileMaskForIndex(everyFile);
+        PathChanged(this, CurrentFolder());
+        item = find();
+    }
+    if (!item)
+        return false;
+    ListView1->setCurrentItem(item);
+    ListView1->scrollToItem(item);
+    ListView1Click();
+    return true;
 }
 
 void TForm1::ListView1DblClick() {
@@ -195,7 +220,8 @@ void TForm1::Button2Click() {
     platform::WaitCursor hourglass;
     try {
         WriteFileSafely(platform::PathToBytes(chosen->path),
-                        BuildSavedList(folder.toStdString(), rows_, chosen->encoding));
+                        BuildSavedList(FileNameForDisplay(platform::PathToBytes(folder)), rows_,
+                                       chosen->encoding));
     } catch (const EPagewickError& e) {
         platform::ShowErrorBox(QString::fromUtf8(e.what()), this);
     }

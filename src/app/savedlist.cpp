@@ -35,6 +35,43 @@ template <class Put> void AppendQuoted(std::string& out, std::string_view text, 
     out += '"';
 }
 
+// A comma or a quote would split a line into extra columns, and a line break (any control
+// byte, to be safe, so that no reader takes one for a separator of its own) would split the
+// row.
+bool HasSeparatorBytes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        return c == ',' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+}
+
+// The table for other programs quotes only what RFC 4180 readers would otherwise take apart:
+// the separator bytes above, and blanks at either end, which trimming readers drop; quoting a
+// field that needs none is always valid.
+bool NeedsCsvQuotes(std::string_view field) {
+    constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+    return !field.empty() &&
+           (field.front() == ' ' || field.back() == ' ' || field.starts_with(kIdeographicSpace) ||
+            field.ends_with(kIdeographicSpace) || HasSeparatorBytes(field));
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+    if (NeedsCsvQuotes(field))
+        AppendQuoted(out, field, [&](std::string_view piece) { out.append(piece); });
+    else
+        out.append(field);
+}
+
+// Room for a whole list or table at once, so that a large one is not copied as it grows.
+size_t SizeOfList(const std::vector<ListRow>& rows) {
+    size_t size = 512;
+    for (const ListRow& row : rows) {
+        size += row.caption.size() + 3 * row.cells.size() + 8;
+        for (const std::string& cell : row.cells)
+            size += cell.size();
+    }
+    return size;
+}
+
 std::string HeaderLine() {
     std::string line = "  ";
     for (const ColumnInfo& column : kColumns) {
@@ -55,26 +92,38 @@ std::string QuoteCell(const std::string& cell) {
     return quoted;
 }
 
+std::string BuildCsvTable(const std::vector<ListRow>& rows) {
+    std::string out;
+    out.reserve(SizeOfList(rows));
+    out += "\xEF\xBB\xBF";
+    for (size_t i = 0; i < kColumns.size(); ++i) {
+        out += i ? "," : "";
+        AppendCsvField(out, kColumns[i].caption);
+    }
+    out += "\r\n";
+    for (const ListRow& row : rows) {
+        if (row.isFolder)
+            continue;
+        AppendCsvField(out, row.caption);
+        for (const std::string& cell : row.cells) {
+            out += ',';
+            AppendCsvField(out, cell);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding) {
+    if (encoding == ListEncoding::Utf8WithMark)
+        return BuildCsvTable(rows);
     const std::string eol = "\r\n";
-    // Each text goes into the encoding asked for as it is written.
-    std::string out = encoding == ListEncoding::Cp932 ? "" : "\xEF\xBB\xBF";
-    auto put = [&](std::string_view text) {
-        if (encoding == ListEncoding::Cp932)
-            AppendUtf8AsCp932(out, text);
-        else
-            out.append(text);
-    };
-    // Room for the whole list at once (932 is never longer than UTF-8), so that a large one is
-    // not copied as it grows.
-    size_t size = 512;
-    for (const ListRow& row : rows) {
-        size += row.caption.size() + 3 * row.cells.size() + 8;
-        for (const std::string& cell : row.cells)
-            size += cell.size();
-    }
-    out.reserve(size);
+    // Each text goes into code page 932 as it is written.
+    std::string out;
+    auto put = [&](std::string_view text) { AppendUtf8AsCp932(out, text); };
+    // 932 is never longer than UTF-8.
+    out.reserve(SizeOfList(rows));
     put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
     int files = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -91,7 +140,7 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
             continue;
         out += "  ";
         // A Shift-JIS name is written as its own bytes in the 932 list: they are that name.
-        const bool ownBytes = encoding == ListEncoding::Cp932 && IsCp932Name(row.nameBytes);
+        const bool ownBytes = IsCp932Name(row.nameBytes);
         auto putName = [&](std::string_view text) {
             if (ownBytes)
                 out.append(text);

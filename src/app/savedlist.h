@@ -1,5 +1,6 @@
 #pragma once
-// The saved list: comma-separated lines of the file rows as the list shows them.
+// The saved list: the file rows as the list shows them, either as the program's own list in
+// code page 932 or as a plain comma-separated table in UTF-8 for other programs.
 
 #include "app/listrows.h"
 
@@ -8,16 +9,24 @@
 #include <vector>
 
 enum class ListEncoding {
-    Cp932,        // code page 932 bytes, no mark
-    Utf8WithMark, // UTF-8 after EF BB BF, which spreadsheet programs take for UTF-8
+    Cp932,        // the list: code page 932 bytes, no mark
+    Utf8WithMark, // the table (BuildCsvTable): UTF-8 after EF BB BF, which spreadsheet
+                  // programs take for UTF-8
 };
 
 // A cell in double quotes (quotes inside doubled) when its column's quoting rule asks for it
 // (columns.h); an empty cell stays empty.
 std::string QuoteCell(const std::string& cell);
 
-// Every line ends with CR LF: the location, the header, one line per file row (folder rows
-// are left out) in the order given, the header again and the total.
+// An RFC 4180 table that spreadsheets and CSV readers take in whole: the mark EF BB BF, one
+// header record of the 14 captions, then one record per file row (folder rows are left out) in
+// the order given, each ended by CR LF. A field is quoted, quotes inside doubled, when it holds
+// a comma, a quote, a line break or another control character, or begins or ends with a blank.
+std::string BuildCsvTable(const std::vector<ListRow>& rows);
+
+// Cp932: every line ends with CR LF: the location, the header, one line per file row (folder
+// rows are left out) in the order given, the header again and the total. Utf8WithMark: the
+// table of BuildCsvTable, which has no place for the folder.
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding);
 

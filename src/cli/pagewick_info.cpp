@@ -17,7 +17,8 @@
 
 namespace {
 
-const char kUsage[] = "usage: pagewick-info [--password P] [--lenient] FILE...\n";
+const char kUsage[] = "usage: pagewick-info [--password P] [--lenient] FILE...\n"
+                      "       pagewick-info --help | --version\n";
 
 // Why file cannot be read as a document before the reader is asked; empty when it can. The
 // reader would take a folder or a missing file for an empty document, and would wait for
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::puts("pagewick-info " PAGEWICK_VERSION);
             return 0;
         } else if (arg == "--password" && i + 1 < argc) {
             password = argv[++i];

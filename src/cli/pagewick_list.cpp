@@ -1,7 +1,7 @@
 // pagewick-list [options] [FOLDER]
-// The list the window shows for FOLDER, written as the window saves it (or as TSV or JSON),
-// without a window. Exit status: 0, 1 when some file could not be read, 2 for bad arguments or
-// a folder that cannot be listed.
+// The list the window shows for FOLDER, written as the window saves it (the code page 932 list
+// or the UTF-8 CSV table), or as TSV or JSON, without a window. Exit status: 0, 1 when some file
+// could not be read, 2 for bad arguments or a folder that cannot be listed.
 
 #include "app/columns.h"
 #include "app/folderscan.h"
@@ -37,8 +37,13 @@ const char kUsage[] =
     "  --password P             暗号化された PDF のパスワード\n"
     "  --lenient                空のパスワードでも開ける文書を読む\n"
     "  --sort N                 並べ替える列 1-14、負の数は降順（既定 1）\n"
-    "  --encoding cp932|utf8    list 形式の文字コード（既定 cp932、utf8 は BOM 付き）\n"
-    "  --format list|tsv|json   出力の形式（既定 list; tsv と json は UTF-8）\n"
+    "  --format list|csv|tsv|json  出力の形式（既定 list）\n"
+    "      list  ウィンドウの「テキスト」: 場所・見出し・合計の行もある一覧、コードページ 932\n"
+    "      csv   ウィンドウの「CSV UTF-8」: RFC 4180 の表（BOM 付き UTF-8、CR LF、見出し 1 行\n"
+    "            と 1 ファイル 1 行だけ）。表計算ソフトや CSV を読むプログラム向け\n"
+    "      tsv, json  UTF-8\n"
+    "  --encoding cp932|utf8    前からの書き方: cp932 は list、utf8 は --format csv と同じ\n"
+    "                           （変わるのは文字コードだけでなく形なので、--format csv を使う）\n"
     "  -o FILE                  標準出力の代わりに FILE に書く\n"
     "  --recursive              サブフォルダも読む（名前は FOLDER からの相対パス）\n"
     "  --progress               進み具合を標準エラーに表示する（端末のとき）\n"
@@ -50,8 +55,8 @@ struct Options {
     std::string password;
     bool lenient = false;
     int sortColumn = 1;
-    ListEncoding encoding = ListEncoding::Cp932;
-    std::string format = "list";
+    std::string encoding; // as given; empty when not
+    std::string format;   // as given; empty when not
     std::string output;
     bool recursive = false;
     bool progress = false;
@@ -97,14 +102,13 @@ Options ParseOptions(int argc, char** argv) {
                              " まで（降順は負の数）です");
             o.sortColumn = int(column);
         } else if (arg == "--encoding") {
-            const std::string e = value(i, arg);
-            if (e != "cp932" && e != "utf8")
+            o.encoding = value(i, arg);
+            if (o.encoding != "cp932" && o.encoding != "utf8")
                 BadArguments("--encoding は cp932 か utf8 です");
-            o.encoding = e == "utf8" ? ListEncoding::Utf8WithMark : ListEncoding::Cp932;
         } else if (arg == "--format") {
             o.format = value(i, arg);
-            if (o.format != "list" && o.format != "tsv" && o.format != "json")
-                BadArguments("--format は list, tsv, json のどれかです");
+            if (o.format != "list" && o.format != "csv" && o.format != "tsv" && o.format != "json")
+                BadArguments("--format は list, csv, tsv, json のどれかです");
         } else if (arg == "-o") {
             o.output = value(i, arg);
         } else if (arg == "--recursive") {
@@ -120,6 +124,13 @@ Options ParseOptions(int argc, char** argv) {
             folderGiven = true;
         }
     }
+    // "--encoding utf8" once gave the list in UTF-8; the UTF-8 save is the CSV table now, and
+    // the old spelling gives it, so that scripts written for it keep getting UTF-8.
+    if (o.format.empty())
+        o.format = o.encoding == "utf8" ? "csv" : "list";
+    if ((o.format == "list" && o.encoding == "utf8") ||
+        (o.format == "csv" && o.encoding == "cp932"))
+        BadArguments("list はコードページ 932、csv は UTF-8 だけで書きます");
     return o;
 }
 
@@ -253,8 +264,9 @@ int main(int argc, char** argv) {
     SortRowsByLocale(lister.Rows(), options.sortColumn);
     const std::string bytes =
         options.format == "list"
-            ? BuildSavedList(FileNameForDisplay(folderBytes), lister.Rows(), options.encoding)
-            : Records(lister.Rows(), options.format == "json");
+            ? BuildSavedList(FileNameForDisplay(folderBytes), lister.Rows(), ListEncoding::Cp932)
+        : options.format == "csv" ? BuildCsvTable(lister.Rows())
+                                  : Records(lister.Rows(), options.format == "json");
     try {
         if (!options.output.empty())
             WriteFileSafely(options.output, bytes);

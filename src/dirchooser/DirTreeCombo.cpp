@@ -189,6 +189,10 @@ void TDirTreeCombo::ShowNode(QTreeWidgetItem* node) {
 }
 
 void TDirTreeCombo::FirePathChange(QObject* sender, const QString& path) {
+    // While the owner lists a folder no other folder is reported, whatever commits it, so that
+    // no owner has to guard its listing against being entered again.
+    if (!FDropEnabled)
+        return;
     // A copy, so that a handler may replace OnPathChange while it runs.
     const TPathChangeEvent handler = OnPathChange;
     if (handler)
@@ -255,7 +259,10 @@ void TDirTreeCombo::ScheduleNotification(long eventCode) {
     if (notificationPending_)
         return;
     notificationPending_ = true;
-    QTimer::singleShot(0, this, [this] {
+    // While the owner lists a folder the change waits until it is done; the delay keeps the
+    // wait from running again at every event the listing processes.
+    constexpr int kRetryMs = 100;
+    QTimer::singleShot(FDropEnabled ? 0 : kRetryMs, this, [this] {
         notificationPending_ = false;
         ShellNotify(pendingCode_);
     });
@@ -264,6 +271,10 @@ void TDirTreeCombo::ScheduleNotification(long eventCode) {
 void TDirTreeCombo::ShellNotify(long eventCode) {
     if (!IsRebuildCode(eventCode))
         return;
+    if (!FDropEnabled) {
+        ScheduleNotification(eventCode);
+        return;
+    }
     const QString remembered = SelectedPath();
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
@@ -284,7 +295,8 @@ void TDirTreeCombo::ShellNotify(long eventCode) {
 }
 
 void TDirTreeCombo::EnterKey() {
-    if (!Tree->Selected())
+    // During the owner's listing the committed folder stays the one being listed.
+    if (!FDropEnabled || !Tree->Selected())
         return;
     // Closed before the check of the drive, whose warning must not sit beneath the popup.
     const bool wasOpen = Tree->IsOpen();
@@ -293,18 +305,16 @@ void TDirTreeCombo::EnterKey() {
     Tree->ApplySelection();
     const QString path = Tree->FSelectedPath;
     SetSelectedPath(path);
-    // Taken now: the handler may rebuild the tree and so delete the node.
-    QTreeWidgetItem* node = Tree->Selected();
-    const QString caption = node ? node->text(0) : text();
-    const int image = node ? TDirTreeView::ImageIndexOf(node) : FImageIndex;
-    FirePathChange(this, path);
+    // Shown before the event, as a click in the tree does: the handler may list another
+    // folder than the node's (the drive list's owner lists a real one) and show it, and what
+    // it shows must stay.
+    ShowNode(Tree->Selected());
     if (Tree->isVisible())
         setFocus(Qt::OtherFocusReason);
     Tree->lower();
     Tree->setEnabled(false);
     Tree->hide();
-    setText(caption);
-    SetImageIndex(image);
+    FirePathChange(this, path);
 }
 
 void TDirTreeCombo::ArrowKey(int key) {
@@ -373,6 +383,9 @@ bool TDirTreeCombo::KeyDown(QKeyEvent* event) {
             Tree->setFocus(Qt::PopupFocusReason);
         return true;
     case Qt::Key_F5:
+        // While the owner lists a folder nothing is rebuilt or reported.
+        if (!FDropEnabled)
+            return true;
         RebuildTree();
         OpenPath(SelectedPath());
         if (fileList_)

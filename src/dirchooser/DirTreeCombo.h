@@ -56,8 +56,9 @@ public:
     TDirTreeButton* Btn = nullptr;
     TDirTreeView* Tree = nullptr;
 
-    // While false the tree cannot be opened and OpenPath does nothing; the owner writes it
-    // directly around a folder scan.
+    // While false the tree cannot be opened, OpenPath, Enter and F5 do nothing, no path change
+    // is reported and change notifications wait; the owner writes it directly around a folder
+    // scan.
     bool FDropEnabled = true;
     TPathChangeEvent OnPathChange;
 
@@ -102,11 +103,12 @@ public:
     bool KeyDown(QKeyEvent* event);
     // A change notification with the shell's event code (0x8 folder created, 0x10 removed,
     // 0x80 volume removed, 0x100 volume added, 0x20000 folder renamed; others are ignored).
+    // While FDropEnabled is false it is taken up once FDropEnabled is true again.
     void ShellNotify(long eventCode);
     // True while ShellNotify opens the folder again after rebuilding the tree: the folder
     // itself did not change, so a listener may leave its contents as they are.
     bool Notifying() const { return notifying_; }
-    // Calls OnPathChange when it is set.
+    // Calls OnPathChange when it is set, unless FDropEnabled is false.
     void FirePathChange(QObject* sender, const QString& path);
 
 protected:

@@ -408,6 +408,9 @@ void TDirTreeView::CommitNode() {
     // Closed first, so that a warning about a drive without media is not shown beneath a popup
     // that still holds the mouse.
     CloseUp();
+    // A tree still open when the owner began listing a folder commits nothing, as Enter does.
+    if (FCombo && !FCombo->FDropEnabled)
+        return;
     ApplySelection();
     QTreeWidgetItem* node = currentItem();
     if (!FCombo)

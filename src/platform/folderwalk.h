@@ -37,7 +37,9 @@ struct FolderWalk {
     std::function<void(const std::string& path, const std::string& message)> onUnlistable;
     // A link back to a folder on the way down (a cycle), told once per folder it leads to.
     std::function<void(const std::string& path)> onCycle;
-    // Asked after every entry: false ends the walk at every level.
+    // Asked after every entry found ("." and a subfolder's ".." included, so that a listing
+    // can process events or stop even between entries it does not report): false ends the
+    // walk at every level.
     std::function<bool()> keepGoing;
 };
 

@@ -24,6 +24,9 @@ const std::string kHeader = "  \"名前\",\"タイトル\",\"サブタイトル\
                             "\"PDF変換\",\"作成日\",\"暗号\",\"頁数\",\"容量\",\"PDFVer.\","
                             "\"サイズ\",\"種類\",\"更新日時\"\r\n";
 
+const std::string kTableHeader = "名前,タイトル,サブタイトル,作成者,キーワード,PDF変換,作成日,"
+                                 "暗号,頁数,容量,PDFVer.,サイズ,種類,更新日時\r\n";
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -53,15 +56,53 @@ TEST(SavedList, ReproducesTheDocumentedExample) {
         "  notes.txt,,,,,,,,,,,1KB,.TXT,\"04/07/15 09:03:27\"\r\n" +
         kHeader + "合計：3ファイル\r\n";
     EXPECT_EQ(BuildSavedList("/Docs", rows, ListEncoding::Cp932), Utf8ToCp932(expected));
-    EXPECT_EQ(BuildSavedList("/Docs/", rows, ListEncoding::Utf8WithMark),
-              "\xEF\xBB\xBF" + expected);
+    EXPECT_EQ(BuildSavedList("/Docs/", rows, ListEncoding::Cp932), Utf8ToCp932(expected));
+
+    // The same rows as a table for other programs: no location, no blanks before the names,
+    // one header, no total; only what would split a field is quoted.
+    const std::string table =
+        "\xEF\xBB\xBF" + kTableHeader +
+        "a.pdf,Report,,Team A,,Writer 2.0,2004/07/15 09:03:27,無し,12,\"123,456\",1.4,121KB,.PDF,"
+        "04/07/15 09:03:27\r\n"
+        "b.pdf,***crypt***,,***crypt***,,***crypt***,,128,3,\"45,678\",1.6,45KB,.PDF,"
+        "05/01/02 10:00:00\r\n"
+        "notes.txt,,,,,,,,,,,1KB,.TXT,04/07/15 09:03:27\r\n";
+    EXPECT_EQ(BuildSavedList("/Docs", rows, ListEncoding::Utf8WithMark), table);
+    EXPECT_EQ(BuildCsvTable(rows), table);
+    EXPECT_EQ(BuildCsvTable({Row("..", {}, true)}), "\xEF\xBB\xBF" + kTableHeader);
+}
+
+TEST(SavedList, TheTableQuotesWhatWouldSplitAFieldOrLoseItsBlanks) {
+    struct Case {
+        std::string text, written;
+    } cases[] = {
+        {"plain.pdf", "plain.pdf"},
+        {"two words.pdf", "two words.pdf"},
+        {"a,b.pdf", "\"a,b.pdf\""},
+        {"say \"hi\".pdf", "\"say \"\"hi\"\".pdf\""},
+        {"\"", "\"\"\"\""},
+        {" lead.pdf", "\" lead.pdf\""},
+        {"trail.pdf ", "\"trail.pdf \""},
+        {"\xE3\x80\x80全角.pdf", "\"\xE3\x80\x80全角.pdf\""}, // an ideographic space first
+        {"line\nbreak.pdf", "\"line\nbreak.pdf\""},
+        {"cr\r\nlf.pdf", "\"cr\r\nlf.pdf\""},
+        {"tab\there", "\"tab\there\""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        // As a name and as the last cell, the places a reader gets wrong first.
+        RowCells cells{};
+        cells[kCellCount - 1] = c.text;
+        const std::string table = BuildCsvTable({Row(c.text, cells)});
+        EXPECT_EQ(table.substr(3 + kTableHeader.size()),
+                  c.written + ",,,,,,,,,,,,," + c.written + "\r\n")
+            << c.text;
+    }
 }
 
 TEST(SavedList, FoldersOnlyNamesAndQuoting) {
-    EXPECT_EQ(BuildSavedList("/", {Row("..", {}, true)}, ListEncoding::Utf8WithMark),
-              "\xEF\xBB\xBF"
-              "ファイルの場所：/\r\n" +
-                  kHeader + kHeader + "合計：0ファイル\r\n");
+    EXPECT_EQ(BuildSavedList("/", {Row("..", {}, true)}, ListEncoding::Cp932),
+              Utf8ToCp932("ファイルの場所：/\r\n" + kHeader + kHeader + "合計：0ファイル\r\n"));
     struct Case {
         std::string name, title, line;
     } cases[] = {
@@ -72,8 +113,7 @@ TEST(SavedList, FoldersOnlyNamesAndQuoting) {
     for (const auto& c : cases) {
         RowCells cells{};
         cells[0] = c.title;
-        const std::string text =
-            BuildSavedList("/d", {Row(c.name, cells)}, ListEncoding::Utf8WithMark);
+        const std::string text = BuildSavedList("/d", {Row(c.name, cells)}, ListEncoding::Cp932);
         EXPECT_NE(text.find("\r\n" + c.line + "\r\n"), std::string::npos) << text;
     }
     // A name the code page lacks keeps its place, with "?" for what cannot be written.
@@ -83,7 +123,7 @@ TEST(SavedList, FoldersOnlyNamesAndQuoting) {
 
 TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
     // A large list, sized at once and read with its rows' texts fetched ahead, must read as
-    // its rows written one by one, folders left out and counted out, in both encodings.
+    // its rows written one by one, folders left out and counted out, as a list and as a table.
     std::vector<ListRow> rows;
     for (int i = 0; i < 9001; ++i) {
         RowCells cells{};
@@ -92,13 +132,14 @@ TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
         rows.push_back(Row("f" + std::to_string(i) + ".pdf", cells, i % 1000 == 3));
     }
     for (const ListEncoding encoding : {ListEncoding::Cp932, ListEncoding::Utf8WithMark}) {
+        const bool list = encoding == ListEncoding::Cp932;
         auto lineOf = [&](const ListRow& row) {
-            // The one line of a list of that row alone: between its two header lines.
+            // The one line of a list of that row alone: between its two header lines; of a
+            // table, after its header.
             const std::string one = BuildSavedList("/d", {row}, encoding);
-            const std::string header =
-                encoding == ListEncoding::Cp932 ? Utf8ToCp932(kHeader) : kHeader;
+            const std::string header = list ? Utf8ToCp932(kHeader) : kTableHeader;
             const size_t from = one.find(header) + header.size();
-            return one.substr(from, one.rfind(header) - from);
+            return one.substr(from, list ? one.rfind(header) - from : std::string::npos);
         };
         std::string expected;
         int files = 0;
@@ -107,10 +148,13 @@ TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
             files += row.isFolder ? 0 : 1;
         }
         const std::string whole = BuildSavedList("/d", rows, encoding);
+        if (!list) {
+            EXPECT_EQ(whole, "\xEF\xBB\xBF" + kTableHeader + expected);
+            continue;
+        }
         const std::string footer = "合計：" + std::to_string(files) + "ファイル\r\n";
         EXPECT_NE(whole.find(expected), std::string::npos);
-        EXPECT_TRUE(
-            whole.ends_with(encoding == ListEncoding::Cp932 ? Utf8ToCp932(footer) : footer));
+        EXPECT_TRUE(whole.ends_with(Utf8ToCp932(footer)));
     }
 }
 
@@ -254,7 +298,7 @@ TEST(SavedList, NamesAndCellsThatWouldBreakARowAreQuotedWhole) {
     cells[1] = "two\nlines";
     const std::vector<ListRow> rows = {Row("a\nb.pdf", cells), Row("c, \"d\".pdf", {}),
                                        Row("tab\there.pdf", {})};
-    const std::string list = BuildSavedList("/d", rows, ListEncoding::Utf8WithMark);
+    const std::string list = BuildSavedList("/d", rows, ListEncoding::Cp932);
     EXPECT_NE(list.find("\r\n  \"a\nb.pdf\",\"Title\",\"two\nlines\","), std::string::npos) << list;
     EXPECT_NE(list.find("\r\n  \"c, \"\"d\"\".pdf\","), std::string::npos);
     EXPECT_NE(list.find("\r\n  \"tab\there.pdf\","), std::string::npos);

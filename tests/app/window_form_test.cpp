@@ -3,7 +3,10 @@
 
 #include "windowfixture.h"
 
+#include "dirchooser/DirTreeView.h"
+
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -208,9 +211,12 @@ TEST_F(FormTest, AHeaderClickAtTheEndOfAScanLeavesTheIndicatorAlone) {
     EXPECT_EQ(form->ListView1->header()->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
-// The chooser can still report a folder while a scan runs (Enter in its field): that folder
-// is listed after the running scan, never inside it.
-TEST_F(FormTest, AFolderChosenDuringAScanIsListedAfterIt) {
+// While a scan runs the chooser reports no other folder (Enter in its field, or an event
+// fired by any other way): the scan lists its own folder only, and the chooser works again
+// after it.
+// A folder chosen while a scan runs ends that scan and is listed next, never inside it; of
+// several, the last one chosen.
+TEST_F(FormTest, AFolderChosenDuringAScanEndsItAndIsListedNext) {
     Dir("work/Sub");
     Fixture("work/Sub/inner.pdf", "crypt/empty40.pdf");
     for (const char* name : {"a.pdf", "b.pdf", "c.pdf", "d.pdf"})
@@ -221,12 +227,16 @@ TEST_F(FormTest, AFolderChosenDuringAScanIsListedAfterIt) {
         form.get(),
         [&] {
             ran = true;
+            form->FDirCombo->SetSelectedNode(form->FDirCombo->Tree->RootNode());
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(form->FDirCombo, &enter);
             form->FDirCombo->FirePathChange(form->FDirCombo, At("work/Sub/"));
         },
         Qt::QueuedConnection);
     form->BitBtn2Click();
     ASSERT_TRUE(ran);
     EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "inner.pdf"}));
+    EXPECT_EQ(Row("a.pdf"), nullptr);
     EXPECT_TRUE(form->FReady);
     EXPECT_TRUE(form->ComboBox1->isEnabled());
 }

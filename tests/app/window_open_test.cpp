@@ -311,6 +311,10 @@ TEST_F(OpenTest, ANameThatIsGoneCountsAsAFolder) {
 
 TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
     const QString exe = platform::ExecutablePath();
+    // Where an install puts the page: PREFIX/share/pagewick/NAME.htm for PREFIX/bin/NAME.
+    const QString installed =
+        QDir::cleanPath(QFileInfo(exe).absolutePath() + "/" PAGEWICK_DATA_FROM_BIN "/pagewick/" +
+                        QFileInfo(exe).fileName());
     const platform::AssociatedProgram browser{"/x/browser.desktop", "browser %u", "Browser"};
     struct Case {
         const char* what;
@@ -320,6 +324,9 @@ TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
         {"no page or no browser", {}, {}},
         {".htm", {exe + ".htm", exe + ".html"}, exe + ".htm"},
         {".html only", {exe + ".html"}, exe + ".html"},
+        {"installed", {installed + ".htm", installed + ".html"}, installed + ".htm"},
+        {"installed .html only", {installed + ".html"}, installed + ".html"},
+        {"beside the executable first", {installed + ".htm", exe + ".html"}, exe + ".html"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

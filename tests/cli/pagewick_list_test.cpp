@@ -113,7 +113,8 @@ TEST_F(ListedFolder, WritesWhatTheWindowSavesByteForByte) {
         std::string arguments;
     } cases[] = {
         {ListEncoding::Cp932, 0, {}, ""},
-        {ListEncoding::Utf8WithMark, 2, {}, "--type all --encoding utf8"},
+        {ListEncoding::Utf8WithMark, 2, {}, "--type all --encoding utf8"}, // the old spelling
+        {ListEncoding::Utf8WithMark, 0, {0}, "--format csv --sort -1"},
         {ListEncoding::Cp932, 2, {11}, "--type all --sort 12"},
         {ListEncoding::Cp932, 0, {0}, "--sort -1"},
     };
@@ -141,9 +142,10 @@ TEST_F(ListedFolder, TsvAndJsonCarryTheSameCells) {
 }
 
 TEST_F(ListedFolder, RecursiveNamesAreRelativeToTheFolder) {
-    const ListRun run = ListFolder("--recursive --encoding utf8 '" + dir_.Path() + "'");
-    EXPECT_NE(run.out.find("\r\n  Sub/inner.pdf,Report,,Ann,"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("合計：5ファイル"), std::string::npos) << run.out;
+    const ListRun run = ListFolder("--recursive --format csv '" + dir_.Path() + "'");
+    EXPECT_NE(run.out.find("\r\nSub/inner.pdf,Report,,Ann,"), std::string::npos) << run.out;
+    // The header and five files.
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6) << run.out;
 }
 
 TEST(PagewickList, ExitStatusesAndMessages) {
@@ -154,7 +156,8 @@ TEST(PagewickList, ExitStatusesAndMessages) {
               std::string::npos)
         << missing.err;
     for (const char* bad :
-         {"--bogus", "--sort 0", "--sort 15", "--type word", "--format xml", "a b", "--password"}) {
+         {"--bogus", "--sort 0", "--sort 15", "--type word", "--format xml", "a b", "--password",
+          "--encoding utf16", "--format csv --encoding cp932", "--format list --encoding utf8"}) {
         const ListRun run = ListFolder(bad);
         EXPECT_EQ(run.status, 2) << bad;
         EXPECT_NE(run.err.find("使い方"), std::string::npos) << bad;

@@ -139,6 +139,98 @@ TEST_F(ComboTest, ArrowKeysMoveWithoutFiringAndEnterFiresOnce) {
     EXPECT_FALSE(tree()->IsOpen());
 }
 
+// The owner of the chooser lists a real folder when the drive list is chosen and then shows
+// the listed folder's path in the field, as the main window does; Home and Enter on the root
+// must leave the field as a click on the root does.
+TEST_F(ComboTest, HomeAndEnterOnTheRootShowWhatAClickOnItShows) {
+    combo->OnPathChange = [this](QObject* sender, QString path) {
+        fired.push_back({sender, path});
+        if (path == "Drives")
+            combo->OpenPath(fixed);
+        else
+            combo->setText(QDir::cleanPath(path));
+    };
+    struct Shown {
+        QString text, selectedPath;
+        int image;
+        QStringList reported;
+    };
+    auto commitRoot = [&](bool byKeys) {
+        combo->OpenPath(fixed + "/Data");
+        fired.clear();
+        combo->DropDown();
+        EXPECT_TRUE(tree()->IsOpen());
+        if (byKeys) {
+            Key(Qt::Key_Home);
+            EXPECT_EQ(tree()->Selected(), root());
+            EXPECT_TRUE(fired.empty());
+            Key(Qt::Key_Return);
+        } else {
+            ClickAt(tree()->LabelRect(root()).center());
+        }
+        EXPECT_FALSE(tree()->IsOpen());
+        Shown shown{combo->text(), combo->SelectedPath(), combo->ImageIndex(), {}};
+        for (const Fired& f : fired)
+            shown.reported << f.path;
+        return shown;
+    };
+    const Shown clicked = commitRoot(false);
+    const Shown keyed = commitRoot(true);
+    EXPECT_EQ(clicked.reported, (QStringList{"Drives", fixed + "/"}));
+    EXPECT_EQ(clicked.text, fixed);
+    EXPECT_EQ(clicked.image, TDirTreeView::ImageIndexOf(VolumeNode(fixed)));
+    EXPECT_EQ(keyed.reported, clicked.reported);
+    EXPECT_EQ(keyed.text, clicked.text);
+    EXPECT_EQ(keyed.image, clicked.image);
+    EXPECT_EQ(keyed.selectedPath, clicked.selectedPath);
+
+    // An owner that lists the drive list itself: the field shows the root's caption and icon.
+    combo->OnPathChange = [this](QObject* sender, QString path) {
+        fired.push_back({sender, path});
+    };
+    const Shown driveList = commitRoot(true);
+    EXPECT_EQ(driveList.reported, QStringList{"Drives"});
+    EXPECT_EQ(driveList.text, "コンピュータ");
+    EXPECT_EQ(driveList.image, TDirTreeView::ImageIndexOf(root()));
+    EXPECT_EQ(driveList.selectedPath, "Drives");
+}
+
+// While the owner lists a folder (FDropEnabled false) nothing the chooser does reports another
+// folder; a change of the folders seen meanwhile is taken up afterwards.
+TEST_F(ComboTest, NothingIsReportedWhileDropIsDisabled) {
+    combo->OpenPath(fixed + "/Data");
+    fired.clear();
+    combo->setFocus();
+    combo->FDropEnabled = false;
+    Key(Qt::Key_Up); // the selection still moves, onto "beta"
+    EXPECT_EQ(tree()->Selected()->text(0), "beta");
+    Key(Qt::Key_Return);
+    Key(Qt::Key_F5);
+    combo->FirePathChange(combo, fixed + "/Gamma");
+    // A tree left open when the listing began.
+    combo->FDropEnabled = true;
+    combo->DropDown();
+    combo->FDropEnabled = false;
+    ASSERT_TRUE(tree()->IsOpen());
+    ClickAt(tree()->LabelRect(Child(VolumeNode(fixed), "Gamma")).center());
+    EXPECT_FALSE(tree()->IsOpen());
+    ASSERT_TRUE(QDir().mkdir(fixed + "/Data/New"));
+    combo->ShellNotify(0x8);
+    QTest::qWait(400);
+    EXPECT_TRUE(fired.empty());
+    EXPECT_EQ(combo->SelectedPath(), fixed + "/Data/");
+    EXPECT_EQ(combo->text(), "Data");
+
+    // Once enabled again the folder change is reported, once, with the folder listed before.
+    combo->FDropEnabled = true;
+    for (int i = 0; i < 40 && fired.empty(); ++i)
+        QTest::qWait(50);
+    QTest::qWait(200);
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0].path, fixed + "/Data/");
+    EXPECT_TRUE(Child(Child(VolumeNode(fixed), "Data"), "New"));
+}
+
 TEST_F(ComboTest, LeftAndUpNeverLeaveTheVolumesForTheRoot) {
     tree()->SetSelected(root()->child(0));
     Key(Qt::Key_Left);

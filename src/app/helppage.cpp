@@ -1,0 +1,20 @@
+#include "app/helppage.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifndef PAGEWICK_DATA_FROM_BIN
+#error PAGEWICK_DATA_FROM_BIN must give the data folder relative to the program folder
+#endif
+
+QStringList HelpPageCandidates(const QString& executable) {
+    const QFileInfo exe(executable);
+    const QString installed = QDir::cleanPath(exe.absolutePath() + QStringLiteral("/") +
+                                              QStringLiteral(PAGEWICK_DATA_FROM_BIN) +
+                                              QStringLiteral("/pagewick/") + exe.fileName());
+    QStringList out;
+    for (const QString& base : {executable, installed})
+        for (const char* extension : {".htm", ".html"})
+            out << base + QLatin1String(extension);
+    return out;
+}

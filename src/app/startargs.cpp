@@ -1,0 +1,102 @@
+#include "app/startargs.h"
+
+#include "app/Unit1.h"
+#include "platform/platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+
+#if !defined(PAGEWICK_VERSION) || !defined(PAGEWICK_APP_ID)
+#error PAGEWICK_VERSION and PAGEWICK_APP_ID must give the version and the name on the desktop
+#endif
+
+StartCommand ParseStartCommand(const QStringList& arguments) {
+    StartCommand command;
+    bool optionsEnded = false;
+    QStringList paths;
+    for (const QString& arg : arguments) {
+        if (!optionsEnded && (arg == QLatin1String("--help") || arg == QLatin1String("-h")))
+            return {StartCommand::Kind::Help, {}, {}};
+        if (!optionsEnded && arg == QLatin1String("--version"))
+            return {StartCommand::Kind::Version, {}, {}};
+        if (!optionsEnded && arg == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
+            // Kept as a problem rather than returned, so that a later --help still wins.
+            if (command.problem.isEmpty())
+                command.problem = QStringLiteral("知らないオプションです: ") + arg;
+        } else {
+            paths << arg;
+        }
+    }
+    if (command.problem.isEmpty() && paths.size() > 1)
+        command.problem = QStringLiteral("開くフォルダは一つだけです: ") + paths.join(u' ');
+    if (!command.problem.isEmpty()) {
+        command.kind = StartCommand::Kind::Usage;
+        return command;
+    }
+    if (!paths.isEmpty())
+        command.path = paths.first();
+    return command;
+}
+
+StartPlace ResolveStartPlace(const QString& path, const QString& currentFolder) {
+    StartPlace place;
+    if (path.isEmpty())
+        return place;
+    const QFileInfo info(QDir(currentFolder), path);
+    // exists() follows links: a dangling link names nothing a user could list.
+    if (!info.exists()) {
+        place.problem =
+            QStringLiteral("「%1」というフォルダもファイルもありません。\r\n現在のフォルダ（%"
+                           "2）を表示します。")
+                .arg(path, QDir::toNativeSeparators(currentFolder));
+        return place;
+    }
+    // The folder with its links resolved, as the current folder comes from the system: the
+    // chooser finds a path's volume by its mount point, which a link would hide.
+    if (info.isDir()) {
+        place.folder = info.canonicalFilePath();
+    } else {
+        place.folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+        // The entry keeps its own name: a link is listed under the link's name.
+        place.selectName = info.fileName();
+    }
+    return place;
+}
+
+QString StartUsageText() {
+    return QStringLiteral(
+        "使い方: pagewick [FOLDER | FILE]\n"
+        "FOLDER の PDF ファイルとその文書プロパティを一覧にするウィンドウを開きます。\n"
+        "FILE を渡すと、そのフォルダを開いて FILE を選びます。省略すると現在のフォルダです。\n"
+        "\n"
+        "  -h, --help    この説明を表示する\n"
+        "  --version     版を表示する\n");
+}
+
+QString StartVersionText() {
+    return QStringLiteral("pagewick " PAGEWICK_VERSION "\n");
+}
+
+std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place) {
+    // The desktop matches the window to its menu entry (and so its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PAGEWICK_APP_ID));
+    auto window = std::make_unique<TForm1>(place.folder);
+    // The installed icon, where the window system shows a window's own.
+    if (const QIcon icon = QIcon::fromTheme(QStringLiteral(PAGEWICK_APP_ID)); !icon.isNull())
+        window->setWindowIcon(icon);
+    window->show();
+    // The window lists its folder once it shows; the entry is chosen in that list.
+    while (!window->Idle() && window->isVisible())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!place.problem.isEmpty())
+        platform::ShowMessageBox({QGuiApplication::applicationDisplayName(), place.problem,
+                                  QMessageBox::Ok, QMessageBox::Warning, false, window.get()});
+    if (!place.selectName.isEmpty())
+        window->SelectEntry(place.selectName);
+    return window;
+}
