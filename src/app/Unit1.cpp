@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 #include "app/qtpaths.h"
 
+#include "app/columns.h"
 #include "app/folderscan.h"
 #include "app/glyphs.h"
 #include "app/helppage.h"
@@ -20,8 +21,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,9 +32,17 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
+
+#include <dirent.h>
+#include <map>
 
 namespace {
 
@@ -39,23 +50,50 @@ namespace {
 constexpr qint64 kRowBatchMilliseconds = 200;
 
 const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
+const QSize kDesignSize(472, 333);
 const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
 const int kListedFailures = 20;
 
-struct ColumnLayout {
-    int width;
-    Qt::Alignment alignment;
-};
-const ColumnLayout kColumns[kCellCount + 1] = {
-    {120, Qt::AlignLeft}, {160, Qt::AlignLeft},  {160, Qt::AlignLeft}, {160, Qt::AlignLeft},
-    {160, Qt::AlignLeft}, {160, Qt::AlignLeft},  {120, Qt::AlignLeft}, {50, Qt::AlignLeft},
-    {50, Qt::AlignRight}, {100, Qt::AlignRight}, {60, Qt::AlignLeft},  {100, Qt::AlignRight},
-    {60, Qt::AlignLeft},  {120, Qt::AlignLeft},
-};
+Qt::Alignment AlignmentOf(const ColumnInfo& column) {
+    return column.alignment == ColumnAlignment::Right ? Qt::AlignRight : Qt::AlignLeft;
+}
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
+
+// Shows a cell's whole text as its tooltip when the column is too narrow for it.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = TruncatedText(view, option, index);
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+        return true;
+    }
+
+    // The cell's text when it does not fit its cell, else nothing.
+    QString TruncatedText(const QAbstractItemView* view, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        if (cell.text.isEmpty())
+            return {};
+        const QStyle* style = view->style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        return cell.fontMetrics.horizontalAdvance(cell.text) > textRect.width() - 2 * margin
+                   ? cell.text
+                   : QString();
+    }
+};
 
 bool IsDriveList(const QString& path) {
     return path.toLower() == QLatin1String("drives");
@@ -99,9 +137,11 @@ TForm1::~TForm1() {
 }
 
 void TForm1::CreateControls() {
-    setFixedSize(472, 333);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // The controls are placed for this size; a larger window moves and widens them (Layout).
+    resize(kDesignSize);
+    setMinimumSize(kDesignSize);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     QFont font;
     // Each character takes the first family that has it. Japanese fonts come first, so a Han
     // character shared by Chinese and Japanese text is drawn in its Japanese form; Noto CJK
@@ -145,19 +185,21 @@ void TForm1::CreateControls() {
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setAllColumnsShowFocus(true);
-    ListView1->setColumnCount(kCellCount + 1);
+    ListView1->setItemDelegate(new CellDelegate(ListView1));
+    ListView1->setColumnCount(kColumnCount);
     ListView1->setHeaderLabels([] {
         QStringList captions;
-        for (const auto& c : kColumnCaptions)
-            captions << FromUtf8(c);
+        for (const ColumnInfo& column : kColumns)
+            captions << QString::fromUtf8(column.caption.data(), qsizetype(column.caption.size()));
         return captions;
     }());
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setSortIndicatorShown(true);
     ListView1->header()->setStretchLastSection(false);
-    for (int i = 0; i <= kCellCount; ++i) {
-        ListView1->setColumnWidth(i, kColumns[i].width);
-        ListView1->headerItem()->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
+    for (int i = 0; i < kColumnCount; ++i) {
+        ListView1->setColumnWidth(i, kColumns[size_t(i)].width);
+        ListView1->headerItem()->setTextAlignment(i, AlignmentOf(kColumns[size_t(i)]) |
+                                                         Qt::AlignVCenter);
     }
 
     Label3 = label(QStringLiteral("種類："), 8, 285);
@@ -169,7 +211,6 @@ void TForm1::CreateControls() {
                          QStringLiteral("All(*.*)")});
     Label4 = label(QStringLiteral("パスワード："), 168, 285);
     CheckBox1 = new QCheckBox(QStringLiteral("パスワード："), this);
-    CheckBox1->setGeometry(160, 282, 77, 17);
     CheckBox1->hide();
     MaskEdit1 = new QLineEdit(this);
     MaskEdit1->setGeometry(240, 280, 81, 20);
@@ -181,16 +222,40 @@ void TForm1::CreateControls() {
     Button2 = new QPushButton(QStringLiteral("一覧の保存"), this);
     Button2->setGeometry(360, 280, 105, 25);
     Button2->setAutoDefault(false);
+    PlaceCheckBox();
     Label2 = label(QStringLiteral("名前："), 8, 309);
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(40, 304, 313, 20);
     Edit1->setReadOnly(true);
     Edit1->setToolTip(QStringLiteral("ファイルの名前"));
+    // How far a scan has got, shown over the name field while it runs.
+    ScanProgress = new QLabel(this);
+    ScanProgress->setGeometry(Edit1->geometry());
+    ScanProgress->setFrameShape(QFrame::StyledPanel);
+    ScanProgress->setAutoFillBackground(true);
+    ScanProgress->hide();
     Button1 = new QPushButton(QStringLiteral("開く"), this);
     Button1->setGeometry(360, 304, 105, 25);
     Button1->setAutoDefault(false);
     Button1->setDefault(true);
     ImageList1 = new TImageList(16, this);
+
+    // How each control follows a larger window: the list grows both ways, the location row
+    // and the name field grow in width, the buttons at the right move with the right edge and
+    // the controls under the list move with the bottom edge.
+    enum : unsigned { Widen = 1, Right = 2, Down = 4, Heighten = 8 };
+    const std::pair<QWidget*, unsigned> anchors[] = {
+        {Label5, Widen},         {BitBtn1, Right},
+        {BitBtn3, Right},        {ListView1, Widen | Heighten},
+        {Label3, Down},          {ComboBox1, Down},
+        {Label4, Down},          {CheckBox1, Down},
+        {MaskEdit1, Down},       {BitBtn2, Down},
+        {Button2, Down | Right}, {Label2, Down},
+        {Edit1, Down | Widen},   {Button1, Down | Right},
+    };
+    for (const auto& [widget, how] : anchors)
+        anchors_.push_back({widget, widget->geometry(), (how & Widen) != 0, (how & Right) != 0,
+                            (how & Down) != 0, (how & Heighten) != 0});
 
     connect(BitBtn1, &QToolButton::clicked, this, [this] { BitBtn1Click(); });
     connect(BitBtn2, &QToolButton::clicked, this, [this] { BitBtn2Click(); });
@@ -200,6 +265,16 @@ void TForm1::CreateControls() {
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(ListView1, &QTreeWidget::itemClicked, this, [this] { ListView1Click(); });
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+    // However the highlight moved (arrows, Home and End, the page keys, typing a name's first
+    // letters, the mouse), the name field shows the highlighted row.
+    connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] {
+        if (!rearranging_)
+            ListView1Click();
+    });
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!rearranging_)
+            ListView1Click();
+    });
     connect(ListView1->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { ListView1ColumnClick(column); });
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
@@ -232,6 +307,8 @@ void TForm1::FormCreate() {
 
     FDirCombo = new TDirTreeCombo(this);
     FDirCombo->setGeometry(72, 8, 337, 20);
+    anchors_.push_back({FDirCombo, FDirCombo->geometry(), true, false, false, false});
+    LayoutControls();
     FDirCombo->OnPathChange = [this](QObject* sender, QString path) { PathChanged(sender, path); };
     FDirCombo->SetLanguage(lnJapanese);
     FDirCombo->SetHint(QStringLiteral("ファイルの場所"));
@@ -249,7 +326,16 @@ void TForm1::FormCreate() {
             [this] { DeviceRemoved(); });
     qApp->installEventFilter(this);
 
-    FDirCombo->OpenPath(WithSlash(startFolder_.isEmpty() ? QDir::currentPath() : startFolder_));
+    // The first folder is listed once the window shows, so the window appears at once
+    // however long that takes.
+    if (startFolder_.isEmpty())
+        startFolder_ = QDir::currentPath();
+    listWatcher_ = new QFileSystemWatcher(this);
+    connect(listWatcher_, &QFileSystemWatcher::directoryChanged, this,
+            [this] { ListedFolderChanged(); });
+    quietTimer_ = new QTimer(this);
+    quietTimer_->setSingleShot(true);
+    connect(quietTimer_, &QTimer::timeout, this, [this] { QuietRescan(); });
     FReady = true;
 }
 
@@ -258,6 +344,47 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
+        QTimer::singleShot(0, this, [this] {
+            startPending_ = false;
+            if (scansRun_ == 0) // unless a folder was chosen already
+                FDirCombo->OpenPath(WithSlash(startFolder_));
+        });
+    }
+}
+
+// Shown, the check box takes the place of the label "パスワード：" beneath it: it covers the
+// label whole, between the filter and the password field, and the label is hidden meanwhile,
+// so that the caption is drawn once.
+void TForm1::PlaceCheckBox() {
+    const QRect label = Label4->geometry();
+    const int left = ComboBox1->geometry().right() + 2;
+    const int right = std::max(MaskEdit1->x() - 1, label.right());
+    // Where the style's box and gap leave too little room for the caption, the gap shrinks.
+    if (CheckBox1->sizeHint().width() > right - left + 1)
+        CheckBox1->setStyleSheet(QStringLiteral("QCheckBox { spacing: 1px; }"));
+    const int top = std::min(label.top(), 282);
+    const int bottom = std::max(label.bottom(), 282 + 17 - 1);
+    CheckBox1->setGeometry(QRect(QPoint(left, top), QPoint(right, bottom)));
+    CheckBox1->setAutoFillBackground(true);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayoutControls();
+}
+
+void TForm1::LayoutControls() {
+    const int dx = std::max(0, width() - kDesignSize.width());
+    const int dy = std::max(0, height() - kDesignSize.height());
+    for (const ControlAnchor& a : anchors_) {
+        QRect r = a.design;
+        if (a.widen)
+            r.setWidth(r.width() + dx);
+        if (a.heighten)
+            r.setHeight(r.height() + dy);
+        r.translate(a.moveRight ? dx : 0, a.moveDown ? dy : 0);
+        if (a.widget->geometry() != r)
+            a.widget->setGeometry(r);
     }
 }
 
@@ -274,7 +401,9 @@ void TForm1::FormShow() {
 void TForm1::closeEvent(QCloseEvent* event) {
     // A scan in progress finishes first; the window closes when it returns.
     if (scanning_) {
+        // The running scan ends at its next entry, and the window closes when it returns.
         closeRequested_ = true;
+        cancelScan_ = true;
         event->ignore();
         return;
     }
@@ -291,15 +420,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this)
         return false;
-    if (event->type() == QEvent::KeyPress && FormShortCut(static_cast<QKeyEvent*>(event)))
-        return true;
-    if (event->type() == QEvent::KeyRelease &&
-        (watched == ListView1 || watched == ListView1->viewport())) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Up || key == Qt::Key_Down)
-            ListView1Click();
-    }
-    return false;
+    return event->type() == QEvent::KeyPress && FormShortCut(static_cast<QKeyEvent*>(event));
 }
 
 bool TForm1::FormShortCut(QKeyEvent* event) {
@@ -314,10 +435,12 @@ bool TForm1::FormShortCut(QKeyEvent* event) {
     if (CheckBox1->isVisible()) {
         CheckBox1->setChecked(false);
         CheckBox1->hide();
+        Label4->show();
         MaskEdit1->setToolTip(kPasswordHint);
     } else {
         CheckBox1->setChecked(true);
         CheckBox1->show();
+        Label4->hide();
         CheckBox1->raise();
         MaskEdit1->setToolTip(QStringLiteral("パスワード"));
     }
@@ -349,28 +472,62 @@ QString TForm1::HelpFile() const {
     return {};
 }
 
-void TForm1::PathChanged(QObject*, const QString& newPath) {
-    // Scans do not nest: the chooser reports nothing while FDropEnabled is cleared below.
-    platform::WaitCursor hourglass;
+void TForm1::PathChanged(QObject* sender, const QString& newPath) {
+    if (scanning_) {
+        // Scans do not nest: the chooser can still commit a folder while the listing runs,
+        // and a scan inside it would mix two folders' rows. The running scan is ended and
+        // that folder listed next.
+        pendingPath_ = newPath;
+        cancelScan_ = true;
+        return;
+    }
+    // The chooser opens its folder again after rebuilding its tree for a change of some
+    // folder it shows; the list changes only when its own folder does (listWatcher_).
+    if (FDirCombo->Notifying() && !listedFolder_.isEmpty() &&
+        WithSlash(newPath) == WithSlash(listedFolder_))
+        return;
+    const bool quiet = quietScan_;
+    std::optional<platform::WaitCursor> hourglass;
+    if (!quiet)
+        hourglass.emplace();
     if (IsDriveList(newPath)) {
         FDirCombo->OpenPath(platform::FallbackFolder());
         return;
     }
-    FDirCombo->FDropEnabled = false;
+    // The chooser stays open to the user: a folder chosen while this scan runs ends it and
+    // is listed next. A scan nobody asked for leaves the inputs and the focus alone too: the
+    // handlers stay out while scanning_ is set.
+    if (!quiet) {
+        for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
+                           static_cast<QWidget*>(CheckBox1)})
+            w->setEnabled(false);
+    }
     FReady = false;
     scanning_ = true;
-    for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
-                       static_cast<QWidget*>(CheckBox1)})
-        w->setEnabled(false);
+    ++scansRun_;
+    cancelScan_ = false;
     failures_.clear();
+    // What the user sees of the list is kept through a quiet scan and put back after it.
+    const QTreeWidgetItem* highlighted = CurrentRowItem();
+    const std::optional<std::string> keptName =
+        quiet && highlighted ? std::optional<std::string>(highlighted->text(0).toStdString())
+                             : std::nullopt;
+    const bool keptSelected = highlighted && highlighted->isSelected();
+    const int keptScroll = ListView1->verticalScrollBar()->value();
+    // A quiet scan that fails leaves the list as it was.
+    std::vector<ListRow> keptRows;
+    if (quiet)
+        keptRows = std::move(rows_);
     QString error;
     QString listed = newPath;
     try {
         rows_.clear();
-        ListView1->clear();
+        if (!quiet)
+            ListView1->clear();
         shownRows_ = 0;
         sinceItemsShown_.start(); // a folder listed within this time shows its rows sorted at once
-        FDirCombo->Tree->CloseUp();
+        if (!quiet)
+            FDirCombo->Tree->CloseUp();
         const auto attributes = platform::FileAttributes(newPath);
         if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID)) == 0) {
             if (attributes)
@@ -378,13 +535,39 @@ void TForm1::PathChanged(QObject*, const QString& newPath) {
         }
         const auto volume = platform::VolumeOfPath(listed);
         listedVolume_ = volume ? volume->mountPoint : QString();
+        StartProgress(listed, !quiet);
         ScanList(listed);
+        if (quiet) {
+            rearranging_ = true;
+            ListView1->clear();
+            rearranging_ = false;
+        }
         SortList();
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
-    if (shownRows_ < rows_.size()) // the scan stopped before its rows were sorted and shown
+    if (quiet && !error.isEmpty()) {
+        // The folder could not be read again: the list stays as it was, and says why.
+        rows_ = std::move(keptRows);
+        shownRows_ = rows_.size();
+    } else if (shownRows_ < rows_.size()) { // the scan stopped before its rows were shown
         ShowPendingItems();
+    }
+    MarkFailedRows();
+    if (keptName) {
+        for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = ListView1->topLevelItem(i);
+            if (item->text(0).toStdString() == *keptName) {
+                rearranging_ = true;
+                ListView1->setCurrentItem(item);
+                item->setSelected(keptSelected);
+                rearranging_ = false;
+                break;
+            }
+        }
+        ListView1->verticalScrollBar()->setValue(keptScroll);
+    }
+    EndProgress();
     platform::ProcessPendingEvents();
     FDirCombo->FDropEnabled = true;
     FReady = true;
@@ -392,21 +575,151 @@ void TForm1::PathChanged(QObject*, const QString& newPath) {
     for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
                        static_cast<QWidget*>(CheckBox1)})
         w->setEnabled(true);
-    if (error.isEmpty()) {
-        Edit1->clear();
-        ListView1->clearSelection();
-        FIconCache->ResetCancel();
+    const bool cancelled = std::exchange(cancelScan_, false);
+    FIconCache->ResetCancel();
+    if (quiet && !error.isEmpty()) {
+        ListView1->setToolTip(error);
+    } else if (error.isEmpty()) {
+        ListView1->setToolTip(QString());
+        if (!quiet) {
+            Edit1->clear();
+            ListView1->clearSelection();
+        }
         QString shown = listed;
         while (shown.size() > 1 && shown.endsWith(QLatin1Char('/')))
             shown.chop(1);
-        FDirCombo->setText(shown);
+        if (!quiet)
+            FDirCombo->setText(shown);
+        WatchListedFolder(listed);
     } else {
-        platform::ShowErrorBox(error, this);
+        ShowOneBox(error);
     }
-    if (!failures_.empty())
-        platform::ShowErrorBox(FailedFilesMessage(failures_), this);
-    if (closeRequested_)
+    // The files the reader failed on are marked in the list; a scan the user started also
+    // says so in a box, unless it was ended early.
+    if (!failures_.empty() && !quiet && !cancelled && !closeRequested_)
+        ShowOneBox(FailedFilesMessage(failures_));
+    if (closeRequested_) {
         close();
+        return;
+    }
+    if (pendingPath_) {
+        const QString next = *std::exchange(pendingPath_, std::nullopt);
+        const bool wasQuiet = std::exchange(quietScan_, false);
+        PathChanged(sender, next);
+        quietScan_ = wasQuiet;
+    }
+}
+
+void TForm1::ShowOneBox(const QString& text) {
+    // Boxes are modal and run their own loop, in which another scan may end: that one's
+    // message waits for no second box, the list marks its files.
+    if (boxOpen_)
+        return;
+    boxOpen_ = true;
+    platform::ShowErrorBox(text, this);
+    boxOpen_ = false;
+}
+
+void TForm1::MarkFailedRows() {
+    if (failures_.empty())
+        return;
+    std::map<std::string, const ReadFailure*> byName;
+    for (const ReadFailure& failure : failures_)
+        byName.emplace(failure.name, &failure);
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        const auto found = byName.find(item->text(0).toStdString());
+        if (found == byName.end())
+            continue;
+        const QString why = QStringLiteral("読めませんでした：") + FromUtf8(found->second->message);
+        for (int c = 0; c < kColumnCount; ++c)
+            item->setToolTip(c, why);
+        item->setForeground(0, QBrush(Qt::red));
+    }
+}
+
+int TForm1::CountEntries(const QString& folder) {
+    // Names only, nothing looked up: the count is at hand at once even on slow storage.
+    // Hidden names are left out as the listing leaves them out.
+    int count = 0;
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (name[0] != '.' || (name[1] == '.' && name[2] == '\0' && folder != "/"))
+                ++count;
+        }
+        ::closedir(dir);
+    }
+    return count;
+}
+
+void TForm1::StartProgress(const QString& folder, bool visible) {
+    progressDone_ = 0;
+    progressTotal_ = visible ? CountEntries(folder) : 0;
+    progressShown_.invalidate();
+    ScanProgress->setVisible(false);
+    showProgress_ = visible;
+}
+
+void TForm1::ShowProgress() {
+    if (!showProgress_)
+        return;
+    // A few times a second is enough to see it move.
+    if (progressShown_.isValid() && progressShown_.elapsed() < 100)
+        return;
+    progressShown_.start();
+    const CellFormat format = LocaleCellFormat();
+    ScanProgress->setText(
+        QStringLiteral("読み込み中 %1 / %2")
+            .arg(FromUtf8(Grouped(progressDone_, format)),
+                 FromUtf8(Grouped(std::max(progressDone_, progressTotal_), format))));
+    if (!ScanProgress->isVisible()) {
+        ScanProgress->setGeometry(Edit1->geometry());
+        ScanProgress->show();
+        ScanProgress->raise();
+    }
+}
+
+void TForm1::EndProgress() {
+    showProgress_ = false;
+    ScanProgress->hide();
+}
+
+void TForm1::WatchListedFolder(const QString& folder) {
+    listedFolder_ = folder;
+    const QStringList watched = listWatcher_->directories();
+    const QString path =
+        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    if (watched.size() == 1 && watched.first() == path)
+        return;
+    if (!watched.isEmpty())
+        listWatcher_->removePaths(watched);
+    // A folder that cannot be watched (an inotify limit) only costs the live updates.
+    listWatcher_->addPath(path);
+}
+
+void TForm1::ListedFolderChanged() {
+    // Changes come in bursts (a download, an unpacked archive): they are gathered, and the
+    // list is read again at most once a second.
+    if (quietTimer_->isActive())
+        return;
+    const qint64 since = sinceQuietScan_.isValid() ? sinceQuietScan_.elapsed() : 1000;
+    quietTimer_->start(int(std::clamp<qint64>(1000 - since, 200, 1000)));
+}
+
+void TForm1::QuietRescan() {
+    if (scanning_ || !isVisible()) {
+        if (scanning_)
+            quietTimer_->start(1000);
+        return;
+    }
+    const QString folder = CurrentFolder();
+    if (folder.isEmpty() || IsDriveList(folder))
+        return;
+    sinceQuietScan_.start();
+    quietScan_ = true;
+    PathChanged(this, folder);
+    quietScan_ = false;
 }
 
 void TForm1::ScanList(const QString& folder) {
@@ -419,7 +732,9 @@ void TForm1::ScanList(const QString& folder) {
     };
     events.onRow = [this](ListRow&& row) {
         rows_.push_back(std::move(row));
-        if (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds)
+        // A quiet scan shows its rows only when it is done, in place of the old ones.
+        if (!quietScan_ &&
+            (!sinceItemsShown_.isValid() || sinceItemsShown_.elapsed() >= kRowBatchMilliseconds))
             ShowPendingItems();
     };
     events.onFailure = [this](const ReadFailure& failure) { failures_.push_back(failure); };
@@ -427,9 +742,13 @@ void TForm1::ScanList(const QString& folder) {
     // earlier settings is then read again with the current ones.
     events.currentSettings = [this] { return CurrentScanSettings(); };
     const QPointer<TForm1> alive(this);
-    events.keepGoing = [&alive] {
+    // Esc, the exit button, closing the window or another folder end the scan here, after the
+    // entry at hand.
+    events.keepGoing = [this, &alive] {
+        ++progressDone_;
+        ShowProgress();
         platform::ProcessPendingEvents();
-        return !alive.isNull();
+        return !alive.isNull() && !cancelScan_;
     };
     ScanFolder(platform::PathToBytes(folder), CurrentScanSettings(), {}, events);
 }
@@ -455,8 +774,9 @@ QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
         item->setText(i + 1, FromUtf8(row.cells[size_t(i)]));
         // Left and vertically centred is how the view draws a cell without an alignment of
         // its own; only the others are set, as each setting is an update of the item.
-        if (kColumns[i + 1].alignment != Qt::AlignLeft)
-            item->setTextAlignment(i + 1, kColumns[i + 1].alignment | Qt::AlignVCenter);
+        if (const ColumnInfo& column = kColumns[size_t(i + 1)];
+            column.alignment != ColumnAlignment::Left)
+            item->setTextAlignment(i + 1, AlignmentOf(column) | Qt::AlignVCenter);
     }
     if (FIconCache && FIconCache->SmallIcons())
         item->setIcon(0, FIconCache->SmallIcons()->Icon(row.imageIndex));
@@ -469,6 +789,9 @@ void TForm1::SortList() {
 
 void TForm1::ShowRows(const std::vector<size_t>& from) {
     ListView1->setUpdatesEnabled(false);
+    // The highlighted row stays highlighted at its new place.
+    QTreeWidgetItem* current = CurrentRowItem();
+    rearranging_ = true;
     // The list shows the first shownRows_ rows in their order before the sort; those items
     // follow their rows to the new places, and only the other rows get new ones.
     QList<QTreeWidgetItem*> shown = ListView1->invisibleRootItem()->takeChildren();
@@ -487,6 +810,11 @@ void TForm1::ShowRows(const std::vector<size_t>& from) {
     qDeleteAll(shown); // rows the list no longer has, if any
     ListView1->addTopLevelItems(items);
     shownRows_ = rows_.size();
+    if (current && ListView1->indexOfTopLevelItem(current) >= 0) {
+        ListView1->setCurrentItem(current);
+        ListView1->scrollToItem(current);
+    }
+    rearranging_ = false;
     ShowSortIndicator();
     ListView1->setUpdatesEnabled(true);
 }
@@ -496,14 +824,33 @@ void TForm1::ShowSortIndicator() {
         std::abs(FSortColumn) - 1, FSortColumn > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-int TForm1::SelectedIndex() const {
+QTreeWidgetItem* TForm1::CurrentRowItem() const {
+    QTreeWidgetItem* item = ListView1->currentItem();
+    if (item && item->isSelected())
+        return item;
     const auto selected = ListView1->selectedItems();
-    return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+int TForm1::SelectedIndex() const {
+    QTreeWidgetItem* item = CurrentRowItem();
+    const int i = item ? ListView1->indexOfTopLevelItem(item) : -1;
+    return i >= 0 && size_t(i) < rows_.size() ? i : -1;
 }
 
 void TForm1::ComboBox1Change() {
-    if (!isVisible() || scanning_)
+    if (!isVisible())
         return;
+    if (scanning_) {
+        // Only a quiet scan leaves the filter enabled: it ends, and the folder is listed anew
+        // with the filter chosen.
+        if (ComboBox1->isEnabled()) {
+            FFileMask = FileMaskForIndex(ComboBox1->currentIndex());
+            pendingPath_ = CurrentFolder();
+            cancelScan_ = true;
+        }
+        return;
+    }
     FFileMask = FileMaskForIndex(ComboBox1->currentIndex());
     PathChanged(this, CurrentFolder());
 }

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QList>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -18,6 +19,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -71,6 +74,7 @@ public:
     QLabel* Label3;
     QLabel* Label4;
     QLabel* Label5;
+    QLabel* ScanProgress;   // "読み込み中 n / total" over the name field while a scan runs
     TImageList* ImageList1; // the button glyphs
     TFilerIconCache* FIconCache = nullptr;
     TDirTreeCombo* FDirCombo = nullptr;
@@ -79,6 +83,11 @@ public:
     int32_t FFolderImageIndex = 0;
     bool FReady = false;
     std::string FFileMask = "*.pdf";
+
+    // True once the first folder has been listed and while no scan runs.
+    bool Idle() const { return !startPending_ && !scanning_; }
+    // How many scans have run, quiet ones included.
+    int ScansRun() const { return scansRun_; }
 
     // The rows as the list shows them, in the list's order.
     const std::vector<ListRow>& Rows() const { return rows_; }
@@ -111,9 +120,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
+    // Places the controls for the window's size: as designed at the design size.
+    void LayoutControls();
+    void PlaceCheckBox();
+    // The highlighted row, when it is selected.
+    QTreeWidgetItem* CurrentRowItem() const;
     void FormCreate();
     void FormShow();
     void SortList();
@@ -126,9 +141,30 @@ private:
     bool ListedVolumeGone() const;
 
     void ShowPendingItems();
+    // A modal error box, unless one is open already.
+    void ShowOneBox(const QString& text);
+    // The rows of files the reader failed on get the reason as tooltip and a red name.
+    void MarkFailedRows();
+    static int CountEntries(const QString& folder);
+    void StartProgress(const QString& folder, bool visible);
+    void ShowProgress();
+    void EndProgress();
+    void WatchListedFolder(const QString& folder);
+    void ListedFolderChanged();
+    // Reads the listed folder again, keeping what the user sees and showing no box.
+    void QuietRescan();
     ScanSettings CurrentScanSettings() const;
     // Fills rows_ with folder's entries, showing them in batches as they come.
     void ScanList(const QString& folder);
+
+    struct ControlAnchor {
+        QWidget* widget;
+        QRect design; // at the design size
+        bool widen, moveRight, moveDown, heighten;
+    };
+    std::vector<ControlAnchor> anchors_;
+    // Set while the list's items are taken out and put back, which moves the current item.
+    bool rearranging_ = false;
 
     std::vector<ListRow> rows_;
     // The rows before this one are shown in the list. A running scan shows the rows it finds
@@ -141,7 +177,24 @@ private:
     bool scanning_ = false;
     bool closeRequested_ = false;
     bool shownOnce_ = false;
-    QString startFolder_; // empty: the current folder
+    bool startPending_ = true;
+    QString startFolder_;                // empty: the current folder
+    std::optional<QString> pendingPath_; // a folder chosen while a scan ran: listed next
+    int scansRun_ = 0;
+    bool boxOpen_ = false;
+    // Progress of the running scan.
+    int progressDone_ = 0;
+    int progressTotal_ = 0;
+    bool showProgress_ = false;
+    QElapsedTimer progressShown_;
+    // Quiet re-scans: the listed folder is watched, and its changes read again at most once a
+    // second, keeping the highlighted row, the name field and the scroll position.
+    QFileSystemWatcher* listWatcher_ = nullptr;
+    QTimer* quietTimer_ = nullptr;
+    QElapsedTimer sinceQuietScan_;
+    bool quietScan_ = false;
+    bool cancelScan_ = false; // the running scan is to end at its next entry
+    QString listedFolder_;
     platform::MountWatcher* mountWatcher_ = nullptr;
 };
 

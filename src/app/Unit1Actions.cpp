@@ -7,6 +7,7 @@
 #include "dirchooser/DirTreeCombo.h"
 #include "jtext/filename.h"
 #include "platform/platform.h"
+#include "shellicons/vclIconCache.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,33 +28,55 @@ void Inform(const QString& text) {
         {kInfoCaption, text, QMessageBox::Ok, QMessageBox::NoIcon, true, nullptr});
 }
 
-// How a file is started on this desktop: pages through the URL handler, programs (files the
-// user may execute) directly in their own folder, everything else by the default application
-// of its type. An empty command means there is no way to start it.
-QStringList CommandFor(const QString& path, QString& workingFolder) {
-    const QString ext = QFileInfo(path).fileName().contains(QLatin1Char('.'))
+// How a file is started on this desktop: pages through the URL handler, programs (ELF
+// executables and "#!" scripts the user may execute) directly in their own folder, everything
+// else by the default application of its type, inside the desktop's terminal when that
+// application needs one. Without a command, message says why.
+struct StartPlan {
+    QStringList command;
+    QString workingFolder;
+    QString message;
+};
+
+StartPlan PlanFor(const QString& path) {
+    if (!platform::FileInfoOf(path))
+        return {{}, {}, QStringLiteral("ファイルが存在しない又は実行できません：\r\n") + path};
+    const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString ext = fileName.contains(QLatin1Char('.'))
                             ? path.mid(path.lastIndexOf(QLatin1Char('.'))).toLower()
                             : QString();
+    const QString noApplication =
+        QStringLiteral("このファイルを開くアプリケーションが関連付けられていません：\r\n") + path;
     if (ext == QLatin1String(".htm") || ext == QLatin1String(".html"))
-        return platform::FindAssociatedProgram(path) ? platform::UrlHandlerCommand(path)
-                                                     : QStringList();
-    // By its bytes: Qt's own file checks cannot name a file whose name is not UTF-8.
-    const auto found = platform::FileInfoOf(path);
-    if (found && (found->attr & platform::faArchive) &&
-        ::access(platform::PathToBytes(path).c_str(), X_OK) == 0) {
-        workingFolder = FolderPart(path);
-        return {path};
-    }
-    if (ext.trimmed().isEmpty())
-        return {};
+        return platform::FindAssociatedProgram(path)
+                   ? StartPlan{platform::UrlHandlerCommand(path), {}, {}}
+                   : StartPlan{{}, {}, noApplication};
+    // The path is taken by its bytes throughout: Qt's own file checks cannot name a file whose
+    // name is not UTF-8.
+    if (platform::IsProgramFile(path))
+        return {{path}, FolderPart(path), {}};
     const auto program = platform::FindAssociatedProgram(path);
-    return program ? platform::ExpandExecLine(program->exec, path) : QStringList();
+    if (!program)
+        return {{}, {}, noApplication};
+    const QStringList command = platform::ExpandExecLine(program->exec, path);
+    if (command.isEmpty() || !program->terminal)
+        return {command, {}, command.isEmpty() ? noApplication : QString()};
+    const QStringList terminal = platform::TerminalCommand();
+    if (terminal.isEmpty())
+        return {
+            {},
+            {},
+            QStringLiteral("%1 は端末の中で動くアプリケーションですが、端末"
+                           "（x-terminal-emulator または xdg-terminal-exec）が見つかりません：\r\n")
+                    .arg(program->name.isEmpty() ? command.first() : program->name) +
+                path};
+    return {terminal + command, {}, {}};
 }
 
 } // namespace
 
 void TForm1::ListView1Click() {
-    if (scanning_)
+    if (scanning_ || rearranging_)
         return;
     const int i = SelectedIndex();
     if (i < 0)
@@ -158,23 +181,24 @@ void TForm1::BitBtn3Click() {
 
 void TForm1::BitBtn4Click() {
     if (scanning_) {
+        // The running scan ends at its next entry; the window closes as it returns.
         closeRequested_ = true;
+        cancelScan_ = true;
         return;
     }
     close();
 }
 
 void TForm1::RunFile(const QString& path) {
-    QString workingFolder;
-    const QStringList command = CommandFor(path, workingFolder);
-    if (command.isEmpty()) {
-        Inform(QStringLiteral("ファイルが存在しない又は実行できません：\r\n") + path);
+    const StartPlan plan = PlanFor(path);
+    if (plan.command.isEmpty()) {
+        Inform(plan.message);
         return;
     }
-    if (const int error = platform::StartProcess(command, workingFolder); error != 0)
+    if (const int error = platform::StartProcess(plan.command, plan.workingFolder); error != 0)
         Inform(QStringLiteral("Exec Error %1\r\n%2")
                    .arg(error)
-                   .arg(platform::CommandLineText(command)));
+                   .arg(platform::CommandLineText(plan.command)));
 }
 
 void TForm1::Button2Click() {
@@ -214,6 +238,8 @@ std::optional<SaveChoice> RunSaveDialogForList(QWidget* owner, const QString& ti
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // An existing file is replaced without a question, as the list has always been saved.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters[0]);
     dialog.setDefaultSuffix(QStringLiteral("txt"));

@@ -8,9 +8,19 @@
 
 namespace {
 
+// The locale the list collates by. The C and POSIX locales have no collation of their own
+// (Qt then compares code points, so "B.pdf" would go before "a.pdf"); there the list collates
+// as Japanese does, which orders Latin letters alphabetically and kana by their reading.
+QLocale CollationLocale() {
+    const QLocale system = QLocale::system();
+    return system.language() == QLocale::C ? QLocale(QLocale::Japanese, QLocale::Japan) : system;
+}
+
 const QCollator& Collator() {
     static const QCollator collator = [] {
-        QCollator c(QLocale::system());
+        QCollator c(CollationLocale());
+        // Case sensitive at the collation's own strength: letters decide first, case only
+        // between texts that are otherwise equal.
         c.setCaseSensitivity(Qt::CaseSensitive);
         return c;
     }();
@@ -27,6 +37,10 @@ std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn)
     const QCollator& collator = Collator();
     return SortRowsBy(rows, sortColumn, FromUtf8,
                       [&](const QString& a, const QString& b) { return collator.compare(a, b); });
+}
+
+int CompareByLocale(const std::string& a, const std::string& b) {
+    return Collator().compare(FromUtf8(a), FromUtf8(b));
 }
 
 CellFormat LocaleCellFormat() {

@@ -184,7 +184,7 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
         return ListRow{entry.name, imageIndex, true, FolderCells(), {}}; // whatever the filter
     if (!PassesFileFilter(settings.fileMask, entry.name))
         return std::nullopt;
-    ListRow row{entry.name, imageIndex, false, {}, {}};
+    ListRow row{entry.name, imageIndex, false, {}, {}, entry.lastWriteTime};
     if (IsPdfName(entry.name)) {
         PdfRead own;
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));

@@ -26,6 +26,8 @@ struct ListRow {
     // The name as the file system has it (from the listed folder, in a recursive list): the
     // caption is only how it is shown, and cannot always name the file again.
     std::string nameBytes;
+    // When the file was last written, for sorting by 更新日時, whose cell has a two-digit year.
+    TDateTime modified = 0;
 };
 
 // The few facts of a folder entry that the cells show.

@@ -2,6 +2,7 @@
 
 #include "app/Unit1.h"
 #include "app/startargs.h"
+#include "app/translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagewick"));
+    LoadJapaneseQtTranslations(app);
     const StartCommand command = ParseStartCommand(QApplication::arguments().mid(1));
     if (command.kind == StartCommand::Kind::Usage) {
         std::fputs(("pagewick: " + command.problem + "\n" + StartUsageText()).toLocal8Bit(),

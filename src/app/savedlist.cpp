@@ -1,5 +1,7 @@
 #include "app/savedlist.h"
 
+#include "app/columns.h"
+
 #include "common/errors.h"
 #include "jtext/cp932.h"
 #include "jtext/filename.h"
@@ -13,26 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-const std::array<std::string, kCellCount + 1> kColumnCaptions = {
-    "名前", "タイトル", "サブタイトル", "作成者",  "キーワード", "PDF変換", "作成日",
-    "暗号", "頁数",     "容量",         "PDFVer.", "サイズ",     "種類",    "更新日時"};
-
 namespace {
-
-bool NeedsQuotes(const std::string& cell) {
-    // Blanks and control bytes, DEL, the quote and the comma.
-    static constexpr auto kQuoted = [] {
-        std::array<bool, 256> quoted{};
-        for (int c = 0; c <= 0x20; ++c)
-            quoted[size_t(c)] = true;
-        quoted[0x7F] = quoted['"'] = quoted[','] = true;
-        return quoted;
-    }();
-    for (unsigned char c : cell)
-        if (kQuoted[c])
-            return true;
-    return false;
-}
 
 // text in quotes, each quote in it doubled and each zero byte left out (a damaged header can
 // hold one, and many CSV readers end the cell there), appended to out; put appends the pieces
@@ -90,16 +73,19 @@ size_t SizeOfList(const std::vector<ListRow>& rows) {
 }
 
 std::string HeaderLine() {
-    std::string line = "  \"名前\"";
-    for (int i = 1; i <= kCellCount; ++i)
-        line += ",\"" + kColumnCaptions[size_t(i)] + "\"";
+    std::string line = "  ";
+    for (const ColumnInfo& column : kColumns) {
+        if (&column != &kColumns[0])
+            line += ',';
+        line.append("\"").append(column.caption).append("\"");
+    }
     return line;
 }
 
 } // namespace
 
 std::string QuoteCell(const std::string& cell) {
-    if (!NeedsQuotes(cell))
+    if (!NeedsQuotes(Quoting::Cell, cell))
         return cell;
     std::string quoted;
     AppendQuoted(quoted, cell, [&](std::string_view piece) { quoted.append(piece); });
@@ -110,9 +96,9 @@ std::string BuildCsvTable(const std::vector<ListRow>& rows) {
     std::string out;
     out.reserve(SizeOfList(rows));
     out += "\xEF\xBB\xBF";
-    for (size_t i = 0; i < kColumnCaptions.size(); ++i) {
+    for (size_t i = 0; i < kColumns.size(); ++i) {
         out += i ? "," : "";
-        AppendCsvField(out, kColumnCaptions[i]);
+        AppendCsvField(out, kColumns[i].caption);
     }
     out += "\r\n";
     for (const ListRow& row : rows) {
@@ -162,14 +148,14 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
                 put(text);
         };
         const std::string_view name = ownBytes ? row.nameBytes : row.caption;
-        // Other names, blanks included, are written as they are.
-        if (HasSeparatorBytes(name))
+        if (NeedsQuotes(kColumns[0].quoting, name))
             AppendQuoted(out, name, putName);
         else
             putName(name);
-        for (const std::string& cell : row.cells) {
+        for (size_t c = 1; c < kColumns.size(); ++c) {
+            const std::string& cell = row.cells[c - 1];
             out += ',';
-            if (NeedsQuotes(cell))
+            if (NeedsQuotes(kColumns[c].quoting, cell))
                 AppendQuoted(out, cell, put);
             else
                 put(cell);

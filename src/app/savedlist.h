@@ -14,11 +14,8 @@ enum class ListEncoding {
                   // programs take for UTF-8
 };
 
-// The captions of the 14 columns.
-extern const std::array<std::string, kCellCount + 1> kColumnCaptions;
-
-// A cell in double quotes (quotes inside doubled) when it holds a blank, a control character,
-// a double quote or a comma; an empty cell stays empty.
+// A cell in double quotes (quotes inside doubled) when its column's quoting rule asks for it
+// (columns.h); an empty cell stays empty.
 std::string QuoteCell(const std::string& cell);
 
 // An RFC 4180 table that spreadsheets and CSV readers take in whole: the mark EF BB BF, one

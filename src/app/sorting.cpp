@@ -1,12 +1,42 @@
 #include "app/sorting.h"
 
-#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
-std::string SortKey(const ListRow& row, int column) {
-    if (column <= 1)
-        return (row.isFolder ? " " : "0") + row.caption;
-    return row.cells[size_t(std::min(column, kCellCount + 1) - 2)];
+int SortGroup(const ListRow& row) {
+    if (!row.isFolder)
+        return 2;
+    return row.caption == ".." ? 0 : 1;
+}
+
+std::optional<int64_t> CellNumber(std::string_view cell) {
+    bool any = false;
+    int64_t value = 0;
+    for (char c : cell) {
+        if (c < '0' || c > '9')
+            continue;
+        any = true;
+        // A cell never holds more than 19 digits (a 64-bit size grouped, or a date); a longer
+        // one would only be wrong in its order, never undefined.
+        value = int64_t(uint64_t(value) * 10 + uint64_t(c - '0'));
+    }
+    return any ? std::optional<int64_t>(value) : std::nullopt;
+}
+
+NumberKey NumberKeyOf(const ListRow& row, int column) {
+    if (column < 2 || column > kColumnCount)
+        return {};
+    const std::string& cell = row.cells[size_t(column - 2)];
+    if (kColumns[size_t(column - 1)].sort == SortKind::Time)
+        return cell.empty() ? NumberKey{} : NumberKey{true, std::llround(row.modified * 86400.0)};
+    const auto number = CellNumber(cell);
+    return number ? NumberKey{true, *number} : NumberKey{};
+}
+
+const std::string& SortText(const ListRow& row, int column) {
+    if (column <= 1 || column > kColumnCount)
+        return row.caption;
+    return row.cells[size_t(column - 2)];
 }
 
 int SortColumnAfterClick(int sortColumn, int clicked) {
@@ -16,5 +46,29 @@ int SortColumnAfterClick(int sortColumn, int clicked) {
 
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare) {
     SortRowsBy(
-        rows, sortColumn, [](std::string key) { return key; }, compare);
+        rows, sortColumn, [](const std::string& text) { return text; }, compare);
+}
+
+void MoveRowsInto(std::vector<ListRow>& rows, std::vector<size_t> moved) {
+    // The rows are put in their new places in place, cycle by cycle: a second list of rows
+    // would hold a large folder's rows twice.
+    for (size_t i = 0; i < moved.size(); ++i) {
+        if (moved[i] == i)
+            continue;
+        ListRow first = std::move(rows[i]);
+        size_t j = i;
+        for (;;) {
+            const size_t k = moved[j];
+            // A large list's rows lie far apart in memory: the row moved two steps on is
+            // fetched while this one is moved.
+            PrefetchRow(rows[moved[moved[k]]]);
+            moved[j] = j;
+            if (k == i) {
+                rows[j] = std::move(first);
+                break;
+            }
+            rows[j] = std::move(rows[k]);
+            j = k;
+        }
+    }
 }

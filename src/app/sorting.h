@@ -1,26 +1,48 @@
 #pragma once
 // Sorting the list by one column, ascending or descending.
+//
+// The order, whatever the column and direction: ".." first, then the folders, then the files.
+// Within each group the rows go by the column's value (numbers as numbers, times as times, text
+// in the locale's collation), reversed for a descending sort; rows with equal values go by
+// name, ascending, and rows equal in that too keep their order.
 
+#include "app/columns.h"
 #include "app/listrows.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 // The locale's comparison of two UTF-8 texts: negative, zero or positive.
 using TextCompare = std::function<int(const std::string&, const std::string&)>;
 
-// The key of a row for sort column 1-14: for the name, a blank before a folder's caption and
-// "0" before a file's, so folders gather together; otherwise the cell as displayed.
-std::string SortKey(const ListRow& row, int column);
+// Where a row goes before any column is compared: ".." (0), folders (1), files (2).
+int SortGroup(const ListRow& row);
+
+// The digits of cell read as one number, every other character ignored; nothing when the cell
+// has no digit (an empty cell, "無し").
+std::optional<int64_t> CellNumber(std::string_view cell);
+
+// A row's place by a Number, Date or Time column: rows without a value go before all others.
+struct NumberKey {
+    bool has = false;
+    int64_t value = 0;
+};
+NumberKey NumberKeyOf(const ListRow& row, int column);
+
+// The text a Name or Text column orders a row by: the caption or the cell as displayed.
+const std::string& SortText(const ListRow& row, int column);
 
 // The sort column after a click on the header of column index clicked (0-based): the same
 // column again reverses the direction, another one sorts ascending by it.
 int SortColumnAfterClick(int sortColumn, int clicked);
 
-// Sorts by |sortColumn|, descending when it is negative. Rows with equal keys keep their order.
+// Sorts by |sortColumn|, descending when it is negative, comparing texts with compare.
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare);
 
 // Asks for row's bytes to be brought into the cache ahead of their use.
@@ -30,47 +52,58 @@ inline void PrefetchRow(const ListRow& row) {
         __builtin_prefetch(bytes + at);
 }
 
-// The same with each row's key made once by prepare (from its SortKey) and compared by
-// compare: for an order whose comparison would otherwise convert both texts every time.
+// Puts rows in the order moved gives (moved[place] = the index of the row that goes there).
+void MoveRowsInto(std::vector<ListRow>& rows, std::vector<size_t> moved);
+
+// The same sort with each text made once by prepare (from a UTF-8 text) and compared by
+// compare: for a collation that would otherwise convert both texts every time.
 // Returns, for each place, the index the row there had before.
 template <class Prepare, class Compare>
 std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare,
                                Compare compare) {
     const int column = sortColumn < 0 ? -sortColumn : sortColumn;
-    using Key = decltype(prepare(std::string()));
-    std::vector<std::pair<Key, size_t>> keys;
+    const bool descending = sortColumn < 0;
+    const SortKind kind = InfoOfSortColumn(column).sort;
+    const bool byText = kind == SortKind::Name || kind == SortKind::Text;
+    using Text = decltype(prepare(std::string()));
+    struct Key {
+        int group;
+        NumberKey number;
+        Text text; // of the column; empty for a numeric one
+        Text name; // for ties; empty when the column is the name
+        size_t index;
+    };
+    std::vector<Key> keys;
     keys.reserve(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        keys.emplace_back(prepare(SortKey(rows[i], column)), i);
-    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-        const int c = compare(a.first, b.first);
-        return sortColumn < 0 ? c > 0 : c < 0;
-    });
-    // The rows are put in their new places in place, cycle by cycle: a second list of rows
-    // would hold a large folder's rows twice.
-    std::vector<size_t> moved(keys.size()); // the row that goes to each place, until moved
-    for (size_t i = 0; i < keys.size(); ++i)
-        moved[i] = keys[i].second;
-    keys = {};
-    std::vector<size_t> from = moved;
-    for (size_t i = 0; i < moved.size(); ++i) {
-        if (moved[i] == i)
-            continue;
-        ListRow first = std::move(rows[i]);
-        size_t j = i;
-        for (;;) {
-            const size_t k = moved[j];
-            // A large list's rows lie far apart in memory: the row moved two steps on is
-            // fetched while this one is moved.
-            PrefetchRow(rows[moved[moved[k]]]);
-            moved[j] = j;
-            if (k == i) {
-                rows[j] = std::move(first);
-                break;
-            }
-            rows[j] = std::move(rows[k]);
-            j = k;
-        }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ListRow& row = rows[i];
+        Key key{SortGroup(row), {}, {}, {}, i};
+        if (byText)
+            key.text = prepare(SortText(row, column));
+        else
+            key.number = NumberKeyOf(row, column);
+        if (kind != SortKind::Name)
+            key.name = prepare(row.caption);
+        keys.push_back(std::move(key));
     }
+    std::stable_sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.group != b.group)
+            return a.group < b.group;
+        int c = 0;
+        if (byText)
+            c = compare(a.text, b.text);
+        else if (a.number.has != b.number.has)
+            c = a.number.has ? 1 : -1;
+        else if (a.number.value != b.number.value)
+            c = a.number.value < b.number.value ? -1 : 1;
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return kind != SortKind::Name && compare(a.name, b.name) < 0;
+    });
+    std::vector<size_t> from(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        from[i] = keys[i].index;
+    keys = {};
+    MoveRowsInto(rows, from);
     return from;
 }

@@ -3,6 +3,7 @@
 #include "app/Unit1.h"
 #include "platform/platform.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -89,6 +90,9 @@ std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place) {
     if (const QIcon icon = QIcon::fromTheme(QStringLiteral(PAGEWICK_APP_ID)); !icon.isNull())
         window->setWindowIcon(icon);
     window->show();
+    // The window lists its folder once it shows; the entry is chosen in that list.
+    while (!window->Idle() && window->isVisible())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     if (!place.problem.isEmpty())
         platform::ShowMessageBox({QGuiApplication::applicationDisplayName(), place.problem,
                                   QMessageBox::Ok, QMessageBox::Warning, false, window.get()});

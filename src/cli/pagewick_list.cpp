@@ -3,6 +3,7 @@
 // or the UTF-8 CSV table), or as TSV or JSON, without a window. Exit status: 0, 1 when some file
 // could not be read, 2 for bad arguments or a folder that cannot be listed.
 
+#include "app/columns.h"
 #include "app/folderscan.h"
 #include "app/listlocale.h"
 #include "app/listrows.h"
@@ -95,8 +96,10 @@ Options ParseOptions(int argc, char** argv) {
             const std::string n = value(i, arg);
             char* end = nullptr;
             const long column = std::strtol(n.c_str(), &end, 10);
-            if (n.empty() || *end != '\0' || column == 0 || column < -14 || column > 14)
-                BadArguments("--sort は 1 から 14 まで（降順は負の数）です");
+            if (n.empty() || *end != '\0' || column == 0 || column < -kColumnCount ||
+                column > kColumnCount)
+                BadArguments("--sort は 1 から " + std::to_string(kColumnCount) +
+                             " まで（降順は負の数）です");
             o.sortColumn = int(column);
         } else if (arg == "--encoding") {
             o.encoding = value(i, arg);
@@ -209,8 +212,8 @@ std::string TsvField(const std::string& cell) {
 std::string Records(const std::vector<ListRow>& rows, bool json) {
     std::string out = json ? "[" : "";
     if (!json) {
-        for (size_t i = 0; i < kColumnCaptions.size(); ++i)
-            out += (i ? "\t" : "") + kColumnCaptions[i];
+        for (size_t i = 0; i < kColumns.size(); ++i)
+            out.append(i ? "\t" : "").append(kColumns[i].caption);
         out += "\n";
     }
     bool first = true;
@@ -218,14 +221,17 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
         if (row.isFolder)
             continue;
         if (json) {
-            out += std::string(first ? "\n" : ",\n") + "{" + JsonString(kColumnCaptions[0]) + ": " +
-                   JsonString(row.caption);
-            // The caption only shows a name that is not UTF-8; its bytes name the file.
-            if (const std::string bytes = PathBytesField(row.nameBytes); !bytes.empty())
-                out += ", " + bytes;
-            for (int i = 0; i < kCellCount; ++i)
-                out += ", " + JsonString(kColumnCaptions[size_t(i + 1)]) + ": " +
-                       JsonString(row.cells[size_t(i)]);
+            for (size_t i = 0; i < kColumns.size(); ++i) {
+                out += std::string(i       ? ", "
+                                   : first ? "\n{"
+                                           : ",\n{") +
+                       JsonString(std::string(kColumns[i].caption)) + ": " +
+                       JsonString(i ? row.cells[i - 1] : row.caption);
+                // The caption only shows a name that is not UTF-8; its bytes name the file.
+                if (i == 0)
+                    if (const std::string bytes = PathBytesField(row.nameBytes); !bytes.empty())
+                        out += ", " + bytes;
+            }
             out += "}";
         } else {
             out += TsvField(row.caption);
@@ -256,11 +262,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     lister.EndProgress();
-    // The window sorts every new list by name first and keeps rows with equal keys in their
-    // order, so a list sorted by another column has its ties in name order; so does this one.
-    SortRowsByLocale(lister.Rows(), 1);
-    if (options.sortColumn != 1)
-        SortRowsByLocale(lister.Rows(), options.sortColumn);
+    SortRowsByLocale(lister.Rows(), options.sortColumn);
     const std::string bytes =
         options.format == "list"
             ? BuildSavedList(FileNameForDisplay(folderBytes), lister.Rows(), ListEncoding::Cp932)

@@ -282,8 +282,11 @@ void TDirTreeCombo::ShellNotify(long eventCode) {
     QTreeWidgetItem* root = Tree->RootNode();
     if (root && !root->isExpanded())
         Tree->ExpandNode(root);
-    if (!remembered.isEmpty())
+    if (!remembered.isEmpty()) {
+        notifying_ = true;
         OpenPath(remembered);
+        notifying_ = false;
+    }
     if (fileList_) {
         fileList_->SetDirectory(remembered);
         fileList_->Refresh();

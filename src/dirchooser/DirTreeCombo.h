@@ -105,6 +105,9 @@ public:
     // 0x80 volume removed, 0x100 volume added, 0x20000 folder renamed; others are ignored).
     // While FDropEnabled is false it is taken up once FDropEnabled is true again.
     void ShellNotify(long eventCode);
+    // True while ShellNotify opens the folder again after rebuilding the tree: the folder
+    // itself did not change, so a listener may leave its contents as they are.
+    bool Notifying() const { return notifying_; }
     // Calls OnPathChange when it is set, unless FDropEnabled is false.
     void FirePathChange(QObject* sender, const QString& path);
 
@@ -139,6 +142,7 @@ private:
     bool hideSelection_ = true;
     bool showHint_ = false;
     bool constructing_ = true;
+    bool notifying_ = false;
     bool notificationPending_ = false;
     long pendingCode_ = 0;
     platform::MountWatcher* mountWatcher_ = nullptr;

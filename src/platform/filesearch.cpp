@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -243,9 +244,22 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
     return false;
 }
 
+namespace {
+SearchStepHook& StepHook() {
+    static SearchStepHook hook;
+    return hook;
+}
+} // namespace
+
+SearchStepHook SetSearchStepHook(SearchStepHook hook) {
+    return std::exchange(StepHook(), std::move(hook));
+}
+
 bool FileSearch::FindNext(FindData& found) {
     if (!state_ || !state_->dir)
         return false;
+    if (StepHook())
+        StepHook()();
     State& state = *state_;
     const int fd = dirfd(state.dir);
     for (;;) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,11 @@ struct FindData {
 //
 // "." is always reported, ".." everywhere except in "/". Entries whose stat fails (a broken
 // link, a vanished file) are skipped silently, as a search that never saw them.
+// Called before every FindNext reads its next entry: tests make storage slow with it (a USB
+// stick, a network share). Returns the hook in force before; empty restores none.
+using SearchStepHook = std::function<void()>;
+SearchStepHook SetSearchStepHook(SearchStepHook hook);
+
 class FileSearch {
 public:
     FileSearch();

@@ -12,10 +12,13 @@
 #include <QTextStream>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -25,6 +28,11 @@ namespace {
 
 AssociationLookup& Lookup() {
     static AssociationLookup lookup;
+    return lookup;
+}
+
+TerminalLookup& Terminals() {
+    static TerminalLookup lookup;
     return lookup;
 }
 
@@ -128,6 +136,8 @@ std::optional<AssociatedProgram> ReadDesktopEntry(const QString& path) {
             program.exec = value;
         else if (key == QLatin1String("Name") && program.name.isEmpty())
             program.name = value;
+        else if (key == QLatin1String("Terminal"))
+            program.terminal = value == QLatin1String("true");
     }
     if (program.exec.trimmed().isEmpty())
         return std::nullopt;
@@ -328,6 +338,42 @@ QStringList ExpandExecLine(const QString& exec, const QString& path) {
     if (!gotFile)
         out << path;
     return out;
+}
+
+bool IsProgramFile(const QString& path) {
+    const QByteArray name = QByteArray::fromStdString(PathToBytes(path));
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::access(name.constData(), X_OK) != 0)
+        return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    char head[4] = {};
+    ssize_t got;
+    do
+        got = ::read(fd, head, sizeof head);
+    while (got < 0 && errno == EINTR);
+    ::close(fd);
+    return (got >= 4 && std::memcmp(head,
+                                    "\x7f"
+                                    "ELF",
+                                    4) == 0) ||
+           (got >= 2 && head[0] == '#' && head[1] == '!');
+}
+
+QStringList TerminalCommand() {
+    if (Terminals())
+        return Terminals()();
+    if (!QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator")).isEmpty())
+        return {QStringLiteral("x-terminal-emulator"), QStringLiteral("-e")};
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-terminal-exec")).isEmpty())
+        return {QStringLiteral("xdg-terminal-exec")};
+    return {};
+}
+
+TerminalLookup SetTerminalLookup(TerminalLookup lookup) {
+    return std::exchange(Terminals(), std::move(lookup));
 }
 
 QStringList UrlHandlerCommand(const QString& path) {

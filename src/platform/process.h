@@ -14,9 +14,10 @@ QString ExecutablePath();
 
 // The desktop's default application for one file.
 struct AssociatedProgram {
-    QString desktopFile; // full path of the desktop entry
-    QString exec;        // its Exec line, field codes still in it
-    QString name;        // its Name, for messages
+    QString desktopFile;   // full path of the desktop entry
+    QString exec;          // its Exec line, field codes still in it
+    QString name;          // its Name, for messages
+    bool terminal = false; // Terminal=true: it runs inside a terminal
 };
 
 // The default application of file's MIME type (xdg-mime query default TYPE, then the desktop
@@ -32,6 +33,18 @@ AssociationLookup SetAssociationLookup(AssociationLookup lookup);
 // other field codes dropped. A line without a file field code gets path appended. Empty when
 // the line is empty or its quoting is broken.
 QStringList ExpandExecLine(const QString& exec, const QString& path);
+
+// Whether path is a program to start by itself: the user may execute it and it is one, an ELF
+// executable or a script beginning with "#!". A document with the execute bit (every file on a
+// FAT or exFAT stick mounted with default options has it) is not.
+bool IsProgramFile(const QString& path);
+
+// The desktop's terminal as the start of a command that runs a program inside it
+// (x-terminal-emulator -e, else xdg-terminal-exec); empty when there is none.
+QStringList TerminalCommand();
+
+using TerminalLookup = std::function<QStringList()>;
+TerminalLookup SetTerminalLookup(TerminalLookup lookup);
 
 // The command that opens path with the system's URL handler: xdg-open PATH.
 QStringList UrlHandlerCommand(const QString& path);

@@ -13,6 +13,8 @@ namespace {
 
 const QString kInfoCaption = QStringLiteral("Pagewick Ver. 1.0の情報");
 const QString kNoProgram = QStringLiteral("ファイルが存在しない又は実行できません：\r\n");
+const QString kNoApplication =
+    QStringLiteral("このファイルを開くアプリケーションが関連付けられていません：\r\n");
 
 class OpenTest : public WindowFixture {
 protected:
@@ -51,12 +53,56 @@ TEST_F(OpenTest, SelectingShowsTheName) {
     EXPECT_EQ(form->Edit1->text(), "");
     Select("Sub");
     QTest::keyClick(form->ListView1, Qt::Key_Down);
-    const std::string below = Captions()[2];
-    EXPECT_EQ(form->Edit1->text().toStdString(), below);
-    QTest::keyClick(form->ListView1, Qt::Key_End); // not an arrow: the field keeps its name
-    EXPECT_EQ(form->Edit1->text().toStdString(), below);
+    EXPECT_EQ(form->Edit1->text().toStdString(), Captions()[2]);
     QTest::keyClick(form->ListView1, Qt::Key_Up);
-    EXPECT_EQ(form->Edit1->text().toStdString(), Captions()[Captions().size() - 2]);
+    EXPECT_EQ(form->Edit1->text(), "Sub");
+}
+
+// However the highlight moves, the name field shows the highlighted row and Enter opens it.
+TEST_F(OpenTest, TheNameFieldAndEnterFollowTheHighlightedRow) {
+    associations[At("work/doc.pdf")] = {"/x/viewer.desktop", "viewer %f", "Viewer"};
+    associations[At("work/notes.txt")] = {"/x/editor.desktop", "editor %f", "Editor"};
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ChooseFilter(2);
+    const std::vector<std::string> captions = Captions();
+    ASSERT_EQ(captions, (std::vector<std::string>{"..", "Sub", "doc.pdf", "notes.txt", "page.htm",
+                                                  "readme"}));
+    struct Case {
+        Qt::Key key;
+        const char* text; // typed instead of a key when set
+        std::string highlighted;
+    } cases[] = {
+        {Qt::Key_End, nullptr, "readme"},      {Qt::Key_Home, nullptr, ".."},
+        {Qt::Key_PageDown, nullptr, "readme"}, {Qt::Key_PageUp, nullptr, ".."},
+        {Qt::Key_unknown, "no", "notes.txt"},  {Qt::Key_unknown, "d", "doc.pdf"},
+    };
+    Select("Sub");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.highlighted);
+        form->ListView1->setFocus();
+        if (c.text) {
+            // A new search, not the continuation of the last one.
+            QTest::qWait(QApplication::keyboardInputInterval() + 50);
+            QTest::keyClicks(form->ListView1, c.text);
+        } else
+            QTest::keyClick(form->ListView1, c.key);
+        ASSERT_EQ(form->ListView1->currentItem()->text(0).toStdString(), c.highlighted);
+        EXPECT_EQ(form->Edit1->text().toStdString(), c.highlighted == ".." ? "" : c.highlighted);
+        QApplication::processEvents();
+    }
+    started.clear();
+    PressEnter();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].argv, (QStringList{"viewer", At("work/doc.pdf")}));
+    // "開く" too.
+    QTest::keyClick(form->ListView1, Qt::Key_Down);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[1].argv, (QStringList{"editor", At("work/notes.txt")}));
+    // A sort keeps the highlighted row, and the name with it.
+    ClickHeader(0);
+    EXPECT_EQ(form->ListView1->currentItem()->text(0), "notes.txt");
+    EXPECT_EQ(form->Edit1->text(), "notes.txt");
 }
 
 TEST_F(OpenTest, FoldersAreEnteredByDoubleClickAndByEnter) {
@@ -133,7 +179,7 @@ TEST_F(OpenTest, FilesGoToTheirPrograms) {
                 EXPECT_TRUE(started.empty());
                 const auto [caption, text] = OnlyBox();
                 EXPECT_EQ(caption, kInfoCaption);
-                EXPECT_EQ(text, kNoProgram + At("work/") + c.name);
+                EXPECT_EQ(text, kNoApplication + At("work/") + c.name);
                 EXPECT_EQ(boxes.size(), 0u);
             } else {
                 ASSERT_EQ(started.size(), 1u);
@@ -188,9 +234,57 @@ TEST_F(OpenTest, ProgramsStartInTheirOwnFolder) {
     ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(ran.readAll()).trimmed(), At("work/bin"));
 
+    // With the execute bit but neither ELF nor "#!": a document, which has no application.
     DoubleClick("junk.sh");
     std::tie(caption, text) = OnlyBox();
-    EXPECT_EQ(text, QStringLiteral("Exec Error %1\r\n").arg(ENOEXEC) + At("work/bin/junk.sh"));
+    EXPECT_EQ(text, kNoApplication + At("work/bin/junk.sh"));
+}
+
+// Only real programs are started as programs; documents with the execute bit (every file on a
+// FAT stick) open in their application, terminal applications in a terminal.
+TEST_F(OpenTest, DocumentsWithTheExecuteBitOpenInTheirApplication) {
+    Dir("work/bin");
+    Fixture("work/bin/stick.pdf", "crypt/empty40.pdf");
+    File("work/bin/todo.txt", "todo\n");
+    QFile::copy("/bin/true", At("work/bin/tool"));
+    for (const char* name : {"stick.pdf", "todo.txt", "tool"})
+        QFile::setPermissions(At("work/bin/") + name, QFileDevice::ReadOwner |
+                                                          QFileDevice::WriteOwner |
+                                                          QFileDevice::ExeOwner);
+    associations[At("work/bin/stick.pdf")] = {"/x/viewer.desktop", "viewer %f", "Viewer"};
+    associations[At("work/bin/todo.txt")] = {"/x/vim.desktop", "vim %F", "Vim", true};
+    QStringList terminal = {"x-terminal-emulator", "-e"};
+    platform::ScopedHook<platform::TerminalLookup> terminalHook{platform::SetTerminalLookup,
+                                                                [&] { return terminal; }};
+    ASSERT_NO_FATAL_FAILURE(Open("work/bin"));
+    ChooseFilter(2);
+    struct Case {
+        const char* name;
+        QStringList argv;
+        QString folder;
+    } cases[] = {
+        {"stick.pdf", {"viewer", At("work/bin/stick.pdf")}, ""},
+        {"todo.txt", {"x-terminal-emulator", "-e", "vim", At("work/bin/todo.txt")}, ""},
+        {"tool", {At("work/bin/tool")}, At("work/bin")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        started.clear();
+        DoubleClick(c.name);
+        ASSERT_EQ(started.size(), 1u);
+        EXPECT_EQ(started[0].argv, c.argv);
+        EXPECT_EQ(started[0].workingFolder, c.folder);
+        EXPECT_TRUE(boxes.empty());
+    }
+    // Without a terminal the user is told so; nothing starts invisibly.
+    terminal.clear();
+    started.clear();
+    DoubleClick("todo.txt");
+    EXPECT_TRUE(started.empty());
+    const auto [caption, text] = OnlyBox();
+    EXPECT_TRUE(text.contains("端末")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Vim")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(At("work/bin/todo.txt")));
 }
 
 TEST_F(OpenTest, ANameThatIsGoneCountsAsAFolder) {

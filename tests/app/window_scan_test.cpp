@@ -44,6 +44,7 @@ TEST_F(ScanTest, FirstListShowsTheCurrentFolderWithEveryKindOfRow) {
     EXPECT_EQ(form->FFileMask, "*.pdf");
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
     EXPECT_EQ(Listed(), At("work"));
     EXPECT_EQ(form->FDirCombo->text(), At("work")); // without the trailing "/"
     EXPECT_TRUE(form->FReady);

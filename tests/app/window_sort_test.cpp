@@ -49,9 +49,11 @@ TEST_F(SortTest, ByNameFoldersFirstAndTwiceRestores) {
     EXPECT_EQ(Captions(), ascending);
     ExpectIndicator(0, Qt::AscendingOrder);
 
+    // Descending: ".." and the folders stay on top, each group reversed.
     ClickHeader(0);
     EXPECT_EQ(form->FSortColumn, -1);
-    EXPECT_EQ(Captions(), Names(ascending.rbegin(), ascending.rend()));
+    EXPECT_EQ(Captions(), (Names{"..", "zeta", "report", "twelve.pdf", "small.pdf", "report.pdf",
+                                 "nine.pdf", "alpha.pdf"}));
     ExpectIndicator(0, Qt::DescendingOrder);
 
     ClickHeader(0);
@@ -61,8 +63,8 @@ TEST_F(SortTest, ByNameFoldersFirstAndTwiceRestores) {
 
 TEST_F(SortTest, AnotherColumnAlwaysStartsAscending) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    // Sizes compare as text: "11KB" < "1KB" < "2KB" < "30KB" < "8KB".
-    const Names bySize = {"nine.pdf", "alpha.pdf", "report.pdf", "small.pdf", "twelve.pdf"};
+    // 1KB, 2KB, 8KB, 11KB, 30KB: by number.
+    const Names bySize = {"alpha.pdf", "report.pdf", "twelve.pdf", "nine.pdf", "small.pdf"};
     ClickHeader(11); // サイズ
     EXPECT_EQ(form->FSortColumn, 12);
     EXPECT_EQ(Files(), bySize);
@@ -74,25 +76,32 @@ TEST_F(SortTest, AnotherColumnAlwaysStartsAscending) {
     EXPECT_EQ(form->FSortColumn, 12);
     EXPECT_EQ(Files(), bySize);
     ExpectIndicator(11, Qt::AscendingOrder);
-    // Folders have an empty size cell and gather at the top.
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_TRUE(form->Rows()[i].isFolder) << i;
-
+    // Folders have an empty size cell; they stay together at the top in both directions.
+    const Names folders = {"..", "report", "zeta"};
+    auto firstThree = [&] {
+        const Names all = Captions();
+        return Names(all.begin(), all.begin() + std::min<size_t>(3, all.size()));
+    };
+    EXPECT_EQ(firstThree(), folders);
     ClickHeader(11);
     EXPECT_EQ(Files(), Names(bySize.rbegin(), bySize.rend()));
-    for (size_t i = 5; i < 8; ++i)
-        EXPECT_TRUE(form->Rows()[i].isFolder) << i;
+    EXPECT_EQ(firstThree(), folders);
 }
 
-TEST_F(SortTest, PageCountsCompareAsText) {
+TEST_F(SortTest, NumbersAndTimesCompareAsSuch) {
+    File("work/old.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (o)", 600),
+         FixedLocalTime(1999, 12, 31, 23, 0, 0));
     ASSERT_NO_FATAL_FAILURE(Open());
-    ClickHeader(8); // 頁数
-    const Names files = Files();
-    const auto twelve = std::find(files.begin(), files.end(), "twelve.pdf");
-    const auto nine = std::find(files.begin(), files.end(), "nine.pdf");
-    ASSERT_NE(twelve, files.end());
-    EXPECT_LT(twelve, nine);
-    EXPECT_EQ(files.back(), "nine.pdf");
+    ClickHeader(8); // 頁数: 1, 1, 1, 1, 9, 12; the ones by name
+    EXPECT_EQ(Files(),
+              (Names{"alpha.pdf", "old.pdf", "report.pdf", "small.pdf", "nine.pdf", "twelve.pdf"}));
+    ClickHeader(9); // 容量: 500, 600, 2,048, 7,280, 10,241, 30,000
+    EXPECT_EQ(Files(),
+              (Names{"alpha.pdf", "old.pdf", "report.pdf", "twelve.pdf", "nine.pdf", "small.pdf"}));
+    ClickHeader(13); // 更新日時: 99/12/31 goes before 04/07/15
+    EXPECT_EQ(Files().front(), "old.pdf");
+    ClickHeader(13);
+    EXPECT_EQ(Files().back(), "old.pdf");
 }
 
 TEST_F(SortTest, TheOrderSurvivesAChangeOfFolder) {
@@ -101,11 +110,24 @@ TEST_F(SortTest, TheOrderSurvivesAChangeOfFolder) {
     ASSERT_EQ(form->FSortColumn, -1);
     DoubleClick("report");
     ASSERT_EQ(Listed(), At("work/report"));
-    EXPECT_EQ(Captions(), (Names{"b.pdf", "a.pdf", "sub2", ".."}));
+    EXPECT_EQ(Captions(), (Names{"..", "sub2", "b.pdf", "a.pdf"}));
     ExpectIndicator(0, Qt::DescendingOrder);
     DoubleClick("..");
     EXPECT_EQ(Listed(), At("work"));
-    EXPECT_EQ(Captions(), Names(ascending.rbegin(), ascending.rend()));
+    EXPECT_EQ(Captions()[1], "zeta");
+}
+
+TEST_F(SortTest, CaseDecidesOnlyBetweenOtherwiseEqualNames) {
+    File("work/B.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (B)"));
+    File("work/b.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (b)"));
+    File("work/a.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (a)"));
+    File("work/C.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (C)"));
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Names files = Files();
+    std::erase_if(files, [](const std::string& n) { return n.size() != 5; });
+    // Whatever the test's locale (C included): letters first; the case of b/B only orders
+    // the pair, lower case first.
+    EXPECT_EQ(files, (Names{"a.pdf", "b.pdf", "B.pdf", "C.pdf"}));
 }
 
 TEST_F(SortTest, TheRowsAndTheWidgetAgreeAfterSorting) {

@@ -151,7 +151,7 @@ TEST_F(StartTest, APathThatNamesNothingIsReportedOverTheCurrentFolder) {
         EXPECT_EQ(boxes[0].owner, form.get());
         EXPECT_TRUE(boxes[0].text.contains(argument)) << boxes[0].text.toStdString();
         EXPECT_TRUE(boxes[0].text.contains(At("work"))) << boxes[0].text.toStdString();
-        EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "Sub", "docs-link", "here.pdf"}));
+        EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "docs-link", "Sub", "here.pdf"}));
     }
 }
 

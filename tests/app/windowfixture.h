@@ -182,7 +182,13 @@ protected:
         if (show) {
             form->show();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+            WaitUntilIdle();
         }
+    }
+
+    // The window lists its first folder after it shows.
+    void WaitUntilIdle() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->Idle(); }, 20000));
     }
 
     void ChooseFilter(int index) {

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "support/pdfbuilder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -174,6 +175,9 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
     {
         TForm1 form;
         form.show();
+        // The window lists its first folder once it shows.
+        while (!form.Idle())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         const std::string target = dir_.File("saved.txt");
         const auto previous = SetSaveDialogHandler(
             [&](QWidget*, const QString&, const QString&) -> std::optional<SaveChoice> {

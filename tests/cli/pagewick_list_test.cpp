@@ -3,6 +3,7 @@
 #include "support/pdfbuilder.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -76,6 +77,9 @@ protected:
     std::string WindowSaves(ListEncoding encoding, int typeIndex, std::vector<int> clicks = {}) {
         TForm1 form;
         form.show();
+        // The window lists its first folder once it shows.
+        while (!form.Idle())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         if (typeIndex != 0) {
             form.ComboBox1->setCurrentIndex(typeIndex);
             form.ComboBox1Change();

@@ -111,9 +111,14 @@ protected:
         WriteFile(dir.path() + "/data/applications/pagewick-test-browser.desktop",
                   "[Desktop Entry]\nType=Application\nName=Test Browser\n"
                   "Exec=/bin/echo --new %u\n[Desktop Action x]\nExec=wrong\n");
+        WriteFile(dir.path() + "/data/applications/pagewick-test-editor.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Test Editor\n"
+                  "Exec=/bin/echo %F\nTerminal=true\n");
         WriteFile(dir.path() + "/config/mimeapps.list",
                   "[Default Applications]\ntext/html=pagewick-test-browser.desktop\n"
-                  "image/png=pagewick-missing.desktop\n");
+                  "image/png=pagewick-missing.desktop\n"
+                  "text/plain=pagewick-test-editor.desktop\n");
+        WriteFile(dir.path() + "/notes.txt", "notes\n");
         WriteFile(dir.path() + "/page.html", "<html><body>x</body></html>\n");
         WriteFile(dir.path() + "/picture.png", "\x89PNG\r\n\x1a\n");
     }
@@ -137,6 +142,11 @@ TEST_F(AssociationTest, FindsTheDefaultDesktopEntry) {
               dir.path() + "/data/applications/pagewick-test-browser.desktop");
     EXPECT_EQ(program->exec, "/bin/echo --new %u");
     EXPECT_EQ(program->name, "Test Browser");
+    EXPECT_FALSE(program->terminal);
+    const auto editor = FindAssociatedProgram(dir.path() + "/notes.txt");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->name, "Test Editor");
+    EXPECT_TRUE(editor->terminal);
 }
 
 TEST_F(AssociationTest, NoneForMissingFileUnsetTypeOrMissingEntry) {
@@ -193,3 +203,26 @@ TEST_F(StartProcessTest, LeavesNoZombie) {
 }
 
 } // namespace
+
+TEST(IsProgramFile, OnlyExecutablesThatAreProgramsCount) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString d = dir.path() + "/";
+    ASSERT_TRUE(QFile::copy("/bin/true", d + "elf"));
+    ASSERT_TRUE(QFile::copy("/bin/true", d + "elf-no-x"));
+    WriteFile(d + "script", "#!/bin/sh\n");
+    WriteFile(d + "doc.pdf", "%PDF-1.4\n");
+    WriteFile(d + "short", "#");
+    ASSERT_TRUE(QDir().mkdir(d + "folder"));
+    const auto rwx = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    for (const char* name : {"elf", "script", "doc.pdf", "short"})
+        ASSERT_TRUE(QFile::setPermissions(d + name, rwx));
+    ASSERT_TRUE(QFile::setPermissions(d + "elf-no-x", QFileDevice::ReadOwner));
+    const struct {
+        const char* name;
+        bool program;
+    } cases[] = {{"elf", true},    {"script", true},  {"elf-no-x", false}, {"doc.pdf", false},
+                 {"short", false}, {"folder", false}, {"missing", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(IsProgramFile(d + c.name), c.program) << c.name;
+}

@@ -1,0 +1,22 @@
+#include "app/columns.h"
+
+#include <algorithm>
+
+bool NeedsQuotes(Quoting rule, std::string_view text) {
+    if (rule == Quoting::Name)
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            return c == ',' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+    // Blanks and control bytes, DEL, the quote and the comma.
+    static constexpr auto kQuoted = [] {
+        std::array<bool, 256> quoted{};
+        for (int c = 0; c <= 0x20; ++c)
+            quoted[size_t(c)] = true;
+        quoted[0x7F] = quoted['"'] = quoted[','] = true;
+        return quoted;
+    }();
+    for (unsigned char c : text)
+        if (kQuoted[c])
+            return true;
+    return false;
+}

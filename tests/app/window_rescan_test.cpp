@@ -1,0 +1,185 @@
+// The window shows before it lists, a running scan shows how far it has got and ends at once
+// when the user leaves, and changes of the listed folder are read again quietly.
+
+#include "windowfixture.h"
+
+#include "dirchooser/DirTreeView.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+namespace {
+
+class RescanTest : public WindowFixture {
+protected:
+    // Storage that takes delayMs for every entry, as a USB stick or a network share may, as
+    // long as slow is set.
+    void MakeSlow(int delayMs) {
+        delay = delayMs;
+        slow = true;
+    }
+
+    int delay = 0;
+    bool slow = false;
+    platform::ScopedHook<platform::SearchStepHook> slowHook{platform::SetSearchStepHook, [this] {
+                                                                if (slow)
+                                                                    QThread::msleep(delay);
+                                                            }};
+
+    void ManyPdfs(const QString& folder, int count) {
+        for (int i = 0; i < count; ++i)
+            Fixture(QStringLiteral("%1/f%2.pdf").arg(folder).arg(i, 3, 10, QLatin1Char('0')),
+                    "crypt/empty40.pdf");
+    }
+
+    // Runs step every few milliseconds from inside the running scan until it returns true.
+    void DuringTheScan(std::function<bool()> step) {
+        auto* timer = new QTimer(form.get());
+        QObject::connect(timer, &QTimer::timeout, form.get(), [timer, step] {
+            if (step())
+                timer->stop();
+        });
+        timer->start(5);
+    }
+};
+
+TEST_F(RescanTest, TheWindowShowsFirstAndTheScanShowsItsProgress) {
+    ManyPdfs("work", 40);
+    ASSERT_NO_FATAL_FAILURE(Open("work", false));
+    // Built, not listed yet: nothing was read while the window was made.
+    EXPECT_TRUE(form->Rows().empty());
+    EXPECT_FALSE(form->Idle());
+    MakeSlow(30);
+    QStringList progress;
+    int rowsWhileRunning = 0;
+    DuringTheScan([&] {
+        if (form->ScanProgress->isVisible() && !form->Idle()) {
+            progress << form->ScanProgress->text();
+            rowsWhileRunning = std::max(rowsWhileRunning, form->ListView1->topLevelItemCount());
+        }
+        return form->Idle() && !progress.isEmpty();
+    });
+    form->show();
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    ASSERT_FALSE(progress.isEmpty());
+    const QRegularExpression shape(QStringLiteral("^読み込み中 (\\d+) / 41$"));
+    for (const QString& text : progress)
+        EXPECT_TRUE(shape.match(text).hasMatch()) << text.toStdString();
+    EXPECT_GT(progress.size(), 2);                 // it moved
+    EXPECT_GT(rowsWhileRunning, 0);                // the list fills while the scan runs
+    EXPECT_FALSE(form->ScanProgress->isVisible()); // and the name field is back
+    EXPECT_EQ(form->Rows().size(), 41u);
+}
+
+TEST_F(RescanTest, LeavingEndsTheRunningScanAtOnce) {
+    ManyPdfs("work", 60);
+    Dir("work/Sub");
+    Fixture("work/Sub/inner.pdf", "crypt/empty40.pdf");
+    const std::vector<std::pair<const char*, std::function<void(TForm1&)>>> ways = {
+        {"Esc", [](TForm1& f) { QTest::keyClick(f.ListView1, Qt::Key_Escape); }},
+        {"exit button", [](TForm1& f) { QTest::mouseClick(f.BitBtn4, Qt::LeftButton); }},
+        {"closing", [](TForm1& f) { f.close(); }},
+        {"another folder", [this](TForm1& f) { f.FDirCombo->OpenPath(At("work/Sub/")); }},
+    };
+    for (const auto& [what, leave] : ways) {
+        SCOPED_TRACE(what);
+        ASSERT_NO_FATAL_FAILURE(Open("work", false));
+        MakeSlow(50); // the whole folder would take three seconds
+        QElapsedTimer sinceLeaving;
+        DuringTheScan([&, leave = leave] {
+            if (form->Idle() || form->Rows().size() < 5)
+                return false;
+            sinceLeaving.start();
+            slow = false; // what comes next (another folder) is quick again
+            leave(*form);
+            return true;
+        });
+        form->show();
+        const bool another = std::string(what) == "another folder";
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return sinceLeaving.isValid() && (another ? form->Idle() : !form->isVisible()); },
+            10000));
+        // Within 0.2 s, the second folder's own listing included.
+        EXPECT_LT(sinceLeaving.elapsed(), 200);
+        if (another) {
+            EXPECT_EQ(Listed(), At("work/Sub"));
+            EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "inner.pdf"}));
+            EXPECT_TRUE(form->isVisible());
+        }
+        EXPECT_TRUE(boxes.empty());
+        form.reset();
+    }
+}
+
+TEST_F(RescanTest, ANotificationAboutAnotherFolderDoesNotReadTheListAgain) {
+    Fixture("work/a.pdf", "crypt/empty40.pdf");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Select("a.pdf");
+    QTreeWidgetItem* before = Item("a.pdf");
+    const int scans = form->ScansRun();
+    // A folder made in the parent folder: the chooser rebuilds its tree and opens the listed
+    // folder again, which is no reason to read it.
+    ASSERT_TRUE(QDir().mkdir(At("sibling")));
+    form->FDirCombo->ShellNotify(platform::shcneMkDir);
+    QTest::qWait(1500);
+    EXPECT_EQ(form->ScansRun(), scans);
+    EXPECT_EQ(Item("a.pdf"), before);
+    EXPECT_EQ(form->Edit1->text(), "a.pdf");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(RescanTest, ChangesOfTheListedFolderAreReadQuietly) {
+    ManyPdfs("work", 60);
+    File("work/bad.pdf", "%PDF-1.4\ngarbage\n");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_EQ(BoxesWithIcon(QMessageBox::Critical).size(), 1u); // the scan the user started
+    Select("f030.pdf");
+    ASSERT_EQ(form->Edit1->text(), "f030.pdf");
+    QScrollBar* scroll = form->ListView1->verticalScrollBar();
+    scroll->setValue(scroll->maximum() / 2);
+    const int scrolled = scroll->value();
+    ASSERT_GT(scrolled, 0);
+    form->FDirCombo->DropDown();
+    ASSERT_TRUE(form->FDirCombo->Tree->IsOpen());
+    const int scans = form->ScansRun();
+
+    // A burst of new files is read once or twice, not file by file.
+    for (int i = 0; i < 8; ++i) {
+        Fixture(QStringLiteral("work/new%1.pdf").arg(i), "crypt/empty40.pdf");
+        QTest::qWait(40);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("new7.pdf") != nullptr; }, 5000));
+    QTest::qWait(1200);
+    EXPECT_GE(form->ScansRun() - scans, 1);
+    EXPECT_LE(form->ScansRun() - scans, 2);
+    EXPECT_EQ(Captions().size(), form->Rows().size());
+    // What the user had is kept: the row, the name, the scroll position, the drop-down.
+    ASSERT_NE(form->ListView1->currentItem(), nullptr);
+    EXPECT_EQ(form->ListView1->currentItem()->text(0), "f030.pdf");
+    EXPECT_TRUE(form->ListView1->currentItem()->isSelected());
+    EXPECT_EQ(form->Edit1->text(), "f030.pdf");
+    EXPECT_EQ(scroll->value(), scrolled);
+    EXPECT_TRUE(form->FDirCombo->Tree->IsOpen());
+    // The damaged file is marked in the list, and no box was shown again.
+    EXPECT_EQ(BoxesWithIcon(QMessageBox::Critical).size(), 1u);
+    EXPECT_TRUE(Item("bad.pdf")->toolTip(0).startsWith("読めませんでした"))
+        << Item("bad.pdf")->toolTip(0).toStdString();
+
+    // The folder gone: the list stays as it was and says why, without a box.
+    const size_t rows = form->Rows().size();
+    form->FDirCombo->Tree->CloseUp();
+    ASSERT_TRUE(QDir(At("work")).removeRecursively());
+    QTest::qWait(1600);
+    EXPECT_EQ(form->Rows().size(), rows);
+    EXPECT_EQ(size_t(form->ListView1->topLevelItemCount()), rows);
+    EXPECT_EQ(BoxesWithIcon(QMessageBox::Critical).size(), 1u);
+}
+
+} // namespace
