@@ -35,7 +35,7 @@ const char* Bool(bool b) {
 } // namespace
 
 std::string PathBytesField(const std::string& path) {
-    if (IsUtf8(path))
+    if (IsValidUtf8(path))
         return {};
     static const char digits[] = "0123456789abcdef";
     std::string field = "\"path_bytes\": \"";

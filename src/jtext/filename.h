@@ -4,13 +4,11 @@
 // file's name everywhere a file is opened or written down; the text a person reads is made
 // from them once, by the rule below.
 
+#include "jtext/junicode.h"
+
 #include <string>
 #include <string_view>
 
-// The length of the well-formed UTF-8 sequence that starts at bytes[i], 0 when there is none.
-size_t Utf8SequenceAt(std::string_view bytes, size_t i);
-// Whether bytes are well-formed UTF-8 (no overlong forms, no encoded surrogates).
-bool IsUtf8(std::string_view bytes);
 // Whether bytes are text in code page 932: every byte sequence a defined character.
 bool IsCp932(std::string_view bytes);
 

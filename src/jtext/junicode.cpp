@@ -52,9 +52,6 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     return out;
 }
 
-namespace {
-
-// The length of the well-formed UTF-8 sequence at s[i], or 0 when there is none.
 size_t Utf8SequenceAt(std::string_view s, size_t i) {
     const auto c = uint8_t(s[i]);
     size_t length;
@@ -80,8 +77,6 @@ size_t Utf8SequenceAt(std::string_view s, size_t i) {
         return 0;
     return length;
 }
-
-} // namespace
 
 bool IsValidUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {

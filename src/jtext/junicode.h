@@ -12,6 +12,8 @@ void AppendUtf8(std::string& out, char32_t cp);
 // kept as a zero byte.
 std::string Utf16ToUtf8(std::u16string_view units);
 
+// The length of the well-formed UTF-8 sequence that starts at bytes[i], 0 when there is none.
+size_t Utf8SequenceAt(std::string_view bytes, size_t i);
 // Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
