@@ -6,6 +6,7 @@
 #include "app/glyphs.h"
 #include "app/helppage.h"
 #include "app/listlocale.h"
+#include "app/rowmodel.h"
 #include "app/sorting.h"
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
@@ -39,10 +40,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <dirent.h>
-#include <map>
 
 namespace {
 
@@ -53,10 +53,6 @@ const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
 const QSize kDesignSize(472, 333);
 const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
 const int kListedFailures = 20;
-
-Qt::Alignment AlignmentOf(const ColumnInfo& column) {
-    return column.alignment == ColumnAlignment::Right ? Qt::AlignRight : Qt::AlignLeft;
-}
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -71,7 +67,10 @@ public:
                    const QModelIndex& index) override {
         if (event->type() != QEvent::ToolTip)
             return QStyledItemDelegate::helpEvent(event, view, option, index);
-        const QString text = TruncatedText(view, option, index);
+        // The reason a file could not be read, then the cell's whole text where it is cut off.
+        QString text = index.data(Qt::ToolTipRole).toString();
+        if (const QString cut = TruncatedText(view, option, index); !cut.isEmpty())
+            text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + cut;
         if (text.isEmpty())
             QToolTip::hideText();
         else
@@ -131,6 +130,8 @@ TForm1::TForm1(const QString& startFolder, QWidget* parent)
 
 TForm1::~TForm1() {
     qApp->removeEventFilter(this);
+    // The view goes with the window's children, after the rows it shows.
+    model_->Show(nullptr, 0);
     // The chooser goes first: it stops watching before the cache it shows icons of is gone.
     delete FDirCombo;
     delete FIconCache;
@@ -178,7 +179,7 @@ void TForm1::CreateControls() {
     BitBtn1 = glyphButton(QStringLiteral("１つ上のフォルダ"), 416, 8);
     BitBtn3 = glyphButton(QStringLiteral("ヘルプ"), 448, 8);
 
-    ListView1 = new QTreeWidget(this);
+    ListView1 = new QTreeView(this);
     ListView1->setGeometry(9, 33, 456, 240);
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
@@ -186,21 +187,20 @@ void TForm1::CreateControls() {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setItemDelegate(new CellDelegate(ListView1));
-    ListView1->setColumnCount(kColumnCount);
-    ListView1->setHeaderLabels([] {
-        QStringList captions;
-        for (const ColumnInfo& column : kColumns)
-            captions << QString::fromUtf8(column.caption.data(), qsizetype(column.caption.size()));
-        return captions;
-    }());
+    // The icons come from the icon cache, which is made later (FormCreate).
+    model_ = new ListRowModel(
+        [this](int image) {
+            const TImageList* icons = FIconCache ? FIconCache->SmallIcons() : nullptr;
+            return icons ? icons->Pixmap(image) : QPixmap();
+        },
+        this);
+    model_->Show(&rows_, 0);
+    ListView1->setModel(model_);
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setSortIndicatorShown(true);
     ListView1->header()->setStretchLastSection(false);
-    for (int i = 0; i < kColumnCount; ++i) {
+    for (int i = 0; i < kColumnCount; ++i)
         ListView1->setColumnWidth(i, kColumns[size_t(i)].width);
-        ListView1->headerItem()->setTextAlignment(i, AlignmentOf(kColumns[size_t(i)]) |
-                                                         Qt::AlignVCenter);
-    }
 
     Label3 = label(QStringLiteral("種類："), 8, 285);
     ComboBox1 = new QComboBox(this);
@@ -263,15 +263,15 @@ void TForm1::CreateControls() {
     connect(BitBtn4, &QToolButton::clicked, this, [this] { BitBtn4Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(ListView1, &QTreeWidget::itemClicked, this, [this] { ListView1Click(); });
-    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+    connect(ListView1, &QTreeView::clicked, this, [this] { ListView1Click(); });
+    connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1DblClick(); });
     // However the highlight moved (arrows, Home and End, the page keys, typing a name's first
     // letters, the mouse), the name field shows the highlighted row.
-    connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] {
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         if (!rearranging_)
             ListView1Click();
     });
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!rearranging_)
             ListView1Click();
     });
@@ -508,23 +508,25 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     cancelScan_ = false;
     failures_.clear();
     // What the user sees of the list is kept through a quiet scan and put back after it.
-    const QTreeWidgetItem* highlighted = CurrentRowItem();
+    const int highlighted = CurrentRow();
     const std::optional<std::string> keptName =
-        quiet && highlighted ? std::optional<std::string>(highlighted->text(0).toStdString())
-                             : std::nullopt;
-    const bool keptSelected = highlighted && highlighted->isSelected();
+        quiet && highlighted >= 0 ? std::optional<std::string>(rows_[size_t(highlighted)].caption)
+                                  : std::nullopt;
     const int keptScroll = ListView1->verticalScrollBar()->value();
-    // A quiet scan that fails leaves the list as it was.
+    // A quiet scan shows the rows it had until it is done, and leaves them if it fails.
     std::vector<ListRow> keptRows;
-    if (quiet)
+    if (quiet) {
         keptRows = std::move(rows_);
+        model_->Relocated(&keptRows);
+    }
     QString error;
     QString listed = newPath;
     try {
         rows_.clear();
-        if (!quiet)
-            ListView1->clear();
-        shownRows_ = 0;
+        if (!quiet) {
+            model_->SetFailures({});
+            model_->Show(&rows_, 0);
+        }
         sinceItemsShown_.start(); // a folder listed within this time shows its rows sorted at once
         if (!quiet)
             FDirCombo->Tree->CloseUp();
@@ -539,7 +541,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         ScanList(listed);
         if (quiet) {
             rearranging_ = true;
-            ListView1->clear();
+            model_->Show(&rows_, 0);
             rearranging_ = false;
         }
         SortList();
@@ -549,21 +551,20 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     if (quiet && !error.isEmpty()) {
         // The folder could not be read again: the list stays as it was, and says why.
         rows_ = std::move(keptRows);
-        shownRows_ = rows_.size();
-    } else if (shownRows_ < rows_.size()) { // the scan stopped before its rows were shown
-        ShowPendingItems();
+        model_->Relocated(&rows_);
+    } else {
+        if (quiet)
+            model_->Show(&rows_, 0);
+        model_->ShowMore(rows_.size()); // the scan stopped before its rows were shown
+        model_->SetFailures(failures_);
     }
-    MarkFailedRows();
     if (keptName) {
-        for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = ListView1->topLevelItem(i);
-            if (item->text(0).toStdString() == *keptName) {
-                rearranging_ = true;
-                ListView1->setCurrentItem(item);
-                item->setSelected(keptSelected);
-                rearranging_ = false;
-                break;
-            }
+        if (const int row = model_->RowOf(*keptName); row >= 0) {
+            rearranging_ = true;
+            ListView1->selectionModel()->setCurrentIndex(model_->index(row, 0),
+                                                         QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+            rearranging_ = false;
         }
         ListView1->verticalScrollBar()->setValue(keptScroll);
     }
@@ -618,24 +619,6 @@ void TForm1::ShowOneBox(const QString& text) {
     boxOpen_ = true;
     platform::ShowErrorBox(text, this);
     boxOpen_ = false;
-}
-
-void TForm1::MarkFailedRows() {
-    if (failures_.empty())
-        return;
-    std::map<std::string, const ReadFailure*> byName;
-    for (const ReadFailure& failure : failures_)
-        byName.emplace(failure.name, &failure);
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = ListView1->topLevelItem(i);
-        const auto found = byName.find(item->text(0).toStdString());
-        if (found == byName.end())
-            continue;
-        const QString why = QStringLiteral("読めませんでした：") + FromUtf8(found->second->message);
-        for (int c = 0; c < kColumnCount; ++c)
-            item->setToolTip(c, why);
-        item->setForeground(0, QBrush(Qt::red));
-    }
 }
 
 int TForm1::CountEntries(const QString& folder) {
@@ -759,64 +742,23 @@ ScanSettings TForm1::CurrentScanSettings() const {
 }
 
 void TForm1::ShowPendingItems() {
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(rows_.size() - shownRows_));
-    for (; shownRows_ < rows_.size(); ++shownRows_)
-        items << ItemOf(rows_[shownRows_]);
-    ListView1->addTopLevelItems(items);
+    model_->ShowMore(rows_.size());
     sinceItemsShown_.start();
 }
 
-QTreeWidgetItem* TForm1::ItemOf(const ListRow& row) const {
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, FromUtf8(row.caption));
-    for (int i = 0; i < kCellCount; ++i) {
-        item->setText(i + 1, FromUtf8(row.cells[size_t(i)]));
-        // Left and vertically centred is how the view draws a cell without an alignment of
-        // its own; only the others are set, as each setting is an update of the item.
-        if (const ColumnInfo& column = kColumns[size_t(i + 1)];
-            column.alignment != ColumnAlignment::Left)
-            item->setTextAlignment(i + 1, AlignmentOf(column) | Qt::AlignVCenter);
-    }
-    if (FIconCache && FIconCache->SmallIcons())
-        item->setIcon(0, FIconCache->SmallIcons()->Icon(row.imageIndex));
-    return item;
-}
-
 void TForm1::SortList() {
-    ShowRows(SortRowsByLocale(rows_, FSortColumn));
-}
-
-void TForm1::ShowRows(const std::vector<size_t>& from) {
-    ListView1->setUpdatesEnabled(false);
-    // The highlighted row stays highlighted at its new place.
-    QTreeWidgetItem* current = CurrentRowItem();
-    rearranging_ = true;
-    // The list shows the first shownRows_ rows in their order before the sort; those items
-    // follow their rows to the new places, and only the other rows get new ones.
-    QList<QTreeWidgetItem*> shown = ListView1->invisibleRootItem()->takeChildren();
+    // Rows found since the last batch join the list before it is put in order.
+    model_->ShowMore(rows_.size());
     sinceItemsShown_.invalidate();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(rows_.size()));
-    for (size_t place = 0; place < rows_.size(); ++place) {
-        const size_t before = from[place];
-        if (before < shownRows_ && before < size_t(shown.size()) && shown[qsizetype(before)]) {
-            items << shown[qsizetype(before)];
-            shown[qsizetype(before)] = nullptr;
-        } else {
-            items << ItemOf(rows_[place]);
-        }
-    }
-    qDeleteAll(shown); // rows the list no longer has, if any
-    ListView1->addTopLevelItems(items);
-    shownRows_ = rows_.size();
-    if (current && ListView1->indexOfTopLevelItem(current) >= 0) {
-        ListView1->setCurrentItem(current);
-        ListView1->scrollToItem(current);
-    }
+    const int current = CurrentRow();
+    rearranging_ = true;
+    model_->BeginRearrange();
+    model_->EndRearrange(SortRowsByLocale(rows_, FSortColumn));
     rearranging_ = false;
+    // The highlighted row stays highlighted at its new place.
+    if (current >= 0)
+        ListView1->scrollTo(ListView1->currentIndex());
     ShowSortIndicator();
-    ListView1->setUpdatesEnabled(true);
 }
 
 void TForm1::ShowSortIndicator() {
@@ -824,18 +766,25 @@ void TForm1::ShowSortIndicator() {
         std::abs(FSortColumn) - 1, FSortColumn > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-QTreeWidgetItem* TForm1::CurrentRowItem() const {
-    QTreeWidgetItem* item = ListView1->currentItem();
-    if (item && item->isSelected())
-        return item;
-    const auto selected = ListView1->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+int TForm1::CurrentRow() const {
+    const QItemSelectionModel* selection = ListView1->selectionModel();
+    const QModelIndex current = ListView1->currentIndex();
+    if (current.isValid() && selection->isSelected(current.siblingAtColumn(0)))
+        return current.row();
+    const QModelIndexList selected = selection->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void TForm1::HighlightRow(int row) {
+    const QModelIndex index = model_->index(row, 0);
+    ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+    ListView1->scrollTo(index);
 }
 
 int TForm1::SelectedIndex() const {
-    QTreeWidgetItem* item = CurrentRowItem();
-    const int i = item ? ListView1->indexOfTopLevelItem(item) : -1;
-    return i >= 0 && size_t(i) < rows_.size() ? i : -1;
+    const int i = CurrentRow();
+    return i >= 0 && size_t(i) < rows_.size() && size_t(i) < model_->Shown() ? i : -1;
 }
 
 void TForm1::ComboBox1Change() {

@@ -25,8 +25,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
+class ListRowModel;
 class TDirTreeCombo;
 class TFilerIconCache;
 class TImageList;
@@ -64,7 +64,7 @@ public:
     QToolButton* BitBtn4;   // exit
     QPushButton* Button1;   // open
     QPushButton* Button2;   // save the list
-    QTreeWidget* ListView1; // the file list
+    QTreeView* ListView1;   // the file list, a view of Model()
     QComboBox* ComboBox1;   // file type
     QCheckBox* CheckBox1;   // the lenient-password option, hidden until the key chord
     QLineEdit* MaskEdit1;   // password
@@ -91,6 +91,8 @@ public:
 
     // The rows as the list shows them, in the list's order.
     const std::vector<ListRow>& Rows() const { return rows_; }
+    // What the list shows of Rows().
+    const ListRowModel* Model() const { return model_; }
     // The folder listed now (the chooser's selected path).
     QString CurrentFolder() const;
 
@@ -127,15 +129,14 @@ private:
     // Places the controls for the window's size: as designed at the design size.
     void LayoutControls();
     void PlaceCheckBox();
-    // The highlighted row, when it is selected.
-    QTreeWidgetItem* CurrentRowItem() const;
+    // The highlighted row, when it is selected; else -1.
+    int CurrentRow() const;
+    // Highlights and selects the row, scrolling it into view.
+    void HighlightRow(int row);
     void FormCreate();
     void FormShow();
     void SortList();
-    // Shows rows_ after a sort; from is what the sort returned.
-    void ShowRows(const std::vector<size_t>& from);
     void ShowSortIndicator();
-    QTreeWidgetItem* ItemOf(const ListRow& row) const;
     int SelectedIndex() const;
     QString HelpFile() const;
     bool ListedVolumeGone() const;
@@ -143,8 +144,6 @@ private:
     void ShowPendingItems();
     // A modal error box, unless one is open already.
     void ShowOneBox(const QString& text);
-    // The rows of files the reader failed on get the reason as tooltip and a red name.
-    void MarkFailedRows();
     static int CountEntries(const QString& folder);
     void StartProgress(const QString& folder, bool visible);
     void ShowProgress();
@@ -167,10 +166,10 @@ private:
     bool rearranging_ = false;
 
     std::vector<ListRow> rows_;
-    // The rows before this one are shown in the list. A running scan shows the rows it finds
-    // in batches, a few times a second: painting the list after every file costs more than
-    // reading it, and a folder listed within the first batch gets its items only once, sorted.
-    size_t shownRows_ = 0;
+    // The list shows the first rows of rows_ (model_->Shown()). A running scan shows the rows
+    // it finds in batches, a few times a second: painting the list after every file costs
+    // more than reading it, and a folder listed within the first batch is shown once, sorted.
+    ListRowModel* model_ = nullptr;
     QElapsedTimer sinceItemsShown_;
     std::vector<ReadFailure> failures_; // of the scan running or last run
     QString listedVolume_;              // mount point of the volume the last scan listed

@@ -2,6 +2,7 @@
 
 #include "app/Unit1.h"
 #include "app/qtpaths.h"
+#include "app/rowmodel.h"
 
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
@@ -15,7 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <unistd.h>
 
@@ -89,24 +90,23 @@ void TForm1::ListView1Click() {
 }
 
 bool TForm1::SelectEntry(const QString& name) {
-    const auto find = [&]() -> QTreeWidgetItem* {
-        for (size_t i = 0; i < rows_.size(); ++i)
+    const auto find = [&] {
+        for (size_t i = 0; i < rows_.size() && i < model_->Shown(); ++i)
             if (!rows_[i].isFolder && QString::fromStdString(rows_[i].caption) == name)
-                return ListView1->topLevelItem(int(i));
-        return nullptr;
+                return int(i);
+        return -1;
     };
-    QTreeWidgetItem* item = find();
+    int row = find();
     const int everyFile = ComboBox1->count() - 1;
-    if (!item && ComboBox1->currentIndex() != everyFile) {
+    if (row < 0 && ComboBox1->currentIndex() != everyFile) {
         ComboBox1->setCurrentIndex(everyFile);
         FFileMask = FileMaskForIndex(everyFile);
         PathChanged(this, CurrentFolder());
-        item = find();
+        row = find();
     }
-    if (!item)
+    if (row < 0)
         return false;
-    ListView1->setCurrentItem(item);
-    ListView1->scrollToItem(item);
+    HighlightRow(row);
     ListView1Click();
     return true;
 }

@@ -73,14 +73,14 @@ TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
     File("work/a-rather-long-file-name-that-does-not-fit.pdf",
          BuiltPdf("%PDF-1.4", 1, "/Title (short)"));
     ASSERT_NO_FATAL_FAILURE(Open());
-    QTreeWidgetItem* item = Item("a-rather-long-file-name-that-does-not-fit.pdf");
-    ASSERT_NE(item, nullptr);
-    QTreeWidget* list = form->ListView1;
+    const QModelIndex item = Item("a-rather-long-file-name-that-does-not-fit.pdf");
+    ASSERT_TRUE(item.isValid());
+    QTreeView* list = form->ListView1;
     auto tooltipAt = [&](int column) {
-        list->scrollToItem(item);
+        list->scrollTo(item);
         list->horizontalScrollBar()->setValue(list->header()->sectionPosition(column));
         QApplication::processEvents();
-        const QRect rect = list->visualItemRect(item);
+        const QRect rect = list->visualRect(item);
         const QPoint at(list->header()->sectionViewportPosition(column) + 5, rect.center().y());
         QToolTip::hideText(); // it goes after a moment
         EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));

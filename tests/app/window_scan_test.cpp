@@ -78,17 +78,17 @@ TEST_F(ScanTest, FirstListShowsTheCurrentFolderWithEveryKindOfRow) {
          false,
          {"", "", "", "", "", "", "", "", "", "", "1,206KB", ".BIN", date.c_str()}},
     };
-    ASSERT_EQ(form->Rows().size(), size_t(form->ListView1->topLevelItemCount()));
+    ASSERT_EQ(form->Rows().size(), size_t(RowCount()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
         const ListRow* row = Row(c.caption);
-        QTreeWidgetItem* item = Item(c.caption);
+        const QModelIndex item = Item(c.caption);
         ASSERT_NE(row, nullptr);
-        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(item.isValid());
         EXPECT_EQ(row->isFolder, c.folder);
         for (int i = 0; i < kCellCount; ++i) {
             EXPECT_EQ(row->cells[size_t(i)], c.cells[size_t(i)]) << "column " << i + 1;
-            EXPECT_EQ(item->text(i + 1).toStdString(), c.cells[size_t(i)]) << "column " << i + 1;
+            EXPECT_EQ(Text(item.row(), i + 1), c.cells[size_t(i)]) << "column " << i + 1;
         }
     }
     EXPECT_NE(Row("pic.png"), nullptr);

@@ -135,13 +135,12 @@ TEST_F(SortTest, TheRowsAndTheWidgetAgreeAfterSorting) {
     for (int column : {1, 9, 13, 0}) {
         SCOPED_TRACE(column);
         ClickHeader(column);
-        ASSERT_EQ(int(form->Rows().size()), form->ListView1->topLevelItemCount());
+        ASSERT_EQ(int(form->Rows().size()), RowCount());
         for (size_t i = 0; i < form->Rows().size(); ++i) {
             const ListRow& row = form->Rows()[i];
-            QTreeWidgetItem* item = form->ListView1->topLevelItem(int(i));
-            EXPECT_EQ(item->text(0).toStdString(), row.caption);
+            EXPECT_EQ(Text(int(i)), row.caption);
             for (int c = 0; c < kCellCount; ++c)
-                EXPECT_EQ(item->text(c + 1).toStdString(), row.cells[size_t(c)]);
+                EXPECT_EQ(Text(int(i), c + 1), row.cells[size_t(c)]);
         }
     }
 }

@@ -72,8 +72,8 @@ protected:
     }
 
     QString SelectedCaption() const {
-        const auto selected = form->ListView1->selectedItems();
-        return selected.size() == 1 ? selected.first()->text(0) : QString();
+        const auto selected = form->ListView1->selectionModel()->selectedRows();
+        return selected.size() == 1 ? selected.first().data().toString() : QString();
     }
 };
 
@@ -132,8 +132,8 @@ TEST_F(StartTest, AFileIsSelectedInItsFolder) {
         EXPECT_TRUE(boxes.empty());
         if (!c.selected.isEmpty()) {
             const QRect shown = form->ListView1->viewport()->rect();
-            EXPECT_TRUE(shown.intersects(
-                form->ListView1->visualItemRect(form->ListView1->selectedItems().first())));
+            EXPECT_TRUE(shown.intersects(form->ListView1->visualRect(
+                form->ListView1->selectionModel()->selectedRows().first())));
         }
     }
 }

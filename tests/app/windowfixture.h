@@ -20,7 +20,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -196,12 +196,31 @@ protected:
         emit form->ComboBox1->activated(index);
     }
 
-    // The rows' captions in the list's order, read from the widget.
+    // The rows' captions in the list's order, read from the view's model.
     std::vector<std::string> Captions() const {
         std::vector<std::string> out;
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
-            out.push_back(form->ListView1->topLevelItem(i)->text(0).toStdString());
+        for (int i = 0; i < RowCount(); ++i)
+            out.push_back(Text(i));
         return out;
+    }
+
+    int RowCount() const { return form->ListView1->model()->rowCount(); }
+
+    // What the list shows in a cell.
+    std::string Text(int row, int column = 0) const {
+        return form->ListView1->model()->index(row, column).data().toString().toStdString();
+    }
+
+    // The caption of the highlighted row, or "" when none is.
+    std::string Highlighted() const {
+        const QModelIndex current = form->ListView1->currentIndex();
+        return current.isValid() ? Text(current.row()) : std::string();
+    }
+
+    bool HighlightedIsSelected() const {
+        const QModelIndex current = form->ListView1->currentIndex();
+        return current.isValid() &&
+               form->ListView1->selectionModel()->isSelected(current.siblingAtColumn(0));
     }
 
     const ListRow* Row(const std::string& caption) const {
@@ -211,10 +230,12 @@ protected:
         return nullptr;
     }
 
-    QTreeWidgetItem* Item(const std::string& caption) const {
-        const auto found =
-            form->ListView1->findItems(QString::fromStdString(caption), Qt::MatchExactly, 0);
-        return found.isEmpty() ? nullptr : found.first();
+    QModelIndex Item(const std::string& caption) const {
+        const QAbstractItemModel* model = form->ListView1->model();
+        const QModelIndexList found =
+            model->match(model->index(0, 0), Qt::DisplayRole, QString::fromStdString(caption), 1,
+                         Qt::MatchExactly);
+        return found.isEmpty() ? QModelIndex() : found.first();
     }
 
     // The list's current folder without its trailing "/".
@@ -234,19 +255,19 @@ protected:
     }
 
     void Select(const std::string& caption) {
-        QTreeWidgetItem* item = Item(caption);
-        ASSERT_NE(item, nullptr) << caption;
-        form->ListView1->scrollToItem(item);
-        const QRect rect = form->ListView1->visualItemRect(item);
+        const QModelIndex item = Item(caption);
+        ASSERT_TRUE(item.isValid()) << caption;
+        form->ListView1->scrollTo(item);
+        const QRect rect = form->ListView1->visualRect(item);
         QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, {},
                           QPoint(10, rect.center().y()));
     }
 
     void DoubleClick(const std::string& caption) {
-        QTreeWidgetItem* item = Item(caption);
-        ASSERT_NE(item, nullptr) << caption;
-        form->ListView1->scrollToItem(item);
-        const QPoint at(10, form->ListView1->visualItemRect(item).center().y());
+        const QModelIndex item = Item(caption);
+        ASSERT_TRUE(item.isValid()) << caption;
+        form->ListView1->scrollTo(item);
+        const QPoint at(10, form->ListView1->visualRect(item).center().y());
         // The list acts on a double click only on the row its press went to, as a real
         // double click delivers them: press, release, double click, release.
         QWidget* viewport = form->ListView1->viewport();

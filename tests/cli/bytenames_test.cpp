@@ -10,7 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -198,7 +198,9 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
             ASSERT_GE(row, 0);
             EXPECT_EQ(form.Rows()[size_t(row)].caption, f.shown);
             EXPECT_EQ(form.Rows()[size_t(row)].cells[7], std::to_string(f.pages));
-            form.ListView1->setCurrentItem(form.ListView1->topLevelItem(row));
+            form.ListView1->selectionModel()->setCurrentIndex(
+                form.ListView1->model()->index(row, 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             started.clear();
             form.ListView1DblClick();
             ASSERT_EQ(started.size(), 1u);

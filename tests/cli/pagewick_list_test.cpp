@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <cstdio>
