@@ -625,7 +625,7 @@ int TForm1::CountEntries(const QString& folder) {
     // Names only, nothing looked up: the count is at hand at once even on slow storage.
     // Hidden names are left out as the listing leaves them out.
     int count = 0;
-    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+    if (DIR* dir = ::opendir(platform::PathToBytes(folder).c_str())) {
         while (const dirent* entry = ::readdir(dir)) {
             const char* name = entry->d_name;
             if (name[0] != '.' || (name[1] == '.' && name[2] == '\0' && folder != "/"))
@@ -669,16 +669,20 @@ void TForm1::EndProgress() {
 }
 
 void TForm1::WatchListedFolder(const QString& folder) {
-    listedFolder_ = folder;
     const QStringList watched = listWatcher_->directories();
-    const QString path =
-        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
-    if (watched.size() == 1 && watched.first() == path)
+    const bool watching = watched.size() == 1 && WithSlash(folder) == WithSlash(listedFolder_);
+    listedFolder_ = folder;
+    if (watching)
         return;
     if (!watched.isEmpty())
         listWatcher_->removePaths(watched);
-    // A folder that cannot be watched (an inotify limit) only costs the live updates.
-    listWatcher_->addPath(path);
+    const QString path =
+        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    // A folder that cannot be watched (an inotify limit) only costs the live updates. The
+    // watch holds the folder itself and outlives the handle it was set up through.
+    const platform::WatchableFolder handle(path);
+    if (!handle.path().isEmpty())
+        listWatcher_->addPath(handle.path());
 }
 
 void TForm1::ListedFolderChanged() {

@@ -4,19 +4,29 @@
 #include "app/startargs.h"
 #include "app/translations.h"
 
+#include "platform/filesearch.h"
+
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 
 #include <cstdio>
 
+namespace {
+
+// The arguments after the program's name by their bytes: Qt's own list loses those of a path
+// that is not UTF-8.
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << platform::PathFromBytes(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     // --help and --version answer before the window system is asked for, so they work without a
-    // display. The rest is read from the application's arguments, without Qt's own options.
-    QStringList raw;
-    for (int i = 1; i < argc; ++i)
-        raw << QFile::decodeName(argv[i]);
-    if (const StartCommand early = ParseStartCommand(raw);
+    // display. The rest is read once the application has taken out Qt's own options.
+    if (const StartCommand early = ParseStartCommand(Arguments(argc, argv));
         early.kind == StartCommand::Kind::Help || early.kind == StartCommand::Kind::Version) {
         const QString text =
             early.kind == StartCommand::Kind::Help ? StartUsageText() : StartVersionText();
@@ -26,12 +36,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagewick"));
     LoadJapaneseQtTranslations(app);
-    const StartCommand command = ParseStartCommand(QApplication::arguments().mid(1));
+    const StartCommand command = ParseStartCommand(Arguments(argc, argv));
     if (command.kind == StartCommand::Kind::Usage) {
         std::fputs(("pagewick: " + command.problem + "\n" + StartUsageText()).toLocal8Bit(),
                    stderr);
         return 2;
     }
-    const auto window = OpenMainWindow(ResolveStartPlace(command.path, QDir::currentPath()));
+    const auto window =
+        OpenMainWindow(ResolveStartPlace(command.path, platform::CurrentFolderPath()));
     return app.exec();
 }

@@ -4,8 +4,6 @@
 #include "platform/platform.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 
@@ -47,23 +45,32 @@ StartPlace ResolveStartPlace(const QString& path, const QString& currentFolder) 
     StartPlace place;
     if (path.isEmpty())
         return place;
-    const QFileInfo info(QDir(currentFolder), path);
-    // exists() follows links: a dangling link names nothing a user could list.
-    if (!info.exists()) {
+    // Taken by its bytes throughout: Qt's own file checks cannot find a name that is not UTF-8.
+    const QString absolute =
+        path.startsWith(QLatin1Char('/'))
+            ? path
+            : currentFolder +
+                  (currentFolder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
+                  path;
+    // Links are followed: a dangling link names nothing a user could list.
+    const auto found = platform::FileInfoOf(absolute);
+    if (!found) {
         place.problem =
             QStringLiteral("「%1」というフォルダもファイルもありません。\r\n現在のフォルダ（%"
                            "2）を表示します。")
-                .arg(path, QDir::toNativeSeparators(currentFolder));
+                .arg(platform::PathForDisplay(path), platform::PathForDisplay(currentFolder));
         return place;
     }
     // The folder with its links resolved, as the current folder comes from the system: the
     // chooser finds a path's volume by its mount point, which a link would hide.
-    if (info.isDir()) {
-        place.folder = info.canonicalFilePath();
+    if (found->attr & platform::faDirectory) {
+        place.folder = platform::CanonicalPath(absolute).value_or(absolute);
     } else {
-        place.folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+        const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+        const QString folder = slash == 0 ? QStringLiteral("/") : absolute.left(slash);
+        place.folder = platform::CanonicalPath(folder).value_or(folder);
         // The entry keeps its own name: a link is listed under the link's name.
-        place.selectName = info.fileName();
+        place.selectName = absolute.mid(slash + 1);
     }
     return place;
 }
@@ -85,7 +92,9 @@ QString StartVersionText() {
 std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place) {
     // The desktop matches the window to its menu entry (and so its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(PAGEWICK_APP_ID));
-    auto window = std::make_unique<TForm1>(place.folder);
+    // The current folder by its bytes, as Qt's own would lose a name that is not UTF-8.
+    auto window = std::make_unique<TForm1>(place.folder.isEmpty() ? platform::CurrentFolderPath()
+                                                                  : place.folder);
     // The installed icon, where the window system shows a window's own.
     if (const QIcon icon = QIcon::fromTheme(QStringLiteral(PAGEWICK_APP_ID)); !icon.isNull())
         window->setWindowIcon(icon);
@@ -96,7 +105,8 @@ std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place) {
     if (!place.problem.isEmpty())
         platform::ShowMessageBox({QGuiApplication::applicationDisplayName(), place.problem,
                                   QMessageBox::Ok, QMessageBox::Warning, false, window.get()});
+    // The list finds its rows by the names it shows.
     if (!place.selectName.isEmpty())
-        window->SelectEntry(place.selectName);
+        window->SelectEntry(platform::PathForDisplay(place.selectName));
     return window;
 }

@@ -2,12 +2,11 @@
 
 #include "dirchooser/DirTreeView.h"
 #include "platform/dialogs.h"
+#include "platform/filesearch.h"
 #include "platform/watchers.h"
 
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QEnterEvent>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -31,6 +30,13 @@ bool IsRebuildCode(long eventCode) {
     default:
         return false;
     }
+}
+
+// Whether path names a folder, taken by its bytes (Qt's own check loses those that are not
+// UTF-8).
+bool IsFolder(const QString& path) {
+    const auto found = platform::FileInfoOf(path);
+    return found && (found->attr & platform::faDirectory);
 }
 
 } // namespace
@@ -95,6 +101,10 @@ TDirTreeCombo::~TDirTreeCombo() {
     // The tree calls back into the combo; it goes first, while the combo is still whole.
     delete Tree;
     Tree = nullptr;
+}
+
+void TDirTreeCombo::setText(const QString& text) {
+    QLineEdit::setText(platform::PathForDisplay(text));
 }
 
 QString TDirTreeCombo::SelectedPath() const {
@@ -206,7 +216,7 @@ void TDirTreeCombo::OpenPath(const QString& path) {
     // would depend on the working folder of the moment.
     if ((path.size() == 1 && path != QLatin1String("/")) || !path.startsWith(QLatin1Char('/')))
         return;
-    if (!QFileInfo(path).isDir())
+    if (!IsFolder(path))
         return;
     const QString target = WithBackslash(path);
     Tree->SelectPath(target);
@@ -247,7 +257,7 @@ void TDirTreeCombo::DropDown() {
 }
 
 void TDirTreeCombo::WatchFolder(const QString& folder) {
-    if (folderWatcher_ && QFileInfo(folder).isDir())
+    if (folderWatcher_ && IsFolder(folder))
         folderWatcher_->watch(folder);
 }
 

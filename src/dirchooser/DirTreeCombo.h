@@ -71,6 +71,11 @@ public:
     // Opens the tree below (or above) the field, or closes it when it is open.
     void DropDown();
 
+    // The field shows a node's caption or a folder's path; a path is shown as the list shows
+    // names, each of its folders' bytes that are not UTF-8 as FileNameForDisplay shows them
+    // (taken over QLineEdit's own, which would show them as replacement marks).
+    void setText(const QString& text);
+
     QString SelectedPath() const;
     void SetSelectedPath(const QString& path);
     TDirFileList* FileList() const { return fileList_; }

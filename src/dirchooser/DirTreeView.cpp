@@ -22,6 +22,7 @@ enum NodeRole {
     RoleSelectedImage,
     RoleMountPoint,
     RoleVolumeKind,
+    RoleName, // a folder's name in its path: its bytes, as PathFromBytes carries them
 };
 
 const QString kRootCaption = QStringLiteral("コンピュータ");
@@ -40,8 +41,7 @@ public:
 };
 
 bool IsSubfolder(const platform::FindData& found) {
-    return (found.attr & platform::faDirectory) != 0 && found.name != QLatin1String(".") &&
-           found.name != QLatin1String("..");
+    return (found.attr & platform::faDirectory) != 0 && found.bytes != "." && found.bytes != "..";
 }
 
 bool HasChildMark(const QTreeWidgetItem* node) {
@@ -124,6 +124,10 @@ QString TDirTreeView::MountPointOf(const QTreeWidgetItem* node) {
     return node ? node->data(0, RoleMountPoint).toString() : QString();
 }
 
+QString TDirTreeView::NameOf(const QTreeWidgetItem* node) {
+    return node ? node->data(0, RoleName).toString() : QString();
+}
+
 QTreeWidgetItem* TDirTreeView::NewNode(const QString& caption, int image, int selectedImage) {
     auto* node = new TDirNode(QStringList{caption});
     node->setData(0, RoleImage, image);
@@ -160,7 +164,7 @@ void TDirTreeView::BuildNodePath(QTreeWidgetItem* node) {
         if (level == 1)
             path = WithBackslash(MountPointOf(node)) + path;
         else if (level > 1)
-            path = path.isEmpty() ? node->text(0) : node->text(0) + QLatin1Char('/') + path;
+            path = path.isEmpty() ? NameOf(node) : NameOf(node) + QLatin1Char('/') + path;
     }
     FNodePath = path.isEmpty() ? kDrivesPath : path;
 }
@@ -183,10 +187,13 @@ void TDirTreeView::AddSubfolders(const QString& path, QTreeWidgetItem* node) {
          ok = search.FindNext(found)) {
         if (!IsSubfolder(found))
             continue;
-        const QString folder = WithBackslash(path) + found.name;
+        // The caption shows the name; the path is made of its bytes.
+        const QString name = platform::PathFromBytes(found.bytes);
+        const QString folder = WithBackslash(path) + name;
         QTreeWidgetItem* child =
             NewNode(found.name, FImages->Add(platform::ShellIcon(folder, false)),
                     FImages->Add(platform::ShellIcon(folder, true)));
+        child->setData(0, RoleName, name);
         if (HasSubfolders(folder))
             child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         node->addChild(child);
@@ -276,10 +283,13 @@ void TDirTreeView::SelectPath(const QString& path) {
              cut = rest.indexOf(QLatin1Char('/'))) {
             const QString component = rest.left(cut);
             rest = rest.mid(cut + 1);
+            // The folder of that very name, else one that differs in case only.
             QTreeWidgetItem* match = nullptr;
-            for (int i = 0; i < node->childCount() && !match; ++i) {
-                if (node->child(i)->text(0).compare(component, Qt::CaseInsensitive) == 0)
-                    match = node->child(i);
+            for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+                for (int i = 0; i < node->childCount() && !match; ++i) {
+                    if (NameOf(node->child(i)).compare(component, sensitivity) == 0)
+                        match = node->child(i);
+                }
             }
             if (!match)
                 break;

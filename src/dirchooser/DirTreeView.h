@@ -30,7 +30,8 @@ public:
     // Deletes all nodes and builds the root and one node per volume.
     void LoadDrives();
     // Sets FNodePath to the path of node: "Drives" for the root, the mount point with "/" for a
-    // volume, the folder's path without trailing "/" below.
+    // volume, the folder's path without trailing "/" below, made of the folders' names rather
+    // than their captions.
     void BuildNodePath(QTreeWidgetItem* node);
     // Commits the selected node into FSelectedPath; a removable or CD volume that is not ready
     // is refused with a warning and the previous path is selected again.
@@ -66,6 +67,9 @@ public:
     static int SelectedIndexOf(const QTreeWidgetItem* node);
     // The mount point of a volume node; empty for other nodes.
     static QString MountPointOf(const QTreeWidgetItem* node);
+    // The name of a folder node as its path holds it (PathFromBytes of its bytes); its caption
+    // is how that name is shown. Empty for the root and the volumes.
+    static QString NameOf(const QTreeWidgetItem* node);
 
     // Told about every folder whose subfolders the tree has listed, so that they can be watched.
     std::function<void(const QString& folder)> OnFolderListed;

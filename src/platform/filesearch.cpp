@@ -6,6 +6,7 @@
 #include <QFile>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <dirent.h>
@@ -342,6 +343,48 @@ std::string PathToBytes(const QString& path) {
         run = i + 1;
     }
     flush(path.size());
+    return out;
+}
+
+QString PathForDisplay(const QString& path) {
+    QString shown;
+    shown.reserve(path.size());
+    qsizetype start = 0;
+    while (start <= path.size()) {
+        qsizetype slash = path.indexOf(QLatin1Char('/'), start);
+        if (slash < 0)
+            slash = path.size();
+        const QStringView name = QStringView(path).mid(start, slash - start);
+        const std::string bytes = PathToBytes(name.toString());
+        // Names that are UTF-8 stay as they are without a round through the rule.
+        if (name.toUtf8().toStdString() == bytes)
+            shown += name;
+        else
+            shown += QString::fromStdString(FileNameForDisplay(bytes));
+        if (slash < path.size())
+            shown += QLatin1Char('/');
+        start = slash + 1;
+    }
+    return shown;
+}
+
+QString CurrentFolderPath() {
+    std::string buffer(256, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    return PathFromBytes(buffer.c_str());
+}
+
+std::optional<QString> CanonicalPath(const QString& path) {
+    const std::string bytes = PathToBytes(path);
+    char* resolved = ::realpath(bytes.c_str(), nullptr);
+    if (!resolved)
+        return std::nullopt;
+    QString out = PathFromBytes(resolved);
+    std::free(resolved);
     return out;
 }
 

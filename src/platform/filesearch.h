@@ -84,6 +84,18 @@ private:
 QString PathFromBytes(std::string_view bytes);
 std::string PathToBytes(const QString& path);
 
+// How a path (as PathFromBytes gives it) is shown: each of its names as FileNameForDisplay
+// shows it, so that a Shift-JIS folder inside a UTF-8 one reads right and neither garbles the
+// other.
+QString PathForDisplay(const QString& path);
+
+// The process's current folder, by its bytes; empty when it cannot be told (it was removed).
+QString CurrentFolderPath();
+
+// path with every link and "." and ".." resolved, by its bytes; nothing when some part of it
+// does not exist.
+std::optional<QString> CanonicalPath(const QString& path);
+
 // All entries of folder that pass filter, in file-system order; empty when it cannot be read.
 std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);
 

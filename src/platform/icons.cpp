@@ -1,5 +1,6 @@
 #include "platform/icons.h"
 
+#include "platform/filesearch.h"
 #include "platform/volumes.h"
 
 #include <QApplication>
@@ -34,9 +35,10 @@ QIcon ThemeIcon(const QString& name, const QString& generic, QStyle::StandardPix
 }
 
 QIcon SystemShellIcon(const QString& path, bool open) {
-    const QFileInfo info(path);
-    if (info.isDir())
+    // By its bytes: Qt's own check cannot find a folder whose name is not UTF-8.
+    if (const auto found = FileInfoOf(path); found && (found->attr & faDirectory))
         return FolderIcon(open);
+    const QFileInfo info(path);
     static const QMimeDatabase database;
     const QMimeType type = database.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
     if (type.isDefault() && info.isFile() && info.isExecutable())

@@ -168,7 +168,7 @@ std::optional<Volume> VolumeOfPath(const QString& path) {
 }
 
 QString FallbackFolder() {
-    const auto volume = VolumeOfPath(QDir::currentPath());
+    const auto volume = VolumeOfPath(CurrentFolderPath());
     if (!volume || volume->mountPoint == QLatin1String("/"))
         return QStringLiteral("/");
     return volume->mountPoint + QLatin1Char('/');

@@ -35,14 +35,29 @@ std::optional<QSet<QString>> Subfolders(const QString& folder) {
         return std::nullopt;
     QSet<QString> names;
     do {
-        if ((found.attr & faDirectory) && found.name != QLatin1String(".") &&
-            found.name != QLatin1String(".."))
-            names.insert(found.name);
+        if ((found.attr & faDirectory) && found.bytes != "." && found.bytes != "..")
+            names.insert(PathFromBytes(found.bytes));
     } while (search.FindNext(found));
     return names;
 }
 
 } // namespace
+
+WatchableFolder::WatchableFolder(const QString& folder) {
+    const std::string bytes = PathToBytes(folder);
+    if (QFile::encodeName(folder).toStdString() == bytes) {
+        path_ = folder;
+        return;
+    }
+    fd_ = ::open(bytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ >= 0)
+        path_ = QStringLiteral("/proc/self/fd/%1").arg(fd_);
+}
+
+WatchableFolder::~WatchableFolder() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
 
 MountWatcher::MountWatcher(QObject* parent) : QObject(parent), known_(MountPoints()) {
     fd_ = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
@@ -94,47 +109,55 @@ bool FolderWatcher::watch(const QString& folder) {
     const QString path = NormalFolder(folder);
     if (path.isEmpty())
         return false;
-    if (subfolders_.contains(path))
+    if (watched_.contains(path))
         return true;
     auto names = Subfolders(path);
-    if (!names || !watcher_->addPath(path))
+    if (!names)
         return false;
-    subfolders_.insert(path, *names);
+    auto handle = std::make_shared<WatchableFolder>(path);
+    if (handle->path().isEmpty() || !watcher_->addPath(handle->path()))
+        return false;
+    byWatcherPath_.insert(handle->path(), path);
+    watched_.insert(path, {*names, std::move(handle)});
     return true;
 }
 
 void FolderWatcher::unwatch(const QString& folder) {
-    const QString path = NormalFolder(folder);
-    if (subfolders_.remove(path))
-        watcher_->removePath(path);
+    const auto found = watched_.find(NormalFolder(folder));
+    if (found == watched_.end())
+        return;
+    watcher_->removePath(found->handle->path());
+    byWatcherPath_.remove(found->handle->path());
+    watched_.erase(found);
 }
 
 void FolderWatcher::clear() {
     const QStringList watched = watcher_->directories();
     if (!watched.isEmpty())
         watcher_->removePaths(watched);
-    subfolders_.clear();
+    byWatcherPath_.clear();
+    watched_.clear();
 }
 
 QStringList FolderWatcher::folders() const {
-    return subfolders_.keys();
+    return watched_.keys();
 }
 
 void FolderWatcher::rescan(const QString& folder) {
-    const QString path = NormalFolder(folder);
-    auto known = subfolders_.find(path);
-    if (known == subfolders_.end())
+    // The watcher reports a folder under the name it was given.
+    const QString path = byWatcherPath_.value(folder, NormalFolder(folder));
+    auto known = watched_.find(path);
+    if (known == watched_.end())
         return;
     const auto now = Subfolders(path);
     if (!now) {
         // The folder itself is gone (or unreadable now): report it as removed, stop watching.
-        subfolders_.erase(known);
-        watcher_->removePath(path);
+        unwatch(path);
         emit changeNotified(shcneRmDir, path);
         return;
     }
-    const QSet<QString> before = known.value();
-    known.value() = *now;
+    const QSet<QString> before = known->subfolders;
+    known->subfolders = *now;
     const QSet<QString> added = *now - before;
     const QSet<QString> removed = before - *now;
     if (added.size() == 1 && removed.size() == 1) {

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QFileSystemWatcher;
 class QSocketNotifier;
 
@@ -22,6 +24,26 @@ enum ShellChangeEvent : long {
     shcneDriveRemoved = 0x80,
     shcneDriveAdd = 0x100,
     shcneRenameFolder = 0x20000,
+};
+
+// A folder as Qt's file-system watcher can be handed it. The watcher names a folder by UTF-8
+// alone, so a folder whose name holds other bytes (escaped as PathFromBytes does) is opened and
+// handed over as /proc/self/fd/N: the kernel's watch holds the folder itself, not its name, and
+// stays when the handle is closed. For any other folder the handle opens nothing and is the
+// path itself.
+class WatchableFolder {
+public:
+    explicit WatchableFolder(const QString& folder);
+    ~WatchableFolder();
+    WatchableFolder(const WatchableFolder&) = delete;
+    WatchableFolder& operator=(const WatchableFolder&) = delete;
+
+    // What to give the watcher; empty when the folder could not be opened.
+    const QString& path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    QString path_;
 };
 
 // Watches /proc/self/mountinfo, which signals a change of the mount table through poll
@@ -77,8 +99,15 @@ signals:
     void changeNotified(long eventCode, const QString& path);
 
 private:
+    struct Watched {
+        QSet<QString> subfolders;
+        // Open while the folder is watched, so that no other folder's handle takes its name.
+        std::shared_ptr<WatchableFolder> handle;
+    };
+
     QFileSystemWatcher* watcher_;
-    QHash<QString, QSet<QString>> subfolders_;
+    QHash<QString, Watched> watched_;
+    QHash<QString, QString> byWatcherPath_; // the watcher's name of a folder -> its path
 };
 
 } // namespace platform

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -267,6 +268,39 @@ TEST(FileSearchBytes, NamesKeepTheirBytesAndPathsRoundTrip) {
     EXPECT_EQ(found["caf\xe9.pdf"], QStringLiteral("caf\\xe9.pdf"));
     // A UTF-8 path is the same QString Qt makes of it.
     EXPECT_EQ(PathFromBytes("/tmp/資料.pdf"), QStringLiteral("/tmp/資料.pdf"));
+}
+
+TEST(FileSearchBytes, APathIsShownNameByName) {
+    const struct {
+        std::string bytes;
+        QString shown;
+    } cases[] = {
+        {"/home/ユーザ/\x8e\x91\x97\xbf", "/home/ユーザ/資料"}, // Shift-JIS in a UTF-8 folder
+        {"/tmp/caf\xe9/\x8e\x91\x97\xbf/", "/tmp/caf\\xe9/資料/"},
+        {"/mnt/\xc6\xfc\xcb\xdc", "/mnt/\\xc6\\xfc\\xcb\\xdc"}, // EUC-JP: no code page 932
+        {"/", "/"},
+        {"relative/資料", "relative/資料"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(PathForDisplay(PathFromBytes(c.bytes)), c.shown);
+    }
+}
+
+TEST(FileSearchBytes, CurrentAndCanonicalFoldersKeepTheirBytes) {
+    QTemporaryDir dir;
+    const std::string folder = PathToBytes(QDir(dir.path()).canonicalPath()) + "/\x8e\x91\x97\xbf";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(folder.c_str(), (folder + "-link").c_str()), 0);
+    EXPECT_EQ(PathToBytes(CanonicalPath(PathFromBytes(folder + "-link/./")).value_or("")), folder);
+    EXPECT_FALSE(CanonicalPath(PathFromBytes(folder + "/missing")));
+    const QString previous = CurrentFolderPath();
+    ASSERT_EQ(::chdir(folder.c_str()), 0);
+    const QString current = CurrentFolderPath();
+    ASSERT_EQ(::chdir(PathToBytes(previous).c_str()), 0);
+    EXPECT_EQ(PathToBytes(current), folder);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(folder + "-link");
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "platform/filesearch.h"
 #include "platform/hooks.h"
 #include "platform/watchers.h"
 
@@ -7,6 +8,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -53,6 +58,55 @@ TEST(FolderWatcher, ReportsSubfolderCreatedRenamedRemovedButNotFiles) {
     ASSERT_TRUE(QFile::remove(root + "/file.txt"));
     WaitFor(events, 4);
     EXPECT_EQ(events.size(), 3u) << "files coming and going are not folder events";
+}
+
+// Qt's watcher names folders by UTF-8 alone; these are watched all the same, and report their
+// subfolders by their bytes.
+TEST(FolderWatcher, WatchesFoldersWhoseNamesAreNotUtf8) {
+    QTemporaryDir dir;
+    const std::string root = PathToBytes(dir.path());
+    FolderWatcher watcher;
+    std::vector<Event> events;
+    QObject::connect(&watcher, &FolderWatcher::changeNotified,
+                     [&](long code, const QString& path) { events.emplace_back(code, path); });
+    const std::string names[] = {"\x8e\x91\x97\xbf", "\xc6\xfc\xcb\xdc", "caf\xe9", "utf8-資料"};
+    for (const std::string& name : names) {
+        ASSERT_EQ(::mkdir((root + "/" + name).c_str(), 0755), 0);
+        ASSERT_TRUE(watcher.watch(PathFromBytes(root + "/" + name)));
+    }
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string made = root + "/" + name + "/sub\xe9";
+        ASSERT_EQ(::mkdir(made.c_str(), 0755), 0);
+        const size_t before = events.size();
+        WaitFor(events, before + 1);
+        ASSERT_EQ(events.size(), before + 1);
+        EXPECT_EQ(events.back().first, shcneMkDir);
+        EXPECT_EQ(PathToBytes(events.back().second), made);
+    }
+    // Unwatched, a folder reports nothing, and its handle is given up.
+    watcher.unwatch(PathFromBytes(root + "/" + names[0]));
+    ASSERT_EQ(::rmdir((root + "/" + names[0] + "/sub\xe9").c_str()), 0);
+    const size_t before = events.size();
+    WaitFor(events, before + 1);
+    EXPECT_EQ(events.size(), before);
+    // Qt cannot name these to remove them.
+    std::filesystem::remove_all(root);
+}
+
+TEST(WatchableFolder, IsThePathItselfUnlessTheNameIsNotUtf8) {
+    QTemporaryDir dir;
+    const std::string folder = PathToBytes(dir.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    EXPECT_EQ(WatchableFolder(dir.path()).path(), dir.path());
+    const WatchableFolder handle(PathFromBytes(folder));
+    ASSERT_FALSE(handle.path().isEmpty());
+    // The path Qt is given names the folder itself.
+    char target[4096] = {};
+    ASSERT_GT(::readlink(handle.path().toUtf8().constData(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), folder);
+    EXPECT_TRUE(WatchableFolder(PathFromBytes(folder + "/missing\xe9")).path().isEmpty());
+    std::filesystem::remove_all(folder);
 }
 
 TEST(FolderWatcher, FolderThatCannotBeWatchedIsNotFatal) {
