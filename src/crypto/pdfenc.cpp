@@ -251,6 +251,13 @@ bool PermsAgree(const EncryptionParams& params, const std::string& fileKey) {
            perms->compare(0, 4, LittleEndian32(uint32_t(params.P))) == 0;
 }
 
+std::string DataKey(const EncryptionParams& params, const std::string& fileKey) {
+    std::string key = fileKey;
+    if (params.V == 4 && !key.empty() && key.size() < 16)
+        key.resize(16, '\0');
+    return key;
+}
+
 std::string ComputeObjectKey(const std::string& fileKey, int32_t objectNumber, int32_t generation,
                              CryptMethod method) {
     if (method == CryptMethod::AESV3)

@@ -75,6 +75,13 @@ int CheckPassword(const std::string& password, const EncryptionParams& params,
 // Perms disagree has been altered; it is still opened, as the strings decrypt all the same.
 bool PermsAgree(const EncryptionParams& params, const std::string& fileKey);
 
+// The key the data of objects is encrypted with, from the file key that a password check gave.
+// A version 4 handler encrypts with 128 bits even when /Length asks for fewer: the file key,
+// derived and checked against U at its own length (5 bytes for 40 bits), is extended with zero
+// bytes to 16, so each object key is a whole MD5 digest. This is how the 40- and 48-bit RC4
+// files of version 4 are written. Other versions use the file key as it is.
+std::string DataKey(const EncryptionParams& params, const std::string& fileKey);
+
 // The key for one object's data: MD5 of the file key, the object's reference and, for
 // AES-128, "sAlT", cut to the file key's length plus five, at most 16 bytes. AES-256 uses the
 // file key itself.

@@ -139,8 +139,9 @@ private:
         }
         if (p.R >= 5)
             info_.PermsAgree = PermsAgree(p, info_.FileKey);
-        stringDecryptor_ = StringDecryptor(StringMethod(p), info_.FileKey);
-        streamDecryptor_ = StringDecryptor(StreamMethod(p), info_.FileKey);
+        const std::string dataKey = DataKey(p, info_.FileKey);
+        stringDecryptor_ = StringDecryptor(StringMethod(p), dataKey);
+        streamDecryptor_ = StringDecryptor(StreamMethod(p), dataKey);
         return true;
     }
 

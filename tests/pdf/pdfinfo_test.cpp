@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fcntl.h>
 #include <fstream>
@@ -548,6 +549,85 @@ TEST(ReadPdfInfo, XmpOfAnEncryptedFileIsDecryptedUnlessItIsLeftPlain) {
         const TpdfInfomation info = Read(pdf.WriteTo(dir.File("e.pdf")));
         EXPECT_EQ(info.TitleUtf8, "Secret title") << encryptMetadata;
         EXPECT_EQ(info.AuthorUtf8, "A; B") << encryptMetadata;
+    }
+}
+
+// Version 4 RC4 files with keys under 128 bits check the password with the short file key but
+// encrypt every object with that key zero-extended to 16 bytes; versions 2 and 3 encrypt with the
+// short key itself. Each file here keeps its page tree in an encrypted, compressed object stream
+// (so the page count needs the right key for streams) and an encrypted title in its Info
+// dictionary (the same for strings). The object keys are computed here by hand.
+TEST(ReadPdfInfo, ShortRc4KeysOfVersion4AreExtendedToSixteenBytes) {
+    struct Case {
+        const char* name;
+        std::string dictionary; // the encryption dictionary without /O, /U and /P
+        int32_t v, r, keyLength;
+        size_t writtenKeyBytes; // the key the writer encrypts with
+    } cases[] = {
+        {"V4 40 bits", "/V 4 /R 4 /Length 40 /CF << /StdCF << /CFM /V2 /Length 5 >> >>", 4, 4, 40,
+         16},
+        {"V4 48 bits", "/V 4 /R 4 /Length 48 /CF << /StdCF << /CFM /V2 /Length 6 >> >>", 4, 4, 48,
+         16},
+        // Only the crypt filter gives the length, in bytes.
+        {"V4 40 bits from the filter", "/V 4 /R 4 /CF << /StdCF << /CFM /V2 /Length 5 >> >>", 4, 4,
+         40, 16},
+        {"V4 128 bits", "/V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /V2 /Length 16 >> >>", 4, 4,
+         128, 16},
+        {"V2 40 bits", "/V 2 /R 3 /Length 40", 2, 3, 40, 5},
+        {"V2 48 bits", "/V 2 /R 3 /Length 48", 2, 3, 48, 6},
+    };
+    std::string id;
+    for (int i = 0; i < 16; ++i)
+        id += char(0xA0 + i);
+    const std::string O(32, '\x5A');
+    TempDir dir;
+    for (const Case& c : cases) {
+        const bool v4 = c.v == 4;
+        const std::string v4Entries = v4 ? " /StmF /StdCF /StrF /StdCF /EncryptMetadata false" : "";
+        EncryptionParams params;
+        params.V = c.v;
+        params.R = c.r;
+        params.Length = c.keyLength;
+        params.P = -3392;
+        params.O = O;
+        params.ID = id;
+        params.EncryptMetadata = !v4;
+        const std::string fileKey = ComputeFileKey(PasswordPad, params);
+        ASSERT_EQ(fileKey.size(), size_t(c.keyLength / 8)) << c.name;
+        std::string writtenKey = fileKey;
+        writtenKey.resize(c.writtenKeyBytes, '\0');
+        const auto encrypt = [&](std::string data, int object) {
+            Md5Digest digest;
+            Md5OfString(writtenKey + char(object) + std::string(4, '\0'), digest);
+            Rc4State rc4;
+            Rc4Setup(rc4, digest.data(), int(std::min<size_t>(writtenKey.size() + 5, 16)));
+            Rc4Apply(rc4, reinterpret_cast<uint8_t*>(data.data()), int64_t(data.size()));
+            return data;
+        };
+        const std::string pages = "<< /Type /Pages /Count 1 /Kids [4 0 R] >>\n";
+        const std::string offsets = "3 0 4 " + std::to_string(pages.size()) + " ";
+        const std::string stream =
+            encrypt(Deflate(offsets + pages + "<< /Type /Page /Parent 3 0 R >>\n"), 5);
+        ModernPdf pdf;
+        pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>")
+            .Object(2, "<< /Title <" + Hex(encrypt("Report", 2)) + "> >>")
+            .Object(5, "<< /Type /ObjStm /N 2 /First " + std::to_string(offsets.size()) +
+                           " /Filter /FlateDecode /Length " + std::to_string(stream.size()) +
+                           " >>\nstream\n" + stream + "\nendstream")
+            .Compressed(3, 5, 0)
+            .Compressed(4, 5, 1)
+            .Object(6, "<< /Filter /Standard " + c.dictionary + v4Entries + " /P -3392 /O <" +
+                           Hex(O) + "> /U <" + Hex(ComputeU(fileKey, params)) + "> >>")
+            .XrefStream(7, "/Size 8 /Root 1 0 R /Info 2 0 R /Encrypt 6 0 R /ID [<" + Hex(id) +
+                               "> <" + Hex(id) + ">]");
+        TpdfInfomation info;
+        ReadPdfInfo(dir.Write("short.pdf", pdf.Bytes()), "", info, false);
+        EXPECT_EQ(std::tie(info.V, info.R, info.KeyLength), std::tie(c.v, c.r, c.keyLength))
+            << c.name;
+        EXPECT_EQ(info.PasswordResult, 0) << c.name;
+        EXPECT_EQ(info.FileKey, fileKey) << c.name;
+        EXPECT_EQ(info.PageCount, 1) << c.name;
+        EXPECT_EQ(info.Title, "Report") << c.name;
     }
 }
 
