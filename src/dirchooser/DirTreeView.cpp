@@ -3,6 +3,7 @@
 #include "dirchooser/DirCaptions.h"
 #include "dirchooser/DirImageList.h"
 #include "dirchooser/DirTreeCombo.h"
+#include "jtext/filename.h"
 #include "platform/dialogs.h"
 #include "platform/filesearch.h"
 #include "platform/icons.h"
@@ -39,10 +40,6 @@ public:
         return order != 0 ? order < 0 : mine < theirs;
     }
 };
-
-bool IsSubfolder(const platform::FindData& found) {
-    return (found.attr & platform::faDirectory) != 0 && found.bytes != "." && found.bytes != "..";
-}
 
 bool HasChildMark(const QTreeWidgetItem* node) {
     return node->childCount() > 0 || node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
@@ -170,29 +167,21 @@ void TDirTreeView::BuildNodePath(QTreeWidgetItem* node) {
 }
 
 bool TDirTreeView::HasSubfolders(const QString& path) const {
-    platform::FileSearch search;
-    platform::FindData found;
-    for (bool ok = search.FindFirst(WithBackslash(path), platform::faAnyFile, found); ok;
-         ok = search.FindNext(found)) {
-        if (IsSubfolder(found))
-            return true;
-    }
-    return false;
+    const auto names = platform::SubfolderNames(platform::PathToBytes(path), 1);
+    return names && !names->empty();
 }
 
 void TDirTreeView::AddSubfolders(const QString& path, QTreeWidgetItem* node) {
-    platform::FileSearch search;
-    platform::FindData found;
-    for (bool ok = search.FindFirst(WithBackslash(path), platform::faAnyFile, found); ok;
-         ok = search.FindNext(found)) {
-        if (!IsSubfolder(found))
-            continue;
+    const auto names = platform::SubfolderNames(platform::PathToBytes(path));
+    if (!names)
+        return;
+    for (const std::string& bytes : *names) {
         // The caption shows the name; the path is made of its bytes.
-        const QString name = platform::PathFromBytes(found.bytes);
+        const QString name = platform::PathFromBytes(bytes);
         const QString folder = WithBackslash(path) + name;
-        QTreeWidgetItem* child =
-            NewNode(found.name, FImages->Add(platform::ShellIcon(folder, false)),
-                    FImages->Add(platform::ShellIcon(folder, true)));
+        QTreeWidgetItem* child = NewNode(QString::fromStdString(FileNameForDisplay(bytes)),
+                                         FImages->Add(platform::ShellIcon(folder, false)),
+                                         FImages->Add(platform::ShellIcon(folder, true)));
         child->setData(0, RoleName, name);
         if (HasSubfolders(folder))
             child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);

@@ -308,6 +308,30 @@ std::vector<FindData> ListFolder(const QString& folder, uint32_t filter) {
     return entries;
 }
 
+std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder, size_t limit) {
+    DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
+    if (!dir)
+        return std::nullopt;
+    std::vector<std::string> names;
+    const int fd = dirfd(dir);
+    while (limit == 0 || names.size() < limit) {
+        const dirent* entry = readdir(dir);
+        if (!entry)
+            break;
+        if (IsDotName(entry->d_name))
+            continue;
+        bool isDir = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isDir = fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (isDir)
+            names.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    return names;
+}
+
 QString PathFromBytes(std::string_view bytes) {
     QString out;
     out.reserve(qsizetype(bytes.size()));

@@ -99,6 +99,12 @@ std::optional<QString> CanonicalPath(const QString& path);
 // All entries of folder that pass filter, in file-system order; empty when it cannot be read.
 std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);
 
+// The names of folder's subfolders (links to folders included, "." and ".." left out) in
+// file-system order, at most limit of them (0: all); nothing when it cannot be read. An entry
+// is looked up only when the listing of names does not tell what it is (a link, or a file
+// system without entry types), so a folder of many files costs one read of its names.
+std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder, size_t limit = 0);
+
 // The attributes of one path (links followed), as the search would report them; nothing when
 // the path cannot be stat'ed.
 std::optional<uint32_t> FileAttributes(const QString& path);

@@ -29,16 +29,13 @@ QString ChildPath(const QString& folder, const QString& name) {
 
 // The names of folder's subfolders, hidden ones included; nothing when it cannot be read.
 std::optional<QSet<QString>> Subfolders(const QString& folder) {
-    FileSearch search;
-    FindData found;
-    if (!search.FindFirst(folder, faAnyFile, found))
+    const auto names = SubfolderNames(PathToBytes(folder));
+    if (!names)
         return std::nullopt;
-    QSet<QString> names;
-    do {
-        if ((found.attr & faDirectory) && found.bytes != "." && found.bytes != "..")
-            names.insert(PathFromBytes(found.bytes));
-    } while (search.FindNext(found));
-    return names;
+    QSet<QString> out;
+    for (const std::string& name : *names)
+        out.insert(PathFromBytes(name));
+    return out;
 }
 
 } // namespace

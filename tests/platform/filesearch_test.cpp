@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -301,6 +302,51 @@ TEST(FileSearchBytes, CurrentAndCanonicalFoldersKeepTheirBytes) {
     EXPECT_EQ(PathToBytes(current), folder);
     std::filesystem::remove_all(folder);
     std::filesystem::remove_all(folder + "-link");
+}
+
+} // namespace
+
+namespace {
+
+// Subfolders as the chooser's tree and the folder watcher see them: every kind of entry once,
+// with the answer the full search gives for it.
+TEST(SubfolderNames, TellFoldersFromEveryOtherEntry) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    const auto at = [&](const char* name) { return root + "/" + name; };
+    ASSERT_EQ(mkdir(at("folder").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(at(".hidden-folder").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(at("\x8e\x91\x97\xbf").c_str(), 0755), 0); // Shift-JIS 資料
+    WriteFile(QString::fromStdString(at("file.pdf")), "%PDF-1.4");
+    ASSERT_EQ(symlink("folder", at("link-to-folder").c_str()), 0);
+    ASSERT_EQ(symlink("file.pdf", at("link-to-file").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", at("dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0644), 0);
+
+    const auto names = SubfolderNames(root);
+    ASSERT_TRUE(names.has_value());
+    std::vector<std::string> sorted = *names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string>{".hidden-folder", "folder", "link-to-folder",
+                                                "\x8e\x91\x97\xbf"}));
+    // The same folders the full search finds.
+    std::vector<std::string> searched;
+    for (const FindData& entry : ListFolder(dir.path()))
+        if ((entry.attr & faDirectory) && entry.bytes != "." && entry.bytes != "..")
+            searched.push_back(entry.bytes);
+    std::sort(searched.begin(), searched.end());
+    EXPECT_EQ(searched, sorted);
+
+    const auto first = SubfolderNames(root, 1);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->size(), 1u);
+    const auto none = SubfolderNames(at("folder"));
+    ASSERT_TRUE(none.has_value());
+    EXPECT_TRUE(none->empty());
+    EXPECT_FALSE(SubfolderNames(at("file.pdf")).has_value());
+    EXPECT_FALSE(SubfolderNames(at("missing")).has_value());
+    EXPECT_FALSE(SubfolderNames("").has_value());
 }
 
 } // namespace
