@@ -2,6 +2,7 @@
 """Writes N synthetic PDF files for the speed benchmark.
 
   make_corpus.py DIR N [--seed S] [--verify K] [--modern]
+  make_corpus.py DIR N --links-from CORPUS
 
 The same seed gives the same files, byte for byte. Every file has a classic cross-reference
 table (no cross-reference streams, no object streams), a real page tree of 1-300 pages and an
@@ -268,6 +269,22 @@ def verify(paths):
     return problems
 
 
+def link_corpus(source, target, n):
+    """A folder of n entries named as make_corpus names them, each a hard link to the next
+    file of source in turn: as many entries as wanted for the disk space of source alone."""
+    began = time.monotonic()
+    files = sorted(e.path for e in os.scandir(source) if e.is_file())
+    if not files:
+        sys.exit("make_corpus.py: no files in %s" % source)
+    os.makedirs(target, exist_ok=True)
+    width = max(5, len(str(n)))
+    for index in range(1, n + 1):
+        os.link(files[(index - 1) % len(files)],
+                os.path.join(target, "doc%0*d.pdf" % (width, index)))
+    print("%d links to the %d files of %s in %s, %.1f s" % (
+        n, len(files), source, target, time.monotonic() - began))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("dir")
@@ -276,9 +293,15 @@ def main():
     parser.add_argument("--verify", type=int, default=0, metavar="K")
     parser.add_argument("--modern", action="store_true",
                         help="cross-reference and object streams, compressed (by qpdf)")
+    parser.add_argument("--links-from", metavar="CORPUS",
+                        help="N names hard-linked to the files of CORPUS in turn, for a folder "
+                             "of many entries without their bytes")
     args = parser.parse_args()
     if args.n < 1:
         parser.error("N must be at least 1")
+    if args.links_from:
+        link_corpus(args.links_from, args.dir, args.n)
+        return
     if not shutil.which("qpdf"):
         sys.exit("make_corpus.py: qpdf is needed for the encrypted files (package qpdf)")
     os.makedirs(args.dir, exist_ok=True)

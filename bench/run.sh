@@ -3,7 +3,7 @@
 # cache and prints one table of median wall time, files per second, peak memory and the ratio
 # to the I/O floor for each tool. See bench/README.md.
 #
-#   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,exiftool,pdfinfo,floor]
+#   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,shown,exiftool,pdfinfo,floor]
 #                [--seed S] [--latency-ms MS] N|DIR
 #
 # N makes the corpus of N files under /tmp/pagewick-bench-N (kept for later runs; another seed
@@ -16,7 +16,7 @@ root=$(dirname "$here")
 build="$root/build-bench"
 runs=5
 slow_runs=
-tools=list,window,exiftool,pdfinfo,floor
+tools=list,window,shown,exiftool,pdfinfo,floor
 seed=1
 latency=
 

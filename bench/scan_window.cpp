@@ -1,9 +1,12 @@
-// pagewick-bench-scan DIR
-// Times the main window's scan of DIR: the window is built and shown on the offscreen platform
-// in an empty folder, then the chooser opens DIR, which reports the path change at once and so
-// runs the whole scan before OpenPath returns. The clock starts at the first path change and
-// stops when the scan is done. Prints the seconds and the number of rows listed. A box the scan
-// would show (files that could not be read) is answered at once and its text goes to stderr.
+// pagewick-bench-scan [--start] DIR
+// Times the main window's scan of DIR. The window is built and shown on the offscreen
+// platform in an empty folder, then the chooser opens DIR, which reports the path change at
+// once and so runs the whole scan before OpenPath returns. With --start the window is built
+// to list DIR as it shows, as `pagewick DIR` starts. The clock starts at the first path change
+// and stops when the scan is done. Prints the seconds and the number of rows listed, and with
+// --start also the seconds from the program's start until the window was shown. A box the
+// scan would show (files that could not be read) is answered at once and its text goes to
+// stderr.
 
 #include "app/Unit1.h"
 #include "dirchooser/DirTreeCombo.h"
@@ -12,21 +15,48 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWindow>
 
 #include <cstdio>
+#include <string_view>
+
+namespace {
+
+// Notes when the window is first exposed: on screen, as far as the platform can tell.
+class ExposeClock : public QObject {
+public:
+    explicit ExposeClock(const QElapsedTimer& since) : since_(since) {}
+    double shown = -1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && shown < 0)
+            shown = double(since_.nsecsElapsed()) / 1e9;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QElapsedTimer& since_;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 2 || !QFileInfo(QString::fromLocal8Bit(argv[1])).isDir()) {
-        std::fprintf(stderr, "usage: pagewick-bench-scan DIR\n");
+    const bool start = argc == 3 && std::string_view(argv[1]) == "--start";
+    const char* dir = argv[argc - 1];
+    if (argc != 2 + int(start) || !QFileInfo(QString::fromLocal8Bit(dir)).isDir()) {
+        std::fprintf(stderr, "usage: pagewick-bench-scan [--start] DIR\n");
         return 2;
     }
-    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).canonicalFilePath();
+    const QString folder = QFileInfo(QString::fromLocal8Bit(dir)).canonicalFilePath();
 
     int boxes = 0;
     const platform::ScopedHook<platform::MessageBoxHandler> boxHook{
@@ -43,29 +73,44 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pagewick-bench-scan: no temporary folder\n");
         return 2;
     }
-    TForm1 form;
+    TForm1 form(start ? folder : QString());
+    // From the first path change of DIR to the end of its scan.
+    bool measuring = start;
+    QElapsedTimer clock;
+    QElapsedTimer scanned;
+    const TPathChangeEvent scan = form.FDirCombo->OnPathChange;
+    form.FDirCombo->OnPathChange = [&](QObject* sender, QString path) {
+        const bool first = measuring && !clock.isValid();
+        if (first)
+            clock.start();
+        scan(sender, path);
+        if (first)
+            scanned.start();
+    };
+    ExposeClock exposed(sinceStart);
+    form.winId(); // the window's handle, to watch before it shows
+    form.windowHandle()->installEventFilter(&exposed);
     form.show();
     QElapsedTimer waited;
     waited.start();
     // The window lists its first folder once it shows.
     while (!(form.windowHandle() && form.windowHandle()->isExposed() && form.Idle()) &&
-           waited.elapsed() < 5000)
+           waited.elapsed() < 600000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     QApplication::processEvents();
 
-    QElapsedTimer clock;
-    const TPathChangeEvent scan = form.FDirCombo->OnPathChange;
-    form.FDirCombo->OnPathChange = [&clock, &scan](QObject* sender, QString path) {
-        if (!clock.isValid())
-            clock.start();
-        scan(sender, path);
-    };
-    form.FDirCombo->OpenPath(folder);
-    if (!clock.isValid()) {
-        std::fprintf(stderr, "pagewick-bench-scan: the chooser did not open %s\n", argv[1]);
+    if (!start) {
+        measuring = true;
+        form.FDirCombo->OpenPath(folder);
+    }
+    if (!clock.isValid() || !scanned.isValid()) {
+        std::fprintf(stderr, "pagewick-bench-scan: the chooser did not open %s\n", dir);
         return 1;
     }
-    const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    std::printf("%.6f %zu\n", seconds, form.Rows().size());
+    const double seconds = double(clock.nsecsElapsed() - scanned.nsecsElapsed()) / 1e9;
+    if (start)
+        std::printf("%.6f %zu %.6f\n", seconds, form.Rows().size(), exposed.shown);
+    else
+        std::printf("%.6f %zu\n", seconds, form.Rows().size());
     return boxes > 0 ? 1 : 0;
 }
