@@ -484,8 +484,10 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     // The chooser opens its folder again after rebuilding its tree for a change of some
     // folder it shows; the list changes only when its own folder does (listWatcher_).
     if (FDirCombo->Notifying() && !listedFolder_.isEmpty() &&
-        WithSlash(newPath) == WithSlash(listedFolder_))
+        WithSlash(newPath) == WithSlash(listedFolder_)) {
+        ShowListedPath(listedFolder_); // the rebuilt chooser shows only the folder's name
         return;
+    }
     const bool quiet = quietScan_;
     std::optional<platform::WaitCursor> hourglass;
     if (!quiet)
@@ -586,11 +588,8 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
             Edit1->clear();
             ListView1->clearSelection();
         }
-        QString shown = listed;
-        while (shown.size() > 1 && shown.endsWith(QLatin1Char('/')))
-            shown.chop(1);
         if (!quiet)
-            FDirCombo->setText(shown);
+            ShowListedPath(listed);
         WatchListedFolder(listed);
     } else {
         ShowOneBox(error);
@@ -609,6 +608,12 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         PathChanged(sender, next);
         quietScan_ = wasQuiet;
     }
+}
+
+void TForm1::ShowListedPath(QString path) {
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    FDirCombo->setText(path);
 }
 
 void TForm1::ShowOneBox(const QString& text) {

@@ -58,17 +58,17 @@ public:
     ~TForm1() override;
 
     // The controls, by the names the rest of the program knows them by.
-    QToolButton* BitBtn1;   // up one folder
-    QToolButton* BitBtn2;   // refresh
-    QToolButton* BitBtn3;   // help
-    QToolButton* BitBtn4;   // exit
-    QPushButton* Button1;   // open
-    QPushButton* Button2;   // save the list
-    QTreeView* ListView1;   // the file list, a view of Model()
-    QComboBox* ComboBox1;   // file type
-    QCheckBox* CheckBox1;   // the lenient-password option, hidden until the key chord
-    QLineEdit* MaskEdit1;   // password
-    QLineEdit* Edit1;       // name of the selected row
+    QToolButton* BitBtn1; // up one folder
+    QToolButton* BitBtn2; // refresh
+    QToolButton* BitBtn3; // help
+    QToolButton* BitBtn4; // exit
+    QPushButton* Button1; // open
+    QPushButton* Button2; // save the list
+    QTreeView* ListView1; // the file list, a view of Model()
+    QComboBox* ComboBox1; // file type
+    QCheckBox* CheckBox1; // the lenient-password option, hidden until the key chord
+    QLineEdit* MaskEdit1; // password
+    QLineEdit* Edit1;     // name of the selected row
     QLabel* Label1;
     QLabel* Label2;
     QLabel* Label3;
@@ -111,8 +111,9 @@ public:
     void Button2Click();
     void RunFile(const QString& path);
     void MaskEdit1Change();
-    // Selects the row of the listed folder's entry name as a click would, widening the
-    // file-type filter to every file when the present one hides it; false when it is not listed.
+    // Selects the row of the listed folder's entry name (its bytes, as PathFromBytes carries
+    // them) as a click would, widening the file-type filter to every file when the present one
+    // hides it; false when it is not listed.
     bool SelectEntry(const QString& name);
     // The hidden key chord; true when the key press was it.
     bool FormShortCut(QKeyEvent* event);
@@ -142,6 +143,8 @@ private:
     bool ListedVolumeGone() const;
 
     void ShowPendingItems();
+    // The chooser's field shows the listed folder's whole path.
+    void ShowListedPath(QString path);
     // A modal error box, unless one is open already.
     void ShowOneBox(const QString& text);
     static int CountEntries(const QString& folder);

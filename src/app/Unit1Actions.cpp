@@ -90,9 +90,10 @@ void TForm1::ListView1Click() {
 }
 
 bool TForm1::SelectEntry(const QString& name) {
+    const std::string bytes = platform::PathToBytes(name);
     const auto find = [&] {
         for (size_t i = 0; i < rows_.size() && i < model_->Shown(); ++i)
-            if (!rows_[i].isFolder && QString::fromStdString(rows_[i].caption) == name)
+            if (!rows_[i].isFolder && rows_[i].nameBytes == bytes)
                 return int(i);
         return -1;
     };

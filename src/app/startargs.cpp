@@ -105,8 +105,7 @@ std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place) {
     if (!place.problem.isEmpty())
         platform::ShowMessageBox({QGuiApplication::applicationDisplayName(), place.problem,
                                   QMessageBox::Ok, QMessageBox::Warning, false, window.get()});
-    // The list finds its rows by the names it shows.
     if (!place.selectName.isEmpty())
-        window->SelectEntry(platform::PathForDisplay(place.selectName));
+        window->SelectEntry(place.selectName);
     return window;
 }

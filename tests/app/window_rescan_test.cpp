@@ -134,6 +134,7 @@ TEST_F(RescanTest, ANotificationAboutAnotherFolderDoesNotReadTheListAgain) {
     EXPECT_TRUE(before.isValid());
     EXPECT_EQ(QModelIndex(before), Item("a.pdf"));
     EXPECT_EQ(form->Edit1->text(), "a.pdf");
+    EXPECT_EQ(form->FDirCombo->text(), Listed()); // the whole path, as the listing left it
     EXPECT_TRUE(boxes.empty());
 }
 
