@@ -150,14 +150,17 @@ def main():
         ratio = median["window"] / median["list"]
         print("window / pagewick-list  %6.2f  (target <= 1.5)  %s" % (
             ratio, "met" if ratio <= 1.5 else "MISSED"))
+    # The memory targets are set for a size: 40 MiB up to 20,000 files; the window at most
+    # twice pagewick-list for a folder of 100,000 entries (with a few thousand, the libraries
+    # the window loads outweigh the rows).
     if "list" in median:
         peak = max(peaks["list"])
-        print("pagewick-list peak      %6.1f MiB (target <= 40) %s" % (
-            peak, "met" if peak <= 40 else "MISSED"))
+        verdict = ("met" if peak <= 40 else "MISSED") if files <= 20000 else "(for 20,000)"
+        print("pagewick-list peak      %6.1f MiB (target <= 40) %s" % (peak, verdict))
     if "list" in median and "window" in median:
         ratio = max(peaks["window"]) / max(peaks["list"])
-        print("window peak / list peak %6.2f  (target <= 2)    %s" % (
-            ratio, "met" if ratio <= 2 else "MISSED"))
+        verdict = ("met" if ratio <= 2 else "MISSED") if files >= 100000 else "(for 100,000)"
+        print("window peak / list peak %6.2f  (target <= 2)    %s" % (ratio, verdict))
 
 
 def print_latency_lines(median, latency_ms):

@@ -329,7 +329,7 @@ void TForm1::FormCreate() {
     // The first folder is listed once the window shows, so the window appears at once
     // however long that takes.
     if (startFolder_.isEmpty())
-        startFolder_ = QDir::currentPath();
+        startFolder_ = platform::CurrentFolderPath();
     listWatcher_ = new QFileSystemWatcher(this);
     connect(listWatcher_, &QFileSystemWatcher::directoryChanged, this,
             [this] { ListedFolderChanged(); });
