@@ -244,8 +244,11 @@ def same_but_unknown(a, b):
 def text_cause(ours, theirs, field, record, keys):
     """Why the reader's Unicode text differs from pdfinfo's."""
     if record["PasswordResult"] < 0:
-        return "strings withheld (encryption the reader does not decrypt)"
+        return "strings withheld (no password the reader was given opens the file)"
     if not theirs and ours and field not in keys:
+        # pdfinfo lists no Info entry of an encrypted file whose strings it cannot decrypt.
+        if record.get("Method") and not keys:
+            return "only in reader: an encrypted file whose strings pdfinfo does not decrypt"
         return "only in reader: from XMP (no Info entry)"
     for codec, name in (("cp932", "Shift-JIS"), ("euc_jp", "EUC-JP"),
                         ("iso2022_jp", "JIS"), ("utf-8", "UTF-8 without mark")):
