@@ -3,12 +3,11 @@
 #include "crypto/hex.h"
 #include "crypto/md5.h"
 #include "crypto/pdfenc.h"
+#include "support/tsv.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -24,16 +23,9 @@ struct CryptFixture {
 };
 
 std::vector<CryptFixture> LoadFixtures() {
-    std::ifstream in(PAGEWICK_TEST_DATA "/crypt/params.tsv");
     std::vector<CryptFixture> fixtures;
-    std::string line;
-    std::getline(in, line); // column names
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        for (std::string field; std::getline(fields, field, '\t');)
-            f.push_back(field);
-        f.resize(13);
+    for (const std::vector<std::string>& f :
+         ReadTsvRows(PAGEWICK_TEST_DATA "/crypt/params.tsv", 13)) {
         EncryptionParams params;
         params.Filter = "Standard";
         params.Length = std::stoi(f[1]);

@@ -5,11 +5,10 @@
 
 #include "jtext/cp932.h"
 #include "pdf/pdfinfo.h"
+#include "support/tsv.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,19 +21,11 @@ struct ToolFixture {
 };
 
 std::vector<ToolFixture> LoadToolFixtures() {
-    std::ifstream in(PAGEWICK_TEST_DATA "/crypt/tools/tools.tsv");
     std::vector<ToolFixture> fixtures;
-    std::string line;
-    std::getline(in, line); // column names
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        for (std::string field; std::getline(fields, field, '\t');)
-            f.push_back(field);
-        f.resize(9);
+    for (const std::vector<std::string>& f :
+         ReadTsvRows(PAGEWICK_TEST_DATA "/crypt/tools/tools.tsv", 9))
         fixtures.push_back(
             {f[0], f[1], f[2], f[3], std::stoi(f[4]), std::stoi(f[5]), f[6], f[7], f[8]});
-    }
     return fixtures;
 }
 
