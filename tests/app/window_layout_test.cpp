@@ -145,4 +145,36 @@ TEST_F(LayoutTest, TheSaveDialogIsJapaneseAndReplacesWithoutAsking) {
     EXPECT_TRUE(buttons.contains("キャンセル")) << buttons.join("|").toStdString();
 }
 
+// Choosing the CSV form changes the proposed name's extension with it, and back; a name the
+// user typed is left alone.
+TEST_F(LayoutTest, TheProposedNameFollowsTheChosenForm) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    std::vector<QString> names;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* forms = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+        auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+        if (!forms || !name)
+            return;
+        for (int form : {2, 0, 2}) {
+            forms->setCurrentIndex(form);
+            emit forms->activated(form);
+            names.push_back(name->text());
+        }
+        name->setText("mine.txt");
+        forms->setCurrentIndex(0);
+        emit forms->activated(0);
+        names.push_back(name->text());
+        name->setText("list.csv");
+        forms->setCurrentIndex(2);
+        emit forms->activated(2);
+        static_cast<QDialog*>(dialog)->accept(); // as the save button does
+    });
+    const auto chosen = RunSaveDialogForList(form.get(), "ファイル一覧の保存", At("work/list.txt"));
+    EXPECT_EQ(names, (std::vector<QString>{"list.csv", "list.txt", "list.csv", "mine.txt"}));
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, At("work/list.csv"));
+    EXPECT_EQ(chosen->encoding, ListEncoding::Utf8WithMark);
+}
+
 } // namespace
