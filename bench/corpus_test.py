@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Holds the benchmark's corpus to what the measurements assume of it.
 
   corpus_test.py PAGEWICK_LIST PAGEWICK_IOFLOOR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-iofloor DIR
 // The least file-system work a folder listing of PDF properties could do: every entry of DIR
 // in directory order is looked up, opened, its first 10 bytes and its last 1,024 bytes are

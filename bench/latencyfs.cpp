@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-latencyfs --latency-ms N SOURCE MOUNTPOINT [FUSE options]
 // A read-only passthrough of SOURCE at MOUNTPOINT that makes every lookup, getattr, open, read
 // and readdir wait N milliseconds before it answers, the way a network share or a slow USB

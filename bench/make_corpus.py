@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes N synthetic PDF files for the speed benchmark.
 
   make_corpus.py DIR N [--seed S] [--verify K] [--modern]

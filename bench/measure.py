@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs the benchmark's tools on one folder and prints the table (run.sh calls it).
 
   measure.py --bin BUILD_DIR [--runs R] [--slow-runs R] [--tools a,b,...] [--latency-ms MS] DIR

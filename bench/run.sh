@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The speed benchmark: builds the release programs, makes (or reuses) a corpus, warms the page
 # cache and prints one table of median wall time, files per second, peak memory and the ratio
 # to the I/O floor for each tool. See bench/README.md.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-bench-scan [--start] DIR
 // Times the main window's scan of DIR. The window is built and shown on the offscreen
 // platform in an empty folder, then the chooser opens DIR, which reports the path change at

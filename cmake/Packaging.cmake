@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in the build folder (or scripts/package.sh) writes
 # pagewick_VERSION_ARCH.deb from what `cmake --install` puts under /usr.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need, and only those that are missing:
 #   scripts/install-deps.sh [more packages...]
 # (the benchmark and the fuzz targets name the few more they need).

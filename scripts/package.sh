@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package of Pagewick: ./scripts/package.sh
 # Writes build/pagewick_VERSION_ARCH.deb; install it with
 #   sudo apt-get install ./build/pagewick_*.deb

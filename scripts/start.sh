@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Pagewick and starts it in the current folder: ./scripts/start.sh
 # Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) it prints the list of the current
 # folder instead, as the window would save it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the core (no Qt) with AddressSanitizer and UBSan and runs its tests:
 #   scripts/test-sanitize.sh [ctest arguments...]
 # Uses the "asan" preset with PAGEWICK_GUI=OFF in build-asan-core, so it does not disturb a

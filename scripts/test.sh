@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything and runs every test: ./scripts/test.sh [ctest arguments...]
 # A full run (no arguments) then builds the reader core with AddressSanitizer and UBSan and
 # runs its tests again (scripts/test-sanitize.sh); PAGEWICK_SKIP_SANITIZE=1 leaves that out.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Compares what pagewick-info reads from PDF files with what poppler's pdfinfo reads.
 
   check_against_pdfinfo.py --info PAGEWICK_INFO --fixtures DIR [--fixtures DIR ...]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the encrypted fixture PDFs under tests/data/crypt and the table params.tsv that the
 # crypto tests read. The encryption is done by qpdf, so the security handler is checked against
 # files it did not write. Run by hand from anywhere; the output is committed.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the PDF files under tests/data/real and their README.md. Every file is made by a real
 # PDF writer (Ghostscript's pdfwrite, then qpdf for encryption, linearization and cross-reference
 # streams), so the reader is checked against bytes it was not written alongside. The output is

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the 48-pixel PNG of Pagewick's icon from its SVG (data/icons). Both are committed and
 # installed into the hicolor theme; run by hand when the SVG changes.
 # Needs: rsvg-convert (package librsvg2-bin).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the PDF files under tests/data/tex: documents with Japanese information strings made by
 # the TeX engines (hyperref's pdfinfo), by dvipdfmx, and by qpdf rewriting them with object
 # streams, linearized, and RC4-encrypted with object streams. The reader is held against the

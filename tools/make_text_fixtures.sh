@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the PDF files under tests/data/text: document properties in every string form the
 # reader decodes, made by real writers. LaTeX's hyperref writes the Info dictionary (UTF-16 with
 # a mark from LuaLaTeX, PDFDocEncoding bytes from pdfLaTeX with pdfencoding=auto) and, with

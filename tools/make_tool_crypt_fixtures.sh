@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes encrypted PDFs made by real tools under tests/data/crypt/tools and the table
 # tools.tsv that the reader's tests read: qpdf (RC4, AES-128, AES-256 of revisions 5 and 6,
 # metadata in clear), pdftk (RC4-128 and AES-128), Ghostscript (revision 3 with keys of 40 and

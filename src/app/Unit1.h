@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the file list of one folder with the document properties of its PDF
 // files, the folder chooser, the file-type filter, the password and the buttons.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user does with the list: selecting, opening, going up, help, exit and saving.
 
 #include "app/Unit1.h"

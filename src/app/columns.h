@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The columns of the list and every fact about them, in one table: the window lays out its
 // header from it, sorting asks it how to order a column, the saved list and the command-line

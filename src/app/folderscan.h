@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scan of a folder into list rows, for the window and for pagewick-list alike: the walk
 // over the entries (platform/folderwalk), the file-type filter, the reading ahead of the PDF

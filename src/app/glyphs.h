@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four button glyphs, drawn here so that they look the same on every desktop.
 

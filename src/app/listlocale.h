@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's locale as the list uses it: the collation rows are sorted by and the thousands
 // separator of its numbers. Shared by the window and the command-line lister.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the file list shows for each entry, as plain values: the file-type filter and the text
 // of every cell. The window and the command-line lister both build their rows here.

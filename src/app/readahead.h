@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading a folder's PDF files ahead of the scan that lists them. Each file costs the reader a
 // few small reads and some text handling, and files do not depend on one another, so worker

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file list's rows as an item model for the window's list view. The view asks for the
 // texts of the cells it paints, so a folder of 100,000 entries costs its rows and no widget

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The saved list: the file rows as the list shows them, either as the program's own list in
 // code page 932 or as a plain comma-separated table in UTF-8 for other programs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the command line asks of the window: `pagewick [FOLDER|FILE]`, `--help`, `--version`.
 // Plain functions over the argument list and the file system, so that main stays a few lines

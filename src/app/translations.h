@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Qt's own texts (the buttons and labels of its dialogs, the message boxes' buttons) in
 // Japanese, as the rest of the window is.

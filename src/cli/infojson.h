@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The document properties of one file as a JSON object, for scripts and for checking the
 // reader against other tools.

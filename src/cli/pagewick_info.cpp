@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-info [--password P] [--lenient] FILE...
 // Prints one JSON object per line for each file: its document properties, or why it could not
 // be read (the reader's message, or that it is missing, a folder or not a regular file).

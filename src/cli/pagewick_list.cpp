@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-list [options] [FOLDER]
 // The list the window shows for FOLDER, written as the window saves it (the code page 932 list
 // or the UTF-8 CSV table), or as TSV or JSON, without a window. Exit status: 0, 1 when some file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A minimal seekable stream of bytes, so the cipher can work on files and buffers alike.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Date-times as the program keeps them: days since 1899-12-30 00:00, the fraction being the
 // time of day. Zero stands for "no date".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The exceptions the program raises. Every one carries its message as UTF-8 text, ready for
 // the application's error box.

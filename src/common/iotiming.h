@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Telling calls that wait for a slow device (a network share, a USB stick) from calls that
 // keep a processor busy, so that blocking file work is spread over as many threads as hide

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The RC4 stream cipher. Encrypting and decrypting are the same operation.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The MD5 message digest (RFC 1321): start, feed any number of times, finish.
 

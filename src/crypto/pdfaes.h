@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // AES and SHA-2 for the standard security handler, on OpenSSL's libcrypto, and the password
 // hashes of revisions 5 and 6 built from them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard security handler as far as reading strings needs it: the password checks of
 // every revision (2 to 6), the file key they unlock, and the per-object decryption of strings

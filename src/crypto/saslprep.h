@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Passwords of revisions 5 and 6 are UTF-8 prepared with SASLprep and cut to 127 bytes.
 

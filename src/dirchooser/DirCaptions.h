@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The caption set of the folder chooser: 21 texts shared by every chooser in the program. The
 // last language that a chooser selects wins, as the texts are global.

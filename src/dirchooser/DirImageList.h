@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small (16 x 16) image list of the folder chooser. Nodes and the combo field refer to
 // images by index, so each distinct icon is kept once however many folders show it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder chooser: a one-line, read-only field showing the current folder's small icon and
 // caption, with a drop-down button at its right end that opens a TDirTreeView of drives and

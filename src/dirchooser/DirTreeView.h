@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drop-down tree of the folder chooser: a root for the list of drives ("コンピュータ",
 // path "Drives"), one node per mounted volume and, loaded on first expansion, the folders. It

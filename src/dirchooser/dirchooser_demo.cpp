@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window with one folder chooser where the main window has it, for looking at the widget.
 //
 //   dirchooser_demo [FOLDER]          opens FOLDER (default: the working folder)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Code page 932 (Shift-JIS as Windows has it) in both directions, from the project's own tables.
 

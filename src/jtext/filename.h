@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File names as the file system gives them are bytes in no particular encoding: Shift-JIS
 // names arrive from Windows zip archives and USB sticks next to UTF-8 ones. The bytes stay the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte-order marks and UTF-8 on top of the Japanese classifier, and UTF-16 to code page 932.
 

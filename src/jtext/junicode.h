@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Japanese byte strings and UTF-16 units to Unicode text (UTF-8), for the text of documents
 // that the list shows as it is written, not only as code page 932 can show it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cross-reference layer and the object store of the reader: one open PDF file, its tail,
 // its chain of cross-reference sections (tables and streams) and trailers, and the objects

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // PDF objects as values, and the tokenizer that reads them from a file's bytes. Dictionaries
 // are read whole, so a key is looked up at the level it belongs to: a value's bytes (a

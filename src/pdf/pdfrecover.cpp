@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged files: the object table rebuilt from a scan of the whole file for "n g obj"
 // headers, trailers and cross-reference streams, as mainstream readers do.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bottom layer of the reader: one open file read through a few cached blocks, with reads
 // at an offset and forward searches for a keyword. It knows nothing of PDF objects.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The object store: objects by number, from the file's body or from an object stream, each
 // object stream decompressed once per reader.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The object store: PDF objects by number, wherever they live (in the file's body or inside a
 // compressed object stream). Callers never see a byte offset.

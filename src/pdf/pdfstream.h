@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bytes of a stream as its filters leave them. Cross-reference and object streams only
 // ever use FlateDecode, with or without a predictor; that is all this reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reader's text conventions. A text is a byte string, one byte per character, any byte
 // value (zero included) allowed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // String values as they stand in a PDF file: finding where they end, and their bytes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cross-reference layer: the chain of sections from startxref along /Prev, each a classic
 // table or a cross-reference stream, and a hybrid file's /XRefStm.
 

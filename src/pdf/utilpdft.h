@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // PDF text strings to Unicode text (UTF-8) and to display text in code page 932, which is
 // always the code page 932 form of the Unicode text (characters it lacks become "?").

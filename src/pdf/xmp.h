@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The document properties an XMP metadata packet (the catalog's /Metadata stream) holds.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes, the error beep, the hourglass cursor and message processing. Tests replace the
 // box through SetMessageBoxHandler and read what would have been shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Folder search in the manner of FindFirst/FindNext: entries in file-system order, each with
 // Windows-valued attribute bits, 64-bit size and local times.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one walk over a folder's entries, and over its subfolders when asked: the icon cache's
 // listing and the list's scan (window and command line) both stand on it, so the loop guard

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every service of the platform layer that reaches outside the process (volumes, key states,
 // message boxes, starting programs, icons) can be replaced through a setter that takes a

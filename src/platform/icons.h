@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Icons of files, folders and volumes from the desktop's icon theme, standing in for the
 // shell's icons.

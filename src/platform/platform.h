@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform layer: the few operating-system services the program needs, each provided by
 // the closest native service of a Linux desktop and named after what the program expects of it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Programs: the executable's own path, the default application of a file, starting a program
 // without a shell, and the system's URL handler.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mounted volumes stand in for drives: "/" first, then the other real (not pseudo) file
 // systems in mount-point order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Change notification: a watcher on the mount table (volumes added and removed) and a watcher
 // on folders (subfolders created, removed and renamed). Both report with the Windows shell's

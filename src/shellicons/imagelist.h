@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An image list: square images of one size, addressed by index, with a name. The icon cache
 // keeps two of them (16 and 32 pixels) and a view shows rows with the images of its lists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The icon cache: gives every row of the file list the icon of its file type, one image per
 // type shared by all files of that type, and lists one folder on behalf of the main window,

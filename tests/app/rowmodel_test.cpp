@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list's item model over the scan's rows: rows shown in batches, sorted under the view's
 // highlight and selection, failures marked, and the rows moved between vectors.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders whose names are not UTF-8 are entered, listed, watched and left as any other: by a
 // double click, by Enter, through the chooser, by the up button and from the command line.
 

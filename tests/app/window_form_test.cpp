@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window itself: texts, hints, tab order, Esc and Enter, the filter's drop-down width,
 // and what a running scan lets through.
 

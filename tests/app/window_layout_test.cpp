@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window at other sizes, the whole text of narrow cells as tooltips, Qt's own texts in
 // Japanese and the lenient-password check box over its label.
 

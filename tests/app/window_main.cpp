@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window needs a QApplication; the offscreen platform keeps the tests headless. The C
 // locale with UTF-8 file names fixes the thousands separator (",") and the collation.
 

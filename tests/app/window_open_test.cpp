@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Selecting, entering folders, going up, starting files through the platform's seams, help.
 
 #include "windowfixture.h"

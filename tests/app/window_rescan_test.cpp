@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window shows before it lists, a running scan shows how far it has got and ends at once
 // when the user leaves, and changes of the listed folder are read again quietly.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving the list: the bytes written for real folders, the order, quoting, the encodings,
 // replacing and failing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first scan, the cells of every kind of row, the filters, the password and its check,
 // the key chord, the drive list, device removal and damaged files.
 

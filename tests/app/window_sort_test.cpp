@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sorting by header clicks, as the list shows it and as the header marks it.
 
 #include "windowfixture.h"

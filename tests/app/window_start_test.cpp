@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the window: which command it is, where the window starts, and what the
 // window shows for a folder, a file and a path that names nothing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real main window over a temporary tree of real files. The tree is presented as volumes
 // through the platform's volume hook (the tree's root, a removable stick and another volume),

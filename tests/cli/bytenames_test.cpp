@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files named by bytes that are not UTF-8, names that would break a list line, folders that
 // cannot be listed and links that lead back up: the window and both command-line tools, on
 // real files in a temporary folder.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The UTF-8 table of pagewick-list read back by Python's csv module, as other programs read it.
 
 Usage: csv_table_test.py PAGEWICK_LIST A_READABLE_PDF

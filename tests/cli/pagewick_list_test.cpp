@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Unit1.h"
 #include "platform/platform.h"
 #include "support/pdfbuilder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "crypto/hex.h"
 #include "crypto/pdfaes.h"
 #include "crypto/pdfenc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real folders in a temporary directory, presented to the chooser as three volumes through the
 // platform's volume hook; message boxes and beeps are recorded instead of shown.

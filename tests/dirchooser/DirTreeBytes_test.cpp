@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders whose names are not UTF-8 in the tree and the field: each node shows its name as the
 // list shows it and names its folder by the bytes, so that it can be expanded, opened, watched
 // and shown.

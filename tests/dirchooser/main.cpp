@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chooser's widgets need a QApplication; the offscreen platform keeps the tests headless.
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding detection, the conversions to Unicode and to code page 932, and the XMP reader on
 // arbitrary bytes, as the decoding of information strings and metadata meets them. The Unicode
 // text of any bytes must be well-formed UTF-8.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadInfoText and ReadEncryptedInfoText with the fuzz bytes as the dictionary text, on a
 // small fixed file whose objects give indirect references something to follow: strings of
 // both kinds, a UTF-16 value, an empty and an unterminated object, a free entry and an entry

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ParsePdfDate on arbitrary text: a date-time in range or 0, never an exception.
 
 #include "common/datetime.h"

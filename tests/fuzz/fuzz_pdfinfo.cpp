@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadPdfInfo on arbitrary file contents. The first byte chooses the password and whether an
 // empty typed password may open the file; the rest is the file. A reader error
 // (EPagewickError) is a valid outcome for a damaged file; any other exception, a sanitizer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader's text conventions and string-value primitives on arbitrary bytes: the word and
 // line splits, the line list, the pattern edits, number conversion, literal and hexadecimal
 // string content. Besides running them, it checks the properties the reader relies on; a

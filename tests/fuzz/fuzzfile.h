@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scratch file that a fuzz target rewrites for every input, in a folder of its own that is
 // removed when the process ends.

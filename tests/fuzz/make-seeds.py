@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpus of every fuzz target into OUT/<target>/.
 
     tests/fuzz/make-seeds.py OUT [EXTRA_PDF_FOLDER...]

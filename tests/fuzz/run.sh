@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets and runs one of them, or all one after another:
 #   tests/fuzz/run.sh TARGET SECONDS     TARGET: pdfinfo infotext text encoding pdfdate
 #   tests/fuzz/run.sh all SECONDS

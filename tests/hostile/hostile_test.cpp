@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile inputs for ReadPdfInfo: damaged structure, absurd numbers, huge and sparse files,
 // and names that are no regular file. Each must give a record or one reader error
 // (EPagewickError), never another exception or a crash. Every case writes a real file.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every hostile case of test_hostile on its own and prints its wall time and peak
 # resident memory (the test process, so it includes writing the input and gtest itself):
 #   tests/hostile/measure.sh [path/to/test_hostile]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_install.sh BUILD PREFIX APP_ID
 # Installs BUILD into PREFIX (emptied first) and checks the installed tree: the programs run,
 # the menu entry, icon and AppStream file agree with each other, the manual pages name every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdf/pdfinfo.h"
 
 #include "common/bytestream.h"

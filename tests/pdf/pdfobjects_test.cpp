@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The object-level reader on the structures of PDF 1.5 and later (cross-reference streams,
 // object streams, hybrid files), dictionaries read by tokens, page trees, and damaged files.
 

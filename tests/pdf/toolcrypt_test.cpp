@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encrypted documents written by qpdf, pdftk, Ghostscript and LibreOffice
 // (tools/make_tool_crypt_fixtures.sh): each opens with its user and its owner password, shows
 // what pdfinfo shows, and refuses a wrong password while still telling its page count, method

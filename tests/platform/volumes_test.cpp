@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/dialogs.h"
 #include "platform/hooks.h"
 #include "platform/volumes.h"

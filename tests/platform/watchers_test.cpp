@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/filesearch.h"
 #include "platform/hooks.h"
 #include "platform/watchers.h"

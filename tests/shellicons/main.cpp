@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the icon cache tests inside a QApplication on the offscreen platform, so that icons,
 // message boxes and notifiers work without a display.
 

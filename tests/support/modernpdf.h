@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes small PDF files with cross-reference streams and object streams, computing every
 // offset, so tests can build the structures PDF 1.5 writers produce.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes small PDF files from parts and computes the offsets of their objects and
 // cross-reference sections, so tests can build exactly the structure they need.

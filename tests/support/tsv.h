@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rows of a tab-separated table that a fixture script wrote: the first line names the
 // columns and is skipped; each row has exactly `columns` fields (missing ones empty).
