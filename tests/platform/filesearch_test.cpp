@@ -56,7 +56,11 @@ class FileSearchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        root = dir.path();
+        // The searched folder sits one level down so that its ".." is this test's own folder,
+        // not the shared temporary folder that other tests change while this one runs.
+        root = dir.path() + "/root";
+        ASSERT_TRUE(QDir().mkdir(root));
+        ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
         WriteFile(root + "/a.txt", "abc");
         WriteFile(root + "/.hidden", "h");
         ASSERT_TRUE(QDir(root).mkdir("sub"));
