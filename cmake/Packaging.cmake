@@ -10,12 +10,12 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 # One string: set() with several would make a list, and its semicolons would reach the control
 # file.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Pagewick opens a folder and shows every PDF file in it with the properties stored\n"
-    "inside: title, subject, author, keywords, producer, creation date, encryption, page\n"
-    "count, size and PDF version. The list can be sorted by any column, files can be opened\n"
-    "from it, and the list can be saved as a comma-separated file. The user interface is\n"
-    "Japanese. pagewick-list and pagewick-info print the list and the properties without a\n"
-    "window.")
+    "Pagewick opens a folder and shows every PDF file in it with the properties\n"
+    "stored inside: title, subject, author, keywords, producer, creation date,\n"
+    "encryption, page count, size and PDF version. The list can be sorted by any\n"
+    "column, files can be opened from it, and the list can be saved as a\n"
+    "comma-separated file. The user interface is Japanese. pagewick-list and\n"
+    "pagewick-info print the list and the properties without a window.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

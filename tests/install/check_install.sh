@@ -28,7 +28,8 @@ done
 for f in "$share/pagewick/pagewick.htm" "$desktop" "$metainfo" \
     "$share/icons/hicolor/scalable/apps/$id.svg" "$share/icons/hicolor/48x48/apps/$id.png" \
     "$share/man/man1/pagewick.1.gz" "$share/man/man1/pagewick-list.1.gz" \
-    "$share/man/man1/pagewick-info.1.gz"; do
+    "$share/man/man1/pagewick-info.1.gz" "$share/doc/pagewick/copyright" \
+    "$share/doc/pagewick/changelog.gz"; do
     [[ -s $f ]] || fail "${f#"$prefix"/} is missing"
 done
 
@@ -57,6 +58,8 @@ if [[ -f $metainfo ]]; then
     grep -qF "<id>$id</id>" "$metainfo" || fail "the AppStream id is not $id"
     grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
         fail "the AppStream file does not launch $id.desktop"
+    grep -qF "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" ||
+        fail "the AppStream file does not name the licence"
 fi
 
 # Every option a program's --help names is described in its manual page.
@@ -78,6 +81,10 @@ if command -v desktop-file-validate >/dev/null; then
 else
     echo "desktop-file-validate is not installed: not run"
 fi
+# The licence the package states is the one the sources carry.
+grep -qx "License: GPL-3+" "$share/doc/pagewick/copyright" ||
+    fail "the copyright file does not state GPL-3+"
+
 if command -v appstreamcli >/dev/null; then
     out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli: $out"
 else
