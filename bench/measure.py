@@ -6,7 +6,7 @@
 
 Tools: list (pagewick-list), window (the window's scan), shown (the window started on DIR,
 as `pagewick DIR`: seconds until it shows), exiftool, pdfinfo (one call per file), floor
-(pagewick-iofloor). The tools take turns, one run of each per round, so that a change of
+(pagewick-iofloor), floor2 (the same on two threads at once). The tools take turns, one run of each per round, so that a change of
 machine load shows in all of them alike. Wall time is measured around the process, except for
 the window, whose scan reports its own time (the window's start-up is left out), and for
 shown, which reports the time from the program's start until the window was exposed.
@@ -24,7 +24,7 @@ import sys
 import tempfile
 import time
 
-ALL = ["list", "window", "shown", "exiftool", "pdfinfo", "floor"]
+ALL = ["list", "window", "shown", "exiftool", "pdfinfo", "floor", "floor2"]
 SLOW = {"exiftool", "pdfinfo"}
 EXIFTOOL_TAGS = ["-Title", "-Subject", "-Author", "-Keywords", "-Producer", "-CreateDate",
                  "-PageCount", "-PDFVersion", "-Encryption"]
@@ -43,6 +43,8 @@ def commands(bin_dir, folder):
         "exiftool": (["exiftool", "-csv"] + EXIFTOOL_TAGS + [folder], "exiftool -csv"),
         "pdfinfo": (["bash", "-c", PDFINFO_LOOP, "pdfinfo-loop", folder], "pdfinfo per file"),
         "floor": ([os.path.join(bin_dir, "bench/pagewick-iofloor"), folder], "I/O floor"),
+        "floor2": ([os.path.join(bin_dir, "bench/pagewick-iofloor"), "--threads", "2", folder],
+                   "two-thread floor"),
     }
 
 
@@ -116,7 +118,7 @@ def main():
                 if int(fields[1]) != files + 1:  # the ".." row
                     print("window listed %s rows for %d files" % (fields[1], files),
                           file=sys.stderr)
-            elif tool in ("list", "floor") and code != 0:
+            elif tool in ("list", "floor", "floor2") and code != 0:
                 message = err.decode(errors="replace").strip().splitlines()
                 print("%s exited with %d; %d lines on stderr, first: %s" % (
                     tool, code, len(message), message[:1]), file=sys.stderr)
@@ -147,6 +149,10 @@ def main():
         ratio = median["list"] / floor
         print("pagewick-list / floor   %6.2f  (target <= 3)    %s" % (
             ratio, "met" if ratio <= 3 else "MISSED"))
+    if "list" in median and "floor2" in median:
+        ratio = median["list"] / median["floor2"]
+        print("pagewick-list / 2-floor %6.2f  (target <= 2.5)  %s" % (
+            ratio, "met" if ratio <= 2.5 else "MISSED"))
     if "list" in median and "window" in median:
         ratio = median["window"] / median["list"]
         print("window / pagewick-list  %6.2f  (target <= 1.5)  %s" % (

@@ -4,11 +4,12 @@
 # cache and prints one table of median wall time, files per second, peak memory and the ratio
 # to the I/O floor for each tool. See bench/README.md.
 #
-#   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,shown,exiftool,pdfinfo,floor]
-#                [--seed S] [--latency-ms MS] N|DIR
+#   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,shown,exiftool,pdfinfo,floor,floor2]
+#                [--seed S] [--latency-ms MS] [--modern] N|DIR
 #
 # N makes the corpus of N files under /tmp/pagewick-bench-N (kept for later runs; another seed
-# gets a folder of its own); DIR measures an existing folder. --latency-ms reads the corpus
+# gets a folder of its own, and so does --modern, the same documents with cross-reference and
+# object streams); DIR measures an existing folder. --latency-ms reads the corpus
 # through pagewick-latencyfs, which makes every request to it wait MS milliseconds.
 set -euo pipefail
 
@@ -17,16 +18,22 @@ root=$(dirname "$here")
 build="$root/build-bench"
 runs=5
 slow_runs=
-tools=list,window,shown,exiftool,pdfinfo,floor
+tools=list,window,shown,exiftool,pdfinfo,floor,floor2
 seed=1
 latency=
+modern=
 
 usage() {
-    sed -n '6,7p' "$0" | sed 's/^# *//' >&2
+    sed -n '7,8p' "$0" | sed 's/^# *//' >&2
     exit 2
 }
 
 while [ $# -gt 1 ]; do
+    if [ "$1" = --modern ]; then
+        modern=--modern
+        shift
+        continue
+    fi
     case "$1" in
     --runs) runs=$2 ;;
     --slow-runs) slow_runs=$2 ;;
@@ -52,10 +59,11 @@ cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
 if [[ $target =~ ^[0-9]+$ ]]; then
     dir=/tmp/pagewick-bench-$target
     [ "$seed" = 1 ] || dir=$dir-seed$seed
+    [ -z "$modern" ] || dir=$dir-modern
     if [ ! -d "$dir" ]; then
         # Made aside and moved in place, so a broken-off run leaves no half corpus behind.
         rm -rf "$dir.partial"
-        python3 "$here/make_corpus.py" "$dir.partial" "$target" --seed "$seed"
+        python3 "$here/make_corpus.py" "$dir.partial" "$target" --seed "$seed" $modern
         mv "$dir.partial" "$dir"
     fi
 elif [ -d "$target" ]; then
