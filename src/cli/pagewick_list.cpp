@@ -47,6 +47,7 @@ const char kUsage[] =
     "                           （変わるのは文字コードだけでなく形なので、--format csv を使う）\n"
     "  -o FILE                  標準出力の代わりに FILE に書く\n"
     "  --recursive              サブフォルダも読む（名前は FOLDER からの相対パス）\n"
+    "  -L, --follow-links       --recursive でリンク先のフォルダも読む（どれも一度だけ）\n"
     "  --progress               進み具合を標準エラーに表示する（端末のとき）\n"
     "  --help, --version\n";
 
@@ -60,6 +61,7 @@ struct Options {
     std::string format;   // as given; empty when not
     std::string output;
     bool recursive = false;
+    bool followLinks = false;
     bool progress = false;
 };
 
@@ -114,6 +116,8 @@ Options ParseOptions(int argc, char** argv) {
             o.output = value(i, arg);
         } else if (arg == "--recursive") {
             o.recursive = true;
+        } else if (arg == "--follow-links" || arg == "-L") {
+            o.followLinks = true;
         } else if (arg == "--progress") {
             o.progress = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -167,13 +171,19 @@ public:
             Complain(failure.name + ": " + failure.message);
         };
         events.onUnlistable = [&](const std::string& message) { Complain(message); };
-        // Every file of a cycle is listed once, under its path without the link, so the
-        // list is complete and the exit status says so; the link is only mentioned.
-        events.onCycle = [&](const std::string& path) {
-            Complain(FileNameForDisplay(path) + ": リンクが上のフォルダを指しているので読みません",
+        // A folder behind a link, or reached again, is not missing from a list that says why:
+        // these are told, and the exit status stays that of a complete list.
+        events.onLinkNotFollowed = [&](const std::string& path) {
+            Complain(FileNameForDisplay(path) +
+                         ": フォルダへのリンクなので中は読みません（--follow-links で読みます）",
                      false);
         };
-        ScanFolder(folder, settings_, {options_.recursive, 0}, events);
+        events.onRepeat = [&](const std::string& path, const std::string& firstPath) {
+            Complain(FileNameForDisplay(path) + ": " + FileNameForDisplay(firstPath) +
+                         " と同じフォルダなので、もう一度は読みません",
+                     false);
+        };
+        ScanFolder(folder, settings_, {options_.recursive, 0, options_.followLinks}, events);
     }
 
     std::vector<ListRow>& Rows() { return rows_; }

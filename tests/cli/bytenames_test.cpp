@@ -219,40 +219,57 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
     QDir::setCurrent(saved);
 }
 
-TEST(RecursiveList, GoesOnPastUnlistableFoldersAndReportsACycleOnce) {
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++count;
+    return count;
+}
+
+TEST(RecursiveList, GoesOnPastUnlistableFoldersAndSaysWhichLinksItDoesNotEnter) {
     TempDir dir;
     ::chmod(dir.Path().c_str(), 0755);
     std::filesystem::create_directories(dir.File("open/deeper"));
     std::filesystem::create_directory(dir.File("closed"));
+    std::filesystem::create_directory(dir.File("side"));
     dir.Write("top.pdf", Pdf(1, "top"));
     dir.Write("open/deeper/inner.pdf", Pdf(2, "inner"));
     dir.Write("closed/hidden.pdf", Pdf(3, "hidden"));
-    ::symlink(".", dir.File("self").c_str());
-    ::symlink("..", dir.File("open/up").c_str());
+    ::symlink(".", dir.File("self").c_str());              // a cycle
+    ::symlink("..", dir.File("open/up").c_str());          // a cycle from below
+    ::symlink("../open", dir.File("side/toopen").c_str()); // sideways, walked after open
     ::chmod(dir.File("closed").c_str(), 0);
-    // Root reads a folder whatever its permissions, so the listing runs without root's rights.
-    const bool asNobody = ::geteuid() == 0;
-    const ToolRun run = List("--recursive " + Quoted(dir.Path()), asNobody);
-    ::chmod(dir.File("closed").c_str(), 0755);
-    EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE(run.err.find("ディレクトリ'" + dir.File("closed") + "/'は検索できません"),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.out.find("\r\n  top.pdf,top,"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\r\n  open/deeper/inner.pdf,inner,"), std::string::npos);
-    EXPECT_EQ(run.out.find("hidden.pdf"), std::string::npos);
-    EXPECT_NE(run.out.find(Utf8ToCp932("合計：2ファイル")), std::string::npos);
-    // Both links lead to the listed folder: one report.
-    size_t reports = 0;
-    for (size_t at = 0; (at = run.err.find("リンクが上のフォルダ", at)) != std::string::npos; ++at)
-        ++reports;
-    EXPECT_EQ(reports, 1u) << run.err;
+    struct Case {
+        std::string options;
+        std::string message; // told once for each of the three links
+    } cases[] = {
+        {"--recursive", "フォルダへのリンクなので中は読みません"},
+        {"--recursive --follow-links", "と同じフォルダなので、もう一度は読みません"},
+        {"-L --recursive", "と同じフォルダなので、もう一度は読みません"},
+    };
+    for (const Case& c : cases) {
+        // Root reads a folder whatever its permissions, so the listing runs without its rights.
+        const ToolRun run = List(c.options + " " + Quoted(dir.Path()), ::geteuid() == 0);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("ディレクトリ'" + dir.File("closed") + "/'は検索できません"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.out.find("\r\n  top.pdf,top,"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\r\n  open/deeper/inner.pdf,inner,"), std::string::npos);
+        EXPECT_EQ(run.out.find("hidden.pdf"), std::string::npos);
+        EXPECT_NE(run.out.find(Utf8ToCp932("合計：2ファイル")), std::string::npos) << c.options;
+        EXPECT_EQ(Occurrences(run.err, c.message), 3u) << c.options << "\n" << run.err;
+        EXPECT_NE(run.err.find(dir.File("side/toopen") + ": "), std::string::npos) << run.err;
+    }
+    EXPECT_NE(List("-L --recursive " + Quoted(dir.Path()))
+                  .err.find(dir.File("side/toopen") + ": " + dir.File("open") + " と同じフォルダ"),
+              std::string::npos);
 
-    // Without the unlistable folder a cycle alone leaves the list complete: status 0.
-    std::filesystem::remove(dir.File("closed/hidden.pdf"));
-    std::filesystem::remove(dir.File("closed"));
-    const ToolRun clean = List("--recursive " + Quoted(dir.Path()));
-    EXPECT_EQ(clean.status, 0) << clean.err;
+    // Without the unlistable folder the list is complete: links told or not, status 0.
+    ::chmod(dir.File("closed").c_str(), 0755);
+    std::filesystem::remove_all(dir.File("closed"));
+    EXPECT_EQ(List("--recursive " + Quoted(dir.Path())).status, 0);
+    EXPECT_EQ(List("--recursive -L " + Quoted(dir.Path())).status, 0);
 }
 
 TEST(PagewickInfo, RefusesWhatIsNotAFileAndFailsOnAFullOutput) {
