@@ -21,13 +21,17 @@ std::string QuoteCell(const std::string& cell);
 
 // An RFC 4180 table that spreadsheets and CSV readers take in whole: the mark EF BB BF, one
 // header record of the 14 captions, then one record per file row (folder rows are left out) in
-// the order given, each ended by CR LF. A field is quoted, quotes inside doubled, when it holds
-// a comma, a quote, a line break or another control character, or begins or ends with a blank.
+// the order given, each ended by CR LF. Every field is made inert (InertText, line breaks and
+// tabs kept), and one that begins with =, +, -, @, a tab or a carriage return gets a leading
+// apostrophe, so that no spreadsheet takes it for a formula, unless it is a signed number. A
+// field is quoted, quotes inside doubled, when it holds a comma, a quote, a line break or
+// another control character, or begins or ends with a blank.
 std::string BuildCsvTable(const std::vector<ListRow>& rows);
 
 // Cp932: every line ends with CR LF: the location, the header, one line per file row (folder
-// rows are left out) in the order given, the header again and the total. Utf8WithMark: the
-// table of BuildCsvTable, which has no place for the folder.
+// rows are left out) in the order given, the header again and the total. The folder, names and
+// cells are made inert first (InertText; line breaks and tabs kept in the quoted cells).
+// Utf8WithMark: the table of BuildCsvTable, which has no place for the folder.
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding);
 

@@ -65,8 +65,16 @@ struct Options {
     bool progress = false;
 };
 
+// Every message goes out through here: a name or a title in it cannot act on the terminal.
+void Tell(std::string_view message) {
+    std::string scratch;
+    const std::string_view text = InertText(message, false, scratch);
+    std::fprintf(stderr, "pagewick-list: %.*s\n", int(text.size()), text.data());
+}
+
 [[noreturn]] void BadArguments(const std::string& message) {
-    std::fprintf(stderr, "pagewick-list: %s\n%s", message.c_str(), kUsage);
+    Tell(message);
+    std::fputs(kUsage, stderr);
     std::exit(2);
 }
 
@@ -197,7 +205,7 @@ private:
     void Complain(const std::string& text, bool failed = true) {
         if (showProgress_)
             std::fputc('\n', stderr);
-        std::fprintf(stderr, "pagewick-list: %s\n", text.c_str());
+        Tell(text);
         failed_ = failed_ || failed;
     }
 
@@ -209,13 +217,12 @@ private:
     size_t counted_ = 0;
 };
 
-// A line break or tab would split the record, and a zero byte ends many readers' field.
+// Inert, and a line break or tab, which would split the record, as a blank.
 std::string TsvField(const std::string& cell) {
-    std::string out;
-    out.reserve(cell.size());
-    for (char c : cell)
-        if (c != '\0')
-            out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    std::string scratch;
+    std::string out(InertText(cell, true, scratch));
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
     return out;
 }
 
@@ -269,7 +276,7 @@ int main(int argc, char** argv) {
     try {
         lister.List(folderBytes);
     } catch (const EPagewickError& e) {
-        std::fprintf(stderr, "pagewick-list: %s\n", e.what());
+        Tell(e.what());
         return 2;
     }
     lister.EndProgress();

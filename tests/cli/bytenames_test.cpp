@@ -75,13 +75,18 @@ std::string Quoted(const std::string& path) {
     return out + "'";
 }
 
-std::string Pdf(int pages, const std::string& title) {
+// A PDF of so many pages whose /Title is titleValue as written in the file.
+std::string PdfTitled(int pages, const std::string& titleValue) {
     PdfBuilder pdf;
     pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .Object(2, "<< /Type /Pages /Kids [] /Count " + std::to_string(pages) + " >>")
-        .Object(3, "<< /Title (" + title + ") >>")
+        .Object(3, "<< /Title " + titleValue + " >>")
         .FullSection("/Size 4 /Root 1 0 R /Info 3 0 R");
     return pdf.Bytes();
+}
+
+std::string Pdf(int pages, const std::string& title) {
+    return PdfTitled(pages, "(" + title + ")");
 }
 
 struct NamedFile {
@@ -270,6 +275,76 @@ TEST(RecursiveList, GoesOnPastUnlistableFoldersAndSaysWhichLinksItDoesNotEnter) 
     std::filesystem::remove_all(dir.File("closed"));
     EXPECT_EQ(List("--recursive " + Quoted(dir.Path())).status, 0);
     EXPECT_EQ(List("--recursive -L " + Quoted(dir.Path())).status, 0);
+}
+
+TEST(HostileText, TitlesAndNamesAreInertInTextOutputAndExactInJson) {
+    TempDir dir;
+    // A UTF-8 title: T ESC ] 0 ; P BEL (a terminal title), a right-to-left override, A, a
+    // one-byte CSI and 2 J (a screen clear).
+    dir.Write("u.pdf", Pdf(1, "\xEF\xBB\xBFT\x1b]0;P\x07\xE2\x80\xAE"
+                              "A\xC2\x9B"
+                              "2J"));
+    dir.Write("s.pdf", Pdf(1, "\x95\xf1\x1b]0;P\x07")); // Shift-JIS
+    dir.Write("p.pdf", Pdf(1, "T\x07\x0e\x0bX"));       // PDFDocEncoding: BEL, SO, VT
+    dir.Write("f.pdf", Pdf(1, "=HYPERLINK(\"http://x\")"));
+    dir.Write("n\x1b[2J.pdf", Pdf(1, "plain"));
+    const std::string u = "T\\x1b]0;P\\x07\\u202eA\\u009b2J";
+    const std::string s = "報\\x1b]0;P\\x07", p = "T\\x07\\x0e\\x0bX";
+    struct Case {
+        std::string options;
+        std::vector<std::string> parts; // of the output, one for each file
+    } cases[] = {
+        {"",
+         {"\r\n  u.pdf," + u + ",", "\r\n  s.pdf," + s + ",", "\r\n  p.pdf," + p + ",",
+          "\r\n  f.pdf,\"=HYPERLINK(\"\"http://x\"\")\",", "\r\n  n\\x1b[2J.pdf,plain,"}},
+        // The table for spreadsheets alone makes the formula text.
+        {"--format csv",
+         {"\r\nu.pdf," + u + ",", "\r\ns.pdf," + s + ",", "\r\np.pdf," + p + ",",
+          "\r\nf.pdf,\"'=HYPERLINK(\"\"http://x\"\")\",", "\r\nn\\x1b[2J.pdf,plain,"}},
+        {"--format tsv",
+         {"\nu.pdf\t" + u + "\t", "\ns.pdf\t" + s + "\t", "\np.pdf\t" + p + "\t",
+          "\nf.pdf\t=HYPERLINK(\"http://x\")\t", "\nn\\x1b[2J.pdf\tplain\t"}},
+        {"--format json",
+         {"\"u.pdf\", \"タイトル\": \"T\\u001b]0;P\\u0007\u202e"
+          "A\u009b"
+          "2J\"",
+          "\"s.pdf\", \"タイトル\": \"報\\u001b]0;P\\u0007\"",
+          "\"p.pdf\", \"タイトル\": \"T\\u0007\\u000e\\u000bX\"",
+          "\"f.pdf\", \"タイトル\": \"=HYPERLINK(\\\"http://x\\\")\"",
+          "\"n\\u001b[2J.pdf\", \"タイトル\": \"plain\""}},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = List(c.options + " " + Quoted(dir.Path()));
+        EXPECT_EQ(run.status, 0) << c.options << run.err;
+        for (const std::string& part : c.parts)
+            EXPECT_NE(run.out.find(c.options.empty() ? Utf8ToCp932(part) : part), std::string::npos)
+                << c.options << ": " << part << "\n"
+                << run.out;
+        EXPECT_EQ(run.out.find_first_of("\x1b\x07\x0e\x0b"), std::string::npos) << c.options;
+    }
+}
+
+TEST(HostileText, MessagesShowNamesAsEscapesOneLineEach) {
+    TempDir dir;
+    // Files the reader fails on, so that their names reach standard error.
+    dir.Write("bad\x1b]0;x\x07\n.pdf", "");
+    dir.Write("bad\xff\xfe.pdf", "");
+    dir.Write("bad\u202e.pdf", "");
+    const ToolRun run = List(Quoted(dir.Path()));
+    EXPECT_EQ(run.status, 1);
+    for (const char* name :
+         {"bad\\x1b]0;x\\x07\\x0a.pdf: ", "bad\\xff\\xfe.pdf: ", "bad\\u202e.pdf: "})
+        EXPECT_NE(run.err.find(std::string("pagewick-list: ") + name), std::string::npos)
+            << name << "\n"
+            << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 3) << run.err;
+    EXPECT_EQ(run.err.find_first_of("\x1b\x07"), std::string::npos);
+    // The list shows the name that is neither UTF-8 nor Shift-JIS the same way.
+    EXPECT_NE(run.out.find("\r\n  bad\\xff\\xfe.pdf,"), std::string::npos) << run.out;
+    // So are arguments repeated in a usage message.
+    const ToolRun bad = List(Quoted("--bogus\x1b[2J"));
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--bogus\\x1b[2J"), std::string::npos) << bad.err;
 }
 
 TEST(PagewickInfo, RefusesWhatIsNotAFileAndFailsOnAFullOutput) {
