@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -212,15 +213,13 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     return out;
 }
 
-namespace {
-
-// Why a file could not be written, in the words of the message.
-std::string ReasonOf(int error) {
+std::string WriteFailureReason(int error) {
     switch (error) {
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return "空き容量がありません";
+    case EFBIG:
+        return "ファイルが大きすぎます";
     case EACCES:
     case EPERM:
         return "書き込みの権限がありません";
@@ -238,8 +237,10 @@ std::string ReasonOf(int error) {
     }
 }
 
+namespace {
+
 [[noreturn]] void CannotWrite(const std::string& path, int error) {
-    throw EFCreateError(FileNameForDisplay(path), ReasonOf(error));
+    throw EFCreateError(FileNameForDisplay(path), WriteFailureReason(error));
 }
 
 // Where writing to path really goes: the file a chain of links ends at (it need not exist
@@ -304,6 +305,10 @@ void WriteInPlace(const std::string& path, const std::string& bytes, const Write
 
 void WriteFileSafely(const std::string& requested, const std::string& bytes,
                      const WriteSome& writeSome) {
+    // Over the file-size limit (ulimit -f) the system would end the whole program with this
+    // signal, leaving the temporary file behind; ignored, the write fails with EFBIG instead
+    // and is told like any other failure.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::string path = LinkTarget(requested);
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;

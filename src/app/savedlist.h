@@ -35,12 +35,17 @@ std::string BuildCsvTable(const std::vector<ListRow>& rows);
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding);
 
+// Why writing failed with errno error, in the words of the messages (「空き容量がありません」,
+// 「ファイルが大きすぎます」, ...).
+std::string WriteFailureReason(int error);
+
 // Writes bytes to a new file beside path and renames it over path only when every byte is
 // written, so a failure leaves an existing file as it was. A link is followed and the file it
 // ends at is replaced in that file's own folder; a file with more names (hard links) is
 // rewritten in place after its space is reserved, so that it stays one file. A folder, a
 // device, a FIFO, a socket and a read-only file are refused. Raises EFCreateError whose
-// message says why (「空き容量がありません」, 「書き込みの権限がありません」, ...).
+// message says why (WriteFailureReason). The file-size limit's signal is ignored from the first
+// call on, so that going over the limit is a failure like any other.
 // writeSome is the write(2)-like call used for the data, replaceable for tests.
 using WriteSome = std::function<long(int fd, const char* data, size_t count)>;
 void WriteFileSafely(const std::string& path, const std::string& bytes,

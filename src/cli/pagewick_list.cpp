@@ -21,9 +21,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -122,6 +122,8 @@ Options ParseOptions(int argc, char** argv) {
                 BadArguments("--format は list, csv, tsv, json のどれかです");
         } else if (arg == "-o") {
             o.output = value(i, arg);
+            if (o.output.empty())
+                BadArguments("-o にはファイル名が要ります");
         } else if (arg == "--recursive") {
             o.recursive = true;
         } else if (arg == "--follow-links" || arg == "-L") {
@@ -267,6 +269,9 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Over the file-size limit (ulimit -f), standard output redirected to a file would end the
+    // program with this signal and no word; ignored, the write fails and is told.
+    std::signal(SIGXFSZ, SIG_IGN);
     const Options options = ParseOptions(argc, argv);
     // The folder's bytes as given, made absolute; Qt's cleaning works on the reversible form.
     const QString folder =
@@ -291,9 +296,9 @@ int main(int argc, char** argv) {
             WriteFileSafely(options.output, bytes);
         else if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
                  std::fflush(stdout) != 0)
-            throw EPagewickError(std::string("標準出力に書けません: ") + std::strerror(errno));
+            throw EPagewickError("標準出力に書けません（" + WriteFailureReason(errno) + "）");
     } catch (const EPagewickError& e) {
-        std::fprintf(stderr, "pagewick-list: %s\n", e.what());
+        Tell(e.what());
         return 2;
     }
     // The process ends without freeing the rows one by one, which for a large folder takes

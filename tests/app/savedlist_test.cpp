@@ -252,6 +252,7 @@ TEST(WriteFileSafely, SaysWhyAndKeepsTheOldFileOnEveryFailure) {
         {ENOSPC, "空き容量がありません"},
         {EDQUOT, "空き容量がありません"},
         {EACCES, "書き込みの権限がありません"},
+        {EFBIG, "ファイルが大きすぎます"},
         {EIO, std::strerror(EIO)},
     };
     for (const Case& c : cases) {

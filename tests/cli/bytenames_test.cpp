@@ -391,3 +391,53 @@ TEST(ListOutput, NeverReplacesWhatIsNotARegularFile) {
 }
 
 } // namespace
+
+TEST(ListOutput, AFailedWriteIsToldAndLeavesTheOldFileAndNoTemporaryFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("folder"));
+    // A list of some 12 KB, more than each limit below lets through.
+    for (int i = 0; i < 60; ++i)
+        dir.Write("folder/" + std::to_string(i) + std::string(180, 'n') + ".txt", "x");
+    const bool namespaces = RunTool("unshare", "-rm true").status == 0;
+    struct Case {
+        const char* what;
+        std::string wrapper, setup, output, message, left; // left: what the folder holds after
+    } cases[] = {
+        {"file-size limit", "sh -c", "ulimit -f 4", "-o %/list.txt",
+         "ファイル %/list.txt を作成できません（ファイルが大きすぎます）", "list.txt\n"},
+        {"file-size limit on standard output", "sh -c", "ulimit -f 4", ">%/out.txt",
+         "標準出力に書けません（ファイルが大きすぎます）", "list.txt\nout.txt\n"},
+        // A small file system of its own, in a mount namespace that ends with the shell.
+        {"full file system", "unshare -rm sh -c", "mount -t tmpfs -o size=8k tmpfs % || exit 77",
+         "-o %/list.txt", "ファイル %/list.txt を作成できません（空き容量がありません）",
+         "list.txt\n"},
+    };
+    int n = 0;
+    for (Case c : cases) {
+        const std::string at = dir.File(std::to_string(++n));
+        std::filesystem::create_directory(at);
+        for (std::string* text : {&c.setup, &c.output, &c.message})
+            for (size_t p; (p = text->find('%')) != std::string::npos;)
+                text->replace(p, 1, text == &c.message ? at : Quoted(at));
+        if (c.wrapper.starts_with("unshare") && !namespaces) {
+            std::printf("%s: no mount namespace can be made here, not tried\n", c.what);
+            continue;
+        }
+        const std::string script =
+            c.setup + " && printf old >" + Quoted(at + "/list.txt") + " && " +
+            Quoted(PAGEWICK_LIST) + " --type all " + c.output + " " + Quoted(dir.File("folder")) +
+            "; s=$?; cat " + Quoted(at + "/list.txt") + " >" + Quoted(at + ".kept") + "; ls -A " +
+            Quoted(at) + " >" + Quoted(at + ".left") + "; exit $s";
+        const ToolRun run = RunTool(c.wrapper, Quoted(script));
+        ASSERT_NE(run.status, 77) << c.what << ": " << run.err;
+        EXPECT_EQ(run.status, 2) << c.what << ": " << run.err;
+        EXPECT_EQ(run.err, "pagewick-list: " + c.message + "\n") << c.what;
+        EXPECT_EQ(ReadAll(at + ".kept"), "old") << c.what;
+        EXPECT_EQ(ReadAll(at + ".left"), c.left) << c.what;
+    }
+    // An empty name is no file to write to, not standard output.
+    const ToolRun empty = List("-o '' " + Quoted(dir.File("folder")));
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_NE(empty.err.find("-o にはファイル名が要ります"), std::string::npos) << empty.err;
+}
