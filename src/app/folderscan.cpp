@@ -55,7 +55,9 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         walk.onUnlistable = [&](const std::string&, const std::string& message) {
             events.onUnlistable(message);
         };
-    walk.onCycle = events.onCycle;
+    walk.followLinks = options.followLinks;
+    walk.onLinkNotFollowed = events.onLinkNotFollowed;
+    walk.onRepeat = events.onRepeat;
     walk.keepGoing = events.keepGoing;
     platform::WalkFolder(folder, walk);
 }

@@ -26,8 +26,10 @@ struct ScanEvents {
     // scan goes on without it. Without this event such a subfolder ends the scan with that
     // message, as the folder itself does.
     std::function<void(const std::string& message)> onUnlistable;
-    // In a recursive scan: a link that leads back to a folder above it, once per such folder.
-    std::function<void(const std::string& path)> onCycle;
+    // In a recursive scan (paths as bytes): a link to a folder not entered because links are
+    // not followed, and a folder reached again (platform::FolderWalk::onRepeat).
+    std::function<void(const std::string& path)> onLinkNotFollowed;
+    std::function<void(const std::string& path, const std::string& firstPath)> onRepeat;
     // The settings a file is read with, asked per file when they may change while the scan
     // runs (files read ahead with others are then read again); the scan's own without it.
     std::function<ScanSettings()> currentSettings;
@@ -36,8 +38,9 @@ struct ScanEvents {
 };
 
 struct ScanOptions {
-    bool recursive = false; // captions of entries below the folder are paths from it
-    unsigned workers = 0;   // read-ahead threads; 0 for PdfReadAhead::DefaultWorkers()
+    bool recursive = false;   // captions of entries below the folder are paths from it
+    unsigned workers = 0;     // read-ahead threads; 0 for PdfReadAhead::DefaultWorkers()
+    bool followLinks = false; // a recursive scan enters links to folders too
 };
 
 // Scans folder (bytes, with or without trailing "/"). Raises EInvalidFileName with

@@ -3,6 +3,7 @@
 
 #include "common/errors.h"
 #include "jtext/cp932.h"
+#include "jtext/junicode.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -211,4 +212,73 @@ bool IsPrintableAscii(std::string_view text) {
         if (!((c >= 0x20 && c <= 0x7E) || c == '\r' || c == '\n'))
             return false;
     return true;
+}
+
+namespace {
+
+// The code point of the well-formed sequence of n bytes at text[i] when it is a C1 control or
+// a bidirectional override or isolate, else 0.
+char32_t ActingCharacterAt(std::string_view text, size_t i, size_t n) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (n == 2 && b(0) == 0xC2 && b(1) <= 0x9F)
+        return b(1);
+    if (n == 3 && b(0) == 0xE2 &&
+        ((b(1) == 0x80 && b(2) >= 0xAA && b(2) <= 0xAE) ||
+         (b(1) == 0x81 && b(2) >= 0xA6 && b(2) <= 0xA9)))
+        return 0x2000 + ((b(1) & 0x3Fu) << 6) + (b(2) & 0x3Fu);
+    return 0;
+}
+
+} // namespace
+
+std::string_view InertText(std::string_view text, bool keepBreaks, std::string& scratch) {
+    static const char digits[] = "0123456789abcdef";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    size_t copied = 0; // text before this is in scratch already, when anything changed
+    bool changed = false;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned c = bytes[i];
+        if (c >= 0x20 && c < 0x7F) {
+            ++i;
+            continue;
+        }
+        // Most of a Japanese text: three bytes of a character that never acts, checked here
+        // rather than by the general rule, which lists and tables would otherwise spend their
+        // time in.
+        if (c >= 0xE3 && c <= 0xEF && c != 0xED && i + 2 < text.size() &&
+            (bytes[i + 1] & 0xC0) == 0x80 && (bytes[i + 2] & 0xC0) == 0x80) {
+            i += 3;
+            continue;
+        }
+        size_t length = 1;
+        char32_t acting = c; // a C0 control, DEL or a byte that is not UTF-8, unless below
+        bool wide = false;   // written as \uHHHH rather than \xHH
+        if (c < 0x80) {
+            if (keepBreaks && (c == '\t' || c == '\n' || c == '\r')) {
+                ++i;
+                continue;
+            }
+        } else if ((length = Utf8SequenceAt(text, i)) == 0) {
+            length = 1;
+        } else {
+            acting = ActingCharacterAt(text, i, length);
+            wide = true;
+            if (!acting) {
+                i += length;
+                continue;
+            }
+        }
+        if (!changed)
+            scratch.clear();
+        changed = true;
+        scratch.append(text.substr(copied, i - copied)).append(wide ? "\\u" : "\\x");
+        for (int shift = wide ? 12 : 4; shift >= 0; shift -= 4)
+            scratch += digits[(acting >> shift) & 15];
+        i += length;
+        copied = i;
+    }
+    if (!changed)
+        return text;
+    scratch.append(text.substr(copied));
+    return scratch;
 }

@@ -112,3 +112,12 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
 std::string AppendBackslash(std::string path);
 // Every byte in 0x20-0x7E, CR or LF; true for an empty text.
 bool IsPrintableAscii(std::string_view text);
+
+// Text from outside (titles, names) as it may reach a terminal or a table without acting
+// there: a C0 control character or DEL becomes \xHH, a C1 control character or a
+// bidirectional override or isolate (U+202A-U+202E, U+2066-U+2069) \uHHHH, and a byte that is
+// not part of well-formed UTF-8 \xHH (lower-case hex). Tab, line feed and carriage return stay
+// when keepBreaks: the format at hand quotes or replaces them itself. Returns text itself when
+// nothing in it changes, else the changed text, made in scratch. Every writer of text for
+// people (the lists, the tables, the window's cells, messages) puts its text through this.
+std::string_view InertText(std::string_view text, bool keepBreaks, std::string& scratch);

@@ -7,7 +7,7 @@
 
 namespace {
 
-QString FromUtf8(const std::string& text) {
+QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
@@ -107,8 +107,11 @@ QVariant ListRowModel::data(const QModelIndex& index, int role) const {
         return {};
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-        return FromUtf8(column == 0 ? row->caption : row->cells[size_t(column - 1)]);
+    case Qt::DisplayRole: {
+        std::string scratch; // a title or name cannot reorder or hide what the cell shows
+        return FromUtf8(
+            InertText(column == 0 ? row->caption : row->cells[size_t(column - 1)], false, scratch));
+    }
     case Qt::TextAlignmentRole:
         return AlignmentOf(kColumns[size_t(column)]);
     case Qt::DecorationRole:

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -62,6 +63,44 @@ void AppendCsvField(std::string& out, std::string_view field) {
         out.append(field);
 }
 
+// A spreadsheet takes a field that begins with one of these for a formula and evaluates it (a
+// link that sends data away, a command started through DDE). A signed number, digits with dots
+// and commas between them, is still only a number.
+bool LooksLikeFormula(std::string_view field) {
+    if (field.empty())
+        return false;
+    switch (field.front()) {
+    case '=':
+    case '@':
+    case '\t':
+    case '\r':
+        return true;
+    case '+':
+    case '-':
+        break;
+    default:
+        return false;
+    }
+    const std::string_view digits = field.substr(1);
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    return digits.empty() || !digit(digits.front()) || !digit(digits.back()) ||
+           digits.find_first_not_of("0123456789.,") != std::string_view::npos;
+}
+
+// A cell of the table: inert, and made text with a leading apostrophe where a spreadsheet would
+// take it for a formula, which is how spreadsheets themselves mark such text.
+void AppendCsvCell(std::string& out, std::string_view cell, std::string& scratch) {
+    std::string_view text = InertText(cell, true, scratch);
+    if (LooksLikeFormula(text)) {
+        if (text.data() == scratch.data())
+            scratch.insert(0, 1, '\'');
+        else
+            scratch.assign("'").append(text);
+        text = scratch;
+    }
+    AppendCsvField(out, text);
+}
+
 // Room for a whole list or table at once, so that a large one is not copied as it grows.
 size_t SizeOfList(const std::vector<ListRow>& rows) {
     size_t size = 512;
@@ -102,13 +141,14 @@ std::string BuildCsvTable(const std::vector<ListRow>& rows) {
         AppendCsvField(out, kColumns[i].caption);
     }
     out += "\r\n";
+    std::string scratch;
     for (const ListRow& row : rows) {
         if (row.isFolder)
             continue;
-        AppendCsvField(out, row.caption);
+        AppendCsvCell(out, row.caption, scratch);
         for (const std::string& cell : row.cells) {
             out += ',';
-            AppendCsvField(out, cell);
+            AppendCsvCell(out, cell, scratch);
         }
         out += "\r\n";
     }
@@ -125,7 +165,10 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     auto put = [&](std::string_view text) { AppendUtf8AsCp932(out, text); };
     // 932 is never longer than UTF-8.
     out.reserve(SizeOfList(rows));
-    put("ファイルの場所：" + AppendBackslash(folder) + eol + HeaderLine() + eol);
+    std::string scratch;
+    // The location is one line whatever the folder's name holds.
+    put("ファイルの場所：" + AppendBackslash(std::string(InertText(folder, false, scratch))) + eol +
+        HeaderLine() + eol);
     int files = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         // The texts of a large list lie all over memory once it is sorted: those of a few
@@ -140,21 +183,23 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
         if (row.isFolder)
             continue;
         out += "  ";
-        // A Shift-JIS name is written as its own bytes in the 932 list: they are that name.
-        const bool ownBytes = IsCp932Name(row.nameBytes);
+        // A Shift-JIS name is written as its own bytes in the 932 list: they are that name
+        // (unless it holds a control character, which only the name as shown escapes).
+        const std::string_view shown = InertText(row.caption, true, scratch);
+        const bool ownBytes = IsCp932Name(row.nameBytes) && shown.data() == row.caption.data();
         auto putName = [&](std::string_view text) {
             if (ownBytes)
                 out.append(text);
             else
                 put(text);
         };
-        const std::string_view name = ownBytes ? row.nameBytes : row.caption;
+        const std::string_view name = ownBytes ? std::string_view(row.nameBytes) : shown;
         if (NeedsQuotes(kColumns[0].quoting, name))
             AppendQuoted(out, name, putName);
         else
             putName(name);
         for (size_t c = 1; c < kColumns.size(); ++c) {
-            const std::string& cell = row.cells[c - 1];
+            const std::string_view cell = InertText(row.cells[c - 1], true, scratch);
             out += ',';
             if (NeedsQuotes(kColumns[c].quoting, cell))
                 AppendQuoted(out, cell, put);
@@ -168,15 +213,13 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     return out;
 }
 
-namespace {
-
-// Why a file could not be written, in the words of the message.
-std::string ReasonOf(int error) {
+std::string WriteFailureReason(int error) {
     switch (error) {
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return "空き容量がありません";
+    case EFBIG:
+        return "ファイルが大きすぎます";
     case EACCES:
     case EPERM:
         return "書き込みの権限がありません";
@@ -194,8 +237,10 @@ std::string ReasonOf(int error) {
     }
 }
 
+namespace {
+
 [[noreturn]] void CannotWrite(const std::string& path, int error) {
-    throw EFCreateError(FileNameForDisplay(path), ReasonOf(error));
+    throw EFCreateError(FileNameForDisplay(path), WriteFailureReason(error));
 }
 
 // Where writing to path really goes: the file a chain of links ends at (it need not exist
@@ -260,6 +305,10 @@ void WriteInPlace(const std::string& path, const std::string& bytes, const Write
 
 void WriteFileSafely(const std::string& requested, const std::string& bytes,
                      const WriteSome& writeSome) {
+    // Over the file-size limit (ulimit -f) the system would end the whole program with this
+    // signal, leaving the temporary file behind; ignored, the write fails with EFBIG instead
+    // and is told like any other failure.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::string path = LinkTarget(requested);
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;

@@ -21,9 +21,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -47,6 +47,7 @@ const char kUsage[] =
     "                           （変わるのは文字コードだけでなく形なので、--format csv を使う）\n"
     "  -o FILE                  標準出力の代わりに FILE に書く\n"
     "  --recursive              サブフォルダも読む（名前は FOLDER からの相対パス）\n"
+    "  -L, --follow-links       --recursive でリンク先のフォルダも読む（どれも一度だけ）\n"
     "  --progress               進み具合を標準エラーに表示する（端末のとき）\n"
     "  --help, --version\n";
 
@@ -60,11 +61,20 @@ struct Options {
     std::string format;   // as given; empty when not
     std::string output;
     bool recursive = false;
+    bool followLinks = false;
     bool progress = false;
 };
 
+// Every message goes out through here: a name or a title in it cannot act on the terminal.
+void Tell(std::string_view message) {
+    std::string scratch;
+    const std::string_view text = InertText(message, false, scratch);
+    std::fprintf(stderr, "pagewick-list: %.*s\n", int(text.size()), text.data());
+}
+
 [[noreturn]] void BadArguments(const std::string& message) {
-    std::fprintf(stderr, "pagewick-list: %s\n%s", message.c_str(), kUsage);
+    Tell(message);
+    std::fputs(kUsage, stderr);
     std::exit(2);
 }
 
@@ -112,8 +122,12 @@ Options ParseOptions(int argc, char** argv) {
                 BadArguments("--format は list, csv, tsv, json のどれかです");
         } else if (arg == "-o") {
             o.output = value(i, arg);
+            if (o.output.empty())
+                BadArguments("-o にはファイル名が要ります");
         } else if (arg == "--recursive") {
             o.recursive = true;
+        } else if (arg == "--follow-links" || arg == "-L") {
+            o.followLinks = true;
         } else if (arg == "--progress") {
             o.progress = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -167,13 +181,19 @@ public:
             Complain(failure.name + ": " + failure.message);
         };
         events.onUnlistable = [&](const std::string& message) { Complain(message); };
-        // Every file of a cycle is listed once, under its path without the link, so the
-        // list is complete and the exit status says so; the link is only mentioned.
-        events.onCycle = [&](const std::string& path) {
-            Complain(FileNameForDisplay(path) + ": リンクが上のフォルダを指しているので読みません",
+        // A folder behind a link, or reached again, is not missing from a list that says why:
+        // these are told, and the exit status stays that of a complete list.
+        events.onLinkNotFollowed = [&](const std::string& path) {
+            Complain(FileNameForDisplay(path) +
+                         ": フォルダへのリンクなので中は読みません（--follow-links で読みます）",
                      false);
         };
-        ScanFolder(folder, settings_, {options_.recursive, 0}, events);
+        events.onRepeat = [&](const std::string& path, const std::string& firstPath) {
+            Complain(FileNameForDisplay(path) + ": " + FileNameForDisplay(firstPath) +
+                         " と同じフォルダなので、もう一度は読みません",
+                     false);
+        };
+        ScanFolder(folder, settings_, {options_.recursive, 0, options_.followLinks}, events);
     }
 
     std::vector<ListRow>& Rows() { return rows_; }
@@ -187,7 +207,7 @@ private:
     void Complain(const std::string& text, bool failed = true) {
         if (showProgress_)
             std::fputc('\n', stderr);
-        std::fprintf(stderr, "pagewick-list: %s\n", text.c_str());
+        Tell(text);
         failed_ = failed_ || failed;
     }
 
@@ -199,13 +219,12 @@ private:
     size_t counted_ = 0;
 };
 
-// A line break or tab would split the record, and a zero byte ends many readers' field.
+// Inert, and a line break or tab, which would split the record, as a blank.
 std::string TsvField(const std::string& cell) {
-    std::string out;
-    out.reserve(cell.size());
-    for (char c : cell)
-        if (c != '\0')
-            out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    std::string scratch;
+    std::string out(InertText(cell, true, scratch));
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
     return out;
 }
 
@@ -250,6 +269,9 @@ std::string Records(const std::vector<ListRow>& rows, bool json) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Over the file-size limit (ulimit -f), standard output redirected to a file would end the
+    // program with this signal and no word; ignored, the write fails and is told.
+    std::signal(SIGXFSZ, SIG_IGN);
     const Options options = ParseOptions(argc, argv);
     // The folder's bytes as given, made absolute; Qt's cleaning works on the reversible form.
     const QString folder =
@@ -259,7 +281,7 @@ int main(int argc, char** argv) {
     try {
         lister.List(folderBytes);
     } catch (const EPagewickError& e) {
-        std::fprintf(stderr, "pagewick-list: %s\n", e.what());
+        Tell(e.what());
         return 2;
     }
     lister.EndProgress();
@@ -274,9 +296,9 @@ int main(int argc, char** argv) {
             WriteFileSafely(options.output, bytes);
         else if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
                  std::fflush(stdout) != 0)
-            throw EPagewickError(std::string("標準出力に書けません: ") + std::strerror(errno));
+            throw EPagewickError("標準出力に書けません（" + WriteFailureReason(errno) + "）");
     } catch (const EPagewickError& e) {
-        std::fprintf(stderr, "pagewick-list: %s\n", e.what());
+        Tell(e.what());
         return 2;
     }
     // The process ends without freeing the rows one by one, which for a large folder takes

@@ -8,7 +8,10 @@ bool IsCp932(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (!IsCp932Lead(c)) {
-            if (kCp932SingleByte[c] == kCp932Undefined)
+            // 0x80, 0xA0 and 0xFD-0xFF are no characters of Shift-JIS: the converter only
+            // keeps them as a control character and private-use placeholders, which would show
+            // a damaged name as a plausible one.
+            if (kCp932SingleByte[c] == kCp932Undefined || c == 0x80 || c == 0xA0 || c >= 0xFD)
                 return false;
             continue;
         }

@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-// Whether bytes are text in code page 932: every byte sequence a defined character.
+// Whether bytes are text in code page 932: every byte sequence a defined character (the
+// converter's placeholders for the single bytes 0x80, 0xA0 and 0xFD-0xFF are none).
 bool IsCp932(std::string_view bytes);
 
 // How the name is shown, as UTF-8. The rule is a judgement about what the user saw when the

@@ -4,7 +4,10 @@
 #include "common/errors.h"
 #include "jtext/filename.h"
 
-#include <set>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -17,6 +20,11 @@ std::string FolderCannotBeListed(const std::string& shownPath) {
 namespace {
 
 using FileId = std::pair<uint64_t, uint64_t>; // device, inode
+
+bool IsLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 class Walker {
 public:
@@ -33,13 +41,8 @@ public:
             walk_.onUnlistable(folder.path, message);
             return true;
         }
-        entered_.insert(id);
-        chain_.insert(id);
-        struct Leave {
-            std::set<FileId>& chain;
-            FileId id;
-            ~Leave() { chain.erase(id); }
-        } leave{chain_, id};
+        entered_.emplace(id, folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
+                                                    : folder.path);
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
         std::vector<std::pair<std::string, FileId>> later;
@@ -51,10 +54,14 @@ public:
                 walk_.onEntry(folder, found);
             if (reported && walk_.recursive && !parent && (found.attr & faDirectory)) {
                 const FileId sub{found.device, found.inode};
-                if (walk_.subfoldersLast)
+                if (!walk_.followLinks && IsLink(folder.path + found.bytes)) {
+                    if (walk_.onLinkNotFollowed)
+                        walk_.onLinkNotFollowed(folder.path + found.bytes);
+                } else if (walk_.subfoldersLast) {
                     later.emplace_back(found.bytes, sub);
-                else if (!Enter(folder, found.bytes, sub))
+                } else if (!Enter(folder, found.bytes, sub)) {
                     return false;
+                }
             }
             if (walk_.keepGoing && !walk_.keepGoing())
                 return false;
@@ -62,6 +69,7 @@ public:
         search.FindClose();
         if (walk_.onFolderEnd)
             walk_.onFolderEnd(folder);
+        std::sort(later.begin(), later.end());
         for (const auto& [name, sub] : later)
             if (!Enter(folder, name, sub))
                 return false;
@@ -70,20 +78,16 @@ public:
 
 private:
     bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id) {
-        if (chain_.count(id)) {
-            if (reportedCycles_.insert(id).second && walk_.onCycle)
-                walk_.onCycle(folder.path + name);
+        if (const auto first = entered_.find(id); first != entered_.end()) {
+            if (walk_.onRepeat)
+                walk_.onRepeat(folder.path + name, first->second);
             return true;
         }
-        if (entered_.count(id))
-            return true; // listed already, under the first path that led to it
         return Walk({folder.path + name + "/", folder.relative + name + "/"}, id);
     }
 
     const FolderWalk& walk_;
-    std::set<FileId> chain_;   // the folders on the way down to the one being walked
-    std::set<FileId> entered_; // every folder walked so far
-    std::set<FileId> reportedCycles_;
+    std::map<FileId, std::string> entered_; // every folder walked so far, and its path
 };
 
 } // namespace

@@ -22,8 +22,14 @@ struct WalkedFolder {
 
 struct FolderWalk {
     bool recursive = false;
+    // Links to folders are entered too. Otherwise such a link is reported as the entry it is
+    // and not entered, as find and du do, so that the walk stays inside the folder it was
+    // given and lists no folder twice under two paths.
+    bool followLinks = false;
     // Subfolders are entered after the folder's own entries (all of a folder, then its
-    // subfolders), rather than right after each one's entry.
+    // subfolders, in the byte order of their names, so that which path first reaches a folder
+    // that links lead to does not depend on the order the file system gives), rather than
+    // right after each one's entry.
     bool subfoldersLast = false;
     // ".." is reported in subfolders too, not only in the root.
     bool parentInSubfolders = false;
@@ -36,17 +42,22 @@ struct FolderWalk {
     // A subfolder that cannot be listed (never the root, whose failure is raised): when this is
     // set, the walk tells it here and goes on; otherwise the failure is raised.
     std::function<void(const std::string& path, const std::string& message)> onUnlistable;
-    // A link back to a folder on the way down (a cycle), told once per folder it leads to.
-    std::function<void(const std::string& path)> onCycle;
+    // A link to a folder, not entered because links are not followed.
+    std::function<void(const std::string& path)> onLinkNotFollowed;
+    // A folder reached again, by a link to a folder walked already or to one on the way down
+    // (a cycle): not entered again. path is where it was reached now, firstPath where it is
+    // walked (without the trailing "/"). Told for every such link.
+    std::function<void(const std::string& path, const std::string& firstPath)> onRepeat;
     // Asked after every entry found ("." and a subfolder's ".." included, so that a listing
     // can process events or stop even between entries it does not report): false ends the
     // walk at every level.
     std::function<bool()> keepGoing;
 };
 
-// Walks root (bytes, with or without trailing "/"). Links are followed; each folder is entered
-// once however many links lead to it, so a cycle ends at once and trees like /proc, whose
-// links lead back into the whole file system, end after each folder was listed once.
+// Walks root (bytes, with or without trailing "/"). Each folder is entered once however many
+// paths lead to it (links when they are followed, bind mounts always), so a cycle ends at once
+// and trees like /proc, whose links lead back into the whole file system, end after each
+// folder was listed once.
 // Raises EInvalidFileName with FolderCannotBeListed when root cannot be listed.
 void WalkFolder(const std::string& root, const FolderWalk& walk);
 

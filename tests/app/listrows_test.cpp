@@ -108,3 +108,37 @@ TEST(Paths, AppendBackslashAndPrintableAscii) {
     EXPECT_FALSE(IsPrintableAscii("パス"));
     EXPECT_FALSE(IsPrintableAscii("\x7F"));
 }
+
+TEST(InertText, EachActingClassIsEscapedAndOtherTextKept) {
+    struct Case {
+        const char* what;
+        std::string text, kept, escaped; // keepBreaks, and not
+    } cases[] = {
+        {"plain", "Report 報告 😀", "Report 報告 😀", "Report 報告 😀"},
+        {"terminal title and clear", "é \x1b]0;PWNED\x07\x1b[2J", "é \\x1b]0;PWNED\\x07\\x1b[2J",
+         "é \\x1b]0;PWNED\\x07\\x1b[2J"},
+        {"PDFDocEncoding controls", "a\x0e\x0b\x7f", "a\\x0e\\x0b\\x7f", "a\\x0e\\x0b\\x7f"},
+        {"zero byte", std::string("a\0b", 3), "a\\x00b", "a\\x00b"},
+        {"breaks and tab", "a\tb\r\nc", "a\tb\r\nc", "a\\x09b\\x0d\\x0ac"},
+        {"C1 CSI and NEL", "x\u009b2Jy\u0085", "x\\u009b2Jy\\u0085", "x\\u009b2Jy\\u0085"},
+        {"C1 ends at U+009F", "\u0080\u009f\u00a0", "\\u0080\\u009f\u00a0", "\\u0080\\u009f\u00a0"},
+        {"right-to-left override", "evil\u202efdp.exe", "evil\\u202efdp.exe", "evil\\u202efdp.exe"},
+        {"embeddings and overrides", "\u202a\u202b\u202c\u202d", "\\u202a\\u202b\\u202c\\u202d",
+         "\\u202a\\u202b\\u202c\\u202d"},
+        {"isolates", "\u2066\u2067\u2068\u2069", "\\u2066\\u2067\\u2068\\u2069",
+         "\\u2066\\u2067\\u2068\\u2069"},
+        {"their neighbours stay", "\u2029\u202f\u2065\u206a\u200f",
+         "\u2029\u202f\u2065\u206a\u200f", "\u2029\u202f\u2065\u206a\u200f"},
+        {"bytes that are not UTF-8", "caf\xe9 \xc2", "caf\\xe9 \\xc2", "caf\\xe9 \\xc2"},
+        {"empty", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string scratch = "left over";
+        EXPECT_EQ(InertText(c.text, true, scratch), c.kept) << c.what;
+        EXPECT_EQ(InertText(c.text, false, scratch), c.escaped) << c.what;
+        // Text that needs nothing is handed back as it is, without a copy.
+        if (c.text == c.escaped) {
+            EXPECT_EQ(InertText(c.text, false, scratch).data(), c.text.data()) << c.what;
+        }
+    }
+}

