@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# check_install.sh BUILD PREFIX APP_ID
+# check_install.sh BUILD PREFIX APP_ID [HELPER]
 # Installs BUILD into PREFIX (emptied first) and checks the installed tree: the programs run,
+# the preview helper (HELPER, its path below PREFIX, when it was built) draws a page,
 # the menu entry, icon and AppStream file agree with each other, the manual pages name every
 # option the programs' --help lists; the desktop's own validators judge the files when they are
 # installed (desktop-file-utils, appstream, man-db).
 set -uo pipefail
-build=$1 prefix=$2 id=$3
+build=$1 prefix=$2 id=$3 helper=${4:-}
 failures=0
 fail() {
     echo "FAIL: $*" >&2
@@ -39,6 +40,14 @@ for p in pagewick pagewick-list pagewick-info; do
         fail "$p --version failed: $out"
     [[ $out == "$p "[0-9]* ]] || fail "$p --version printed: $out"
 done
+
+# The preview helper draws the first page of an A4 file: a PNG 90 pixels wide, 128 high.
+if [[ -n $helper ]]; then
+    fixture=$(dirname "$0")/../data/real/ja-gs.pdf
+    size=$("$prefix/$helper" --size 128 --fd 3 3<"$fixture" </dev/null 2>/dev/null |
+        od -An -tu1 -j16 -N8 | tr -s ' ')
+    [[ $size == " 0 0 0 90 0 0 0 128" ]] || fail "$helper drew no 90x128 PNG (header:$size)"
+fi
 
 # The 48-pixel icon is 48 pixels: width and height are the PNG header's bytes 16 to 23.
 size=$(od -An -tu1 -j16 -N8 "$share/icons/hicolor/48x48/apps/$id.png" 2>/dev/null | tr -s ' ')
