@@ -12,6 +12,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -122,15 +123,36 @@ bool ReplaceFile(const std::string& path, const QByteArray& bytes) {
     return true;
 }
 
-bool WritePng(const std::string& path, QImage image, const ThumbnailSource& source) {
-    image.setText(QStringLiteral("Thumb::URI"), QLatin1String(source.uri));
-    image.setText(QStringLiteral("Thumb::MTime"), QString::number(source.modified));
-    image.setText(QStringLiteral("Thumb::Size"), QString::number(source.size));
-    image.setText(QStringLiteral("Thumb::Mimetype"), QStringLiteral("application/pdf"));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+// A PNG tEXt chunk: length, type, key, a zero byte, value, CRC of type and contents.
+QByteArray TextChunk(const QByteArray& key, const QByteArray& value) {
+    const QByteArray body = "tEXt" + key + '\0' + value;
+    const auto bigEndian = [](uint32_t n) {
+        const char bytes[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+        return QByteArray(bytes, 4);
+    };
+    const auto* bytes = reinterpret_cast<const Bytef*>(body.constData());
+    return bigEndian(uint32_t(body.size() - 4)) + body +
+           bigEndian(uint32_t(crc32(0, bytes, uInt(body.size()))));
+}
+
+// The standard asks for 8-bit RGBA. The keys go into plain tEXt chunks, as GLib-based file
+// managers write them (Qt would compress the longer values into zTXt).
+bool WritePng(const std::string& path, const QImage& image, const ThumbnailSource& source) {
+    QByteArray png;
+    QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    return QImageWriter(&buffer, "png").write(image) && ReplaceFile(path, bytes);
+    if (!QImageWriter(&buffer, "png").write(image.convertToFormat(QImage::Format_ARGB32)))
+        return false;
+    // After the signature (8 bytes) and the header chunk (25), which every PNG begins with.
+    constexpr qsizetype kAfterHeader = 8 + 25;
+    if (png.size() < kAfterHeader || png.mid(12, 4) != "IHDR")
+        return false;
+    png.insert(kAfterHeader,
+               TextChunk("Thumb::URI", QByteArray::fromStdString(source.uri)) +
+                   TextChunk("Thumb::MTime", QByteArray::number(qint64(source.modified))) +
+                   TextChunk("Thumb::Size", QByteArray::number(qint64(source.size))) +
+                   TextChunk("Thumb::Mimetype", "application/pdf"));
+    return ReplaceFile(path, png);
 }
 
 } // namespace

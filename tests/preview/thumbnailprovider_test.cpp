@@ -114,6 +114,10 @@ TEST(ThumbnailProvider, DrawsFirstPagesOfRealFiles) {
         EXPECT_EQ(written.text("Thumb::Size"), QString::number(st.st_size));
         EXPECT_EQ(written.text("Thumb::Mimetype"), "application/pdf");
         EXPECT_TRUE(written.text("Thumb::URI").startsWith("file:///"));
+        EXPECT_TRUE(written.hasAlphaChannel()); // 8-bit RGBA, as the standard asks
+        QFile raw(QString::fromStdString(entry));
+        raw.open(QIODevice::ReadOnly);
+        EXPECT_TRUE(raw.readAll().contains(QByteArray("tEXtThumb::URI\0file:///", 23)));
 
         // Asked again, the answer comes from the cache: there is no helper any more.
         provider.setHelperProgram(QString());
