@@ -174,9 +174,12 @@ void ThumbnailProvider::startHelper(std::unique_ptr<Job> job, int fd, const QByt
     });
     job_->clock = new QTimer(process);
     job_->clock->setSingleShot(true);
+    job_->clock->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     connect(job_->clock, &QTimer::timeout, this, [this, process] {
-        job_->timedOut = true;
-        process->kill();
+        if (job_ && job_->process == process) {
+            job_->timedOut = true;
+            process->kill();
+        }
     });
     job_->clock->start(kTimeLimitSeconds * 1000);
     process->start(QIODevice::ReadWrite);
