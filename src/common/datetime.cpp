@@ -18,7 +18,7 @@ int DaysInMonth(int y, int m) {
 } // namespace
 
 std::optional<TDateTime> TryEncodeDateTime(const DateTimeParts& p) {
-    if (p.year < 1 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
+    if (p.year < 0 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
         p.day > DaysInMonth(p.year, p.month))
         return std::nullopt;
     if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||

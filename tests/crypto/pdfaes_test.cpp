@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "crypto/hex.h"
 #include "crypto/pdfaes.h"
-#include "crypto/pdfenc.h"
+#include "crypto/standardsecurity.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +85,7 @@ EncryptionParams ParamsOf(const AesVector& v) {
     p.V = 5;
     p.R = v.R;
     p.Length = 256;
-    p.StdCFMethod = "AESV3";
+    p.CryptFilters["StdCF"] = "AESV3";
     p.StrF = p.StmF = "StdCF";
     p.U = FromHex(v.uHash + v.uValidation + v.uKeySalt);
     p.O = FromHex(v.oHash + v.oValidation + v.oKeySalt);
