@@ -701,3 +701,52 @@ TEST(ReadPdfInfo, TextFixturesInEveryStringForm) {
         EXPECT_EQ(info.creator, "LaTeX with hyperref") << c.file;
     }
 }
+
+// Real writers' quirks, in files their tools made (tools/make_mend_fixtures.sh).
+TEST(ReadPdfInfo, RealWritersQuirksAreMended) {
+    struct Case {
+        const char* file;
+        const char* password;
+        const char* version;
+        const char* title; // "" when the strings are withheld
+        const char* producer;
+        PasswordOutcome outcome;
+        const char* method;
+        const char* created;
+    } cases[] = {
+        {"junk-byte-order-mark.pdf", "", "1.4", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::NotNeeded, "", "2024/01/02 03:04:05"},
+        {"junk-job-ticket.pdf", "", "1.4", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::NotNeeded, "", "2024/01/02 03:04:05"},
+        {"header-nul.pdf", "", "1.2", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::NotNeeded, "", "2024/01/02 03:04:05"},
+        {"date-year-0000.pdf", "", "1.4", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::NotNeeded, "", "0000/01/01 00:00:00"},
+        {"producer-bad-hex.pdf", "", "1.4", "Mend fixture", "", PasswordOutcome::NotNeeded, "",
+         "2024/01/02 03:04:05"},
+        {"linearized-damaged.pdf", "", "1.4", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::NotNeeded, "", "2024/01/02 03:04:05"},
+        {"password-one-blank.pdf", " ", "1.6", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::User, "AESV2", "2024/01/02 03:04:05"},
+        {"password-one-blank.pdf", "", "1.6", "", "", PasswordOutcome::Refused, "AESV2", "absent"},
+        {"password-four-blanks.pdf", "    ", "1.4", "Mend fixture", "GPL Ghostscript 10.00.0",
+         PasswordOutcome::User, "RC4", "2024/01/02 03:04:05"},
+        {"password-four-blanks.pdf", "  ", "1.4", "", "", PasswordOutcome::Refused, "RC4",
+         "absent"},
+        {"crypt-filter-unknown.pdf", "user", "1.6", "", "", PasswordOutcome::Refused, "", "absent"},
+        {"crypt-filter-missing.pdf", "owner", "1.6", "", "", PasswordOutcome::Refused, "",
+         "absent"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.file) + " with \"" + c.password + "\"";
+        const DocumentInfo info = Read(kData + "/mends/" + c.file, c.password);
+        EXPECT_EQ(info.pdfVersion, c.version) << what;
+        EXPECT_EQ(info.pageCount, 4) << what;
+        EXPECT_EQ(info.title, c.title) << what;
+        EXPECT_EQ(info.producer, c.producer) << what;
+        EXPECT_EQ(info.author, *c.title ? "Pagewick fixtures" : "") << what;
+        EXPECT_EQ(info.encryption.password, c.outcome) << what;
+        EXPECT_EQ(info.encryption.method, c.method) << what;
+        EXPECT_EQ(DateText(info.creationDate), c.created) << what;
+    }
+}
