@@ -98,8 +98,7 @@ std::string Grouped(int64_t value, const CellFormat& format) {
 }
 
 std::string LongDateCell(TDateTime value) {
-    constexpr TDateTime k1900 = 2.0; // 1900-01-01 00:00:00
-    return value < k1900 ? std::string() : DateCell(value, true);
+    return value == 0 ? std::string() : DateCell(value, true);
 }
 
 std::string ShortDateCell(TDateTime value) {

@@ -53,7 +53,8 @@ bool PassesFileFilter(std::string_view mask, std::string_view name);
 bool IsPdfName(std::string_view name);
 
 std::string Grouped(int64_t value, const CellFormat& format);
-// "YYYY/MM/DD HH:MM:SS"; empty before 1900-01-01.
+// "YYYY/MM/DD HH:MM:SS", any year from 0000 (writers put year 0000 for "no date", and readers
+// show it); empty for 0, the absent date.
 std::string LongDateCell(TDateTime value);
 // "YY/MM/DD HH:MM:SS".
 std::string ShortDateCell(TDateTime value);

@@ -49,7 +49,8 @@ TEST(Cells, NumbersSizesAndDates) {
         EXPECT_EQ(SizeCell(bytes, comma), cell) << bytes;
     EXPECT_EQ(LongDateCell(At(2004, 7, 15, 9, 3, 27)), "2004/07/15 09:03:27");
     EXPECT_EQ(LongDateCell(0), "");
-    EXPECT_EQ(LongDateCell(At(1899, 12, 31, 23, 59, 59)), "");
+    EXPECT_EQ(LongDateCell(At(1899, 12, 31, 23, 59, 59)), "1899/12/31 23:59:59");
+    EXPECT_EQ(LongDateCell(At(0, 1, 1, 0, 0, 0)), "0000/01/01 00:00:00");
     EXPECT_EQ(LongDateCell(At(1900, 1, 1, 0, 0, 0)), "1900/01/01 00:00:00");
     EXPECT_EQ(ShortDateCell(At(2004, 7, 15, 9, 3, 27)), "04/07/15 09:03:27");
     EXPECT_EQ(ShortDateCell(At(1999, 12, 31, 23, 0, 0)), "99/12/31 23:00:00");
