@@ -223,7 +223,7 @@ def crypt_passwords():
 
 
 def info_pieces(pdf):
-    """The lines of a file that hold an information key, as ReadInfoText meets them."""
+    """The lines of a file that hold an information key."""
     for line in pdf.replace(b"\r", b"\n").split(b"\n"):
         lowered = line.lower()
         if any(key.encode() in lowered for key in KEYS):
