@@ -45,6 +45,10 @@ qpdf --static-id --allow-weak-crypto --encrypt "    " owner 128 --use-aes=n -- \
     "$work/base.pdf" "$out/password-four-blanks.pdf"
 qpdf --static-id --static-aes-iv --encrypt user owner 128 --use-aes=y -- "$work/base.pdf" \
     "$work/aes.pdf"
+# The catalog and page tree inside encrypted object streams: without the password not even the
+# page count can be read.
+qpdf --static-id --static-aes-iv --object-streams=generate --encrypt user owner 128 \
+    --use-aes=y -- "$work/base.pdf" "$out/structure-encrypted.pdf"
 
 python3 - "$work" "$out" <<'PY'
 import sys
@@ -105,6 +109,7 @@ backquotes is taken as it stands, blanks included.
 | `linearized-damaged.pdf` | qpdf --linearize, startxref edited to point 9 bytes into the first-page section | none | | |
 | `password-one-blank.pdf` | qpdf --encrypt " " owner 128 --use-aes=y | AES-128 | ` ` | owner |
 | `password-four-blanks.pdf` | qpdf --encrypt "    " owner 128 --use-aes=n | RC4-128 | `    ` | owner |
+| `structure-encrypted.pdf` | qpdf --object-streams=generate --encrypt user owner 128 --use-aes=y: the catalog in an encrypted object stream | AES-128 | user | owner |
 
 pdfinfo is no guide for the next three. It shows the lost string of the first as a NUL byte;
 every other field agrees. It shows the AES data of the other two as text and calls them

@@ -81,17 +81,27 @@ public:
             info.encryption = security->Facts();
         ObjectStore store(source_, table, budget_,
                           security && security->Opened() ? &*security : nullptr);
-        const PdfObject* root = trailer.Get("Root");
-        const PdfObject catalog = root ? store.Resolve(*root) : PdfObject();
-        if (!catalog.IsDictionary()) {
-            if (security && !security->Opened() && !security->UnknownMethod().empty())
+        // An object inside an object stream of a file the handler cannot open is hidden by the
+        // encryption, not lost to damage: the catalog or the page tree there leaves nothing to
+        // list.
+        auto failIfHidden = [&](const PdfObject* ref) {
+            const XrefEntry* entry = ref && ref->IsReference() ? table.Find(ref->integer) : nullptr;
+            if (!security || security->Opened() || !entry ||
+                entry->kind() != XrefEntry::Kind::Compressed)
+                return;
+            if (!security->UnknownMethod().empty())
                 throw EReadError(ErrorKind::UnsupportedFilter, security->UnknownMethod());
-            if (security && !security->Opened())
-                throw EReadError(ErrorKind::WrongPassword);
+            throw EReadError(ErrorKind::WrongPassword);
+        };
+        const PdfObject* root = trailer.Get("Root");
+        failIfHidden(root);
+        const PdfObject catalog = root ? store.Resolve(*root) : PdfObject();
+        if (!catalog.IsDictionary())
             return std::nullopt;
-        }
-        if (const PdfObject* pages = catalog.Get("Pages"))
+        if (const PdfObject* pages = catalog.Get("Pages")) {
+            failIfHidden(pages);
             info.pageCount = PageCount(store, *pages, budget_);
+        }
         if (!info.encryption.TextReadable())
             return info;
         if (const PdfObject* entry = trailer.Get("Info"))

@@ -740,6 +740,7 @@ TEST(ReadPdfInfo, RealWritersQuirksAreMended) {
     for (const Case& c : cases) {
         const std::string what = std::string(c.file) + " with \"" + c.password + "\"";
         const DocumentInfo info = Read(kData + "/mends/" + c.file, c.password);
+        ASSERT_FALSE(HasFailure()) << what;
         EXPECT_EQ(info.pdfVersion, c.version) << what;
         EXPECT_EQ(info.pageCount, 4) << what;
         EXPECT_EQ(info.title, c.title) << what;
@@ -748,5 +749,24 @@ TEST(ReadPdfInfo, RealWritersQuirksAreMended) {
         EXPECT_EQ(info.encryption.password, c.outcome) << what;
         EXPECT_EQ(info.encryption.method, c.method) << what;
         EXPECT_EQ(DateText(info.creationDate), c.created) << what;
+    }
+}
+
+// Where the catalog itself is encrypted, a password that does not open the file leaves nothing
+// to list: that is the failure, not a row of zeros.
+TEST(ReadPdfInfo, AnEncryptedStructureNeedsThePassword) {
+    const std::string path = kData + "/mends/structure-encrypted.pdf";
+    for (const char* password : {"", "wrong", " user"}) {
+        try {
+            Read(path, password);
+            ADD_FAILURE() << "no failure with \"" << password << "\"";
+        } catch (const EPagewickError& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::WrongPassword) << password;
+        }
+    }
+    for (const char* password : {"user", "owner"}) {
+        const DocumentInfo info = Read(path, password);
+        EXPECT_EQ(info.pageCount, 4) << password;
+        EXPECT_EQ(info.title, "Mend fixture") << password;
     }
 }
