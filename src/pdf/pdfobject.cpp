@@ -221,7 +221,11 @@ public:
             return o;
         const char c = text_[pos];
         if (depth > kMaxObjectDepth) {
-            ++pos; // nothing deeper is read, but every call moves on
+            // Nothing deeper is read, but every call moves on by a whole word (or a byte).
+            if (IsRegular(c))
+                RegularRun(text_, pos);
+            else
+                ++pos;
             return o;
         }
         if (c == '(') {
@@ -307,9 +311,13 @@ private:
     }
 
     // Whether the keyword at pos ends the object being read: what follows belongs to no value.
+    // Looks at ten bytes at most: a longer run is none of the keywords, and a long run met at
+    // every item must not be read whole each time.
     bool IsKeywordEnd(size_t pos) const {
-        size_t at = pos;
-        const std::string_view word = RegularRun(text_, at);
+        size_t end = pos;
+        while (end < text_.size() && end - pos < 10 && IsRegular(text_[end]))
+            ++end;
+        const std::string_view word = text_.substr(pos, end - pos);
         return word == "endobj" || word == "stream" || word == "endstream" || word == "obj";
     }
 

@@ -121,7 +121,7 @@ XrefTable RecoverXrefTable(const ByteSource& source, const FileScan& scan,
     // table at the start of each stream is decoded.
     for (auto it = scan.objectStreams.rbegin(); it != scan.objectStreams.rend(); ++it) {
         const std::optional<IndirectObject> stream = ReadIndirectObject(source, *it, budget);
-        if (!stream || !stream->IsStream())
+        if (!stream || !stream->IsStream() || stream->number > kMaxObjectNumber)
             continue;
         const PdfObject* n = stream->value.Get("N");
         const PdfObject* first = stream->value.Get("First");

@@ -519,6 +519,17 @@ const HostileCase kCases[] = {
          EXPECT_EQ(r.title, "");
          EXPECT_EQ(r.pages, 2);
      }},
+    {"DictionariesNestedPastTheDepthOverAWordOfThreeMiB",
+     [](const TempDir& d) {
+         // Every item past the depth bound once looked at the whole rest of the word.
+         FileWriter file(d.File("deep.pdf"));
+         file << "%PDF-1.4\n";
+         file.Object(1, "<< /Type /Catalog /Pages 3 0 R >>").Object(3, "<< /Count 2 >>");
+         file.Header(2) << "<< /Title (Report) /Author (Ann) /X " + std::string(1000, '<');
+         file.Repeat('0', size_t(3) << 20) << "\nendobj\n";
+         return file.Finish("<< /Size 4 /Root 1 0 R /Info 2 0 R >>");
+     },
+     "record", TitleRead},
     {"RecoveredHeaderAcrossTheScansChunkEdge",
      [](const TempDir& d) {
          // "123456784 0 obj" starts four bytes before the first 1 MiB ends: read as object 4
