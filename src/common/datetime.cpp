@@ -66,9 +66,3 @@ TDateTime UnixToLocalDateTime(std::time_t seconds, long nanoseconds) {
         p.second = 59;
     return TryEncodeDateTime(p).value_or(0.0);
 }
-
-TDateTime NowLocal() {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
-    return UnixToLocalDateTime(std::time_t(ns / 1000000000), long(ns % 1000000000));
-}

@@ -18,4 +18,3 @@ std::optional<TDateTime> TryEncodeDateTime(const DateTimeParts& parts);
 DateTimeParts DecodeDateTime(TDateTime value);
 // A moment in time (seconds since the epoch) as local date-time.
 TDateTime UnixToLocalDateTime(std::time_t seconds, long nanoseconds = 0);
-TDateTime NowLocal();

@@ -3,7 +3,7 @@
 
 #include "jtext/cp932.h"
 #include "jtext/cp932_tables.h"
-#include "jtext/jconvert.h"
+#include "jtext/encodingdetect.h"
 #include "jtext/junicode.h"
 
 #include <algorithm>

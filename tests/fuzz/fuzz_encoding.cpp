@@ -4,7 +4,7 @@
 // text of any bytes must be well-formed UTF-8.
 
 #include "jtext/cp932.h"
-#include "jtext/jconvert.h"
+#include "jtext/encodingdetect.h"
 #include "jtext/junicode.h"
 #include "pdf/textstring.h"
 #include "pdf/xmp.h"
@@ -22,9 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "DetectEncoding gave %d\n", encoding);
         std::abort();
     }
-    (void)Utf16LeToAnsi(bytes);
-    std::string swapped(bytes);
-    (void)Utf16BeToAnsi(swapped);
     (void)Utf8ToCp932(bytes);
     (void)Cp932ToUtf8(bytes);
     if (const std::string text = TextStringToUtf8(bytes); !IsValidUtf8(text)) {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "jtext/jconvert.h"
-#include "jtext/jconvex.h"
+#include "jtext/encodingdetect.h"
 
 #include <gtest/gtest.h>
 
@@ -104,37 +103,6 @@ TEST(DetectEncoding, ClassifiesByteStrings) {
         EXPECT_EQ(DetectEncoding(c.bytes), c.encoding);
         EXPECT_EQ(DetectJapaneseEncoding(c.bytes), c.japanese == kSame ? c.encoding : c.japanese);
     }
-}
-
-TEST(Utf16BeToAnsi, SwapsInPlaceUpToTheZeroUnit) {
-    std::string data = Bytes({0x00, 0x41, 0x00, 0x42, 0x00, 0x00});
-    EXPECT_EQ(Utf16BeToAnsi(data), "AB");
-    EXPECT_EQ(data, Bytes({0x41, 0x00, 0x42, 0x00, 0x00, 0x00}));
-
-    std::string tail = Bytes({0x30, 0x42, 0x00, 0x00, 0x30, 0x42});
-    EXPECT_EQ(Utf16BeToAnsi(tail), "\x82\xA0");
-    EXPECT_EQ(tail, Bytes({0x42, 0x30, 0x00, 0x00, 0x30, 0x42}));
-
-    std::string unterminated = Bytes({0xFE, 0xFF, 0x30, 0x42, 0x7A});
-    EXPECT_EQ(Utf16BeToAnsi(unterminated), "?\x82\xA0");
-    EXPECT_EQ(unterminated, Bytes({0xFF, 0xFE, 0x42, 0x30, 0x7A}));
-
-    std::string empty;
-    EXPECT_EQ(Utf16BeToAnsi(empty), "");
-}
-
-TEST(Utf16LeToAnsi, ConvertsUpToTheFirstZeroUnit) {
-    EXPECT_EQ(Utf16LeToAnsi(Bytes({0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x43, 0x00})), "AB");
-    EXPECT_EQ(Utf16LeToAnsi(Bytes({0x00, 0x00, 0x43, 0x00})), "");
-    // A zero byte alone is not a zero unit.
-    EXPECT_EQ(Utf16LeToAnsi(Bytes({0x00, 0x30, 0x41, 0x00})), "\x81\x40"
-                                                              "A");
-    // The mark becomes one character that the caller drops; an odd last byte is ignored.
-    EXPECT_EQ(Utf16LeToAnsi(Bytes({0xFF, 0xFE, 0x42, 0x30, 0x68, 0x88, 0x41})),
-              "?\x82\xA0\x95\x5C");
-    // A pair outside the BMP is one character; a lone surrogate is one too.
-    EXPECT_EQ(Utf16LeToAnsi(Bytes({0x3D, 0xD8, 0x00, 0xDE, 0x41, 0x00})), "?A");
-    EXPECT_EQ(Utf16LeToAnsi(Bytes({0x3D, 0xD8, 0x41, 0x00, 0x00, 0xDE})), "?A?");
 }
 
 } // namespace

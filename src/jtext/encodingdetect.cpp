@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "jtext/jconvex.h"
+#include "jtext/encodingdetect.h"
 
 #include <algorithm>
 #include <cstddef>
-
-int JapaneseScanLimit = 512;
+#include <string_view>
 
 namespace {
+
+// The binary pre-scan and the UTF-8 scan look at this many bytes at most.
+constexpr std::ptrdiff_t kScanLimit = 512;
 
 bool IsBinaryByte(unsigned char c) {
     return c < 0x08 || c == 0xFF;
@@ -113,7 +115,7 @@ int DetectJapaneseEncoding(std::string_view bytes) {
         return 0;
 
     // The last byte is left out here as in the main scan, which never looks at it either.
-    const std::size_t limit = std::min<std::size_t>(std::max(JapaneseScanLimit, 0), length - 1);
+    const std::size_t limit = std::min<std::size_t>(std::size_t(kScanLimit), length - 1);
     for (std::size_t i = 0; i < limit; ++i)
         if (IsBinaryByte(s[i]))
             return 1;
@@ -122,4 +124,57 @@ int DetectJapaneseEncoding(std::string_view bytes) {
     for (std::size_t i = 0; (r == 0 || r == 6) && i + 1 < length; ++i)
         r = ClassifyAt(s, i, r);
     return r;
+}
+
+namespace {
+
+unsigned char ByteAt(std::string_view s, std::size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// Only three-byte sequences count as evidence, and any byte that does not fit cancels it all:
+// two- and four-byte sequences look too much like EUC-JP and Shift-JIS pairs to be trusted.
+bool LooksLikeUtf8(std::string_view s) {
+    const std::ptrdiff_t end = static_cast<std::ptrdiff_t>(s.size()) - 5;
+    const std::ptrdiff_t limit = kScanLimit;
+    bool seen = false;
+    std::ptrdiff_t i = 0;
+    // Positions stay at least four bytes before the end, so i + 2 is always inside.
+    while (i < limit && i < end) {
+        unsigned char c = ByteAt(s, i);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c < 0xE0 || c >= 0xF0)
+            return false;
+        unsigned char second = ByteAt(s, i + 1);
+        unsigned char third = ByteAt(s, i + 2);
+        bool secondOk = c == 0xE0 ? InRange(second, 0xA0, 0xBF) : InRange(second, 0x80, 0xBF);
+        if (!secondOk || !InRange(third, 0x80, 0xBF))
+            return false;
+        seen = true;
+        i += 3;
+    }
+    return seen;
+}
+
+} // namespace
+
+int DetectEncoding(std::string_view bytes) {
+    if (bytes.empty())
+        return 1;
+    if (StartsWith(bytes, "\xFF\xFE"))
+        return 7;
+    if (StartsWith(bytes, "\xFE\xFF"))
+        return 8;
+    if (bytes.size() >= 4 && StartsWith(bytes, "\xEF\xBB\xBF"))
+        return 9;
+    if (LooksLikeUtf8(bytes))
+        return 10;
+    return DetectJapaneseEncoding(bytes);
 }
