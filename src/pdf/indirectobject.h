@@ -24,7 +24,7 @@ struct IndirectObject {
 };
 
 // An object is read at most this far: beyond every real one (a page tree's flat /Kids of
-// 300,000 pages), and a damaged object that never ends costs no more.
+// 200,000 pages), and a damaged object that never ends costs no more.
 constexpr int64_t kMaxObjectBytes = int64_t(4) << 20;
 
 // The value of an indirect /Length, or nothing; for the object store to follow references.

@@ -5,6 +5,8 @@
 #include "pdf/securityhandler.h"
 #include "pdf/streamfilters.h"
 
+#include <algorithm>
+
 std::string ObjectStreamData(const ByteSource& source, const IndirectObject& stream,
                              const SecurityHandler* security, size_t maxOutput,
                              ReadBudget& budget) {
@@ -24,7 +26,8 @@ ObjectStreamTable ReadObjectStreamTable(int64_t count, int64_t first, std::strin
     const int64_t room = dataSize - first;
     size_t pos = 0;
     // Each pair takes at least four bytes ("1 0 "), so the header bounds the count.
-    for (int64_t k = 0; k < count && size_t(k) <= header.size() / 2; ++k) {
+    for (int64_t k = 0;
+         k < std::min(count, kMaxObjectStreamObjects) && size_t(k) <= header.size() / 2; ++k) {
         const PdfObject number = ParseObject(header, pos);
         const PdfObject offset = ParseObject(header, pos);
         if (!number.IsInteger() || !offset.IsInteger())

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdf/pdfobject.h"
 
+#include "common/errors.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -8,8 +10,20 @@
 
 namespace {
 
+// What each byte is to the parser, looked up rather than searched for: the parser asks it of
+// every byte it reads.
+enum class ByteClass : uint8_t { Regular, Space, Delimiter };
+constexpr auto kByteClasses = [] {
+    std::array<ByteClass, 256> classes{};
+    for (const char c : std::string_view("\0\t\n\f\r ", 6))
+        classes[uint8_t(c)] = ByteClass::Space;
+    for (const char c : std::string_view("()<>[]{}/%"))
+        classes[uint8_t(c)] = ByteClass::Delimiter;
+    return classes;
+}();
+
 bool IsDelimiter(char c) {
-    return std::string_view("()<>[]{}/%").find(c) != std::string_view::npos;
+    return kByteClasses[uint8_t(c)] == ByteClass::Delimiter;
 }
 
 bool IsRegular(char c) {
@@ -215,6 +229,11 @@ public:
     explicit Parser(std::string_view text) : text_(text) {}
 
     PdfObject Object(size_t& pos, int depth) {
+        // A value takes a hundred bytes or so however few it is written in: "null " five times
+        // over a few MiB would be hundreds of MiB.
+        if (++values_ > kMaxObjectValues)
+            throw EReadError(ErrorKind::OverBudget,
+                             "ひとつのオブジェクトの値が 262,144 個を超えます");
         PdfObject o;
         SkipSpace(text_, pos);
         if (pos >= text_.size())
@@ -350,15 +369,16 @@ private:
             o.integer = word == "true";
             return;
         }
-        const std::string number(word);
-        char* end = nullptr;
-        const double real = std::strtod(number.c_str(), &end);
-        if (!number.empty() && end == number.c_str() + number.size() &&
-            number.find_first_not_of("+-.0123456789") == std::string::npos) {
+        // Any other keyword ("null", or a damaged one) is null.
+        if (word.find_first_not_of("+-.0123456789") != std::string_view::npos)
+            return;
+        const std::string_view digits = word.substr(word[0] == '+' ? 1 : 0);
+        double real = 0;
+        if (std::from_chars(digits.data(), digits.data() + digits.size(), real).ptr ==
+            digits.data() + digits.size()) {
             o.kind = PdfObject::Kind::Real;
             o.real = real;
         }
-        // Any other keyword ("null", or a damaged one) is null.
     }
 
     static std::string Name(std::string_view raw) {
@@ -378,6 +398,7 @@ private:
 
     std::string_view text_;
     bool cutShort_ = false;
+    size_t values_ = 0;
 
 public:
     bool CutShort() const { return cutShort_; }
@@ -386,11 +407,11 @@ public:
 } // namespace
 
 bool IsPdfSpace(char c) {
-    return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+    return kByteClasses[uint8_t(c)] == ByteClass::Space;
 }
 
 bool IsRegularChar(char c) {
-    return !IsPdfSpace(c) && !IsDelimiter(c);
+    return kByteClasses[uint8_t(c)] == ByteClass::Regular;
 }
 
 const PdfObject* PdfObject::Get(std::string_view key) const {

@@ -48,12 +48,16 @@ struct PdfEntry {
 
 // A dictionary or an array nests at most this deep; deeper input is damaged or hostile.
 constexpr int kMaxObjectDepth = 64;
+// One object holds at most this many values (a page tree's flat /Kids of 200,000 pages is
+// far beyond real files); more raise EReadError(OverBudget).
+constexpr size_t kMaxObjectValues = size_t(1) << 18;
 
 // Reads one object from text at pos (white space and comments first skipped), leaving pos
 // after it; "n g R" is a reference. A damaged object gives what was read of it: an unclosed
 // dictionary ends at the end of the text, an unknown keyword is null, a character that is no
 // hexadecimal digit inside <...> is passed over. cutShort, when given, tells whether the text
-// ended inside the object (an unclosed string or dictionary).
+// ended inside the object (an unclosed string or dictionary). More than kMaxObjectValues values
+// raise EReadError(OverBudget).
 PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort = nullptr);
 
 // "n g obj" at pos (after white space), with pos left after "obj". False when not there.

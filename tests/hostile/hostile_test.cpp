@@ -519,6 +519,23 @@ const HostileCase kCases[] = {
          EXPECT_EQ(r.title, "");
          EXPECT_EQ(r.pages, 2);
      }},
+    {"MillionsOfNullsInAnObjectStream",
+     [](const TempDir& d) {
+         // Five bytes a value in the file, a hundred in memory: an object of 3 Mi values.
+         std::string nulls;
+         for (int k = 0; k < 3 << 20; ++k)
+             nulls += "null ";
+         const std::string packed = Deflate("2 0 [" + nulls + "]");
+         nulls = std::string();
+         ModernPdf pdf;
+         pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>").Object(3, "<< /Count 2 >>");
+         pdf.Object(5, "<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode /Length " +
+                           std::to_string(packed.size()) + " >>\nstream\n" + packed +
+                           "\nendstream");
+         pdf.Compressed(2, 5, 0).XrefStream(6, "/Size 7 /Root 1 0 R /Info 2 0 R");
+         return d.Write("nulls.pdf", pdf.Bytes());
+     },
+     "over-budget", nullptr},
     {"DictionariesNestedPastTheDepthOverAWordOfThreeMiB",
      [](const TempDir& d) {
          // Every item past the depth bound once looked at the whole rest of the word.
