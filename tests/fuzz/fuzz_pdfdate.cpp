@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const TDateTime t = ParsePdfDate(text);
     // Years 0 to 9999 lie between these day counts.
-    if (!std::isfinite(t) || t < -693959.0 || t >= 2958466.0) {
+    if (!std::isfinite(t) || t <= -693960.0 || t >= 2958466.0) {
         std::fprintf(stderr, "ParsePdfDate gave %f\n", t);
         std::abort();
     }
