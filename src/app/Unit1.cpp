@@ -12,8 +12,7 @@
 #include "common/errors.h"
 #include "dirchooser/DirTreeCombo.h"
 #include "dirchooser/DirTreeView.h"
-#include "jtext/cp932.h"
-#include "pdf/pdfinfo.h"
+#include "pdf/documentinfo.h"
 #include "platform/platform.h"
 #include "shellicons/vclIconCache.h"
 
@@ -747,8 +746,7 @@ void TForm1::ScanList(const QString& folder) {
 }
 
 ScanSettings TForm1::CurrentScanSettings() const {
-    const std::string password = Trimmed(MaskEdit1->text()).toStdString();
-    return {FFileMask, Utf8ToCp932(password), CheckBox1->isChecked(), LocaleCellFormat(), password};
+    return {FFileMask, MaskEdit1->text().toStdString(), CheckBox1->isChecked(), LocaleCellFormat()};
 }
 
 void TForm1::ShowPendingItems() {

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 #include "jtext/junicode.h"
+#include "pdf/documentreader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -42,10 +43,6 @@ std::string DateCell(TDateTime value, bool fourDigitYear) {
                   fourDigitYear ? p.year : p.year % 100, p.month, p.day, p.hour, p.minute,
                   p.second);
     return text;
-}
-
-std::string Utf8(const std::string& cp932) {
-    return Cp932ToUtf8(cp932);
 }
 
 } // namespace
@@ -103,8 +100,7 @@ std::string Grouped(int64_t value, const CellFormat& format) {
 }
 
 std::string LongDateCell(TDateTime value) {
-    constexpr TDateTime k1900 = 2.0; // 1900-01-01 00:00:00
-    return value < k1900 ? std::string() : DateCell(value, true);
+    return value == 0 ? std::string() : DateCell(value, true);
 }
 
 std::string ShortDateCell(TDateTime value) {
@@ -136,26 +132,26 @@ RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format) {
     return cells;
 }
 
-RowCells PdfInfoCells(const TpdfInfomation& info, const CellFormat& format) {
+RowCells PdfInfoCells(const DocumentInfo& info, const CellFormat& format) {
     RowCells cells;
-    if (info.PasswordResult >= 0) {
-        cells[0] = info.TitleUtf8;
-        cells[1] = info.SubjectUtf8;
-        cells[2] = info.AuthorUtf8;
-        cells[3] = info.KeywordsUtf8;
-        cells[4] = info.ProducerUtf8;
-        cells[5] = LongDateCell(info.CreationDate);
+    if (info.encryption.TextReadable()) {
+        cells[0] = info.title;
+        cells[1] = info.subject;
+        cells[2] = info.author;
+        cells[3] = info.keywords;
+        cells[4] = info.producer;
+        cells[5] = LongDateCell(info.creationDate);
     } else {
         cells[0] = cells[2] = cells[4] = "***crypt***";
     }
-    cells[6] = info.Encrypted ? std::to_string(info.KeyLength) : "無し";
-    cells[7] = Grouped(info.PageCount, format);
-    cells[8] = Grouped(info.FileSize, format);
-    cells[9] = info.Version.size() > 5 ? Utf8(info.Version.substr(5)) : std::string();
+    cells[6] = info.encryption.encrypted ? std::to_string(info.encryption.keyLengthBits) : "無し";
+    cells[7] = Grouped(info.pageCount, format);
+    cells[8] = Grouped(info.fileSize, format);
+    cells[9] = info.pdfVersion;
     return cells;
 }
 
-RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format) {
+RowCells PdfCells(const DocumentInfo& info, const EntryFacts& entry, const CellFormat& format) {
     RowCells cells = PdfInfoCells(info, format);
     AddEntryCells(cells, entry, format);
     return cells;
@@ -168,10 +164,8 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
     try {
-        TpdfInfomation info;
-        ReadPdfInfo(fullPath, settings.password, info, settings.lenientPassword,
-                    settings.passwordUtf8);
-        read.cells = PdfInfoCells(info, settings.format);
+        read.cells = PdfInfoCells(
+            ReadPdfInfo(fullPath, {settings.password, settings.lenientPassword}), settings.format);
     } catch (const EPagewickError& e) {
         read.error = e.what();
     }

@@ -4,7 +4,7 @@
 // of every cell. The window and the command-line lister both build their rows here.
 
 #include "common/datetime.h"
-#include "pdf/pdfinfo.h"
+#include "pdf/documentinfo.h"
 
 #include <array>
 #include <cstdint>
@@ -53,7 +53,8 @@ bool PassesFileFilter(std::string_view mask, std::string_view name);
 bool IsPdfName(std::string_view name);
 
 std::string Grouped(int64_t value, const CellFormat& format);
-// "YYYY/MM/DD HH:MM:SS"; empty before 1900-01-01.
+// "YYYY/MM/DD HH:MM:SS", any year from 0000 (writers put year 0000 for "no date", and readers
+// show it); empty for 0, the absent date.
 std::string LongDateCell(TDateTime value);
 // "YY/MM/DD HH:MM:SS".
 std::string ShortDateCell(TDateTime value);
@@ -62,21 +63,20 @@ std::string SizeCell(int64_t bytes, const CellFormat& format);
 
 RowCells FolderCells();
 RowCells PlainFileCells(const EntryFacts& entry, const CellFormat& format);
-// The cells a PDF's information fills, columns 1 to 10, of a readable PDF (PasswordResult
-// >= 0) or a locked one; the others are left empty.
-RowCells PdfInfoCells(const TpdfInfomation& info, const CellFormat& format);
+// The cells a PDF's information fills, columns 1 to 10, of a readable PDF or one whose strings
+// the password does not open; the others are left empty.
+RowCells PdfInfoCells(const DocumentInfo& info, const CellFormat& format);
 // Those with the entry's own cells (size, type, date) added.
 void AddEntryCells(RowCells& cells, const EntryFacts& entry, const CellFormat& format);
-RowCells PdfCells(const TpdfInfomation& info, const EntryFacts& entry, const CellFormat& format);
+RowCells PdfCells(const DocumentInfo& info, const EntryFacts& entry, const CellFormat& format);
 
-// What a scan needs besides the entries: the filter's mask, the password (code page 932,
-// trimmed) and the lenient-password option, and the number format.
+// What a scan needs besides the entries: the filter's mask, the password (UTF-8, as typed:
+// blanks are characters) and the lenient-password option, and the number format.
 struct ScanSettings {
     std::string fileMask = "*.pdf";
     std::string password;
     bool lenientPassword = false;
     CellFormat format;
-    std::string passwordUtf8; // the same password as UTF-8, where the front end has it
     bool operator==(const ScanSettings&) const = default;
 };
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/infojson.h"
 
-#include "jtext/cp932.h"
 #include "jtext/filename.h"
 
 #include <cstdio>
@@ -26,9 +25,6 @@ std::string Date(TDateTime value) {
     return text;
 }
 
-std::string Text(const std::string& cp932) {
-    return JsonString(Cp932ToUtf8(cp932));
-}
 const char* Bool(bool b) {
     return b ? "true" : "false";
 }
@@ -95,45 +91,46 @@ std::string JsonString(const std::string& utf8) {
     return out + "\"";
 }
 
-std::string InfoToJson(const std::string& fileName, const TpdfInfomation& i) {
+std::string InfoToJson(const std::string& fileName, const DocumentInfo& i) {
     std::string j = "{" + JsonFileFields(fileName);
     auto add = [&](const char* name, const std::string& value) {
         j += ", \"";
         j += name;
         j += "\": " + value;
     };
-    add("Version", Text(i.Version));
-    add("Title", JsonString(i.TitleUtf8));
-    add("Subject", JsonString(i.SubjectUtf8));
-    add("Keywords", JsonString(i.KeywordsUtf8));
-    add("Author", JsonString(i.AuthorUtf8));
-    add("Producer", JsonString(i.ProducerUtf8));
-    add("Creator", JsonString(i.CreatorUtf8));
-    add("PageCount", std::to_string(i.PageCount));
-    add("FileSize", std::to_string(i.FileSize));
-    add("PasswordResult", std::to_string(i.PasswordResult));
-    add("KeyLength", std::to_string(i.KeyLength));
-    add("V", std::to_string(i.V));
-    add("R", std::to_string(i.R));
-    add("Filter", Text(i.Filter));
-    add("Method", Text(i.Encrypted ? i.Method : std::string()));
-    add("O", "\"" + Hex(i.Encryption.O) + "\"");
-    add("U", "\"" + Hex(i.Encryption.U) + "\"");
-    add("FileID", "\"" + Hex(i.Encryption.ID) + "\"");
-    add("FileKey", "\"" + Hex(i.FileKey) + "\"");
-    add("PermsAgree", Bool(i.PermsAgree));
-    add("P", std::to_string(i.P));
-    add("Encrypted", Bool(i.Encrypted));
-    add("Protected", Bool(i.Protected));
-    add("CanPrint", Bool(i.CanPrint));
-    add("CanCopy", Bool(i.CanCopy));
-    add("CanModify", Bool(i.CanModify));
-    add("CanAnnotate", Bool(i.CanAnnotate));
-    add("CreationDate", Date(i.CreationDate));
-    add("ModDate", Date(i.ModDate));
+    const EncryptionFacts& e = i.encryption;
+    add("PdfVersion", JsonString(i.pdfVersion));
+    add("Title", JsonString(i.title));
+    add("Subject", JsonString(i.subject));
+    add("Keywords", JsonString(i.keywords));
+    add("Author", JsonString(i.author));
+    add("Producer", JsonString(i.producer));
+    add("Creator", JsonString(i.creator));
+    add("PageCount", std::to_string(i.pageCount));
+    add("FileSize", std::to_string(i.fileSize));
+    add("PasswordResult", std::to_string(int(e.password)));
+    add("KeyLength", std::to_string(e.keyLengthBits));
+    add("V", std::to_string(e.version));
+    add("R", std::to_string(e.revision));
+    add("Filter", JsonString(e.handler));
+    add("Method", JsonString(e.method));
+    add("O", "\"" + Hex(e.ownerEntry) + "\"");
+    add("U", "\"" + Hex(e.userEntry) + "\"");
+    add("FileID", "\"" + Hex(e.fileId) + "\"");
+    add("PermsAgree", Bool(e.permissionsConfirmed));
+    add("P", std::to_string(e.permissions));
+    add("Encrypted", Bool(e.encrypted));
+    add("Protected", Bool(e.needsPassword));
+    add("CanPrint", Bool(e.CanPrint()));
+    add("CanCopy", Bool(e.CanCopy()));
+    add("CanModify", Bool(e.CanModify()));
+    add("CanAnnotate", Bool(e.CanAnnotate()));
+    add("CreationDate", Date(i.creationDate));
+    add("ModDate", Date(i.modificationDate));
     return j + "}";
 }
 
-std::string ErrorToJson(const std::string& fileName, const std::string& message) {
-    return "{" + JsonFileFields(fileName) + ", \"error\": " + JsonString(message) + "}";
+std::string ErrorToJson(const std::string& fileName, const std::string& message, ErrorKind kind) {
+    return "{" + JsonFileFields(fileName) + ", \"error\": " + JsonString(message) +
+           ", \"errorKind\": \"" + ErrorKindName(kind) + "\"}";
 }

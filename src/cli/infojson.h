@@ -3,15 +3,18 @@
 // The document properties of one file as a JSON object, for scripts and for checking the
 // reader against other tools.
 
-#include "pdf/pdfinfo.h"
+#include "common/errors.h"
+#include "pdf/documentinfo.h"
 
 #include <string>
 
-// Text fields are converted from code page 932 to UTF-8, dates written as ISO 8601 local
-// date-times (null when absent), byte arrays as hexadecimal digits.
-std::string InfoToJson(const std::string& fileName, const TpdfInfomation& info);
-// {"file": ..., "error": ...} for a file the reader failed on.
-std::string ErrorToJson(const std::string& fileName, const std::string& message);
+// Dates are written as ISO 8601 local date-times (null when absent), byte strings (/O, /U, the
+// file identifier) as hexadecimal digits. No key is written: whoever has the JSON of a
+// protected file must still need its password.
+std::string InfoToJson(const std::string& fileName, const DocumentInfo& info);
+// {"file": ..., "error": message, "errorKind": kind} for a file the reader failed on; kind is
+// ErrorKindName's, stable for scripts.
+std::string ErrorToJson(const std::string& fileName, const std::string& message, ErrorKind kind);
 // The fields that name a file (its path as bytes): "file" is the name as shown (the display
 // rule of jtext/filename.h, always UTF-8); a path that is not UTF-8 also gets "path_bytes",
 // its exact bytes as lower-case hexadecimal digits, from which the path can be made again.

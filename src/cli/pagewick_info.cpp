@@ -1,39 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-info [--password P] [--lenient] FILE...
 // Prints one JSON object per line for each file: its document properties, or why it could not
-// be read (the reader's message, or that it is missing, a folder or not a regular file).
+// be read (the reader's message and the kind of failure).
 // Exits with 1 when any file could not be read, 2 for bad arguments or when standard output
 // cannot be written.
 
 #include "cli/infojson.h"
 #include "common/errors.h"
-#include "jtext/cp932.h"
+#include "pdf/documentreader.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
 const char kUsage[] = "usage: pagewick-info [--password P] [--lenient] FILE...\n"
                       "       pagewick-info --help | --version\n";
-
-// Why file cannot be read as a document before the reader is asked; empty when it can. The
-// reader would take a folder or a missing file for an empty document, and would wait for
-// ever on a FIFO.
-std::string NotAFile(const std::string& file) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? "ファイルがありません" : std::strerror(errno);
-    if (S_ISDIR(st.st_mode))
-        return "フォルダです";
-    if (!S_ISREG(st.st_mode))
-        return "通常のファイルではありません";
-    return {};
-}
 
 } // namespace
 
@@ -69,23 +54,18 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    // The password is typed as UTF-8 here; the reader compares code page 932 bytes.
-    const std::string password932 = Utf8ToCp932(password);
+    const ReadOptions options{password, lenient};
     bool anyFailed = false;
     for (const std::string& file : files) {
-        TpdfInfomation info;
         std::string line;
-        if (const std::string why = NotAFile(file); !why.empty()) {
-            line = ErrorToJson(file, why);
+        try {
+            line = InfoToJson(file, ReadPdfInfo(file, options));
+        } catch (const EPagewickError& e) {
+            line = ErrorToJson(file, e.what(), e.Kind());
             anyFailed = true;
-        } else {
-            try {
-                ReadPdfInfo(file, password932, info, lenient, password);
-                line = InfoToJson(file, info);
-            } catch (const std::exception& e) {
-                line = ErrorToJson(file, e.what());
-                anyFailed = true;
-            }
+        } catch (const std::exception& e) {
+            line = ErrorToJson(file, e.what(), ErrorKind::Other);
+            anyFailed = true;
         }
         line += '\n';
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size())

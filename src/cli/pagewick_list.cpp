@@ -12,7 +12,6 @@
 #include "app/sorting.h"
 #include "cli/infojson.h"
 #include "common/errors.h"
-#include "jtext/cp932.h"
 #include "jtext/filename.h"
 #include "platform/filesearch.h"
 
@@ -153,8 +152,7 @@ class Lister {
 public:
     explicit Lister(const Options& options) : options_(options) {
         settings_.fileMask = FileMaskForIndex(options.typeIndex);
-        settings_.password = Utf8ToCp932(options.password);
-        settings_.passwordUtf8 = options.password;
+        settings_.password = options.password;
         settings_.lenientPassword = options.lenient;
         settings_.format = LocaleCellFormat();
         showProgress_ = options.progress && ::isatty(2);

@@ -18,7 +18,7 @@ int DaysInMonth(int y, int m) {
 } // namespace
 
 std::optional<TDateTime> TryEncodeDateTime(const DateTimeParts& p) {
-    if (p.year < 1 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
+    if (p.year < 0 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
         p.day > DaysInMonth(p.year, p.month))
         return std::nullopt;
     if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||
@@ -65,10 +65,4 @@ TDateTime UnixToLocalDateTime(std::time_t seconds, long nanoseconds) {
     if (p.second > 59) // a leap second
         p.second = 59;
     return TryEncodeDateTime(p).value_or(0.0);
-}
-
-TDateTime NowLocal() {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
-    return UnixToLocalDateTime(std::time_t(ns / 1000000000), long(ns % 1000000000));
 }

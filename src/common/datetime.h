@@ -12,10 +12,9 @@ struct DateTimeParts {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// A valid calendar date (year 1-9999) and time, or nothing.
+// A valid calendar date (year 0-9999 of the proleptic Gregorian calendar) and time, or nothing.
 std::optional<TDateTime> TryEncodeDateTime(const DateTimeParts& parts);
 // The inverse of TryEncodeDateTime, rounded to the millisecond.
 DateTimeParts DecodeDateTime(TDateTime value);
 // A moment in time (seconds since the epoch) as local date-time.
 TDateTime UnixToLocalDateTime(std::time_t seconds, long nanoseconds = 0);
-TDateTime NowLocal();

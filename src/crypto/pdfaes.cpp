@@ -72,19 +72,6 @@ std::string Sha256(std::string_view data) {
     return Digest(Sha(256), data);
 }
 
-std::string Sha384(std::string_view data) {
-    return Digest(Sha(384), data);
-}
-
-std::string Sha512(std::string_view data) {
-    return Digest(Sha(512), data);
-}
-
-std::optional<std::string> AesCbcEncrypt(std::string_view key, std::string_view iv,
-                                         std::string_view data) {
-    return AesCbc(true, key, iv, data);
-}
-
 std::optional<std::string> AesCbcDecrypt(std::string_view key, std::string_view iv,
                                          std::string_view data) {
     return AesCbc(false, key, iv, data);

@@ -7,15 +7,11 @@
 #include <string>
 #include <string_view>
 
-// SHA-256, SHA-384 or SHA-512 of data.
+// SHA-256 of data.
 std::string Sha256(std::string_view data);
-std::string Sha384(std::string_view data);
-std::string Sha512(std::string_view data);
 
 // AES-CBC with a 16- or 32-byte key over whole blocks, without padding. Data that is not whole
 // blocks, or a key of another length, gives nothing.
-std::optional<std::string> AesCbcEncrypt(std::string_view key, std::string_view iv,
-                                         std::string_view data);
 std::optional<std::string> AesCbcDecrypt(std::string_view key, std::string_view iv,
                                          std::string_view data);
 

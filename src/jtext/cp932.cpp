@@ -115,28 +115,6 @@ void AppendUnitAsCp932(std::string& out, char16_t unit) {
         out.append({static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)});
 }
 
-std::string UnitToCp932(char16_t unit) {
-    // U+FEFF is not in the table, so a byte-order mark becomes exactly one "?"; the text-string
-    // reader relies on that and drops the first converted character of a marked string.
-    std::string out;
-    AppendUnitAsCp932(out, unit);
-    return out;
-}
-
-std::string Utf16ToCp932(std::u16string_view units) {
-    std::string out;
-    out.reserve(units.size() * 2);
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-            out.push_back('?'); // nothing outside the BMP is in the code page
-            ++i;
-            continue;
-        }
-        AppendUnitAsCp932(out, units[i]);
-    }
-    return out;
-}
-
 // A lead byte whose pair is not defined becomes U+FFFD on its own and the next byte is read
 // afresh, so a damaged pair never swallows the ASCII byte after it. Single bytes decode as the
 // code page has them: 0x80 to U+0080, 0xA0 and 0xFD-0xFF to the private-use U+F8F0-U+F8F3.

@@ -5,15 +5,9 @@
 #include <string>
 #include <string_view>
 
-// One UTF-16 code unit to its 932 bytes: one or two bytes, "?" where the code page has no
-// character for it, nothing for the zero unit. A lone surrogate gives "?".
-std::string UnitToCp932(char16_t unit);
-// The same, appended to out.
+// One UTF-16 code unit's 932 bytes appended to out: one or two bytes, "?" where the code page
+// has no character for it, nothing for the zero unit. A lone surrogate gives "?".
 void AppendUnitAsCp932(std::string& out, char16_t unit);
-
-// A sequence of UTF-16 units to 932. A valid surrogate pair stands for one character outside
-// the code page and gives one "?".
-std::string Utf16ToCp932(std::u16string_view units);
 
 // 932 bytes to UTF-8; a byte sequence the code page does not define becomes U+FFFD.
 std::string Cp932ToUtf8(std::string_view bytes);

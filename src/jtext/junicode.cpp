@@ -36,23 +36,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string Utf16ToUtf8(std::u16string_view units) {
-    std::string out;
-    out.reserve(units.size() * 3);
-    for (size_t i = 0; i < units.size(); ++i) {
-        const char32_t u = units[i];
-        if (IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00));
-            ++i;
-        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            AppendUtf8(out, 0xFFFD);
-        } else {
-            AppendUtf8(out, u);
-        }
-    }
-    return out;
-}
-
 size_t Utf8SequenceAt(std::string_view s, size_t i) {
     const auto c = uint8_t(s[i]);
     size_t length;

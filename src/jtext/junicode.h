@@ -9,10 +9,6 @@
 // cp (at most U+10FFFF, no surrogate) as UTF-8, appended to out.
 void AppendUtf8(std::string& out, char32_t cp);
 
-// Units to UTF-8: a surrogate pair is one character, a lone surrogate U+FFFD. A zero unit is
-// kept as a zero byte.
-std::string Utf16ToUtf8(std::u16string_view units);
-
 // The length of the well-formed UTF-8 sequence that starts at bytes[i], 0 when there is none.
 size_t Utf8SequenceAt(std::string_view bytes, size_t i);
 // Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing past

@@ -1,17 +1,179 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdf/pdfobject.h"
 
+#include "common/errors.h"
+
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdlib>
 
 namespace {
 
+// What each byte is to the parser, looked up rather than searched for: the parser asks it of
+// every byte it reads.
+enum class ByteClass : uint8_t { Regular, Space, Delimiter };
+constexpr auto kByteClasses = [] {
+    std::array<ByteClass, 256> classes{};
+    for (const char c : std::string_view("\0\t\n\f\r ", 6))
+        classes[uint8_t(c)] = ByteClass::Space;
+    for (const char c : std::string_view("()<>[]{}/%"))
+        classes[uint8_t(c)] = ByteClass::Delimiter;
+    return classes;
+}();
+
 bool IsDelimiter(char c) {
-    return std::string_view("()<>[]{}/%").find(c) != std::string_view::npos;
+    return kByteClasses[uint8_t(c)] == ByteClass::Delimiter;
 }
 
 bool IsRegular(char c) {
-    return !IsPdfSpace(c) && !IsDelimiter(c);
+    return IsRegularChar(c);
+}
+
+// The value of one hexadecimal digit (either case), or -1 for any other character.
+int HexDigit(char c) {
+    static constexpr auto kDigits = [] {
+        std::array<int8_t, 256> digits{};
+        for (int i = 0; i < 256; ++i)
+            digits[size_t(i)] = i >= '0' && i <= '9'   ? int8_t(i - '0')
+                                : i >= 'a' && i <= 'f' ? int8_t(i - 'a' + 10)
+                                : i >= 'A' && i <= 'F' ? int8_t(i - 'A' + 10)
+                                                       : int8_t(-1);
+        return digits;
+    }();
+    return kDigits[uint8_t(c)];
+}
+
+// text[from] is just after an opening '('. The index of the ')' that balances it (backslash
+// escapes stepped over), or text.size() when the string never closes.
+size_t FindLiteralEnd(std::string_view text, size_t from) {
+    int depth = 1;
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\\')
+            ++i;
+        else if (text[i] == '(')
+            ++depth;
+        else if (text[i] == ')' && --depth == 0)
+            return i;
+    }
+    return text.size();
+}
+
+// The bytes of literal string content: \n \r \t \b \f \( \) \\, octal escapes of one to three
+// digits (bits beyond the eighth dropped); a backslash before a line end (CR, LF or CR LF)
+// continues the line, and before any other character keeps that character.
+std::string UnescapeLiteral(std::string_view content) {
+    if (content.find('\\') == std::string_view::npos)
+        return std::string(content);
+    std::string out;
+    out.reserve(content.size());
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (content[i] != '\\') {
+            out += content[i];
+            continue;
+        }
+        if (++i == content.size())
+            break;
+        switch (const char c = content[i]) {
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'b':
+            out += '\b';
+            break;
+        case 'f':
+            out += '\f';
+            break;
+        case '\r':
+            if (i + 1 < content.size() && content[i + 1] == '\n')
+                ++i;
+            break;
+        case '\n':
+            break;
+        default:
+            if (c >= '0' && c <= '7') {
+                int value = c - '0';
+                for (int k = 0; k < 2 && i + 1 < content.size() && content[i + 1] >= '0' &&
+                                content[i + 1] <= '7';
+                     ++k)
+                    value = value * 8 + (content[++i] - '0');
+                out += char(value & 0xFF);
+            } else {
+                out += c; // covers \( \) \\ and any character that starts no escape
+            }
+        }
+    }
+    return out;
+}
+
+// Hexadecimal digits to bytes, anything else passed over as the major readers do: a damaged
+// string gives what its digits spell and costs nothing else. A final odd digit stands as if
+// followed by 0.
+std::string HexToBytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() / 2);
+    int high = -1;
+    for (char c : text) {
+        const int d = HexDigit(c);
+        if (d < 0)
+            continue;
+        if (high < 0) {
+            high = d;
+        } else {
+            out += char(high * 16 + d);
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        out += char(high * 16);
+    return out;
+}
+
+char Fold(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
+
+// Keys in the order of a dictionary's entries: without regard to case first, so that keys
+// that differ only in case stand together, then byte by byte.
+int CompareFolded(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i)
+        if (const char x = Fold(a[i]), y = Fold(b[i]); x != y)
+            return uint8_t(x) < uint8_t(y) ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool KeyLess(std::string_view a, std::string_view b) {
+    const int folded = CompareFolded(a, b);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+// A dictionary's entries in file order put in the order Get searches; of a key written twice
+// the later value stays, as a later entry overrides an earlier one.
+void SortEntries(std::vector<PdfEntry>& entries) {
+    const auto less = [](const PdfEntry& a, const PdfEntry& b) { return KeyLess(a.key, b.key); };
+    if (std::is_sorted(entries.begin(), entries.end(), less) &&
+        std::adjacent_find(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+            return a.key == b.key;
+        }) == entries.end())
+        return;
+    std::stable_sort(entries.begin(), entries.end(), less);
+    // Of each run of one key, the last (in file order) is kept.
+    size_t out = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + 1 < entries.size() && entries[i + 1].key == entries[i].key)
+            continue;
+        if (out != i)
+            entries[out] = std::move(entries[i]);
+        ++out;
+    }
+    entries.resize(out);
 }
 
 bool IsDigit(char c) {
@@ -67,13 +229,22 @@ public:
     explicit Parser(std::string_view text) : text_(text) {}
 
     PdfObject Object(size_t& pos, int depth) {
+        // A value takes a hundred bytes or so however few it is written in: "null " five times
+        // over a few MiB would be hundreds of MiB.
+        if (++values_ > kMaxObjectValues)
+            throw EReadError(ErrorKind::OverBudget,
+                             "ひとつのオブジェクトの値が 262,144 個を超えます");
         PdfObject o;
         SkipSpace(text_, pos);
         if (pos >= text_.size())
             return o;
         const char c = text_[pos];
         if (depth > kMaxObjectDepth) {
-            ++pos; // nothing deeper is read, but every call moves on
+            // Nothing deeper is read, but every call moves on by a whole word (or a byte).
+            if (IsRegular(c))
+                RegularRun(text_, pos);
+            else
+                ++pos;
             return o;
         }
         if (c == '(') {
@@ -85,22 +256,27 @@ public:
                 return o;
             }
             o.kind = PdfObject::Kind::String;
-            o.text = text_.substr(start, end - start);
+            o.text = UnescapeLiteral(text_.substr(start, end - start));
         } else if (c == '<' && pos + 1 < text_.size() && text_[pos + 1] == '<') {
             pos += 2;
             Dictionary(o, pos, depth);
         } else if (c == '<') {
             const size_t end = std::min(text_.find('>', pos + 1), text_.size());
+            if (end == text_.size())
+                cutShort_ = true;
             o.kind = PdfObject::Kind::String;
-            o.stringKind = StringKind::Hexadecimal;
-            o.text = text_.substr(pos + 1, end - pos - 1);
+            o.text = HexToBytes(text_.substr(pos + 1, end - pos - 1));
             pos = std::min(end + 1, text_.size());
         } else if (c == '[') {
             o.kind = PdfObject::Kind::Array;
             ++pos;
             for (;;) {
                 SkipSpace(text_, pos);
-                if (pos >= text_.size() || text_[pos] == ']')
+                if (pos >= text_.size()) {
+                    cutShort_ = true;
+                    break;
+                }
+                if (text_[pos] == ']')
                     break;
                 if (IsKeywordEnd(pos))
                     return o; // a damaged array stops before the object's end
@@ -120,7 +296,7 @@ public:
     }
 
 private:
-    void Dictionary(PdfObject& o, size_t& pos, int depth) {
+    void Entries(PdfObject& o, size_t& pos, int depth) {
         o.kind = PdfObject::Kind::Dictionary;
         for (;;) {
             SkipSpace(text_, pos);
@@ -148,10 +324,19 @@ private:
         }
     }
 
+    void Dictionary(PdfObject& o, size_t& pos, int depth) {
+        Entries(o, pos, depth);
+        SortEntries(o.entries);
+    }
+
     // Whether the keyword at pos ends the object being read: what follows belongs to no value.
+    // Looks at ten bytes at most: a longer run is none of the keywords, and a long run met at
+    // every item must not be read whole each time.
     bool IsKeywordEnd(size_t pos) const {
-        size_t at = pos;
-        const std::string_view word = RegularRun(text_, at);
+        size_t end = pos;
+        while (end < text_.size() && end - pos < 10 && IsRegular(text_[end]))
+            ++end;
+        const std::string_view word = text_.substr(pos, end - pos);
         return word == "endobj" || word == "stream" || word == "endstream" || word == "obj";
     }
 
@@ -184,15 +369,16 @@ private:
             o.integer = word == "true";
             return;
         }
-        const std::string number(word);
-        char* end = nullptr;
-        const double real = std::strtod(number.c_str(), &end);
-        if (!number.empty() && end == number.c_str() + number.size() &&
-            number.find_first_not_of("+-.0123456789") == std::string::npos) {
+        // Any other keyword ("null", or a damaged one) is null.
+        if (word.find_first_not_of("+-.0123456789") != std::string_view::npos)
+            return;
+        const std::string_view digits = word.substr(word[0] == '+' ? 1 : 0);
+        double real = 0;
+        if (std::from_chars(digits.data(), digits.data() + digits.size(), real).ptr ==
+            digits.data() + digits.size()) {
             o.kind = PdfObject::Kind::Real;
             o.real = real;
         }
-        // Any other keyword ("null", or a damaged one) is null.
     }
 
     static std::string Name(std::string_view raw) {
@@ -212,55 +398,75 @@ private:
 
     std::string_view text_;
     bool cutShort_ = false;
+    size_t values_ = 0;
 
 public:
     bool CutShort() const { return cutShort_; }
 };
 
-// Hexadecimal digits to bytes, anything else skipped: a damaged value gives what it spells.
-std::string HexToBytesLenient(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 2);
-    int high = -1;
-    for (char c : text) {
-        const int d = HexDigit(c);
-        if (d < 0)
-            continue;
-        if (high < 0) {
-            high = d;
-        } else {
-            out += char(high * 16 + d);
-            high = -1;
-        }
-    }
-    if (high >= 0)
-        out += char(high * 16); // a final odd digit stands as if followed by 0
-    return out;
-}
-
 } // namespace
 
 bool IsPdfSpace(char c) {
-    return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+    return kByteClasses[uint8_t(c)] == ByteClass::Space;
+}
+
+bool IsRegularChar(char c) {
+    return kByteClasses[uint8_t(c)] == ByteClass::Regular;
 }
 
 const PdfObject* PdfObject::Get(std::string_view key) const {
-    // A key written twice takes its last value, as a later entry overrides an earlier one.
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (it->key == key)
-            return &it->value;
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        if (const auto& [name, value] = *it;
-            name.size() == key.size() &&
-            std::equal(name.begin(), name.end(), key.begin(), [](char a, char b) {
-                return (a >= 'A' && a <= 'Z' ? a + 32 : a) == (b >= 'A' && b <= 'Z' ? b + 32 : b);
-            }))
-            return &value;
-    return nullptr;
+    const auto exact =
+        std::lower_bound(entries.begin(), entries.end(), key,
+                         [](const PdfEntry& e, std::string_view k) { return KeyLess(e.key, k); });
+    if (exact != entries.end() && exact->key == key)
+        return &exact->value;
+    // Keys that differ from it only in case stand together around that place.
+    struct FoldedLess {
+        bool operator()(const PdfEntry& e, std::string_view k) const {
+            return CompareFolded(e.key, k) < 0;
+        }
+        bool operator()(std::string_view k, const PdfEntry& e) const {
+            return CompareFolded(k, e.key) < 0;
+        }
+    };
+    const auto [first, last] = std::equal_range(entries.begin(), entries.end(), key, FoldedLess());
+    return first == last ? nullptr : &std::prev(last)->value;
 }
 
-std::string PdfObject::StringBytes() const {
-    return stringKind == StringKind::Hexadecimal ? HexToBytesLenient(text) : UnescapeLiteral(text);
+void PdfObject::AddMissing(const PdfObject& other) {
+    if (!other.IsDictionary())
+        return;
+    if (!IsDictionary()) {
+        *this = other;
+        return;
+    }
+    std::vector<PdfEntry> merged;
+    merged.reserve(entries.size() + other.entries.size());
+    auto mine = entries.begin();
+    for (const PdfEntry& e : other.entries) {
+        while (mine != entries.end() && KeyLess(mine->key, e.key))
+            merged.push_back(std::move(*mine++));
+        if (mine != entries.end() && mine->key == e.key)
+            merged.push_back(std::move(*mine++));
+        else
+            merged.push_back(e);
+    }
+    std::move(mine, entries.end(), std::back_inserter(merged));
+    entries = std::move(merged);
+}
+
+void PdfObject::Set(std::string key, PdfObject value) {
+    if (!IsDictionary()) {
+        *this = PdfObject();
+        kind = Kind::Dictionary;
+    }
+    const auto at =
+        std::lower_bound(entries.begin(), entries.end(), key,
+                         [](const PdfEntry& e, std::string_view k) { return KeyLess(e.key, k); });
+    if (at != entries.end() && at->key == key)
+        at->value = std::move(value);
+    else
+        entries.insert(at, PdfEntry{std::move(key), std::move(value)});
 }
 
 PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort) {

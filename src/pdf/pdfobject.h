@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// PDF objects as values, and the tokenizer that reads them from a file's bytes. Dictionaries
-// are read whole, so a key is looked up at the level it belongs to: a value's bytes (a
-// string holding "/Count" or line breaks, a nested dictionary) can never pass for a key.
-
-#include "pdf/pdfvalue.h"
+// PDF objects as values, and the parser that reads them from a file's bytes. Dictionaries are
+// read whole, so a key is looked up at the level it belongs to: a value's bytes (a string
+// holding "/Count" or line breaks, a nested dictionary) can never pass for a key.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct PdfEntry;
@@ -20,24 +17,27 @@ struct PdfObject {
     int64_t integer = 0;    // Integer, Boolean (0 or 1), Reference (the object number)
     int32_t generation = 0; // Reference
     double real = 0;
-    // String: the bytes between the delimiters as they stand (escapes unresolved, hexadecimal
-    // digits undecoded), so the string's text reads as it always did; Name: without the slash,
-    // #xx escapes resolved.
+    // String: its bytes, escapes resolved and hexadecimal digits decoded (and, once the object
+    // store gives it, decrypted); Name: without the slash, #xx escapes resolved.
     std::string text;
-    StringKind stringKind = StringKind::Literal;
     std::vector<PdfObject> items;  // Array
-    std::vector<PdfEntry> entries; // Dictionary, in file order
+    std::vector<PdfEntry> entries; // Dictionary: one entry a key, in the order Get searches
 
     bool IsNull() const { return kind == Kind::Null; }
     bool IsInteger() const { return kind == Kind::Integer; }
+    bool IsString() const { return kind == Kind::String; }
     bool IsReference() const { return kind == Kind::Reference; }
+    bool IsArray() const { return kind == Kind::Array; }
     bool IsDictionary() const { return kind == Kind::Dictionary; }
     bool IsName(std::string_view name) const { return kind == Kind::Name && text == name; }
-    // The entry for key (no slash) of a dictionary: the last with that exact name, else the
-    // last equal to it without regard to case (files with "/title" exist); nullptr if none.
+    // The entry for key (no slash) of a dictionary, else one equal to it without regard to
+    // case (files with "/title" exist); nullptr if none. Found by binary search: a dictionary
+    // of many keys costs a lookup no more than a few comparisons.
     const PdfObject* Get(std::string_view key) const;
-    // The string's bytes: escapes resolved or hexadecimal digits decoded.
-    std::string StringBytes() const;
+    // Entries of other that this dictionary lacks are added (a newer trailer over an older).
+    void AddMissing(const PdfObject& other);
+    // key set to value, replacing an entry of that exact key.
+    void Set(std::string key, PdfObject value);
 };
 
 // One key (without its slash) and its value.
@@ -48,11 +48,16 @@ struct PdfEntry {
 
 // A dictionary or an array nests at most this deep; deeper input is damaged or hostile.
 constexpr int kMaxObjectDepth = 64;
+// One object holds at most this many values (a page tree's flat /Kids of 200,000 pages is
+// far beyond real files); more raise EReadError(OverBudget).
+constexpr size_t kMaxObjectValues = size_t(1) << 18;
 
 // Reads one object from text at pos (white space and comments first skipped), leaving pos
 // after it; "n g R" is a reference. A damaged object gives what was read of it: an unclosed
-// dictionary ends at the end of the text, an unknown keyword is null. cutShort, when given,
-// tells whether the text ended inside the object (an unclosed string or dictionary).
+// dictionary ends at the end of the text, an unknown keyword is null, a character that is no
+// hexadecimal digit inside <...> is passed over. cutShort, when given, tells whether the text
+// ended inside the object (an unclosed string or dictionary). More than kMaxObjectValues values
+// raise EReadError(OverBudget).
 PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort = nullptr);
 
 // "n g obj" at pos (after white space), with pos left after "obj". False when not there.
@@ -64,3 +69,5 @@ size_t StreamDataStart(std::string_view text, size_t pos);
 
 // PDF white space: NUL, TAB, LF, FF, CR, space.
 bool IsPdfSpace(char c);
+// A byte that is neither white space nor a delimiter: part of a number, keyword or name.
+bool IsRegularChar(char c);

@@ -44,9 +44,22 @@ bool IsRdf(std::string_view name, std::string_view local) {
            name[kRdf.size()] == '|' && name.substr(kRdf.size() + 1) == local;
 }
 
+// text cut to kMaxXmpValueBytes, not inside a UTF-8 sequence.
+std::string CutToValueSize(std::string text) {
+    if (text.size() <= kMaxXmpValueBytes)
+        return text;
+    size_t end = kMaxXmpValueBytes;
+    while (end > 0 && (uint8_t(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    return text;
+}
+
 // The state of one parse. A property element is open from its start to its end; the text of
 // its items (rdf:li) or, without items, its own text is collected.
 struct Collector {
+    XML_Parser parser = nullptr;
+    bool refused = false; // the packet declares a document type
     XmpProperties found;
     const Property* open = nullptr;
     int depth = 0;       // of elements inside the open property
@@ -89,7 +102,7 @@ struct Collector {
         if (IsRdf(name, "Description"))
             for (size_t i = 0; attributes[i]; i += 2)
                 if (const Property* p = PropertyNamed(attributes[i]); p && !(found.*p->field))
-                    found.*p->field = attributes[i + 1];
+                    found.*p->field = CutToValueSize(attributes[i + 1]);
     }
 
     void End(std::string_view name) {
@@ -110,19 +123,22 @@ struct Collector {
         if (alt && !items.empty()) {
             value = defaultItem ? *defaultItem : items.front();
         } else if (!items.empty()) {
-            for (size_t i = 0; i < items.size(); ++i)
+            for (size_t i = 0; i < items.size() && value.size() < kMaxXmpValueBytes; ++i)
                 value += (i ? "; " : "") + items[i];
         } else if (!nested) {
             value = text; // a simple property
         }
         if (!(found.*open->field))
-            found.*open->field = std::move(value);
+            found.*open->field = CutToValueSize(std::move(value));
         open = nullptr;
     }
 
+    // Text beyond the bound is not kept; a few bytes more are, so that the cut can fall at a
+    // character's edge.
     void Text(std::string_view s) {
-        if (open && (inItem || depth == 0))
-            text += s;
+        constexpr size_t kKept = kMaxXmpValueBytes + 4;
+        if (open && (inItem || depth == 0) && text.size() < kKept)
+            text.append(s.substr(0, kKept - text.size()));
     }
 };
 
@@ -148,6 +164,7 @@ XmpProperties ParseXmp(std::string_view packet) {
     if (!parser)
         return {};
     Collector collector;
+    collector.parser = parser.get();
     XML_SetUserData(parser.get(), &collector);
     XML_SetElementHandler(
         parser.get(),
@@ -158,6 +175,12 @@ XmpProperties ParseXmp(std::string_view packet) {
     XML_SetCharacterDataHandler(parser.get(), [](void* data, const XML_Char* s, int length) {
         static_cast<Collector*>(data)->Text(std::string_view(s, size_t(length)));
     });
+    // A packet with a document type declaration is not XMP; its entities are never expanded.
+    XML_SetStartDoctypeDeclHandler(
+        parser.get(), [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+            static_cast<Collector*>(data)->refused = true;
+            XML_StopParser(static_cast<Collector*>(data)->parser, XML_FALSE);
+        });
     // Some writers leave NUL padding or junk after the packet's end: only the part up to the
     // closing processing instruction is parsed.
     if (const size_t end = packet.rfind("<?xpacket end"); end != std::string_view::npos)
@@ -166,7 +189,8 @@ XmpProperties ParseXmp(std::string_view packet) {
     // Text before the XML declaration (a BOM is fine, anything else is not XML).
     if (const size_t start = packet.find('<'); start != std::string_view::npos)
         packet.remove_prefix(start);
-    if (XML_Parse(parser.get(), packet.data(), int(packet.size()), XML_TRUE) != XML_STATUS_OK)
+    if (XML_Parse(parser.get(), packet.data(), int(packet.size()), XML_TRUE) != XML_STATUS_OK ||
+        collector.refused)
         return {};
     XmpProperties found = std::move(collector.found);
     for (const Property& p : kProperties)

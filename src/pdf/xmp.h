@@ -17,10 +17,15 @@ struct XmpProperties {
     std::optional<std::string> CreateDate; // xmp:CreateDate, as written (ISO 8601)
 };
 
+// What one property keeps: far more than a list cell shows, and a packet made to give a huge
+// value costs no more.
+constexpr size_t kMaxXmpValueBytes = size_t(64) << 10;
+
 // Reads the packet. A language alternative (rdf:Alt) gives its x-default item, else its first;
 // a sequence or bag (rdf:Seq, rdf:Bag) gives its items joined with "; ". Properties written as
-// attributes of rdf:Description count as well. A packet that is not well-formed XML gives no
-// properties at all.
+// attributes of rdf:Description count as well. Each value is cut to kMaxXmpValueBytes (at a
+// character's edge). A packet that is not well-formed XML, or that declares a document type
+// (XMP has none; entities declared there could expand without end), gives no properties.
 XmpProperties ParseXmp(std::string_view packet);
 
 // An XMP date ("2024-01-02T03:04:05+09:00", any prefix of it down to the year) written as a

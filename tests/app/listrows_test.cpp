@@ -49,7 +49,8 @@ TEST(Cells, NumbersSizesAndDates) {
         EXPECT_EQ(SizeCell(bytes, comma), cell) << bytes;
     EXPECT_EQ(LongDateCell(At(2004, 7, 15, 9, 3, 27)), "2004/07/15 09:03:27");
     EXPECT_EQ(LongDateCell(0), "");
-    EXPECT_EQ(LongDateCell(At(1899, 12, 31, 23, 59, 59)), "");
+    EXPECT_EQ(LongDateCell(At(1899, 12, 31, 23, 59, 59)), "1899/12/31 23:59:59");
+    EXPECT_EQ(LongDateCell(At(0, 1, 1, 0, 0, 0)), "0000/01/01 00:00:00");
     EXPECT_EQ(LongDateCell(At(1900, 1, 1, 0, 0, 0)), "1900/01/01 00:00:00");
     EXPECT_EQ(ShortDateCell(At(2004, 7, 15, 9, 3, 27)), "04/07/15 09:03:27");
     EXPECT_EQ(ShortDateCell(At(1999, 12, 31, 23, 0, 0)), "99/12/31 23:00:00");
@@ -58,28 +59,25 @@ TEST(Cells, NumbersSizesAndDates) {
 TEST(Cells, EveryKindOfRow) {
     const CellFormat f;
     const EntryFacts entry{"a.pdf", 123456, At(2004, 7, 15, 9, 3, 27)};
-    TpdfInfomation readable;
-    readable.Version = "%PDF-1.4";
-    // The cells show the Unicode text, not its code page 932 form.
-    readable.Title = "Caf? report";
-    readable.TitleUtf8 = "Café report";
-    readable.Subject = "\x82\xA0"; // あ in code page 932
-    readable.SubjectUtf8 = "あ";
-    readable.AuthorUtf8 = "Team A 😀";
-    readable.KeywordsUtf8 = "中文, 한국어";
-    readable.ProducerUtf8 = "Writer 2.0";
-    readable.CreationDate = At(2004, 7, 15, 9, 3, 27);
-    readable.PageCount = 12;
-    readable.FileSize = 123456;
-    TpdfInfomation locked;
-    locked.Version = "%PDF-1.6";
-    locked.Encrypted = true;
-    locked.KeyLength = 128;
-    locked.PasswordResult = -1;
-    locked.Title = locked.TitleUtf8 = "leak";
-    locked.PageCount = 3;
-    locked.FileSize = 45678;
-    TpdfInfomation empty; // what the reader gives a.p
+    DocumentInfo readable;
+    readable.pdfVersion = "1.4";
+    readable.title = "Café report";
+    readable.subject = "あ";
+    readable.author = "Team A 😀";
+    readable.keywords = "中文, 한국어";
+    readable.producer = "Writer 2.0";
+    readable.creationDate = At(2004, 7, 15, 9, 3, 27);
+    readable.pageCount = 12;
+    readable.fileSize = 123456;
+    DocumentInfo locked;
+    locked.pdfVersion = "1.6";
+    locked.encryption.encrypted = true;
+    locked.encryption.keyLengthBits = 128;
+    locked.encryption.password = PasswordOutcome::Refused;
+    locked.title = "leak";
+    locked.pageCount = 3;
+    locked.fileSize = 45678;
+    DocumentInfo empty; // a file without a header and without properties
     const RowCells expected[] = {
         {"Café report", "あ", "Team A 😀", "中文, 한국어", "Writer 2.0", "2004/07/15 09:03:27",
          "無し", "12", "123,456", "1.4", "121KB", ".PDF", "04/07/15 09:03:27"},

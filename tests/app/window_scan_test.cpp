@@ -71,7 +71,8 @@ TEST_F(ScanTest, FirstListShowsTheCurrentFolderWithEveryKindOfRow) {
          false,
          {"報告書 2024", "月次報告", "山田 太郎", "売上; 予算", "GPL Ghostscript 10.00.0",
           "2024/01/02 03:04:05", "無し", "1", "2,797", "1.4", "3KB", ".PDF", date.c_str()}},
-        {"a.p", false, {"", "", "", "", "", "", "無し", "0", "0", "", "1KB", ".P", date.c_str()}},
+        // Handed to the reader for its name, and no PDF: a plain file's row, and a failure.
+        {"a.p", false, {"", "", "", "", "", "", "", "", "", "", "1KB", ".P", date.c_str()}},
         {"readme", false, {"", "", "", "", "", "", "", "", "", "", "1KB", "", date.c_str()}},
         {"notes.txt", false, {"", "", "", "", "", "", "", "", "", "", "2KB", ".TXT", date.c_str()}},
         {"zero.txt", false, {"", "", "", "", "", "", "", "", "", "", "0KB", ".TXT", date.c_str()}},
@@ -94,7 +95,11 @@ TEST_F(ScanTest, FirstListShowsTheCurrentFolderWithEveryKindOfRow) {
     }
     EXPECT_NE(Row("pic.png"), nullptr);
     EXPECT_EQ(Row("pic.png")->cells[11], ".PNG");
-    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(boxes.size(), 2u); // one a scan
+    for (const auto& box : boxes)
+        EXPECT_TRUE(
+            box.text.endsWith(QStringLiteral("（1ファイル）：\r\na.p：PDF ファイルではありません")))
+            << box.text.toStdString();
 }
 
 TEST_F(ScanTest, EachFilterListsItsFiles) {

@@ -375,7 +375,9 @@ TEST(PagewickInfo, RefusesWhatIsNotAFileAndFailsOnAFullOutput) {
     for (const Case& c : cases) {
         const ToolRun run = RunTool(PAGEWICK_INFO, Quoted(c.path) + " " + Quoted(pdf));
         EXPECT_EQ(run.status, 1) << c.path;
-        EXPECT_NE(run.out.find("\"error\": \"" + c.error + "\""), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("（" + c.error + "）\", \"errorKind\": \"unreadable\""),
+                  std::string::npos)
+            << run.out;
         EXPECT_NE(run.out.find("\"PageCount\": 2"), std::string::npos) << run.out;
     }
     EXPECT_EQ(RunTool(PAGEWICK_INFO, Quoted(pdf)).status, 0);

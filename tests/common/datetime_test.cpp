@@ -19,7 +19,9 @@ TEST(DateTime, EncodesKnownDaysAndRejectsInvalidOnes) {
         {{2005, 4, 31, 0, 0, 0}, std::nullopt},
         {{2005, 4, 12, 24, 0, 0}, std::nullopt},
         {{2005, 4, 12, 0, 60, 0}, std::nullopt},
-        {{0, 1, 1, 0, 0, 0}, std::nullopt},
+        {{0, 1, 1, 0, 0, 0}, -693959.0}, // year 0000, a leap year, as PDF dates write it
+        {{0, 2, 29, 0, 0, 0}, -693900.0},
+        {{-1, 12, 31, 0, 0, 0}, std::nullopt},
         {{10000, 1, 1, 0, 0, 0}, std::nullopt},
     };
     for (const auto& c : cases) {
@@ -34,7 +36,7 @@ TEST(DateTime, EncodesKnownDaysAndRejectsInvalidOnes) {
 TEST(DateTime, DecodeIsTheInverseOfEncode) {
     const DateTimeParts samples[] = {
         {2005, 4, 12, 15, 30, 0},   {1900, 1, 1, 0, 0, 0}, {1899, 12, 29, 6, 0, 0},
-        {9999, 12, 31, 23, 59, 59}, {1, 1, 1, 0, 0, 1},
+        {9999, 12, 31, 23, 59, 59}, {1, 1, 1, 0, 0, 1},    {0, 1, 1, 12, 0, 0},
     };
     for (const auto& p : samples) {
         const auto d = DecodeDateTime(*TryEncodeDateTime(p));

@@ -3,11 +3,10 @@
 // arbitrary bytes, as the decoding of information strings and metadata meets them. The Unicode
 // text of any bytes must be well-formed UTF-8.
 
-#include "common/errors.h"
 #include "jtext/cp932.h"
-#include "jtext/jconvert.h"
+#include "jtext/encodingdetect.h"
 #include "jtext/junicode.h"
-#include "pdf/utilpdft.h"
+#include "pdf/textstring.h"
 #include "pdf/xmp.h"
 
 #include <cstdint>
@@ -23,23 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "DetectEncoding gave %d\n", encoding);
         std::abort();
     }
-    (void)Utf16LeToAnsi(bytes);
-    std::string swapped(bytes);
-    (void)Utf16BeToAnsi(swapped);
     (void)Utf8ToCp932(bytes);
     (void)Cp932ToUtf8(bytes);
-    (void)DecodeStringBytes(std::string(bytes));
-    if (const std::string text = DecodeStringUtf8(bytes); !IsValidUtf8(text)) {
-        std::fprintf(stderr, "DecodeStringUtf8 gave malformed UTF-8\n");
+    if (const std::string text = TextStringToUtf8(bytes); !IsValidUtf8(text)) {
+        std::fprintf(stderr, "TextStringToUtf8 gave malformed UTF-8\n");
         std::abort();
     }
     (void)Cp932ToUtf8(EucJpToShiftJis(bytes));
     (void)Cp932ToUtf8(Iso2022JpToShiftJis(bytes));
-    (void)ParseXmp(bytes);
-    (void)Utf16LiteralToText(bytes);
-    try {
-        (void)HexToText(bytes, size % 2 == 1);
-    } catch (const EPagewickError&) {
-    }
+    const XmpProperties xmp = ParseXmp(bytes);
+    for (const auto* value :
+         {&xmp.Title, &xmp.Author, &xmp.Subject, &xmp.Keywords, &xmp.Producer, &xmp.Creator})
+        if (*value && (*value)->size() > kMaxXmpValueBytes) {
+            std::fprintf(stderr, "an XMP value beyond its bound\n");
+            std::abort();
+        }
     return 0;
 }

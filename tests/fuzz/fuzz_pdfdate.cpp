@@ -2,7 +2,7 @@
 // ParsePdfDate on arbitrary text: a date-time in range or 0, never an exception.
 
 #include "common/datetime.h"
-#include "pdf/pdfinfo.h"
+#include "pdf/pdfdate.h"
 
 #include <cmath>
 #include <cstdint>
@@ -13,8 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const TDateTime t = ParsePdfDate(text);
-    // Years 1 to 9999 lie between these day counts.
-    if (!std::isfinite(t) || t < -693594.0 || t >= 2958466.0) {
+    // Years 0 to 9999 lie between these day counts.
+    if (!std::isfinite(t) || t <= -693960.0 || t >= 2958466.0) {
         std::fprintf(stderr, "ParsePdfDate gave %f\n", t);
         std::abort();
     }

@@ -6,16 +6,16 @@
 
 #include "common/errors.h"
 #include "fuzzfile.h"
-#include "pdf/pdfinfo.h"
+#include "pdf/documentreader.h"
 
 #include <cstdint>
 #include <string>
 
 namespace {
 
-// The passwords of the encrypted files in tests/data/crypt, an empty one and a few odd ones.
+// The passwords of the encrypted files in tests/data, an empty one and a few odd ones.
 const char* const kPasswords[] = {
-    "", "user", "owner", "same", "sixsix", "abcdefghijklmnopqrstuvwxyz012345", " ", "\x82\xA0",
+    "", "user", "owner", "same", "sixsix", "abcdefghijklmnopqrstuvwxyz012345", " ", "\xE3\x81\x82",
 };
 
 } // namespace
@@ -26,9 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FuzzFile file("input.pdf");
     const uint8_t mode = data[0];
     file.Write(data + 1, size - 1);
-    TpdfInfomation info;
     try {
-        ReadPdfInfo(file.Path(), kPasswords[mode & 7], info, (mode & 8) != 0);
+        (void)ReadPdfInfo(file.Path(), {kPasswords[mode & 7], (mode & 8) != 0});
     } catch (const EPagewickError&) {
     }
     return 0;

@@ -5,9 +5,11 @@
     tests/fuzz/make-seeds.py OUT [EXTRA_PDF_FOLDER...]
 
 Seeds come from the PDF files under tests/data, from small files built here with exact
-offsets (updates, hexadecimal and UTF-16 values, encryption dictionaries, damaged tails),
-and from PDF files up to MAX_PDF bytes in any extra folder named. Nothing is written into
-the source tree.
+offsets (updates, hexadecimal and UTF-16 values, encryption dictionaries, damaged tails, and
+small forms of the hostile inputs: tables of zero-width rows, object-stream bombs, streams
+without endstream, objects without endobj, wide trailers, XMP entities, huge offsets), and
+from PDF files up to MAX_PDF bytes in any extra folder named. Nothing is written into the
+source tree.
 """
 
 import codecs
@@ -23,7 +25,7 @@ MAX_PDF = 32 * 1024  # the -max_len of fuzz_pdfinfo; a cut file would lose its t
 
 # Index into the password table of fuzz_pdfinfo.cpp (the first input byte, bits 0-2).
 PASSWORDS = {"": 0, "user": 1, "owner": 2, "same": 3, "sixsix": 4,
-             "abcdefghijklmnopqrstuvwxyz012345": 5}
+             "abcdefghijklmnopqrstuvwxyz012345": 5, " ": 6}
 KEYS = ["/producer", "/creator", "/author", "/creationdate",
         "/moddate", "/title", "/subject", "/keywords"]
 
@@ -103,6 +105,61 @@ def synthetic_pdfs():
     for predictor in (False, True):
         yield modern({1: catalog}, {2: info, 3: pages}, predictor)
     yield modern({1: catalog, 3: pages}, {2: info}, True, trailer=b"/Info 2 0 R /Prev 0")
+    yield from hostile_pdfs(catalog, info, pages)
+
+
+def stream(n, entries, data):
+    return b"%d 0 obj\n<< %s /Length %d >>\nstream\n" % (n, entries, len(data)) + data + \
+        b"\nendstream\nendobj\n"
+
+
+def hostile_pdfs(catalog, info, pages):
+    """Small forms of the inputs made to cost memory or time, and of the real-file mends."""
+    head = b"%PDF-1.5\n1 0 obj\n" + catalog + b"\nendobj\n2 0 obj\n" + info + \
+        b"\nendobj\n3 0 obj\n" + pages + b"\nendobj\n"
+    # A cross-reference stream of zero-width rows, deflated twice.
+    rows = zlib.compress(zlib.compress(bytes(4096)))
+    at = len(head)
+    yield head + stream(4, b"/Type /XRef /W [0 1 0] /Size 4096 /Root 1 0 R "
+                        b"/Filter [/FlateDecode /FlateDecode]", rows) + \
+        b"startxref\n%d\n%%%%EOF\n" % at
+    # Object streams that inflate far beyond their objects, in a file to recover.
+    bomb = zlib.compress(b"2 0 " + info + b" " * 200000)
+    yield b"%PDF-1.5\n1 0 obj\n" + catalog + b"\nendobj\n3 0 obj\n" + pages + \
+        b"\nendobj\n" + stream(5, b"/Type /ObjStm /N 1 /First 4 /Filter /FlateDecode", bomb) + \
+        b"trailer\n<< /Root 1 0 R /Info 2 0 R >>\n%%EOF\n"
+    # Object streams without endstream, and objects without endobj.
+    yield head + b"".join(b"%d 0 obj\n<< /Type /ObjStm /N 1 /First 4 /Length 40 >>\nstream\n"
+                          b"xxxx\n" % (10 + k) for k in range(40)) + \
+        b"trailer\n<< /Root 1 0 R /Info 2 0 R >>\n%%EOF\n"
+    yield build({1: catalog, 2: info, 3: pages}, b"/Size 4 /Root 1 0 R /Info 2 0 R") \
+        .replace(b"endobj", b"      ")
+    # A trailer of many keys, an XMP packet with entities, an object-stream offset of 2^63-1.
+    keys = b" ".join(b"/K%d %d" % (k, k) for k in range(300))
+    yield build({1: catalog, 2: info, 3: pages}, keys + b" /Size 4 /Root 1 0 R /Info 2 0 R")
+    xmp = (b"<!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
+           b"<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/"
+           b"02/22-rdf-syntax-ns#\"><rdf:Description xmlns:dc=\"http://purl.org/dc/elements/1.1/"
+           b"\"><dc:title><rdf:Alt><rdf:li>&b;</rdf:li></rdf:Alt></dc:title></rdf:Description>"
+           b"</rdf:RDF></x:xmpmeta>")
+    yield build({1: b"<< /Type /Catalog /Pages 3 0 R /Metadata 4 0 R >>", 3: pages,
+                 4: b"<< /Type /Metadata /Subtype /XML /Length %d >>\nstream\n" % len(xmp) +
+                 xmp + b"\nendstream"}, b"/Size 5 /Root 1 0 R")
+    yield modern({1: catalog, 3: pages}, {2: info}, False).replace(
+        b"2 0 <<", b"2 9223372036854775807 <<")
+    # Real-file mends: junk before the header, a bad hexadecimal digit, an unknown crypt
+    # filter, a /Prev that names its own section.
+    plain = build({1: catalog, 2: b"<< /Title (Report) /Producer <zz> >>", 3: pages},
+                  b"/Size 4 /Root 1 0 R /Info 2 0 R")
+    yield b"\xef\xbb\xbf" + plain
+    yield b"\x1b%-12345X@PJL JOB\r\n" + plain
+    yield build({1: catalog, 2: info, 3: pages,
+                 4: b"<< /Filter /Standard /V 4 /R 4 /StrF /StdCF /StmF /StdCF /CF << /Other "
+                    b"<< /CFM /AESV2 >> >> /O <00> /U <00> /P -4 >>"},
+                b"/Size 5 /Root 1 0 R /Info 2 0 R /Encrypt 4 0 R /ID [<00><00>]")
+    looped = build({1: catalog, 2: info, 3: pages}, b"/Size 4 /Root 1 0 R /Prev 0000000000")
+    section = looped.rfind(b"xref")
+    yield looped.replace(b"/Prev 0000000000", b"/Prev %010d" % section)
 
 
 def modern(direct, compressed, predictor, trailer=b"/Info 2 0 R"):
@@ -166,7 +223,7 @@ def crypt_passwords():
 
 
 def info_pieces(pdf):
-    """The lines of a file that hold an information key, as ReadInfoText meets them."""
+    """The lines of a file that hold an information key."""
     for line in pdf.replace(b"\r", b"\n").split(b"\n"):
         lowered = line.lower()
         if any(key.encode() in lowered for key in KEYS):
@@ -178,7 +235,7 @@ def main():
         sys.exit(__doc__)
     out = Path(sys.argv[1])
     extra = sys.argv[2:]
-    targets = {name: out / name for name in ("pdfinfo", "infotext", "text", "encoding",
+    targets = {name: out / name for name in ("pdfinfo", "object", "structure", "encoding",
                                                 "pdfdate")}
     passwords = crypt_passwords()
     for path in sorted((DATA / "crypt").glob("*.pdf")):
@@ -191,32 +248,22 @@ def main():
     pdfs = list(synthetic_pdfs()) + list(pdf_files(extra))
     for pdf in pdfs:
         put(targets["pdfinfo"], bytes([0]) + pdf)
-        put(targets["text"], pdf[-1024:])
-        start = pdf.rfind(b"xref")
+        put(targets["structure"], pdf)
+        start = pdf.rfind(b"trailer")
         if start >= 0:
-            put(targets["text"], pdf[start:start + 2048])
+            put(targets["object"], pdf[start + 7:start + 2048])
         for piece in info_pieces(pdf):
-            for key in range(len(KEYS)):
-                if KEYS[key].encode() in piece.lower():
-                    put(targets["infotext"], bytes([key, 0, 0, 2]) + piece)
-                    put(targets["infotext"], bytes([key | 8, 0, 1, 2]) + piece)
+            put(targets["object"], b"<< " + piece + b" >>")
 
-    pieces = [b"/Title (Report)", b"/Title <FEFF00410042>>>", b"/Title 3 0 R",
-              b"/Title 4 0 R/Author (Ann)", b"/Title 5 0 R", b"/Title 8 0 R", b"/Title 12 0 R",
-              b"/Title 13 0 R", b"/Author (\\376\\377\\000A)", b"/Title (a\\) b)",
-              b"/Title <FFFE4100>", b"/Title <FEFF001B6A61001B30423044>",
-              b"/Title (\xe3\x81\x82\xe3\x81\x84\xe3\x81\x86\xe3\x81\x88)",
-              b"/Title (\x82\xa0\x82\xa2)", b"/CreationDate (D:20050412153000+09'00')",
-              b"/Title (\\101\\102\\12\\r\\n\\\\)", b"/Title (unclosed"]
-    for piece in pieces:
-        key = next((k for k in range(len(KEYS)) if KEYS[k].encode() in piece.lower()), 5)
-        for mode in (0, 8):
-            put(targets["infotext"], bytes([key | mode, 0, 0, 3]) + piece)
-
-    for words in [b"a b,c,,d \"e \"\"f\" g", b"/Size 5 /Root 1 0 R\r\n/Info 2 0 R\n\r",
-                  b"xref\n0 3\n0000000000 65535 f\r\n0000000010 00000 n\r\n", b"\x82\xa0 \x81",
-                  b"-2147483648 2147483647 9223372036854775807 +0 -", b"(a\\)b) <41 42> (\\"]:
-        put(targets["text"], words)
+    for value in [b"<< /Title (Report) /Title (Again) /title (lower) >>",
+                  b"<< /Title <FEFF00410042>>>", b"<< /Title 3 0 R /Author (Ann) >>",
+                  b"<< /Author (\\376\\377\\000A) /Producer <zz> >>", b"(a\\) b)",
+                  b"<FFFE4100>", b"<FEFF001B6A61001B30423044>",
+                  b"(\xe3\x81\x82\xe3\x81\x84\xe3\x81\x86\xe3\x81\x88)",
+                  b"(\x82\xa0\x82\xa2)", b"(\\101\\102\\12\\r\\n\\\\)", b"(unclosed",
+                  b"[1 2 3 R 4 0 R /N#20ame 1.5 -.5 true null]", b"12 0 obj << /A [[[[ >> endobj",
+                  b"<< /K1 1 /K2 << /K3 [ (x) <41> ] >> >>"]:
+        put(targets["object"], value)
 
     sample = "日本語のテキスト、ｶﾀｶﾅ ABC 123"
     for codec in ("cp932", "euc_jp", "iso2022_jp", "utf-8", "utf-8-sig", "ascii"):
@@ -229,6 +276,7 @@ def main():
 
     for date in [b"D:20050412153000+09'00'", b"20050412", b"2005", b"D:2005", b"D:200504",
                  b"D:20050412153000Z", b"D:99991231235959", b"D:00010101", b"  D:20240229",
+                 b"D:00000101000000Z", b"D:00000229",
                  b"D:20230229", b"D:2005041215300", b"D:20050412153000-05'30"]:
         put(targets["pdfdate"], date)
     counts = ", ".join(f"{name} {len(list(p.iterdir()))}" for name, p in targets.items())

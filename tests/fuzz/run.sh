@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets and runs one of them, or all one after another:
-#   tests/fuzz/run.sh TARGET SECONDS     TARGET: pdfinfo infotext text encoding pdfdate
+#   tests/fuzz/run.sh TARGET SECONDS     TARGET: pdfinfo object structure encoding pdfdate
 #   tests/fuzz/run.sh all SECONDS
 # Build folder build-fuzz (clang, -DPAGEWICK_FUZZ=ON); corpora, logs and crash files under
 # build-fuzz/fuzz-run/TARGET/. Seeds come from tests/data and, when it lies beside the
@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 
-targets=(pdfinfo infotext text encoding pdfdate)
+targets=(pdfinfo object structure encoding pdfdate)
 [[ $# -eq 2 ]] || { echo "usage: $0 {${targets[*]}|all} SECONDS" >&2; exit 2; }
 which=${1#fuzz_}
 seconds=$2
@@ -35,9 +35,9 @@ seeds=$build/fuzz-seeds
 rm -rf "$seeds"
 python3 tests/fuzz/make-seeds.py "$seeds" ${extra:+"$extra"}
 
-# Largest input per target: a whole small PDF file, one dictionary, one line of text.
-declare -A max_len=([pdfinfo]=32768 [infotext]=4096 [text]=4096 [encoding]=2048 [pdfdate]=64)
-declare -A dict=([pdfinfo]=pdf.dict [infotext]=pdf.dict [text]=pdf.dict)
+# Largest input per target: a whole small PDF file, one object, one string.
+declare -A max_len=([pdfinfo]=32768 [object]=4096 [structure]=32768 [encoding]=2048 [pdfdate]=64)
+declare -A dict=([pdfinfo]=pdf.dict [object]=pdf.dict [structure]=pdf.dict)
 
 # Memory: the sanitizers and libFuzzer take about 31 MiB before the first input, and the
 # sanitizer allocator keeps freed blocks mapped, so loading the seeds alone lifts the

@@ -25,6 +25,12 @@ std::string Utf8Of(char16_t unit) {
     return out;
 }
 
+std::string UnitToCp932(char16_t unit) {
+    std::string out;
+    AppendUnitAsCp932(out, unit);
+    return out;
+}
+
 bool IsSurrogate(char32_t u) {
     return u >= 0xD800 && u <= 0xDFFF;
 }
@@ -119,7 +125,7 @@ TEST(Cp932, ConvertsMixedText) {
     const std::string utf8 = "PDF表示 あｱ①\0z"s;
     EXPECT_EQ(Cp932ToUtf8(sjis), utf8);
     EXPECT_EQ(Utf8ToCp932(utf8), sjis);
-    EXPECT_EQ(Utf16ToCp932(u"\uFEFF表示\U0001F600!"), "?\x95\x5C\x8E\xA6?!");
+    EXPECT_EQ(Utf8ToCp932("\uFEFF表示\U0001F600!"), "?\x95\x5C\x8E\xA6?!");
 }
 
 TEST(Cp932, NonAsciiIsFoundAtEveryPlaceOfAnAsciiRun) {

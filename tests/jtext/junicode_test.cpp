@@ -6,22 +6,6 @@
 
 using namespace std::string_literals;
 
-TEST(Utf16ToUtf8, PairsAreOneCharacterAndLoneSurrogatesAreReplaced) {
-    const std::pair<std::u16string, std::string> cases[] = {
-        {u"A\u3042", "A\xE3\x81\x82"},
-        {u"\xD83D\xDE00", "\xF0\x9F\x98\x80"}, // 😀
-        {u"\xD83D"
-         u"A",
-         "\xEF\xBF\xBD"
-         "A"},                                         // high surrogate alone
-        {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"}, // the wrong order
-        {u"\u00E9\u07FF\u0800", "\xC3\xA9\xDF\xBF\xE0\xA0\x80"},
-        {u"a\0b"s, "a\0b"s},
-    };
-    for (const auto& [units, utf8] : cases)
-        EXPECT_EQ(Utf16ToUtf8(units), utf8);
-}
-
 TEST(IsValidUtf8, RejectsWhatAStrictDecoderRejects) {
     const std::pair<std::string, bool> cases[] = {
         {"", true},

@@ -4,8 +4,7 @@
 // what pdfinfo shows, and refuses a wrong password while still telling its page count, method
 // and key length.
 
-#include "jtext/cp932.h"
-#include "pdf/pdfinfo.h"
+#include "pdf/documentreader.h"
 #include "support/tsv.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +29,8 @@ std::vector<ToolFixture> LoadToolFixtures() {
     return fixtures;
 }
 
-TpdfInfomation ReadWith(const ToolFixture& f, const std::string& passwordUtf8) {
-    TpdfInfomation info;
-    ReadPdfInfo(PAGEWICK_TEST_DATA "/crypt/tools/" + f.file, Utf8ToCp932(passwordUtf8), info, false,
-                passwordUtf8);
-    return info;
+DocumentInfo ReadWith(const ToolFixture& f, const std::string& password) {
+    return ReadPdfInfo(PAGEWICK_TEST_DATA "/crypt/tools/" + f.file, {password});
 }
 
 class ToolFixtures : public testing::TestWithParam<ToolFixture> {};
@@ -65,18 +61,19 @@ TEST_P(ToolFixtures, OpensWithEachPasswordAndRefusesAWrongOne) {
         {"wrong", f.user.empty() ? 0 : -1}, {f.owner + "x", f.user.empty() ? 0 : -1},
     };
     for (const auto& c : cases) {
-        const TpdfInfomation info = ReadWith(f, c.password);
+        const DocumentInfo info = ReadWith(f, c.password);
+        const EncryptionFacts& e = info.encryption;
         const std::string what = f.file + " with \"" + c.password + "\"";
-        EXPECT_TRUE(info.Encrypted) << what;
-        EXPECT_EQ(info.PasswordResult, c.result) << what;
-        EXPECT_EQ(info.Title, c.result >= 0 ? Utf8ToCp932(f.title) : "") << what;
-        EXPECT_EQ(info.Producer, c.result >= 0 ? Utf8ToCp932(f.producer) : "") << what;
+        EXPECT_TRUE(e.encrypted) << what;
+        EXPECT_EQ(int(e.password), c.result) << what;
+        EXPECT_EQ(info.title, c.result >= 0 ? f.title : "") << what;
+        EXPECT_EQ(info.producer, c.result >= 0 ? f.producer : "") << what;
         // What the list shows of a locked document all the same.
-        EXPECT_EQ(info.PageCount, 1) << what;
-        EXPECT_EQ(info.KeyLength, f.bits) << what;
-        EXPECT_EQ(info.Method, f.method) << what;
-        EXPECT_EQ(info.R, f.R) << what;
-        EXPECT_TRUE(info.PermsAgree) << what;
+        EXPECT_EQ(info.pageCount, 1) << what;
+        EXPECT_EQ(e.keyLengthBits, f.bits) << what;
+        EXPECT_EQ(e.method, f.method) << what;
+        EXPECT_EQ(e.revision, f.R) << what;
+        EXPECT_TRUE(e.permissionsConfirmed) << what;
     }
 }
 
@@ -90,17 +87,16 @@ INSTANTIATE_TEST_SUITE_P(Tools, ToolFixtures, testing::ValuesIn(LoadToolFixtures
                              return name;
                          });
 
-// A non-ASCII AES-256 password reaches the check only as UTF-8: the same characters as code page
-// 932 bytes, or a look-alike, do not open the document.
+// A non-ASCII AES-256 password is compared as prepared UTF-8: a look-alike does not open the
+// document, the same characters decomposed do.
 TEST(ToolFixtureUnicode, ThePasswordIsComparedAsPreparedUtf8) {
     for (const ToolFixture& f : LoadToolFixtures()) {
         if (f.file != "qpdf-aes256-unicode.pdf")
             continue;
-        EXPECT_EQ(ReadWith(f, "passwort").PasswordResult, -1);
-        EXPECT_EQ(ReadWith(f, "pa\xCC\x88sswo\xCC\x88rt").PasswordResult, 2); // decomposed
-        TpdfInfomation info;
-        ReadPdfInfo(PAGEWICK_TEST_DATA "/crypt/tools/" + f.file, Utf8ToCp932(f.owner), info);
-        EXPECT_EQ(info.PasswordResult, 1) << "the owner password through code page 932";
+        EXPECT_EQ(ReadWith(f, "passwort").encryption.password, PasswordOutcome::Refused);
+        EXPECT_EQ(ReadWith(f, "pa\xCC\x88sswo\xCC\x88rt").encryption.password,
+                  PasswordOutcome::User);
+        EXPECT_EQ(ReadWith(f, f.owner).encryption.password, PasswordOutcome::Owner);
         return;
     }
     ADD_FAILURE() << "qpdf-aes256-unicode.pdf is not in tools.tsv";

@@ -70,6 +70,30 @@ TEST(ParseXmp, IgnoresABrokenPacketWhole) {
     EXPECT_EQ(ParseXmp(good + std::string(40, '\0') + "junk").Producer, "qpdf");
 }
 
+// A packet can make a value huge (an entity expanded millions of times, or a value of many
+// megabytes): entities are never expanded, and a value is cut at a character's edge.
+TEST(ParseXmp, ValuesAndTheirExpansionAreBounded) {
+    std::string entity = "<!DOCTYPE x:xmpmeta [<!ENTITY a \"" + std::string(250, 'a') + "\">]>\n";
+    std::string uses;
+    for (int k = 0; k < 1000; ++k)
+        uses += "&a;";
+    const XmpProperties expanded = ParseXmp(
+        entity + Packet("><pdf:Producer>" + uses + "</pdf:Producer><dc:title><rdf:Alt><rdf:li>" +
+                        uses + "</rdf:li></rdf:Alt></dc:title>"));
+    EXPECT_FALSE(expanded.Producer || expanded.Title);
+
+    std::string kana; // あ repeated past the bound: the cut falls inside a character
+    while (kana.size() <= kMaxXmpValueBytes)
+        kana += "\xE3\x81\x82";
+    const XmpProperties cut =
+        ParseXmp(Packet(" pdf:Producer=\"" + kana + "\"><dc:creator><rdf:Seq><rdf:li>" + kana +
+                        "</rdf:li><rdf:li>" + kana + "</rdf:li></rdf:Seq></dc:creator>"));
+    ASSERT_TRUE(cut.Producer && cut.Author);
+    EXPECT_EQ(cut.Producer->size(), kMaxXmpValueBytes - kMaxXmpValueBytes % 3);
+    EXPECT_EQ(cut.Author->size(), kMaxXmpValueBytes - kMaxXmpValueBytes % 3);
+    EXPECT_EQ(cut.Producer->substr(0, 6), "\xE3\x81\x82\xE3\x81\x82");
+}
+
 TEST(XmpDateToPdfDate, WritesEachPrecision) {
     const std::pair<const char*, const char*> cases[] = {
         {"2024-01-02T03:04:05+09:00", "D:20240102030405+09'00'"},

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pdf/pagetree.h"
+
+#include "pdf/objectstore.h"
+#include "pdf/readbudget.h"
+
+#include <unordered_set>
+#include <vector>
+
+int32_t PageCount(ObjectStore& store, const PdfObject& pages, ReadBudget& budget) {
+    const PdfObject root = store.Resolve(pages);
+    if (!root.IsDictionary())
+        return 0;
+    // A catalog whose /Pages names a single page rather than a tree: that page is the document.
+    if (const PdfObject* type = root.Get("Type"); type && type->IsName("Page"))
+        return 1;
+    if (const PdfObject* count = root.Get("Count")) {
+        const PdfObject value = store.Resolve(*count);
+        if (value.IsInteger())
+            return value.integer >= 0 && value.integer <= INT32_MAX ? int32_t(value.integer) : 0;
+        if (value.kind != PdfObject::Kind::Null)
+            return 0; // a /Count that is no number says the tree is damaged, not how big it is
+    }
+    // No /Count: the leaves are counted, depth first, each object once. Kids are references
+    // (kept as their numbers, as a tree may have millions) or, in damaged files, the nodes
+    // themselves.
+    std::unordered_set<int64_t> seen;
+    std::vector<int64_t> todo;
+    std::vector<PdfObject> inlineNodes;
+    auto addKids = [&](const PdfObject& node) {
+        const PdfObject* kids = node.Get("Kids");
+        budget.SpendPageTreeNodes(int64_t(kids->items.size()));
+        for (auto it = kids->items.rbegin(); it != kids->items.rend(); ++it) {
+            if (it->IsReference())
+                todo.push_back(it->integer);
+            else if (it->IsDictionary())
+                inlineNodes.push_back(*it);
+        }
+    };
+    auto isTreeNode = [](const PdfObject& node) {
+        const PdfObject* kids = node.Get("Kids");
+        const PdfObject* type = node.Get("Type");
+        return kids && kids->IsArray() && !(type && type->IsName("Page"));
+    };
+    if (isTreeNode(root))
+        addKids(root);
+    int64_t leaves = 0;
+    while (!todo.empty() || !inlineNodes.empty()) {
+        PdfObject node;
+        if (!inlineNodes.empty()) {
+            node = std::move(inlineNodes.back());
+            inlineNodes.pop_back();
+        } else {
+            const int64_t n = todo.back();
+            todo.pop_back();
+            if (!seen.insert(n).second)
+                continue;
+            node = store.Object(n);
+        }
+        if (!node.IsDictionary())
+            continue;
+        if (isTreeNode(node))
+            addKids(node);
+        else
+            ++leaves;
+    }
+    return int32_t(std::min<int64_t>(leaves, INT32_MAX));
+}

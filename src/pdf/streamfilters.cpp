@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pdf/streamfilters.h"
+
+#include "common/errors.h"
+#include "pdf/readbudget.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <zlib.h>
+
+namespace {
+
+int64_t IntegerOr(const PdfObject* o, int64_t def) {
+    return o && o->IsInteger() ? o->integer : def;
+}
+
+// A row of a predicted image is bounded by this: a cross-reference row is a few bytes, and
+// parameters beyond it are damaged (and must not overflow the row arithmetic).
+constexpr int64_t kMaxRowBytes = int64_t(1) << 24;
+
+uint8_t Paeth(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    return uint8_t(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+} // namespace
+
+std::string Inflate(std::string_view data, size_t maxOutput) {
+    std::string out;
+    z_stream z{};
+    // A zlib header is two bytes whose big-endian value is a multiple of 31 with method 8;
+    // without one, the data is taken as raw deflate, as some writers leave it.
+    const bool zlibHeader = data.size() >= 2 && (uint8_t(data[0]) & 0x0F) == 8 &&
+                            ((uint8_t(data[0]) << 8) | uint8_t(data[1])) % 31 == 0;
+    if (inflateInit2(&z, zlibHeader ? 15 : -15) != Z_OK)
+        return out;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = uInt(std::min<size_t>(data.size(), UINT32_MAX));
+    char chunk[16384];
+    int status = Z_OK;
+    while (status == Z_OK && out.size() < maxOutput) {
+        z.next_out = reinterpret_cast<Bytef*>(chunk);
+        z.avail_out = sizeof chunk;
+        status = inflate(&z, Z_NO_FLUSH);
+        const size_t produced = sizeof chunk - z.avail_out;
+        out.append(chunk, std::min(produced, maxOutput - out.size()));
+        if (status == Z_BUF_ERROR && produced > 0)
+            status = Z_OK; // more output room was all it needed
+    }
+    inflateEnd(&z);
+    return out;
+}
+
+std::string Unpredict(std::string data, int64_t predictor, int64_t columns, int64_t colors,
+                      int64_t bitsPerComponent) {
+    if (predictor < 2)
+        return data;
+    if (columns <= 0 || colors <= 0 || bitsPerComponent <= 0 || columns > kMaxRowBytes ||
+        colors > 32 || bitsPerComponent > 16 ||
+        columns * colors * bitsPerComponent / 8 > kMaxRowBytes)
+        return {};
+    const size_t rowBytes = size_t((columns * colors * bitsPerComponent + 7) / 8);
+    const size_t pixelBytes = size_t(std::max<int64_t>(1, colors * bitsPerComponent / 8));
+    if (predictor == 2) {
+        if (bitsPerComponent != 8)
+            return data; // other depths do not occur in the streams read here
+        for (size_t row = 0; row + rowBytes <= data.size(); row += rowBytes)
+            for (size_t i = pixelBytes; i < rowBytes; ++i)
+                data[row + i] = char(uint8_t(data[row + i]) + uint8_t(data[row + i - pixelBytes]));
+        return data;
+    }
+    // PNG: each row starts with its own filter type byte.
+    std::string out;
+    out.reserve(data.size() / (rowBytes + 1) * rowBytes);
+    std::string previous(rowBytes, '\0');
+    for (size_t at = 0; at + rowBytes + 1 <= data.size(); at += rowBytes + 1) {
+        const uint8_t type = uint8_t(data[at]);
+        std::string row = data.substr(at + 1, rowBytes);
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int left = i >= pixelBytes ? uint8_t(row[i - pixelBytes]) : 0;
+            const int up = uint8_t(previous[i]);
+            const int upLeft = i >= pixelBytes ? uint8_t(previous[i - pixelBytes]) : 0;
+            int add = 0;
+            switch (type) {
+            case 1:
+                add = left;
+                break;
+            case 2:
+                add = up;
+                break;
+            case 3:
+                add = (left + up) / 2;
+                break;
+            case 4:
+                add = Paeth(left, up, upLeft);
+                break;
+            default:
+                break;
+            }
+            row[i] = char(uint8_t(row[i]) + add);
+        }
+        out += row;
+        previous = std::move(row);
+    }
+    return out;
+}
+
+std::string DecodeStream(const PdfObject& dict, std::string_view raw, size_t maxOutput,
+                         ReadBudget& budget) {
+    const PdfObject* filter = dict.Get("Filter");
+    const PdfObject* parms = dict.Get("DecodeParms");
+    std::vector<const PdfObject*> filters, parameters;
+    if (filter && filter->kind == PdfObject::Kind::Array) {
+        for (size_t i = 0; i < filter->items.size(); ++i) {
+            filters.push_back(&filter->items[i]);
+            parameters.push_back(parms && parms->kind == PdfObject::Kind::Array &&
+                                         i < parms->items.size()
+                                     ? &parms->items[i]
+                                     : nullptr);
+        }
+    } else if (filter && !filter->IsNull()) {
+        filters.push_back(filter);
+        parameters.push_back(parms);
+    }
+    std::string data(raw.substr(0, filters.empty() ? maxOutput : raw.size()));
+    for (size_t i = 0; i < filters.size(); ++i) {
+        const PdfObject& f = *filters[i];
+        if (f.IsNull() || f.IsName("Crypt"))
+            continue;
+        if (!f.IsName("FlateDecode") && !f.IsName("Fl"))
+            throw EReadError(ErrorKind::UnsupportedFilter,
+                             "圧縮方式 /" + (f.kind == PdfObject::Kind::Name ? f.text : "?"));
+        const PdfObject* p = parameters[i];
+        const bool predicted = p && p->IsDictionary() && IntegerOr(p->Get("Predictor"), 1) >= 2;
+        // A PNG predictor adds a byte to every row: room for those before it is undone. (A
+        // row of one byte doubles the data; that is as far as it can go.)
+        data = Inflate(data, predicted && maxOutput < SIZE_MAX / 2 ? 2 * maxOutput + 1 : maxOutput);
+        budget.SpendStreamBytes(int64_t(data.size()));
+        if (predicted) {
+            data = Unpredict(std::move(data), IntegerOr(p->Get("Predictor"), 1),
+                             IntegerOr(p->Get("Columns"), 1), IntegerOr(p->Get("Colors"), 1),
+                             IntegerOr(p->Get("BitsPerComponent"), 8));
+            if (data.size() > maxOutput)
+                data.resize(maxOutput);
+        }
+    }
+    return data;
+}
