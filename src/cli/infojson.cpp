@@ -99,6 +99,8 @@ std::string InfoToJson(const std::string& fileName, const DocumentInfo& i) {
         j += "\": " + value;
     };
     const EncryptionFacts& e = i.encryption;
+    // "Version" is the header as earlier releases printed it, kept for the scripts that read it.
+    add("Version", JsonString(i.pdfVersion.empty() ? "" : "%PDF-" + i.pdfVersion));
     add("PdfVersion", JsonString(i.pdfVersion));
     add("Title", JsonString(i.title));
     add("Subject", JsonString(i.subject));

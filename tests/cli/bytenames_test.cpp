@@ -379,6 +379,10 @@ TEST(PagewickInfo, RefusesWhatIsNotAFileAndFailsOnAFullOutput) {
                   std::string::npos)
             << run.out;
         EXPECT_NE(run.out.find("\"PageCount\": 2"), std::string::npos) << run.out;
+        // Both spellings of the version: scripts written for earlier releases read "Version".
+        EXPECT_NE(run.out.find("\"Version\": \"%PDF-1.4\", \"PdfVersion\": \"1.4\""),
+                  std::string::npos)
+            << run.out;
     }
     EXPECT_EQ(RunTool(PAGEWICK_INFO, Quoted(pdf)).status, 0);
     for (const std::string& program : {std::string(PAGEWICK_INFO), std::string(PAGEWICK_LIST)}) {
