@@ -112,11 +112,11 @@ TEST_F(ByteFolderTest, TheListedFolderIsWatchedAndItsEntriesCounted) {
     const ByteFolder& f = kFolders[0];
     // The scan tells how far it has got against the folder's entries: "..", doc.pdf, inner.
     QStringList progress;
-    platform::ScopedHook<platform::SearchStepHook> step{platform::SetSearchStepHook, [&] {
-                                                            if (form->ScanProgress->isVisible())
-                                                                progress
-                                                                    << form->ScanProgress->text();
-                                                        }};
+    platform::ScopedHook<platform::SearchStepHook> step{
+        platform::SetSearchStepHook, [&](const std::string&) {
+            if (form->ScanProgress->isVisible())
+                progress << form->ScanProgress->text();
+        }};
     form->FDirCombo->OpenPath(Inside(f));
     ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
     ASSERT_FALSE(progress.isEmpty());

@@ -29,7 +29,8 @@ protected:
 
     int delay = 0;
     bool slow = false;
-    platform::ScopedHook<platform::SearchStepHook> slowHook{platform::SetSearchStepHook, [this] {
+    platform::ScopedHook<platform::SearchStepHook> slowHook{platform::SetSearchStepHook,
+                                                            [this](const std::string&) {
                                                                 if (slow)
                                                                     QThread::msleep(delay);
                                                             }};
