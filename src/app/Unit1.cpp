@@ -15,7 +15,7 @@
 #include "jtext/cp932.h"
 #include "pdf/pdfinfo.h"
 #include "platform/platform.h"
-#include "shellicons/vclIconCache.h"
+#include "shellicons/fileiconcache.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -191,8 +191,8 @@ void TForm1::CreateControls() {
     // The icons come from the icon cache, which is made later (FormCreate).
     model_ = new ListRowModel(
         [this](int image) {
-            const TImageList* icons = FIconCache ? FIconCache->SmallIcons() : nullptr;
-            return icons ? icons->Pixmap(image) : QPixmap();
+            return FIconCache ? FIconCache->icon(image).pixmap(FileIconCache::kIconSize)
+                              : QPixmap();
         },
         this);
     model_->Show(&rows_, 0);
@@ -239,7 +239,6 @@ void TForm1::CreateControls() {
     Button1->setGeometry(360, 304, 105, 25);
     Button1->setAutoDefault(false);
     Button1->setDefault(true);
-    ImageList1 = new TImageList(16, this);
 
     // How each control follows a larger window: the list grows both ways, the location row
     // and the name field grow in width, the buttons at the right move with the right edge and
@@ -290,19 +289,20 @@ void TForm1::FormCreate() {
     MaskEdit1->clear();
     ComboBox1->setCurrentIndex(0);
 
-    DrawButtonGlyphs(*ImageList1);
-    const std::pair<QToolButton*, int> glyphs[] = {
-        {BitBtn1, 0}, {BitBtn2, 1}, {BitBtn3, 3}, {BitBtn4, 4}};
-    for (const auto& [button, image] : glyphs) {
+    const std::pair<QToolButton*, Glyph> glyphs[] = {{BitBtn1, Glyph::Up},
+                                                     {BitBtn2, Glyph::Refresh},
+                                                     {BitBtn3, Glyph::Help},
+                                                     {BitBtn4, Glyph::Exit}};
+    for (const auto& [button, glyph] : glyphs) {
         button->setText(QString());
-        button->setIcon(ImageList1->Icon(image));
+        button->setIcon(GlyphIcon(glyph));
     }
     BitBtn3->setEnabled(!HelpFile().isEmpty());
 
     FSortColumn = 1;
     FFolderImageIndex = 0;
-    FIconCache = new TFilerIconCache(this);
-    FIconCache->SetListView(ListView1);
+    FIconCache = new FileIconCache;
+    ListView1->setIconSize(QSize(FileIconCache::kIconSize, FileIconCache::kIconSize));
 
     CheckBox1->setToolTip(QStringLiteral("MultiByteパスワードを認める\r\n空パスワードを認める"));
 
@@ -580,7 +580,6 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
                        static_cast<QWidget*>(CheckBox1)})
         w->setEnabled(true);
     const bool cancelled = std::exchange(cancelScan_, false);
-    FIconCache->ResetCancel();
     if (quiet && !error.isEmpty()) {
         ListView1->setToolTip(error);
     } else if (error.isEmpty()) {
@@ -718,7 +717,10 @@ void TForm1::QuietRescan() {
 void TForm1::ScanList(const QString& folder) {
     ScanEvents events;
     events.imageIndex = [this](const platform::WalkedFolder& at, const platform::FindData& entry) {
-        const int index = FIconCache->EntryIconIndex(platform::PathFromBytes(at.path), entry);
+        // Every folder entry shows the folder icon; the listed folder stands for all of them.
+        const bool isFolder = (entry.attr & platform::faDirectory) != 0;
+        const int index = FIconCache->iconIndex(
+            platform::PathFromBytes(isFolder ? at.path : at.path + entry.bytes), isFolder);
         if (entry.attr & platform::faDirectory)
             FFolderImageIndex = index;
         return index;

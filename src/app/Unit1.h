@@ -29,8 +29,7 @@ class QToolButton;
 class QTreeView;
 class ListRowModel;
 class TDirTreeCombo;
-class TFilerIconCache;
-class TImageList;
+class FileIconCache;
 
 namespace platform {
 class MountWatcher;
@@ -75,9 +74,8 @@ public:
     QLabel* Label3;
     QLabel* Label4;
     QLabel* Label5;
-    QLabel* ScanProgress;   // "読み込み中 n / total" over the name field while a scan runs
-    TImageList* ImageList1; // the button glyphs
-    TFilerIconCache* FIconCache = nullptr;
+    QLabel* ScanProgress; // "読み込み中 n / total" over the name field while a scan runs
+    FileIconCache* FIconCache = nullptr;
     TDirTreeCombo* FDirCombo = nullptr;
 
     int32_t FSortColumn = 1;

@@ -9,7 +9,6 @@
 #include "dirchooser/DirTreeCombo.h"
 #include "jtext/filename.h"
 #include "platform/platform.h"
-#include "shellicons/vclIconCache.h"
 
 #include <QComboBox>
 #include <QDir>
