@@ -10,7 +10,7 @@
 // stderr.
 
 #include "app/Unit1.h"
-#include "dirchooser/DirTreeCombo.h"
+#include "dirchooser/folderchooser.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -79,15 +79,16 @@ int main(int argc, char** argv) {
     bool measuring = start;
     QElapsedTimer clock;
     QElapsedTimer scanned;
-    const TPathChangeEvent scan = form.FDirCombo->OnPathChange;
-    form.FDirCombo->OnPathChange = [&](QObject* sender, QString path) {
+    // The window's own handler, timed around.
+    QObject::disconnect(form.FDirCombo, &FolderChooser::pathChanged, &form, nullptr);
+    QObject::connect(form.FDirCombo, &FolderChooser::pathChanged, &form, [&](const QString& path) {
         const bool first = measuring && !clock.isValid();
         if (first)
             clock.start();
-        scan(sender, path);
+        form.PathChanged(form.FDirCombo, path);
         if (first)
             scanned.start();
-    };
+    });
     ExposeClock exposed(sinceStart);
     form.winId(); // the window's handle, to watch before it shows
     form.windowHandle()->installEventFilter(&exposed);
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
 
     if (!start) {
         measuring = true;
-        form.FDirCombo->OpenPath(folder);
+        form.FDirCombo->openPath(folder);
     }
     if (!clock.isValid() || !scanned.isValid()) {
         std::fprintf(stderr, "pagewick-bench-scan: the chooser did not open %s\n", dir);

@@ -10,8 +10,8 @@
 #include "app/rowmodel.h"
 #include "app/sorting.h"
 #include "common/errors.h"
-#include "dirchooser/DirTreeCombo.h"
-#include "dirchooser/DirTreeView.h"
+#include "dirchooser/folderchooser.h"
+#include "dirchooser/foldertree.h"
 #include "jtext/cp932.h"
 #include "pdf/pdfinfo.h"
 #include "platform/platform.h"
@@ -306,15 +306,13 @@ void TForm1::FormCreate() {
 
     CheckBox1->setToolTip(QStringLiteral("MultiByteパスワードを認める\r\n空パスワードを認める"));
 
-    FDirCombo = new TDirTreeCombo(this);
+    FDirCombo = new FolderChooser(this);
     FDirCombo->setGeometry(72, 8, 337, 20);
     anchors_.push_back({FDirCombo, FDirCombo->geometry(), true, false, false, false});
     LayoutControls();
-    FDirCombo->OnPathChange = [this](QObject* sender, QString path) { PathChanged(sender, path); };
-    FDirCombo->SetLanguage(lnJapanese);
-    FDirCombo->SetHint(QStringLiteral("ファイルの場所"));
-    FDirCombo->SetShowHint(true);
-    FDirCombo->SetExpandRoot(true);
+    connect(FDirCombo, &FolderChooser::pathChanged, this,
+            [this](const QString& path) { PathChanged(FDirCombo, path); });
+    FDirCombo->setToolTip(QStringLiteral("ファイルの場所"));
 
     setTabOrder(ListView1, Edit1);
     QWidget* order[] = {ListView1, Edit1,   CheckBox1, MaskEdit1, BitBtn2, Button1,
@@ -348,7 +346,7 @@ void TForm1::showEvent(QShowEvent* event) {
         QTimer::singleShot(0, this, [this] {
             startPending_ = false;
             if (scansRun_ == 0) // unless a folder was chosen already
-                FDirCombo->OpenPath(WithSlash(startFolder_));
+                FDirCombo->openPath(WithSlash(startFolder_));
         });
     }
 }
@@ -463,7 +461,7 @@ void TForm1::MaskEdit1Change() {
 }
 
 QString TForm1::CurrentFolder() const {
-    return FDirCombo ? FDirCombo->SelectedPath() : QString();
+    return FDirCombo ? FDirCombo->selectedPath() : QString();
 }
 
 QString TForm1::HelpFile() const {
@@ -484,7 +482,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     }
     // The chooser opens its folder again after rebuilding its tree for a change of some
     // folder it shows; the list changes only when its own folder does (listWatcher_).
-    if (FDirCombo->Notifying() && !listedFolder_.isEmpty() &&
+    if (FDirCombo->reopening() && !listedFolder_.isEmpty() &&
         WithSlash(newPath) == WithSlash(listedFolder_)) {
         ShowListedPath(listedFolder_); // the rebuilt chooser shows only the folder's name
         return;
@@ -494,7 +492,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     if (!quiet)
         hourglass.emplace();
     if (IsDriveList(newPath)) {
-        FDirCombo->OpenPath(platform::FallbackFolder());
+        FDirCombo->openPath(platform::FallbackFolder());
         return;
     }
     // The chooser stays open to the user: a folder chosen while this scan runs ends it and
@@ -532,7 +530,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
         }
         sinceItemsShown_.start(); // a folder listed within this time shows its rows sorted at once
         if (!quiet)
-            FDirCombo->Tree->CloseUp();
+            FDirCombo->tree()->closeUp();
         const auto attributes = platform::FileAttributes(newPath);
         if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID)) == 0) {
             if (attributes)
@@ -573,7 +571,6 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
     }
     EndProgress();
     platform::ProcessPendingEvents();
-    FDirCombo->FDropEnabled = true;
     FReady = true;
     scanning_ = false;
     for (QWidget* w : {static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(MaskEdit1),
@@ -613,7 +610,7 @@ void TForm1::PathChanged(QObject* sender, const QString& newPath) {
 void TForm1::ShowListedPath(QString path) {
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
-    FDirCombo->setText(path);
+    FDirCombo->showText(path);
 }
 
 void TForm1::ShowOneBox(const QString& text) {
@@ -832,16 +829,16 @@ void TForm1::BitBtn2Click() {
     if (scanning_)
         return;
     const QString target = ListedVolumeGone() ? platform::FallbackFolder() : CurrentFolder();
-    FDirCombo->RebuildTree();
-    FDirCombo->OpenPath(target);
+    FDirCombo->rebuildTree();
+    FDirCombo->openPath(target);
 }
 
 void TForm1::DeviceRemoved() {
     if (!FReady)
         return;
     if (ListedVolumeGone()) {
-        FDirCombo->RebuildTree();
-        FDirCombo->OpenPath(platform::FallbackFolder());
+        FDirCombo->rebuildTree();
+        FDirCombo->openPath(platform::FallbackFolder());
     }
 }
 

@@ -28,7 +28,7 @@ class QPushButton;
 class QToolButton;
 class QTreeView;
 class ListRowModel;
-class TDirTreeCombo;
+class FolderChooser;
 class FileIconCache;
 
 namespace platform {
@@ -76,7 +76,7 @@ public:
     QLabel* Label5;
     QLabel* ScanProgress; // "読み込み中 n / total" over the name field while a scan runs
     FileIconCache* FIconCache = nullptr;
-    TDirTreeCombo* FDirCombo = nullptr;
+    FolderChooser* FDirCombo = nullptr;
 
     int32_t FSortColumn = 1;
     int32_t FFolderImageIndex = 0;

@@ -6,7 +6,7 @@
 #include "app/rowmodel.h"
 
 #include "common/errors.h"
-#include "dirchooser/DirTreeCombo.h"
+#include "dirchooser/folderchooser.h"
 #include "jtext/filename.h"
 #include "platform/platform.h"
 
@@ -123,9 +123,9 @@ void TForm1::ListView1DblClick() {
     // The row's bytes name the file; its caption only shows them.
     const QString entry = platform::PathFromBytes(platform::PathToBytes(folder) + row.nameBytes);
     if (row.isFolder && row.caption == "..") {
-        FDirCombo->OpenPath(FolderPart(FolderPart(folder)));
+        FDirCombo->openPath(FolderPart(FolderPart(folder)));
     } else if (row.isFolder) {
-        FDirCombo->OpenPath(entry);
+        FDirCombo->openPath(entry);
         Edit1->clear();
     } else {
         RunFile(entry);
@@ -152,7 +152,7 @@ void TForm1::Button1Click() {
     const auto attributes = platform::FileAttributes(name);
     if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID))) {
         // A name that no longer exists is handed to the chooser too, which ignores it.
-        FDirCombo->OpenPath(name);
+        FDirCombo->openPath(name);
         Edit1->clear();
     } else {
         RunFile(name);
@@ -164,7 +164,7 @@ void TForm1::BitBtn1Click() {
         return;
     const QString parent = FolderPart(FolderPart(WithSlash(CurrentFolder())));
     if (!parent.isEmpty())
-        FDirCombo->OpenPath(parent);
+        FDirCombo->openPath(parent);
 }
 
 void TForm1::BitBtn3Click() {

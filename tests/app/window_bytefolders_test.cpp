@@ -5,7 +5,6 @@
 #include "windowfixture.h"
 
 #include "app/startargs.h"
-#include "dirchooser/DirTreeView.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -67,8 +66,8 @@ protected:
         EXPECT_EQ(pdf->cells[7], std::to_string(f.pages));
         EXPECT_NE(Row("inner"), nullptr);
         EXPECT_EQ(form->FDirCombo->text(), At("work/") + QString::fromStdString(f.shown));
-        ASSERT_NE(form->FDirCombo->SelectedNode(), nullptr);
-        EXPECT_EQ(form->FDirCombo->SelectedNode()->text(0).toStdString(), f.shown);
+        ASSERT_NE(form->FDirCombo->selectedNode(), nullptr);
+        EXPECT_EQ(form->FDirCombo->selectedNode()->text(0).toStdString(), f.shown);
     }
 
     void PressEnter() {
@@ -99,9 +98,9 @@ TEST_F(ByteFolderTest, EnteredByDoubleClickEnterAndTheChooserAndLeftByTheUpButto
         DoubleClick("..");
         EXPECT_EQ(Listed(), At("work"));
 
-        form->FDirCombo->OpenPath(Inside(f));
+        form->FDirCombo->openPath(Inside(f));
         ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
-        form->FDirCombo->OpenPath(At("work"));
+        form->FDirCombo->openPath(At("work"));
     }
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(started.empty());
@@ -117,7 +116,7 @@ TEST_F(ByteFolderTest, TheListedFolderIsWatchedAndItsEntriesCounted) {
             if (form->ScanProgress->isVisible())
                 progress << form->ScanProgress->text();
         }};
-    form->FDirCombo->OpenPath(Inside(f));
+    form->FDirCombo->openPath(Inside(f));
     ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
     ASSERT_FALSE(progress.isEmpty());
     for (const QString& text : progress)

@@ -4,8 +4,6 @@
 
 #include "windowfixture.h"
 
-#include "dirchooser/DirTreeView.h"
-
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -138,7 +136,7 @@ TEST_F(FormTest, ARunningScanHoldsItsInputsAndFinishesBeforeClosing) {
     form->Edit1->setText("readme"); // "開く" would report it has no program
     struct Seen {
         bool ran = false;
-        bool ready, drop, filter, password, option, up, help, exit;
+        bool ready, filter, password, option, up, help, exit;
         int sortColumn;
     } seen;
     const int sortBefore = form->FSortColumn;
@@ -147,7 +145,6 @@ TEST_F(FormTest, ARunningScanHoldsItsInputsAndFinishesBeforeClosing) {
         [&] {
             seen.ran = true;
             seen.ready = form->FReady;
-            seen.drop = form->FDirCombo->FDropEnabled;
             seen.filter = form->ComboBox1->isEnabled();
             seen.password = form->MaskEdit1->isEnabled();
             seen.option = form->CheckBox1->isEnabled();
@@ -167,7 +164,6 @@ TEST_F(FormTest, ARunningScanHoldsItsInputsAndFinishesBeforeClosing) {
     form->BitBtn2Click();
     ASSERT_TRUE(seen.ran);
     EXPECT_FALSE(seen.ready);
-    EXPECT_TRUE(seen.drop); // a folder chosen now would end the scan
     EXPECT_FALSE(seen.filter);
     EXPECT_FALSE(seen.password);
     EXPECT_FALSE(seen.option);
@@ -228,10 +224,10 @@ TEST_F(FormTest, AFolderChosenDuringAScanEndsItAndIsListedNext) {
         form.get(),
         [&] {
             ran = true;
-            form->FDirCombo->SetSelectedNode(form->FDirCombo->Tree->RootNode());
+            form->FDirCombo->setSelectedNode(form->FDirCombo->tree()->rootNode());
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QApplication::sendEvent(form->FDirCombo, &enter);
-            form->FDirCombo->FirePathChange(form->FDirCombo, At("work/Sub/"));
+            emit form->FDirCombo->pathChanged(At("work/Sub/"));
         },
         Qt::QueuedConnection);
     form->BitBtn2Click();

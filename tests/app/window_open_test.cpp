@@ -135,7 +135,7 @@ TEST_F(OpenTest, TheUpButton) {
     EXPECT_EQ(Listed(), root);
     EXPECT_NE(Row("work"), nullptr);
 
-    form->FDirCombo->OpenPath("/");
+    form->FDirCombo->openPath("/");
     ASSERT_EQ(form->CurrentFolder(), "/");
     const int scans = form->ScansRun(); // the up button at "/" lists "/" again
     QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
@@ -144,7 +144,7 @@ TEST_F(OpenTest, TheUpButton) {
     EXPECT_GT(RowCount(), 0);
     EXPECT_EQ(Row(".."), nullptr);
 
-    form->FDirCombo->SetSelectedPath("Drives");
+    form->FDirCombo->setSelectedPath("Drives");
     QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     EXPECT_EQ(form->CurrentFolder(), "Drives");
 }

@@ -4,8 +4,6 @@
 
 #include "windowfixture.h"
 
-#include "dirchooser/DirTreeView.h"
-
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,7 +86,7 @@ TEST_F(RescanTest, LeavingEndsTheRunningScanAtOnce) {
         {"Esc", [](TForm1& f) { QTest::keyClick(f.ListView1, Qt::Key_Escape); }},
         {"exit button", [](TForm1& f) { QTest::mouseClick(f.BitBtn4, Qt::LeftButton); }},
         {"closing", [](TForm1& f) { f.close(); }},
-        {"another folder", [this](TForm1& f) { f.FDirCombo->OpenPath(At("work/Sub/")); }},
+        {"another folder", [this](TForm1& f) { f.FDirCombo->openPath(At("work/Sub/")); }},
     };
     for (const auto& [what, leave] : ways) {
         SCOPED_TRACE(what);
@@ -130,7 +128,7 @@ TEST_F(RescanTest, ANotificationAboutAnotherFolderDoesNotReadTheListAgain) {
     // A folder made in the parent folder: the chooser rebuilds its tree and opens the listed
     // folder again, which is no reason to read it.
     ASSERT_TRUE(QDir().mkdir(At("sibling")));
-    form->FDirCombo->ShellNotify(platform::shcneMkDir);
+    form->FDirCombo->notifyChange(platform::shcneMkDir);
     QTest::qWait(1500);
     EXPECT_EQ(form->ScansRun(), scans);
     EXPECT_TRUE(before.isValid());
@@ -151,8 +149,8 @@ TEST_F(RescanTest, ChangesOfTheListedFolderAreReadQuietly) {
     scroll->setValue(scroll->maximum() / 2);
     const int scrolled = scroll->value();
     ASSERT_GT(scrolled, 0);
-    form->FDirCombo->DropDown();
-    ASSERT_TRUE(form->FDirCombo->Tree->IsOpen());
+    form->FDirCombo->dropDown();
+    ASSERT_TRUE(form->FDirCombo->tree()->isOpen());
     const int scans = form->ScansRun();
 
     // A burst of new files is read once or twice, not file by file.
@@ -170,7 +168,7 @@ TEST_F(RescanTest, ChangesOfTheListedFolderAreReadQuietly) {
     EXPECT_TRUE(HighlightedIsSelected());
     EXPECT_EQ(form->Edit1->text(), "f030.pdf");
     EXPECT_EQ(scroll->value(), scrolled);
-    EXPECT_TRUE(form->FDirCombo->Tree->IsOpen());
+    EXPECT_TRUE(form->FDirCombo->tree()->isOpen());
     // The damaged file is marked in the list, and no box was shown again.
     EXPECT_EQ(BoxesWithIcon(QMessageBox::Critical).size(), 1u);
     const QString why = Item("bad.pdf").data(Qt::ToolTipRole).toString();
@@ -180,7 +178,7 @@ TEST_F(RescanTest, ChangesOfTheListedFolderAreReadQuietly) {
 
     // The folder gone: the list stays as it was and says why, without a box.
     const size_t rows = form->Rows().size();
-    form->FDirCombo->Tree->CloseUp();
+    form->FDirCombo->tree()->closeUp();
     ASSERT_TRUE(QDir(At("work")).removeRecursively());
     QTest::qWait(1600);
     EXPECT_EQ(form->Rows().size(), rows);

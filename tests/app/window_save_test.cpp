@@ -189,7 +189,7 @@ TEST_F(SaveTest, NothingIsSavedWhenCancelledOrOnTheDriveList) {
     QTest::mouseClick(form->Button2, Qt::LeftButton);
     EXPECT_EQ(proposedNames.size(), 1u);
     EXPECT_TRUE(QDir(At("work")).entryList({"*.txt"}, QDir::Files).isEmpty());
-    form->FDirCombo->SetSelectedPath("Drives");
+    form->FDirCombo->setSelectedPath("Drives");
     Save(At("drives.txt"));
     EXPECT_EQ(proposedNames.size(), 1u); // no dialog at all
     EXPECT_FALSE(QFileInfo::exists(At("drives.txt")));

@@ -125,7 +125,7 @@ TEST_F(ScanTest, EachFilterListsItsFiles) {
 TEST_F(ScanTest, TheRootHasNoParentRow) {
     ASSERT_NO_FATAL_FAILURE(Open());
     EXPECT_NE(Row(".."), nullptr);
-    form->FDirCombo->OpenPath("/");
+    form->FDirCombo->openPath("/");
     EXPECT_EQ(form->CurrentFolder(), "/");
     EXPECT_EQ(form->FDirCombo->text(), "/");
     EXPECT_EQ(Row(".."), nullptr);
@@ -210,7 +210,7 @@ TEST_F(ScanTest, TheDriveListGoesToTheRootOfTheCurrentVolume) {
     Fixture("marker.pdf", "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open("work/deep"));
     EXPECT_EQ(Listed(), At("work/deep"));
-    form->FDirCombo->FirePathChange(form->FDirCombo, "Drives");
+    emit form->FDirCombo->pathChanged("Drives");
     EXPECT_EQ(form->CurrentFolder(), root + "/");
     EXPECT_NE(Row("marker.pdf"), nullptr);
     EXPECT_NE(Row("work"), nullptr);
@@ -224,7 +224,7 @@ TEST_F(ScanTest, RemovingTheListedVolumeMovesToTheFallbackFolder) {
     ASSERT_NO_FATAL_FAILURE(Open());
     auto* watcher = form->findChild<platform::MountWatcher*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_NE(watcher, nullptr);
-    form->FDirCombo->OpenPath(At("usb/docs"));
+    form->FDirCombo->openPath(At("usb/docs"));
     ASSERT_EQ(Listed(), At("usb/docs"));
 
     // Another volume going changes nothing.
@@ -247,7 +247,7 @@ TEST_F(ScanTest, RemovingTheListedVolumeMovesToTheFallbackFolder) {
 
 TEST_F(ScanTest, RemovalDuringAScanIsIgnoredAndTheDriveListFollowsTheFallback) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    form->FDirCombo->OpenPath(At("usb"));
+    form->FDirCombo->openPath(At("usb"));
     ASSERT_EQ(Listed(), At("usb"));
     RemoveVolume(At("usb"));
     form->FReady = false; // as while a scan runs
@@ -257,7 +257,7 @@ TEST_F(ScanTest, RemovalDuringAScanIsIgnoredAndTheDriveListFollowsTheFallback) {
     form->DeviceRemoved();
     EXPECT_EQ(form->CurrentFolder(), root + "/");
     // The drive list is never left standing after a removal.
-    form->FDirCombo->SetSelectedPath("Drives");
+    form->FDirCombo->setSelectedPath("Drives");
     form->DeviceRemoved();
     EXPECT_EQ(form->CurrentFolder(), root + "/");
 }
@@ -317,7 +317,7 @@ TEST_F(ScanTest, AFolderThatCannotBeListedShowsTheErrorAndRestoresTheControls) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const QString gone = At("work/gone/");
     Dir("work/gone");
-    form->FDirCombo->OpenPath(gone);
+    form->FDirCombo->openPath(gone);
     ASSERT_TRUE(form->Rows().size() == 1u);
     QDir(At("work/gone")).removeRecursively();
     boxes.clear();
@@ -327,7 +327,6 @@ TEST_F(ScanTest, AFolderThatCannotBeListedShowsTheErrorAndRestoresTheControls) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].text.contains("gone")) << errors[0].text.toStdString();
     EXPECT_TRUE(form->FReady);
-    EXPECT_TRUE(form->FDirCombo->FDropEnabled);
     EXPECT_TRUE(form->ComboBox1->isEnabled());
     EXPECT_TRUE(form->MaskEdit1->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

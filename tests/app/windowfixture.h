@@ -8,7 +8,8 @@
 // Kana lock, the desktop's associations and the save dialog give what the test sets.
 
 #include "app/Unit1.h"
-#include "dirchooser/DirTreeCombo.h"
+#include "dirchooser/folderchooser.h"
+#include "dirchooser/foldertree.h"
 #include "platform/platform.h"
 #include "support/pdfbuilder.h"
 
@@ -21,6 +22,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
