@@ -199,8 +199,9 @@ void FolderLoader::start(const QString& path, bool quiet) {
     failures_.clear();
     error_.clear();
     listingFolder_.clear();
-    const auto volume = platform::VolumeOfPath(path);
-    listedVolume_ = volume ? volume->mountPoint : QString();
+    // From the mount table, not by asking the volumes: one whose server died must not hold up
+    // the listing of a folder elsewhere.
+    listedVolume_ = platform::MountPointOf(path);
     job_ = std::make_shared<ListingJob>();
     job_->path = platform::PathToBytes(path);
     job_->quiet = quiet;
@@ -303,8 +304,7 @@ std::vector<ListRow> FolderLoader::takeRows() {
 bool FolderLoader::volumeGone(const QString& folder) const {
     if (IsDriveList(folder) || !platform::DriveAvailable(folder))
         return true;
-    const auto volume = platform::VolumeOfPath(folder);
-    return !volume || (!listedVolume_.isEmpty() && volume->mountPoint != listedVolume_);
+    return !listedVolume_.isEmpty() && platform::MountPointOf(folder) != listedVolume_;
 }
 
 void FolderLoader::watch(const QString& folder) {

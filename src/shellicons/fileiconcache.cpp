@@ -43,15 +43,15 @@ int FileIconCache::iconIndex(const QString& path, bool isFolder) {
         index = FindKey(keys_, path);
     if (index >= 0)
         return index;
-    return registerIcon(path, KeyedPerFile(key) ? path : key);
+    return registerIcon(path, isFolder, KeyedPerFile(key) ? path : key);
 }
 
 QIcon FileIconCache::icon(int index) const {
     return index >= 0 && size_t(index) < icons_.size() ? icons_[size_t(index)] : QIcon();
 }
 
-int FileIconCache::registerIcon(const QString& path, const QString& key) {
-    const QIcon icon = platform::ShellIcon(path);
+int FileIconCache::registerIcon(const QString& path, bool isFolder, const QString& key) {
+    const QIcon icon = platform::EntryIcon(path, isFolder);
     // An icon that draws nothing at the list's size gets no index, so every index handed out
     // shows something; its type is asked for again next time.
     if (icon.isNull() || icon.pixmap(kIconSize, kIconSize).isNull())

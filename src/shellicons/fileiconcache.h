@@ -3,7 +3,8 @@
 // The icons of the file list's rows: one icon per file type, shared by every file of that type,
 // so that a folder of thousands of PDF files holds one PDF icon. Folders share one icon of
 // their own; programs, links and icon files have one each, as they show icons of their own.
-// An index names its icon for as long as the cache lives.
+// An index names its icon for as long as the cache lives. Icons come from names and kinds
+// alone: drawing a row never waits for its storage.
 
 #include <QIcon>
 #include <QString>
@@ -25,7 +26,7 @@ public:
     const QStringList& keys() const { return keys_; }
 
 private:
-    int registerIcon(const QString& path, const QString& key);
+    int registerIcon(const QString& path, bool isFolder, const QString& key);
 
     QStringList keys_;
     std::vector<QIcon> icons_;
