@@ -89,21 +89,9 @@ QPixmap ExitGlyph(int scale) {
 } // namespace
 
 QIcon GlyphIcon(Glyph glyph) {
-    QPixmap (*draw)(int) = nullptr;
-    switch (glyph) {
-    case Glyph::Up:
-        draw = UpGlyph;
-        break;
-    case Glyph::Refresh:
-        draw = RefreshGlyph;
-        break;
-    case Glyph::Help:
-        draw = HelpGlyph;
-        break;
-    case Glyph::Exit:
-        draw = ExitGlyph;
-        break;
-    }
+    // In the order of Glyph.
+    static QPixmap (*const drawings[])(int) = {UpGlyph, RefreshGlyph, HelpGlyph, ExitGlyph};
+    const auto draw = drawings[size_t(glyph)];
     QIcon icon;
     for (int scale : {1, 2})
         icon.addPixmap(draw(scale));

@@ -252,6 +252,15 @@ TEST_F(ScanTest, RemovalDuringAListingIsIgnoredAndTheDriveListFollowsTheFallback
     ASSERT_NO_FATAL_FAILURE(Open());
     auto* watcher = form->findChild<platform::MountWatcher*>("listedVolumeWatcher");
     ASSERT_NE(watcher, nullptr);
+    // A volume that comes and goes, and the window's answer to it.
+    auto comesAndGoes = [&](const QString& mountPoint) {
+        volumes.push_back(Volume(mountPoint, platform::VolumeKind::Removable));
+        watcher->rescan();
+        RemoveVolume(mountPoint);
+        watcher->rescan();
+        QApplication::processEvents();
+        WaitUntilIdle();
+    };
     OpenPath(At("usb"));
     ASSERT_EQ(Listed(), At("usb"));
     // The stick goes while a listing of it hangs: nothing is done about it then.
@@ -266,21 +275,11 @@ TEST_F(ScanTest, RemovalDuringAListingIsIgnoredAndTheDriveListFollowsTheFallback
     ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
     EXPECT_EQ(Listed(), At("usb/slow"));
     // Afterwards a removal is looked at.
-    volumes.push_back(Volume(At("usb"), platform::VolumeKind::Removable));
-    watcher->rescan();
-    RemoveVolume(At("usb"));
-    watcher->rescan();
-    QApplication::processEvents();
-    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    ASSERT_NO_FATAL_FAILURE(comesAndGoes(At("usb")));
     EXPECT_EQ(form->currentFolder(), root + "/");
     // The drive list is never left standing after a removal.
     chooser->setSelectedPath("Drives");
-    volumes.push_back(Volume(At("other"), platform::VolumeKind::Removable));
-    watcher->rescan();
-    RemoveVolume(At("other"));
-    watcher->rescan();
-    QApplication::processEvents();
-    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    ASSERT_NO_FATAL_FAILURE(comesAndGoes(At("other")));
     EXPECT_EQ(form->currentFolder(), root + "/");
 }
 
