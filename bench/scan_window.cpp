@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // pagewick-bench-scan [--start] DIR
-// Times the main window's scan of DIR. The window is built and shown on the offscreen
-// platform in an empty folder, then the chooser opens DIR, which reports the path change at
-// once and so runs the whole scan before OpenPath returns. With --start the window is built
-// to list DIR as it shows, as `pagewick DIR` starts. The clock starts at the first path change
-// and stops when the scan is done. Prints the seconds and the number of rows listed, and with
+// Times the main window's listing of DIR. The window is built and shown on the offscreen
+// platform in an empty folder, then the chooser opens DIR, which the window lists on its
+// loader's worker thread. With --start the window is built to list DIR as it shows, as
+// `pagewick DIR` starts. The clock starts when the listing of DIR starts and stops when its
+// rows are in the list, in order. Prints the seconds and the number of rows listed, and with
 // --start also the seconds from the program's start until the window was shown. A box the
-// scan would show (files that could not be read) is answered at once and its text goes to
+// listing would show (files that could not be read) is answered at once and its text goes to
 // stderr.
 
-#include "app/Unit1.h"
-#include "dirchooser/DirTreeCombo.h"
+#include "app/folderlistmodel.h"
+#include "app/folderloader.h"
+#include "app/mainwindow.h"
+#include "dirchooser/folderchooser.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -22,6 +24,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <functional>
 #include <string_view>
 
 namespace {
@@ -74,44 +77,54 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pagewick-bench-scan: no temporary folder\n");
         return 2;
     }
-    TForm1 form(start ? folder : QString());
-    // From the first path change of DIR to the end of its scan.
+    MainWindow form(start ? folder : QString());
+    const FolderListModel& model = *form.findChild<FolderListModel*>();
+    const FolderLoader& loader = *model.loader();
+    // From the start of the listing of DIR to its end, after the window's own handling of it.
     bool measuring = start;
     QElapsedTimer clock;
-    QElapsedTimer scanned;
-    const TPathChangeEvent scan = form.FDirCombo->OnPathChange;
-    form.FDirCombo->OnPathChange = [&](QObject* sender, QString path) {
-        const bool first = measuring && !clock.isValid();
-        if (first)
+    double seconds = -1;
+    QObject::connect(&loader, &FolderLoader::started, &form, [&](bool quiet) {
+        if (measuring && !quiet && !clock.isValid())
             clock.start();
-        scan(sender, path);
-        if (first)
-            scanned.start();
-    };
+    });
+    QObject::connect(&loader, &FolderLoader::finished, &form,
+                     [&](bool quiet, FolderLoader::Outcome outcome) {
+                         if (clock.isValid() && seconds < 0 && !quiet &&
+                             outcome == FolderLoader::Outcome::Completed)
+                             seconds = double(clock.nsecsElapsed()) / 1e9;
+                     });
     ExposeClock exposed(sinceStart);
     form.winId(); // the window's handle, to watch before it shows
     form.windowHandle()->installEventFilter(&exposed);
     form.show();
-    QElapsedTimer waited;
-    waited.start();
     // The window lists its first folder once it shows.
-    while (!(form.windowHandle() && form.windowHandle()->isExposed() && form.Idle()) &&
-           waited.elapsed() < 600000)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    auto waitFor = [](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 600000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+    waitFor([&] {
+        return form.windowHandle() && form.windowHandle()->isExposed() &&
+               !loader.listedFolder().isEmpty() && loader.state() == FolderLoader::State::Idle;
+    });
     QApplication::processEvents();
 
     if (!start) {
         measuring = true;
-        form.FDirCombo->OpenPath(folder);
+        form.findChild<FolderChooser*>()->openPath(folder);
     }
-    if (!clock.isValid() || !scanned.isValid()) {
-        std::fprintf(stderr, "pagewick-bench-scan: the chooser did not open %s\n", dir);
+    waitFor([&] {
+        return seconds >= 0 || (clock.isValid() && loader.state() == FolderLoader::State::Idle);
+    });
+    if (seconds < 0) {
+        std::fprintf(stderr, "pagewick-bench-scan: the window did not list %s\n", dir);
         return 1;
     }
-    const double seconds = double(clock.nsecsElapsed() - scanned.nsecsElapsed()) / 1e9;
     if (start)
-        std::printf("%.6f %zu %.6f\n", seconds, form.Rows().size(), exposed.shown);
+        std::printf("%.6f %zu %.6f\n", seconds, model.rows().size(), exposed.shown);
     else
-        std::printf("%.6f %zu\n", seconds, form.Rows().size());
+        std::printf("%.6f %zu\n", seconds, model.rows().size());
     return boxes > 0 ? 1 : 0;
 }

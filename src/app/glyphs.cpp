@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/glyphs.h"
 
-#include "shellicons/imagelist.h"
-
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
@@ -10,14 +8,16 @@
 
 namespace {
 
-QPixmap Canvas() {
-    QPixmap pixmap(16, 16);
+// A 16 x 16 canvas of scale device pixels a point: the glyphs are drawn in points.
+QPixmap Canvas(int scale) {
+    QPixmap pixmap(16 * scale, 16 * scale);
+    pixmap.setDevicePixelRatio(scale);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
 
-QPixmap UpGlyph() {
-    QPixmap pixmap = Canvas();
+QPixmap UpGlyph(int scale) {
+    QPixmap pixmap = Canvas(scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x8a, 0x6d, 0x1e), 1));
@@ -39,8 +39,8 @@ QPixmap UpGlyph() {
     return pixmap;
 }
 
-QPixmap RefreshGlyph() {
-    QPixmap pixmap = Canvas();
+QPixmap RefreshGlyph(int scale) {
+    QPixmap pixmap = Canvas(scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x15, 0x65, 0xc0), 2.2, Qt::SolidLine, Qt::FlatCap));
@@ -56,8 +56,8 @@ QPixmap RefreshGlyph() {
     return pixmap;
 }
 
-QPixmap HelpGlyph() {
-    QPixmap pixmap = Canvas();
+QPixmap HelpGlyph(int scale) {
+    QPixmap pixmap = Canvas(scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x0d, 0x47, 0xa1), 1));
@@ -72,8 +72,8 @@ QPixmap HelpGlyph() {
     return pixmap;
 }
 
-QPixmap ExitGlyph() {
-    QPixmap pixmap = Canvas();
+QPixmap ExitGlyph(int scale) {
+    QPixmap pixmap = Canvas(scale);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x5d, 0x40, 0x37), 1));
@@ -88,8 +88,12 @@ QPixmap ExitGlyph() {
 
 } // namespace
 
-void DrawButtonGlyphs(TImageList& images) {
-    images.Clear();
-    for (const QPixmap& glyph : {UpGlyph(), RefreshGlyph(), Canvas(), HelpGlyph(), ExitGlyph()})
-        images.Add(QIcon(glyph));
+QIcon GlyphIcon(Glyph glyph) {
+    // In the order of Glyph.
+    static QPixmap (*const drawings[])(int) = {UpGlyph, RefreshGlyph, HelpGlyph, ExitGlyph};
+    const auto draw = drawings[size_t(glyph)];
+    QIcon icon;
+    for (int scale : {1, 2})
+        icon.addPixmap(draw(scale));
+    return icon;
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The four button glyphs, drawn here so that they look the same on every desktop.
+// The glyphs of the window's four tool buttons, drawn here so that they look the same on every
+// desktop.
 
-class TImageList;
+#include <QIcon>
 
-// Fills images with five 16 x 16 glyphs: 0 up one folder, 1 refresh, 2 (unused), 3 help,
-// 4 exit.
-void DrawButtonGlyphs(TImageList& images);
+enum class Glyph { Up, Refresh, Help, Exit };
+
+// The glyph at 16 x 16, sharp on screens of twice the density too.
+QIcon GlyphIcon(Glyph glyph);

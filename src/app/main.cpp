@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pagewick: the PDF files of a folder with the properties stored inside them.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/startargs.h"
 #include "app/translations.h"
 

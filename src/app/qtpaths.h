@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Small path and text helpers the window's two source files share.
+// Small path and text helpers of the window and its loader.
 
 #include <QString>
 
@@ -23,4 +23,9 @@ inline QString FolderPart(const QString& path) {
 // The path with one "/" at its end, as AppendBackslash gives it.
 inline QString WithSlash(const QString& path) {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+// Whether path is the chooser's list of drives rather than a folder.
+inline bool IsDriveList(const QString& path) {
+    return path.toLower() == QLatin1String("drives");
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startargs.h"
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "platform/platform.h"
 
 #include <QCoreApplication>
@@ -90,23 +90,21 @@ QString StartVersionText() {
     return QStringLiteral("pagewick " PAGEWICK_VERSION "\n");
 }
 
-std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place) {
+std::unique_ptr<MainWindow> OpenMainWindow(const StartPlace& place) {
     // The desktop matches the window to its menu entry (and so its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(PAGEWICK_APP_ID));
     // The current folder by its bytes, as Qt's own would lose a name that is not UTF-8.
-    auto window = std::make_unique<TForm1>(place.folder.isEmpty() ? platform::CurrentFolderPath()
-                                                                  : place.folder);
+    auto window = std::make_unique<MainWindow>(
+        place.folder.isEmpty() ? platform::CurrentFolderPath() : place.folder);
     // The installed icon, where the window system shows a window's own.
     if (const QIcon icon = QIcon::fromTheme(QStringLiteral(PAGEWICK_APP_ID)); !icon.isNull())
         window->setWindowIcon(icon);
-    window->show();
     // The window lists its folder once it shows; the entry is chosen in that list.
-    while (!window->Idle() && window->isVisible())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!place.selectName.isEmpty())
+        window->selectEntry(place.selectName);
+    window->show();
     if (!place.problem.isEmpty())
         platform::ShowMessageBox({QGuiApplication::applicationDisplayName(), place.problem,
                                   QMessageBox::Ok, QMessageBox::Warning, false, window.get()});
-    if (!place.selectName.isEmpty())
-        window->SelectEntry(place.selectName);
     return window;
 }

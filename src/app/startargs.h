@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class TForm1;
+class MainWindow;
 
 struct StartCommand {
     enum class Kind {
@@ -43,7 +43,7 @@ StartPlace ResolveStartPlace(const QString& path, const QString& currentFolder);
 QString StartUsageText();
 QString StartVersionText();
 
-// Builds and shows the main window at place: the folder listed, the named entry selected (the
-// file-type filter widened to every file when its own would hide it) and, for a path that named
-// nothing, a warning box over the window.
-std::unique_ptr<TForm1> OpenMainWindow(const StartPlace& place);
+// Builds and shows the main window at place: the folder listed, the named entry selected once
+// it is (the file-type filter widened to every file when its own would hide it) and, for a path
+// that named nothing, a warning box over the window.
+std::unique_ptr<MainWindow> OpenMainWindow(const StartPlace& place);

@@ -5,8 +5,8 @@
 //   DIRCHOOSER_DROPDOWN=1             opens the tree as soon as the window shows
 //   DIRCHOOSER_SHOT=/tmp/shot.png     then saves a picture of the screen there and quits
 
-#include "dirchooser/DirTreeCombo.h"
-#include "dirchooser/DirTreeView.h"
+#include "dirchooser/folderchooser.h"
+#include "dirchooser/foldertree.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,29 +32,24 @@ int main(int argc, char** argv) {
     auto* status = new QLabel(&window);
     status->setGeometry(8, 290, 464, 20);
 
-    auto* combo = new TDirTreeCombo(&window);
-    combo->setGeometry(72, 8, 337, 20);
-    combo->OnPathChange = [status](QObject* sender, const QString& path) {
-        const QString from =
-            qobject_cast<TDirTreeView*>(sender) ? QStringLiteral("tree") : QStringLiteral("combo");
-        status->setText(from + QStringLiteral(": ") + path);
-        std::printf("OnPathChange(%s, %s)\n", qPrintable(from), qPrintable(path));
+    auto* chooser = new FolderChooser(&window);
+    chooser->setGeometry(72, 8, 337, 20);
+    QObject::connect(chooser, &FolderChooser::pathChanged, status, [status](const QString& path) {
+        status->setText(path);
+        std::printf("pathChanged(%s)\n", qPrintable(path));
         std::fflush(stdout);
-    };
-    combo->SetLanguage(lnJapanese);
-    combo->SetHint(QStringLiteral("ファイルの場所"));
-    combo->SetShowHint(true);
-    combo->SetExpandRoot(true);
+    });
+    chooser->setToolTip(QStringLiteral("ファイルの場所"));
     const QStringList arguments = QApplication::arguments();
     QString start = arguments.size() > 1 ? arguments.at(1) : QDir::currentPath();
-    combo->OpenPath(WithBackslash(QDir(start).absolutePath()));
+    chooser->openPath(WithTrailingSlash(QDir(start).absolutePath()));
 
-    std::printf("font: %s\n", qPrintable(QFontInfo(combo->font()).family()));
+    std::printf("font: %s\n", qPrintable(QFontInfo(chooser->font()).family()));
     window.move(0, 0);
     window.show();
 
     if (qEnvironmentVariableIntValue("DIRCHOOSER_DROPDOWN") != 0)
-        QTimer::singleShot(300, combo, [combo] { combo->DropDown(); });
+        QTimer::singleShot(300, chooser, [chooser] { chooser->dropDown(); });
     const QString shot = qEnvironmentVariable("DIRCHOOSER_SHOT");
     if (!shot.isEmpty()) {
         QTimer::singleShot(1200, &app, [shot] {

@@ -5,6 +5,7 @@
 #include "jtext/filename.h"
 
 #include <QFile>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -199,6 +200,7 @@ private:
 };
 
 struct FileSearch::State {
+    std::string path; // as given to FindFirst
     DIR* dir = nullptr;
     uint32_t filter = 0;
     bool isRoot = false;
@@ -235,6 +237,7 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
         return false;
     }
     state_ = std::make_unique<State>();
+    state_->path = path;
     state_->dir = dir;
     state_->filter = filter;
     state_->isRoot = IsOwnParent(dirfd(dir));
@@ -247,21 +250,49 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
 }
 
 namespace {
-SearchStepHook& StepHook() {
-    static SearchStepHook hook;
-    return hook;
+
+// The hook is read by searches on worker threads while a test may replace it: each call takes
+// its own reference, so a hook replaced while it runs (one that waits for a hung share) stays
+// alive until it returns. The flag keeps the lock off the path of every search without a hook.
+struct StepHookSlot {
+    std::mutex mutex;
+    std::shared_ptr<const SearchStepHook> hook;
+    std::atomic<bool> set{false};
+};
+
+StepHookSlot& StepHook() {
+    static StepHookSlot slot;
+    return slot;
 }
+
+void RunStepHook(const std::string& folder) {
+    StepHookSlot& slot = StepHook();
+    if (!slot.set.load(std::memory_order_acquire))
+        return;
+    std::shared_ptr<const SearchStepHook> hook;
+    {
+        const std::lock_guard lock(slot.mutex);
+        hook = slot.hook;
+    }
+    if (hook)
+        (*hook)(folder);
+}
+
 } // namespace
 
 SearchStepHook SetSearchStepHook(SearchStepHook hook) {
-    return std::exchange(StepHook(), std::move(hook));
+    StepHookSlot& slot = StepHook();
+    const std::lock_guard lock(slot.mutex);
+    SearchStepHook previous = slot.hook ? *slot.hook : SearchStepHook();
+    slot.hook = hook ? std::make_shared<const SearchStepHook>(std::move(hook)) : nullptr;
+    slot.set.store(slot.hook != nullptr, std::memory_order_release);
+    return previous;
 }
 
 bool FileSearch::FindNext(FindData& found) {
     if (!state_ || !state_->dir)
         return false;
-    if (StepHook())
-        StepHook()();
+    RunStepHook(state_->path);
     State& state = *state_;
     const int fd = dirfd(state.dir);
     for (;;) {

@@ -49,9 +49,12 @@ struct FindData {
 //
 // "." is always reported, ".." everywhere except in "/". Entries whose stat fails (a broken
 // link, a vanished file) are skipped silently, as a search that never saw them.
-// Called before every FindNext reads its next entry: tests make storage slow with it (a USB
-// stick, a network share). Returns the hook in force before; empty restores none.
-using SearchStepHook = std::function<void()>;
+// Called with the folder being searched (bytes, as FindFirst was given it) before every
+// FindNext reads its next entry, on the thread that searches: tests make storage slow or hang
+// with it (a USB stick, a dead network share). Setting it is safe while searches run on other
+// threads; a call under way keeps the hook it started with. Returns the hook in force before;
+// empty restores none.
+using SearchStepHook = std::function<void(const std::string& folder)>;
 SearchStepHook SetSearchStepHook(SearchStepHook hook);
 
 class FileSearch {

@@ -85,6 +85,17 @@ QIcon ShellIcon(const QString& path, bool open) {
     return Source() ? Source()(path, open) : SystemShellIcon(path, open);
 }
 
+QIcon EntryIcon(const QString& path, bool isFolder) {
+    if (Source())
+        return Source()(path, false);
+    if (isFolder)
+        return FolderIcon(false);
+    static const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(
+        path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), QMimeDatabase::MatchExtension);
+    return ThemeIcon(type.iconName(), type.genericIconName(), QStyle::SP_FileIcon);
+}
+
 IconSource SetIconSource(IconSource source) {
     IconSource previous = std::move(Source());
     Source() = std::move(source);

@@ -22,6 +22,12 @@ void EnsureIconTheme();
 // only when even the style has nothing.
 QIcon ShellIcon(const QString& path, bool open = false);
 
+// The icon of a list entry whose kind is known, from its name alone: a folder gets the folder
+// icon, any other name the icon of the MIME type its name suggests. Nothing on disk is looked
+// at, so the rows of a share whose server stopped answering can still be drawn. Tests answer
+// through the same source as ShellIcon.
+QIcon EntryIcon(const QString& path, bool isFolder);
+
 using IconSource = std::function<QIcon(const QString& path, bool open)>;
 IconSource SetIconSource(IconSource source);
 

@@ -168,6 +168,57 @@ std::optional<Volume> VolumeOfPath(const QString& path) {
     return best;
 }
 
+namespace {
+
+// A mount point as the mount table writes it: blanks, tabs, newlines and backslashes as octal
+// escapes.
+QString UnescapedMountPoint(const QByteArray& field) {
+    QByteArray bytes;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        bool octal = false;
+        const int code = field[i] == '\\' ? field.mid(i + 1, 3).toInt(&octal, 8) : 0;
+        if (octal && i + 3 < field.size()) {
+            bytes += char(code);
+            i += 3;
+        } else {
+            bytes += field[i];
+        }
+    }
+    return QFile::decodeName(bytes);
+}
+
+} // namespace
+
+QString MountPointOf(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')))
+        return {};
+    const QString clean = QDir::cleanPath(path);
+    QString best = QStringLiteral("/");
+    const auto consider = [&](const QString& mountPoint) {
+        if (MountPointHolds(mountPoint, clean) && mountPoint.size() > best.size())
+            best = mountPoint;
+    };
+    if (Source()) {
+        for (const Volume& volume : Source()())
+            consider(volume.mountPoint);
+        return best;
+    }
+    // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw": the fifth field
+    // is the mount point, the type follows the "-".
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return best;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() < 5 || dash < 0 || dash + 1 >= fields.size() ||
+            IsPseudoFileSystem(fields[dash + 1]))
+            continue;
+        consider(UnescapedMountPoint(fields[4]));
+    }
+    return best;
+}
+
 QString FallbackFolder() {
     const auto volume = VolumeOfPath(CurrentFolderPath());
     if (!volume || volume->mountPoint == QLatin1String("/"))

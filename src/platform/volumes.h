@@ -41,6 +41,11 @@ std::vector<Volume> SystemVolumes();
 // The volume whose mount point is the longest prefix (by whole components) of path.
 std::optional<Volume> VolumeOfPath(const QString& path);
 
+// The mount point of the volume VolumeOfPath gives, told from the mount table alone: no volume
+// is asked anything, so a share whose server stopped answering holds up no one who asks about
+// another folder. Empty for an empty or relative path.
+QString MountPointOf(const QString& path);
+
 // The mount point of the volume that holds the process's current directory, with trailing "/";
 // "/" when that cannot be told.
 QString FallbackFolder();

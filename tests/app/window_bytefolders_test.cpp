@@ -5,7 +5,6 @@
 #include "windowfixture.h"
 
 #include "app/startargs.h"
-#include "dirchooser/DirTreeView.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -66,14 +65,9 @@ protected:
         ASSERT_NE(pdf, nullptr);
         EXPECT_EQ(pdf->cells[7], std::to_string(f.pages));
         EXPECT_NE(Row("inner"), nullptr);
-        EXPECT_EQ(form->FDirCombo->text(), At("work/") + QString::fromStdString(f.shown));
-        ASSERT_NE(form->FDirCombo->SelectedNode(), nullptr);
-        EXPECT_EQ(form->FDirCombo->SelectedNode()->text(0).toStdString(), f.shown);
-    }
-
-    void PressEnter() {
-        form->ListView1->setFocus();
-        QTest::keyClick(form->ListView1, Qt::Key_Return);
+        EXPECT_EQ(chooser->text(), At("work/") + QString::fromStdString(f.shown));
+        ASSERT_NE(chooser->selectedNode(), nullptr);
+        EXPECT_EQ(chooser->selectedNode()->text(0).toStdString(), f.shown);
     }
 };
 
@@ -85,7 +79,7 @@ TEST_F(ByteFolderTest, EnteredByDoubleClickEnterAndTheChooserAndLeftByTheUpButto
         EXPECT_EQ(Row(f.shown)->nameBytes, f.bytes);
         DoubleClick(f.shown);
         ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
-        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        Click(upButton);
         EXPECT_EQ(Listed(), At("work"));
 
         Select(f.shown);
@@ -94,14 +88,14 @@ TEST_F(ByteFolderTest, EnteredByDoubleClickEnterAndTheChooserAndLeftByTheUpButto
         // Up and down again from one of its subfolders.
         DoubleClick("inner");
         EXPECT_EQ(platform::PathToBytes(Listed()), Bytes(f) + "/inner");
-        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        Click(upButton);
         ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
         DoubleClick("..");
         EXPECT_EQ(Listed(), At("work"));
 
-        form->FDirCombo->OpenPath(Inside(f));
+        OpenPath(Inside(f));
         ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
-        form->FDirCombo->OpenPath(At("work"));
+        OpenPath(At("work"));
     }
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(started.empty());
@@ -110,14 +104,12 @@ TEST_F(ByteFolderTest, EnteredByDoubleClickEnterAndTheChooserAndLeftByTheUpButto
 TEST_F(ByteFolderTest, TheListedFolderIsWatchedAndItsEntriesCounted) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const ByteFolder& f = kFolders[0];
-    // The scan tells how far it has got against the folder's entries: "..", doc.pdf, inner.
+    // The listing tells how far it has got against the folder's entries: "..", doc.pdf,
+    // inner.
     QStringList progress;
-    platform::ScopedHook<platform::SearchStepHook> step{platform::SetSearchStepHook, [&] {
-                                                            if (form->ScanProgress->isVisible())
-                                                                progress
-                                                                    << form->ScanProgress->text();
-                                                        }};
-    form->FDirCombo->OpenPath(Inside(f));
+    QObject::connect(loader, &FolderLoader::progressed, form.get(),
+                     [&] { progress << scanProgress->text(); });
+    OpenPath(Inside(f));
     ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
     ASSERT_FALSE(progress.isEmpty());
     for (const QString& text : progress)
@@ -147,8 +139,10 @@ TEST_F(ByteFolderTest, TheCommandLineStartsInThem) {
             boxes.clear();
             ASSERT_EQ(::chdir(platform::PathToBytes(c.currentFolder).c_str()), 0);
             form = OpenMainWindow(ResolveStartPlace(c.argument, platform::CurrentFolderPath()));
+            ASSERT_NO_FATAL_FAILURE(Bind());
+            ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
             ASSERT_NO_FATAL_FAILURE(ExpectListed(f));
-            EXPECT_EQ(form->Edit1->text(), c.selected);
+            EXPECT_EQ(nameField->text(), c.selected);
             EXPECT_TRUE(boxes.empty());
         }
     }

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window itself: texts, hints, tab order, Esc and Enter, the filter's drop-down width,
-// and what a running scan lets through.
+// and what a running listing lets through.
 
 #include "windowfixture.h"
-
-#include "dirchooser/DirTreeView.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -30,24 +28,25 @@ TEST_F(FormTest, TextsAndHints) {
         QString text;
         QString hint;
     } cases[] = {
-        {form->BitBtn4, "", "終了"},
-        {form->BitBtn1, "", "１つ上のフォルダ"},
-        {form->BitBtn3, "", "ヘルプ"},
-        {form->BitBtn2, "", "最新情報に更新"},
-        {form->Button2, "一覧の保存", ""},
-        {form->Button1, "開く", ""},
-        {form->ComboBox1, "", "ファイルの種類"},
-        {form->MaskEdit1, "", "パスワード(PrintableASCII Only)"},
-        {form->Edit1, "", "ファイルの名前"},
-        {form->CheckBox1, "パスワード：", "MultiByteパスワードを認める\r\n空パスワードを認める"},
-        {form->FDirCombo, "", "ファイルの場所"},
-        {form->Label1, "場所：", ""},
-        {form->Label2, "名前：", ""},
-        {form->Label3, "種類：", ""},
-        {form->Label4, "パスワード：", ""},
+        {exitButton, "", "終了"},
+        {upButton, "", "１つ上のフォルダ"},
+        {helpButton, "", "ヘルプ"},
+        {refreshButton, "", "最新情報に更新"},
+        {saveListButton, "一覧の保存", ""},
+        {openButton, "開く", ""},
+        {typeFilter, "", "ファイルの種類"},
+        {passwordField, "", "パスワード(PrintableASCII Only)"},
+        {nameField, "", "ファイルの名前"},
+        {lenientCheck, "パスワード：", "MultiByteパスワードを認める\r\n空パスワードを認める"},
+        {chooser, "", "ファイルの場所"},
+        {form->findChild<QLabel*>("locationLabel"), "場所：", ""},
+        {form->findChild<QLabel*>("nameLabel"), "名前：", ""},
+        {form->findChild<QLabel*>("typeLabel"), "種類：", ""},
+        {passwordLabel, "パスワード：", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.widget->metaObject()->className());
+        ASSERT_NE(c.widget, nullptr) << c.text.toStdString();
+        SCOPED_TRACE(c.widget->objectName().toStdString());
         EXPECT_EQ(c.widget->toolTip(), c.hint);
         if (auto* button = qobject_cast<QAbstractButton*>(c.widget)) {
             EXPECT_EQ(button->text(), c.text);
@@ -59,18 +58,20 @@ TEST_F(FormTest, TextsAndHints) {
             EXPECT_EQ(label->text(), c.text);
         }
     }
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
-    EXPECT_EQ(form->ComboBox1->count(), 3);
-    EXPECT_EQ(form->MaskEdit1->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(form->Edit1->isReadOnly());
-    EXPECT_FALSE(form->CheckBox1->isVisible());
-    EXPECT_FALSE(form->CheckBox1->isChecked());
-    EXPECT_TRUE(form->Button1->isDefault());
-    // The chooser lies over its placeholder.
-    EXPECT_EQ(form->FDirCombo->geometry(), form->Label5->geometry());
-    EXPECT_EQ(form->FDirCombo->geometry(), QRect(72, 8, 337, 20));
-    EXPECT_GT(form->FDirCombo->parentWidget()->children().indexOf(form->FDirCombo),
-              form->FDirCombo->parentWidget()->children().indexOf(form->Label5));
+    EXPECT_EQ(typeFilter->currentIndex(), 0);
+    EXPECT_EQ(typeFilter->count(), 3);
+    EXPECT_EQ(passwordField->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(nameField->isReadOnly());
+    EXPECT_FALSE(lenientCheck->isVisible());
+    EXPECT_FALSE(lenientCheck->isChecked());
+    EXPECT_TRUE(openButton->isDefault());
+    // The chooser takes its place in the design, over no placeholder.
+    EXPECT_EQ(chooser->geometry(), QRect(72, 8, 337, 20));
+    for (const QLabel* label : form->findChildren<QLabel*>())
+        EXPECT_FALSE(label->isVisible() &&
+                     QRect(label->mapTo(form.get(), QPoint(0, 0)), label->size())
+                         .intersects(chooser->geometry()))
+            << label->text().toStdString();
 }
 
 TEST_F(FormTest, TabOrder) {
@@ -80,26 +81,25 @@ TEST_F(FormTest, TabOrder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     auto chain = [&] {
         std::vector<QWidget*> order;
-        form->ListView1->setFocus();
+        list->setFocus();
         for (int i = 0; i < 16; ++i) {
             QWidget* focused = QApplication::focusWidget();
-            if (!focused || (i > 0 && focused == form->ListView1))
+            if (!focused || (i > 0 && focused == list))
                 break;
             order.push_back(focused);
             QTest::keyClick(focused, Qt::Key_Tab);
         }
         return order;
     };
-    const std::vector<QWidget*> hidden = {form->ListView1, form->Edit1,     form->MaskEdit1,
-                                          form->BitBtn2,   form->Button1,   form->Button2,
-                                          form->BitBtn1,   form->ComboBox1, form->BitBtn3,
-                                          form->BitBtn4,   form->FDirCombo};
+    const std::vector<QWidget*> hidden = {list,       nameField,      passwordField, refreshButton,
+                                          openButton, saveListButton, upButton,      typeFilter,
+                                          helpButton, exitButton,     chooser};
     EXPECT_EQ(chain(), hidden);
     kana = true;
-    QTest::keyClick(form->ListView1, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
-    ASSERT_TRUE(form->CheckBox1->isVisible());
+    QTest::keyClick(list, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(lenientCheck->isVisible());
     std::vector<QWidget*> shown = hidden;
-    shown.insert(shown.begin() + 2, form->CheckBox1);
+    shown.insert(shown.begin() + 2, lenientCheck);
     EXPECT_EQ(chain(), shown);
 }
 
@@ -109,152 +109,118 @@ TEST_F(FormTest, EscClosesAndEnterOpens) {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     // Enter in the name field presses the default button, which opens the named folder.
-    form->Edit1->setText("Sub");
-    form->Edit1->setFocus();
-    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    nameField->setText("Sub");
+    nameField->setFocus();
+    QTest::keyClick(nameField, Qt::Key_Return);
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
     EXPECT_EQ(Listed(), At("work/Sub"));
-    form->ListView1->setFocus();
-    QTest::keyClick(form->ListView1, Qt::Key_Escape);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(FormTest, TheFilterListIsWideEnoughForItsLongestItem) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const QString longest = QStringLiteral("Pdf+画像(*jpg;*png;*.bmp;*.emf)");
-    const int expected = QFontMetrics(form->ComboBox1->font()).horizontalAdvance(longest) +
+    const int expected = QFontMetrics(typeFilter->font()).horizontalAdvance(longest) +
                          form->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 10;
-    EXPECT_EQ(form->ComboBox1->view()->minimumWidth(), expected);
-    EXPECT_GT(expected, form->ComboBox1->width());
+    EXPECT_EQ(typeFilter->view()->minimumWidth(), expected);
+    EXPECT_GT(expected, typeFilter->width());
 }
 
-// What the window looks like and lets through while a scan is running, seen from inside the
-// scan (the listing processes pending events after every entry).
-TEST_F(FormTest, ARunningScanHoldsItsInputsAndFinishesBeforeClosing) {
+// What the window lets through while a listing it asked for runs: the inputs that would list
+// again are held, the buttons that act on the list do nothing, and leaving is honoured at
+// once, however long the listing would still take.
+TEST_F(FormTest, ARunningListingHoldsItsInputsAndLetsTheUserLeave) {
     File("work/readme", "no extension\n");
     Fixture("work/a.pdf", "crypt/empty40.pdf");
     Fixture("work/b.pdf", "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open());
     ChooseFilter(2);
-    form->Edit1->setText("readme"); // "開く" would report it has no program
-    struct Seen {
-        bool ran = false;
-        bool ready, drop, filter, password, option, up, help, exit;
-        int sortColumn;
-    } seen;
-    const int sortBefore = form->FSortColumn;
-    QMetaObject::invokeMethod(
-        form.get(),
-        [&] {
-            seen.ran = true;
-            seen.ready = form->FReady;
-            seen.drop = form->FDirCombo->FDropEnabled;
-            seen.filter = form->ComboBox1->isEnabled();
-            seen.password = form->MaskEdit1->isEnabled();
-            seen.option = form->CheckBox1->isEnabled();
-            form->Edit1->setText("readme");
-            QTest::mouseClick(form->Button1, Qt::LeftButton);
-            QTest::mouseClick(form->Button2, Qt::LeftButton);
-            QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-            ClickHeader(3);
-            form->ListView1DblClick();
-            ChooseFilter(0);
-            seen.sortColumn = form->FSortColumn;
-            // Esc (the exit button) is honoured, once the scan is done.
-            QTest::keyClick(form->ListView1, Qt::Key_Escape);
-            seen.exit = form->isVisible();
-        },
-        Qt::QueuedConnection);
-    form->BitBtn2Click();
-    ASSERT_TRUE(seen.ran);
-    EXPECT_FALSE(seen.ready);
-    EXPECT_TRUE(seen.drop); // a folder chosen now would end the scan
-    EXPECT_FALSE(seen.filter);
-    EXPECT_FALSE(seen.password);
-    EXPECT_FALSE(seen.option);
-    EXPECT_EQ(seen.sortColumn, sortBefore);
-    EXPECT_TRUE(seen.exit);
+    const int sortBefore = model->sortColumn();
+    const std::shared_ptr<Hang> hang = HangIn("/work/");
+    QTest::mouseClick(refreshButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hang->entered > 0; }, 5000));
+    EXPECT_EQ(loader->state(), FolderLoader::State::Listing);
+    EXPECT_FALSE(typeFilter->isEnabled());
+    EXPECT_FALSE(passwordField->isEnabled());
+    EXPECT_FALSE(lenientCheck->isEnabled());
+    EXPECT_TRUE(chooser->isEnabled()); // a folder chosen now ends the listing
+    nameField->setText("readme");      // "開く" would report it has no program
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             openButton, saveListButton, upButton, refreshButton})
+        QTest::mouseClick(button, Qt::LeftButton);
+    ClickHeader(3);
+    typeFilter->setCurrentIndex(0);
+    emit typeFilter->activated(0);
+    QApplication::processEvents();
+    EXPECT_EQ(model->sortColumn(), sortBefore);
+    EXPECT_EQ(list->header()->sortIndicatorSection(), 0);
+    EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(scansRun, 3); // the first listing, the filter's, the refresh
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(proposedNames.empty());
-    EXPECT_EQ(form->FFileMask, "*.*");
+    EXPECT_TRUE(started.empty());
     EXPECT_EQ(Listed(), At("work"));
-    EXPECT_EQ(form->ListView1->header()->sortIndicatorSection(), 0);
-    EXPECT_EQ(form->ListView1->header()->sortIndicatorOrder(), Qt::AscendingOrder);
-    // After the scan: restored, and the window has closed.
-    EXPECT_TRUE(form->FReady);
-    EXPECT_TRUE(form->ComboBox1->isEnabled());
-    EXPECT_TRUE(form->MaskEdit1->isEnabled());
-    EXPECT_EQ(form->Edit1->text(), "");
+    EXPECT_EQ(loader->state(), FolderLoader::State::Listing);
+    // Esc (the exit button) is honoured at once.
+    QTest::keyClick(list, Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(FormTest, AHeaderClickAtTheEndOfAScanLeavesTheIndicatorAlone) {
+TEST_F(FormTest, AHeaderClickWhileAListingRunsLeavesTheOrderAndTheIndicator) {
+    for (int i = 0; i < 6; ++i)
+        Fixture(QStringLiteral("work/f%1.pdf").arg(i), "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open());
-    // The click is to land in the scan's last round of events, after the rows were sorted and
-    // shown: a quick scan shows its rows only then, so the click waits, posting itself anew,
-    // until the list has a first item.
-    bool clicked = false;
-    std::function<void()> step = [&] {
-        if (form->FReady)
-            return; // the scan is over: too late
-        if (RowCount() > 0) {
-            clicked = true;
-            ClickHeader(3);
-            return;
-        }
-        QMetaObject::invokeMethod(form.get(), step, Qt::QueuedConnection);
-    };
-    QMetaObject::invokeMethod(form.get(), step, Qt::QueuedConnection);
-    form->BitBtn2Click();
-    ASSERT_TRUE(clicked);
-    EXPECT_EQ(form->FSortColumn, 1);
-    EXPECT_EQ(form->ListView1->header()->sortIndicatorSection(), 0);
-    EXPECT_EQ(form->ListView1->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    // The listing hangs after its first entries, which the list shows meanwhile.
+    const std::shared_ptr<Hang> hang = HangIn("/work/", 3);
+    QTest::mouseClick(refreshButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hang->entered > 0 && RowCount() > 0; }, 5000));
+    ClickHeader(3);
+    EXPECT_EQ(model->sortColumn(), 1);
+    EXPECT_EQ(list->header()->sortIndicatorSection(), 0);
+    EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    hang->Release();
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    EXPECT_EQ(model->sortColumn(), 1);
+    EXPECT_EQ(list->header()->sortIndicatorSection(), 0);
 }
 
-// While a scan runs the chooser reports no other folder (Enter in its field, or an event
-// fired by any other way): the scan lists its own folder only, and the chooser works again
-// after it.
-// A folder chosen while a scan runs ends that scan and is listed next, never inside it; of
-// several, the last one chosen.
-TEST_F(FormTest, AFolderChosenDuringAScanEndsItAndIsListedNext) {
+// A folder chosen while a listing runs ends that listing and is listed at once; of several,
+// the last one chosen (here the drive list, which means the root of the current volume, and
+// then a folder).
+TEST_F(FormTest, AFolderChosenDuringAListingEndsItAndIsListedAtOnce) {
     Dir("work/Sub");
     Fixture("work/Sub/inner.pdf", "crypt/empty40.pdf");
     for (const char* name : {"a.pdf", "b.pdf", "c.pdf", "d.pdf"})
         Fixture(QStringLiteral("work/") + name, "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open());
-    bool ran = false;
-    QMetaObject::invokeMethod(
-        form.get(),
-        [&] {
-            ran = true;
-            form->FDirCombo->SetSelectedNode(form->FDirCombo->Tree->RootNode());
-            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-            QApplication::sendEvent(form->FDirCombo, &enter);
-            form->FDirCombo->FirePathChange(form->FDirCombo, At("work/Sub/"));
-        },
-        Qt::QueuedConnection);
-    form->BitBtn2Click();
-    ASSERT_TRUE(ran);
+    const std::shared_ptr<Hang> hang = HangIn("/work/");
+    QTest::mouseClick(refreshButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hang->entered > 0; }, 5000));
+    chooser->setSelectedNode(chooser->tree()->rootNode());
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(chooser, &enter);
+    chooser->openPath(At("work/Sub/"));
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    EXPECT_EQ(Listed(), At("work/Sub"));
     EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "inner.pdf"}));
     EXPECT_EQ(Row("a.pdf"), nullptr);
-    EXPECT_TRUE(form->FReady);
-    EXPECT_TRUE(form->ComboBox1->isEnabled());
+    EXPECT_TRUE(typeFilter->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(FormTest, TheCursorShowsTheHourglassWhileScanning) {
+TEST_F(FormTest, TheCursorShowsTheHourglassWhileListing) {
     Fixture("work/a.pdf", "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open());
-    std::optional<Qt::CursorShape> during;
-    QMetaObject::invokeMethod(
-        form.get(),
-        [&] {
-            if (QApplication::overrideCursor())
-                during = QApplication::overrideCursor()->shape();
-        },
-        Qt::QueuedConnection);
-    form->BitBtn2Click();
-    EXPECT_EQ(during, Qt::WaitCursor);
+    const std::shared_ptr<Hang> hang = HangIn("/work/");
+    QTest::mouseClick(refreshButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hang->entered > 0; }, 5000));
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    hang->Release();
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

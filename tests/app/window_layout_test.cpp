@@ -17,56 +17,96 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <cstdlib>
+#include <tuple>
+
 namespace {
 
-using LayoutTest = WindowFixture;
+class LayoutTest : public WindowFixture {
+protected:
+    // Where w lies in the window.
+    QRect InWindow(const QWidget* w) const {
+        return QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size());
+    }
+};
+
+// How a control follows a larger window.
+enum Growth : unsigned { Stays = 0, Widens = 1, Heightens = 2, MovesRight = 4, MovesDown = 8 };
+
+struct Designed {
+    const char* name;
+    QRect rect; // at 472 x 333; a label's only where its text begins
+    unsigned growth;
+};
+
+// The design of the window at its default size, and how each control grows.
+const Designed kDesign[] = {
+    {"exitButton", {8, 8, 24, 24}, Stays},
+    {"locationLabel", {40, 13, 0, 0}, Stays},
+    {"folderChooser", {72, 8, 337, 20}, Widens},
+    {"upButton", {416, 8, 24, 24}, MovesRight},
+    {"helpButton", {448, 8, 24, 24}, MovesRight},
+    {"fileList", {9, 33, 456, 240}, Widens | Heightens},
+    {"typeLabel", {8, 285, 0, 0}, MovesDown},
+    {"typeFilter", {40, 280, 121, 20}, MovesDown},
+    {"passwordLabel", {168, 285, 0, 0}, MovesDown},
+    {"passwordField", {240, 280, 81, 20}, MovesDown},
+    {"refreshButton", {328, 280, 24, 24}, MovesDown},
+    {"saveListButton", {360, 280, 105, 25}, MovesDown | MovesRight},
+    {"nameLabel", {8, 309, 0, 0}, MovesDown},
+    {"nameField", {40, 304, 313, 20}, MovesDown | Widens},
+    {"openButton", {360, 304, 105, 25}, MovesDown | MovesRight},
+};
 
 TEST_F(LayoutTest, ControlsFollowTheWindowsEdges) {
     ASSERT_NO_FATAL_FAILURE(Open());
     EXPECT_EQ(form->size(), QSize(472, 333));
-    std::vector<std::pair<QWidget*, QRect>> designed;
-    const std::vector<QWidget*> controls = {
-        form->BitBtn4,   form->Label1,  form->FDirCombo, form->BitBtn1, form->BitBtn3,
-        form->ListView1, form->Label3,  form->ComboBox1, form->Label4,  form->MaskEdit1,
-        form->BitBtn2,   form->Button2, form->Label2,    form->Edit1,   form->Button1};
-    for (QWidget* w : controls)
-        designed.emplace_back(w, w->geometry());
-    // As designed at the default size.
-    EXPECT_EQ(form->ListView1->geometry(), QRect(9, 33, 456, 240));
-    EXPECT_EQ(form->FDirCombo->geometry(), QRect(72, 8, 337, 20));
-    EXPECT_EQ(form->Button1->geometry(), QRect(360, 304, 105, 25));
+    // Each control within 2 pixels of the design.
+    std::vector<std::pair<const Designed*, QRect>> measured;
+    for (const Designed& d : kDesign) {
+        SCOPED_TRACE(d.name);
+        const QWidget* w = form->findChild<QWidget*>(d.name);
+        ASSERT_NE(w, nullptr);
+        const QRect at = InWindow(w);
+        const bool label = d.rect.isEmpty();
+        const QRect compared = label ? QRect(at.topLeft(), d.rect.size()) : at;
+        for (const auto& [edge, was, is] :
+             {std::tuple{"left", d.rect.left(), compared.left()},
+              std::tuple{"top", d.rect.top(), compared.top()},
+              std::tuple{"right", d.rect.right(), compared.right()},
+              std::tuple{"bottom", d.rect.bottom(), compared.bottom()}})
+            EXPECT_LE(std::abs(is - was), 2) << edge << " " << is << " designed " << was;
+        measured.emplace_back(&d, at);
+    }
 
     const int dx = 1920 - 472, dy = 1000 - 333;
     form->resize(1920, 1000);
     QApplication::processEvents();
-    for (const auto& [w, was] : designed) {
-        SCOPED_TRACE(w->metaObject()->className() + (" " + w->objectName().toStdString()));
+    for (const auto& [d, was] : measured) {
+        SCOPED_TRACE(d->name);
         QRect expected = was;
-        if (w == form->ListView1)
-            expected.adjust(0, 0, dx, dy);
-        else if (w == form->FDirCombo || w == form->Edit1)
+        if (d->growth & Widens)
             expected.setWidth(was.width() + dx);
-        if (w == form->BitBtn1 || w == form->BitBtn3 || w == form->Button1 || w == form->Button2)
-            expected.translate(dx, 0);
-        if (was.top() >= 273) // under the list
-            expected.translate(0, dy);
-        EXPECT_EQ(w->geometry(), expected);
+        if (d->growth & Heightens)
+            expected.setHeight(was.height() + dy);
+        expected.translate(d->growth & MovesRight ? dx : 0, d->growth & MovesDown ? dy : 0);
+        EXPECT_EQ(InWindow(form->findChild<QWidget*>(d->name)), expected);
     }
     // The bottom controls keep their distance to the bottom edge; the list ends where it did.
-    EXPECT_EQ(form->height() - form->Button1->geometry().bottom(), 333 - 328);
-    EXPECT_EQ(form->width() - form->ListView1->geometry().right(), 472 - 464);
+    EXPECT_EQ(form->height() - openButton->geometry().bottom(), 333 - 328);
+    EXPECT_EQ(form->width() - list->geometry().right(), 472 - 464);
 
     form->showMaximized();
     QApplication::processEvents();
     EXPECT_TRUE(form->isMaximized());
-    EXPECT_EQ(form->ListView1->geometry().right(), form->width() - 8);
+    EXPECT_EQ(list->geometry().right(), form->width() - 8);
 
     // Back to the default size: everything where it was.
     form->showNormal();
     form->resize(472, 333);
     QApplication::processEvents();
-    for (const auto& [w, was] : designed)
-        EXPECT_EQ(w->geometry(), was);
+    for (const auto& [d, was] : measured)
+        EXPECT_EQ(InWindow(form->findChild<QWidget*>(d->name)), was) << d->name;
     EXPECT_EQ(form->minimumSize(), QSize(472, 333));
 }
 
@@ -76,7 +116,6 @@ TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const QModelIndex item = Item("a-rather-long-file-name-that-does-not-fit.pdf");
     ASSERT_TRUE(item.isValid());
-    QTreeView* list = form->ListView1;
     auto tooltipAt = [&](int column) {
         list->scrollTo(item);
         list->horizontalScrollBar()->setValue(list->header()->sectionPosition(column));
@@ -100,22 +139,23 @@ TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
 TEST_F(LayoutTest, TheCheckBoxCoversItsLabel) {
     kana = true;
     ASSERT_NO_FATAL_FAILURE(Open());
-    QTest::keyClick(form->ListView1, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
-    ASSERT_TRUE(form->CheckBox1->isVisible());
-    const QRect box = form->CheckBox1->geometry();
+    QTest::keyClick(list, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(lenientCheck->isVisible());
+    const QRect box = InWindow(lenientCheck);
+    const QRect label = InWindow(passwordLabel);
     // It hides the label beneath it whole, its caption is not cut, and it keeps clear of
     // the filter and the password field beside it.
-    EXPECT_TRUE(box.contains(form->Label4->geometry()))
-        << box.x() << "," << box.width() << " label " << form->Label4->geometry().x() << ","
-        << form->Label4->geometry().width();
-    EXPECT_TRUE(form->Label4->isHidden() || form->CheckBox1->autoFillBackground());
-    EXPECT_GE(box.width(), form->CheckBox1->sizeHint().width());
-    EXPECT_GT(box.left(), form->ComboBox1->geometry().right());
-    EXPECT_LT(box.right(), form->MaskEdit1->geometry().left());
+    EXPECT_TRUE(box.contains(label))
+        << box.x() << "," << box.y() << " " << box.width() << "x" << box.height() << " label "
+        << label.x() << "," << label.y() << " " << label.width() << "x" << label.height();
+    EXPECT_FALSE(passwordLabel->isVisible());
+    EXPECT_GE(box.width(), lenientCheck->sizeHint().width());
+    EXPECT_GT(box.left(), InWindow(typeFilter).right());
+    EXPECT_LT(box.right(), InWindow(passwordField).left());
     // Hidden again: the label is back.
-    QTest::keyClick(form->ListView1, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(form->CheckBox1->isVisible());
-    EXPECT_TRUE(form->Label4->isVisible());
+    QTest::keyClick(list, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(lenientCheck->isVisible());
+    EXPECT_TRUE(passwordLabel->isVisible());
 }
 
 // The save dialog as the user sees it: Japanese buttons, and no question before replacing.

@@ -3,6 +3,8 @@
 
 #include "windowfixture.h"
 
+#include "app/fileopener.h"
+
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,11 +31,6 @@ protected:
         File("work/notes.txt", "notes\n");
     }
 
-    void PressEnter() {
-        form->ListView1->setFocus();
-        QTest::keyClick(form->ListView1, Qt::Key_Return);
-    }
-
     // The one message box shown since the last call, as caption and text.
     std::pair<QString, QString> OnlyBox() {
         EXPECT_EQ(boxes.size(), 1u);
@@ -49,14 +46,14 @@ protected:
 TEST_F(OpenTest, SelectingShowsTheName) {
     ASSERT_NO_FATAL_FAILURE(Open());
     Select("Sub");
-    EXPECT_EQ(form->Edit1->text(), "Sub");
+    EXPECT_EQ(nameField->text(), "Sub");
     Select("..");
-    EXPECT_EQ(form->Edit1->text(), "");
+    EXPECT_EQ(nameField->text(), "");
     Select("Sub");
-    QTest::keyClick(form->ListView1, Qt::Key_Down);
-    EXPECT_EQ(form->Edit1->text().toStdString(), Captions()[2]);
-    QTest::keyClick(form->ListView1, Qt::Key_Up);
-    EXPECT_EQ(form->Edit1->text(), "Sub");
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(nameField->text().toStdString(), Captions()[2]);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(nameField->text(), "Sub");
 }
 
 // However the highlight moves, the name field shows the highlighted row and Enter opens it.
@@ -80,15 +77,15 @@ TEST_F(OpenTest, TheNameFieldAndEnterFollowTheHighlightedRow) {
     Select("Sub");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.highlighted);
-        form->ListView1->setFocus();
+        list->setFocus();
         if (c.text) {
             // A new search, not the continuation of the last one.
             QTest::qWait(QApplication::keyboardInputInterval() + 50);
-            QTest::keyClicks(form->ListView1, c.text);
+            QTest::keyClicks(list, c.text);
         } else
-            QTest::keyClick(form->ListView1, c.key);
+            QTest::keyClick(list, c.key);
         ASSERT_EQ(Highlighted(), c.highlighted);
-        EXPECT_EQ(form->Edit1->text().toStdString(), c.highlighted == ".." ? "" : c.highlighted);
+        EXPECT_EQ(nameField->text().toStdString(), c.highlighted == ".." ? "" : c.highlighted);
         QApplication::processEvents();
     }
     started.clear();
@@ -96,29 +93,29 @@ TEST_F(OpenTest, TheNameFieldAndEnterFollowTheHighlightedRow) {
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0].argv, (QStringList{"viewer", At("work/doc.pdf")}));
     // "開く" too.
-    QTest::keyClick(form->ListView1, Qt::Key_Down);
-    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    QTest::keyClick(list, Qt::Key_Down);
+    Click(openButton);
     ASSERT_EQ(started.size(), 2u);
     EXPECT_EQ(started[1].argv, (QStringList{"editor", At("work/notes.txt")}));
     // A sort keeps the highlighted row, and the name with it.
     ClickHeader(0);
     EXPECT_EQ(Highlighted(), "notes.txt");
-    EXPECT_EQ(form->Edit1->text(), "notes.txt");
+    EXPECT_EQ(nameField->text(), "notes.txt");
 }
 
 TEST_F(OpenTest, FoldersAreEnteredByDoubleClickAndByEnter) {
     ASSERT_NO_FATAL_FAILURE(Open());
     DoubleClick("Sub");
     EXPECT_EQ(Listed(), At("work/Sub"));
-    EXPECT_EQ(form->Edit1->text(), "");
+    EXPECT_EQ(nameField->text(), "");
     DoubleClick("..");
     EXPECT_EQ(Listed(), At("work"));
 
     Select("Sub");
-    ASSERT_EQ(form->Edit1->text(), "Sub");
+    ASSERT_EQ(nameField->text(), "Sub");
     PressEnter();
     EXPECT_EQ(Listed(), At("work/Sub"));
-    EXPECT_EQ(form->Edit1->text(), "");
+    EXPECT_EQ(nameField->text(), "");
     Select("Deeper");
     PressEnter();
     EXPECT_EQ(Listed(), At("work/Sub/Deeper"));
@@ -131,22 +128,22 @@ TEST_F(OpenTest, FoldersAreEnteredByDoubleClickAndByEnter) {
 
 TEST_F(OpenTest, TheUpButton) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    Click(upButton);
     EXPECT_EQ(Listed(), root);
     EXPECT_NE(Row("work"), nullptr);
 
-    form->FDirCombo->OpenPath("/");
-    ASSERT_EQ(form->CurrentFolder(), "/");
-    const int scans = form->ScansRun(); // the up button at "/" lists "/" again
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(form->CurrentFolder(), "/");
-    EXPECT_GT(form->ScansRun(), scans);
+    OpenPath("/");
+    ASSERT_EQ(form->currentFolder(), "/");
+    const int scans = scansRun; // the up button at "/" lists "/" again
+    Click(upButton);
+    EXPECT_EQ(form->currentFolder(), "/");
+    EXPECT_GT(scansRun, scans);
     EXPECT_GT(RowCount(), 0);
     EXPECT_EQ(Row(".."), nullptr);
 
-    form->FDirCombo->SetSelectedPath("Drives");
-    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(form->CurrentFolder(), "Drives");
+    chooser->setSelectedPath("Drives");
+    Click(upButton);
+    EXPECT_EQ(form->currentFolder(), "Drives");
 }
 
 TEST_F(OpenTest, FilesGoToTheirPrograms) {
@@ -174,8 +171,8 @@ TEST_F(OpenTest, FilesGoToTheirPrograms) {
                 DoubleClick(c.name);
             } else {
                 Select(c.name);
-                ASSERT_EQ(form->Edit1->text(), c.name);
-                QTest::mouseClick(form->Button1, Qt::LeftButton);
+                ASSERT_EQ(nameField->text(), c.name);
+                Click(openButton);
             }
             if (c.argv.isEmpty()) {
                 EXPECT_TRUE(started.empty());
@@ -196,7 +193,7 @@ TEST_F(OpenTest, FilesGoToTheirPrograms) {
 
 TEST_F(OpenTest, TheNoProgramBoxIsOwnerlessAndInFront) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    form->RunFile(At("work/readme"));
+    OpenFile(At("work/readme"));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, nullptr);
     EXPECT_TRUE(boxes[0].foreground);
@@ -293,20 +290,20 @@ TEST_F(OpenTest, ANameThatIsGoneCountsAsAFolder) {
     ASSERT_NO_FATAL_FAILURE(Open());
     ChooseFilter(2);
     Select("notes.txt");
-    ASSERT_EQ(form->Edit1->text(), "notes.txt");
+    ASSERT_EQ(nameField->text(), "notes.txt");
     QFile::remove(At("work/notes.txt"));
-    const size_t rows = form->Rows().size();
-    QTest::mouseClick(form->Button1, Qt::LeftButton);
-    EXPECT_EQ(form->Edit1->text(), "");
+    const size_t rows = Rows().size();
+    Click(openButton);
+    EXPECT_EQ(nameField->text(), "");
     EXPECT_EQ(Listed(), At("work"));
-    EXPECT_EQ(form->Rows().size(), rows); // the chooser ignored it: no scan
+    EXPECT_EQ(Rows().size(), rows); // the chooser ignored it: no scan
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(started.empty());
 
     // Nothing selected and nothing named: nothing happens.
-    form->ListView1->clearSelection();
-    QTest::mouseClick(form->Button1, Qt::LeftButton);
-    form->ListView1DblClick();
+    list->clearSelection();
+    Click(openButton);
+    PressEnter();
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(started.empty());
 }
@@ -336,19 +333,19 @@ TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
         for (const QString& page : c.associated)
             associations[page] = browser;
         ASSERT_NO_FATAL_FAILURE(Open());
-        EXPECT_EQ(form->BitBtn3->isEnabled(), !c.page.isEmpty());
+        EXPECT_EQ(helpButton->isEnabled(), !c.page.isEmpty());
         started.clear();
         boxes.clear();
         if (c.page.isEmpty()) {
-            form->BitBtn3Click();
+            helpButton->click();
             EXPECT_TRUE(started.empty());
             continue;
         }
-        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        Click(helpButton);
         ASSERT_EQ(started.size(), 1u);
         EXPECT_EQ(started[0].argv, (QStringList{"xdg-open", c.page}));
         startError = ENOENT;
-        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        Click(helpButton);
         startError = 0;
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].caption, QStringLiteral("Pagewick - Tarnvale の情報"));

@@ -38,7 +38,7 @@ protected:
 
     void Save(const QString& target, ListEncoding encoding = ListEncoding::Cp932) {
         saveChoice = SaveChoice{target, encoding};
-        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        Click(saveListButton);
     }
 
     // The saved bytes as UTF-8 text.
@@ -153,7 +153,7 @@ TEST_F(SaveTest, SavingAgainReplacesTheFile) {
     ASSERT_NE(SavedText(target).find("  first.pdf,"), std::string::npos);
     QFile::remove(At("work/first.pdf"));
     Fixture("work/second.pdf", "crypt/empty40.pdf");
-    form->BitBtn2Click();
+    Click(refreshButton);
     Save(target);
     const std::string text = SavedText(target);
     EXPECT_EQ(text.find("first.pdf"), std::string::npos);
@@ -168,7 +168,7 @@ TEST_F(SaveTest, AReadOnlyTargetIsReportedAndKept) {
     const QString target = At("locked.txt");
     File("locked.txt", "old contents\n");
     ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0444), 0);
-    const std::vector<ListRow> before = form->Rows();
+    const std::vector<ListRow> before = Rows();
     Save(target);
     const auto errors = BoxesWithIcon(QMessageBox::Critical);
     ASSERT_EQ(errors.size(), 1u);
@@ -176,9 +176,9 @@ TEST_F(SaveTest, AReadOnlyTargetIsReportedAndKept) {
         errors[0].text,
         QStringLiteral("ファイル %1 を作成できません（書き込みの権限がありません）").arg(target));
     EXPECT_EQ(Saved(target), "old contents\n");
-    ASSERT_EQ(form->Rows().size(), before.size());
+    ASSERT_EQ(Rows().size(), before.size());
     for (size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(form->Rows()[i].caption, before[i].caption);
+        EXPECT_EQ(Rows()[i].caption, before[i].caption);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -186,10 +186,10 @@ TEST_F(SaveTest, NothingIsSavedWhenCancelledOrOnTheDriveList) {
     Fixture("work/a.pdf", "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open());
     saveChoice.reset();
-    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    Click(saveListButton);
     EXPECT_EQ(proposedNames.size(), 1u);
     EXPECT_TRUE(QDir(At("work")).entryList({"*.txt"}, QDir::Files).isEmpty());
-    form->FDirCombo->SetSelectedPath("Drives");
+    chooser->setSelectedPath("Drives");
     Save(At("drives.txt"));
     EXPECT_EQ(proposedNames.size(), 1u); // no dialog at all
     EXPECT_FALSE(QFileInfo::exists(At("drives.txt")));

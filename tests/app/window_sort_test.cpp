@@ -28,16 +28,16 @@ protected:
     // The files' captions in list order, folders left out.
     Names Files() const {
         Names out;
-        for (const ListRow& row : form->Rows())
+        for (const ListRow& row : Rows())
             if (!row.isFolder)
                 out.push_back(row.caption);
         return out;
     }
 
     void ExpectIndicator(int section, Qt::SortOrder order) {
-        EXPECT_EQ(form->ListView1->header()->sortIndicatorSection(), section);
-        EXPECT_EQ(form->ListView1->header()->sortIndicatorOrder(), order);
-        EXPECT_TRUE(form->ListView1->header()->isSortIndicatorShown());
+        EXPECT_EQ(list->header()->sortIndicatorSection(), section);
+        EXPECT_EQ(list->header()->sortIndicatorOrder(), order);
+        EXPECT_TRUE(list->header()->isSortIndicatorShown());
     }
 
     const Names ascending = {"..",       "report",     "zeta",      "alpha.pdf",
@@ -46,13 +46,13 @@ protected:
 
 TEST_F(SortTest, ByNameFoldersFirstAndTwiceRestores) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    EXPECT_EQ(form->FSortColumn, 1);
+    EXPECT_EQ(model->sortColumn(), 1);
     EXPECT_EQ(Captions(), ascending);
     ExpectIndicator(0, Qt::AscendingOrder);
 
     // Descending: ".." and the folders stay on top, each group reversed.
     ClickHeader(0);
-    EXPECT_EQ(form->FSortColumn, -1);
+    EXPECT_EQ(model->sortColumn(), -1);
     EXPECT_EQ(Captions(), (Names{"..", "zeta", "report", "twelve.pdf", "small.pdf", "report.pdf",
                                  "nine.pdf", "alpha.pdf"}));
     ExpectIndicator(0, Qt::DescendingOrder);
@@ -67,14 +67,14 @@ TEST_F(SortTest, AnotherColumnAlwaysStartsAscending) {
     // 1KB, 2KB, 8KB, 11KB, 30KB: by number.
     const Names bySize = {"alpha.pdf", "report.pdf", "twelve.pdf", "nine.pdf", "small.pdf"};
     ClickHeader(11); // サイズ
-    EXPECT_EQ(form->FSortColumn, 12);
+    EXPECT_EQ(model->sortColumn(), 12);
     EXPECT_EQ(Files(), bySize);
     ExpectIndicator(11, Qt::AscendingOrder);
     ClickHeader(12); // 種類
-    EXPECT_EQ(form->FSortColumn, 13);
+    EXPECT_EQ(model->sortColumn(), 13);
     ExpectIndicator(12, Qt::AscendingOrder);
     ClickHeader(11); // サイズ again: ascending, not reversed
-    EXPECT_EQ(form->FSortColumn, 12);
+    EXPECT_EQ(model->sortColumn(), 12);
     EXPECT_EQ(Files(), bySize);
     ExpectIndicator(11, Qt::AscendingOrder);
     // Folders have an empty size cell; they stay together at the top in both directions.
@@ -108,7 +108,7 @@ TEST_F(SortTest, NumbersAndTimesCompareAsSuch) {
 TEST_F(SortTest, TheOrderSurvivesAChangeOfFolder) {
     ASSERT_NO_FATAL_FAILURE(Open());
     ClickHeader(0);
-    ASSERT_EQ(form->FSortColumn, -1);
+    ASSERT_EQ(model->sortColumn(), -1);
     DoubleClick("report");
     ASSERT_EQ(Listed(), At("work/report"));
     EXPECT_EQ(Captions(), (Names{"..", "sub2", "b.pdf", "a.pdf"}));
@@ -136,9 +136,9 @@ TEST_F(SortTest, TheRowsAndTheWidgetAgreeAfterSorting) {
     for (int column : {1, 9, 13, 0}) {
         SCOPED_TRACE(column);
         ClickHeader(column);
-        ASSERT_EQ(int(form->Rows().size()), RowCount());
-        for (size_t i = 0; i < form->Rows().size(); ++i) {
-            const ListRow& row = form->Rows()[i];
+        ASSERT_EQ(int(Rows().size()), RowCount());
+        for (size_t i = 0; i < Rows().size(); ++i) {
+            const ListRow& row = Rows()[i];
             EXPECT_EQ(Text(int(i)), row.caption);
             for (int c = 0; c < kCellCount; ++c)
                 EXPECT_EQ(Text(int(i), c + 1), row.cells[size_t(c)]);

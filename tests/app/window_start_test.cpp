@@ -69,11 +69,13 @@ protected:
     void Start(const QString& argument) {
         ASSERT_TRUE(QDir::setCurrent(At("work")));
         form = OpenMainWindow(ResolveStartPlace(argument, QDir::currentPath()));
+        ASSERT_NO_FATAL_FAILURE(Bind());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
     }
 
     QString SelectedCaption() const {
-        const auto selected = form->ListView1->selectionModel()->selectedRows();
+        const auto selected = list->selectionModel()->selectedRows();
         return selected.size() == 1 ? selected.first().data().toString() : QString();
     }
 };
@@ -98,7 +100,7 @@ TEST_F(StartTest, AFolderIsListed) {
         EXPECT_EQ(Listed(), At(c.listed));
         EXPECT_TRUE(boxes.empty());
         EXPECT_TRUE(SelectedCaption().isEmpty());
-        EXPECT_TRUE(form->Edit1->text().isEmpty());
+        EXPECT_TRUE(nameField->text().isEmpty());
     }
     // The listed folder's rows, not the current folder's.
     ASSERT_NO_FATAL_FAILURE(Start("../other/docs"));
@@ -128,13 +130,13 @@ TEST_F(StartTest, AFileIsSelectedInItsFolder) {
         ASSERT_NO_FATAL_FAILURE(Start(c.argument));
         EXPECT_EQ(Listed(), At(c.listed));
         EXPECT_EQ(SelectedCaption(), c.selected);
-        EXPECT_EQ(form->Edit1->text(), c.selected);
-        EXPECT_EQ(form->ComboBox1->currentIndex(), c.filter);
+        EXPECT_EQ(nameField->text(), c.selected);
+        EXPECT_EQ(typeFilter->currentIndex(), c.filter);
         EXPECT_TRUE(boxes.empty());
         if (!c.selected.isEmpty()) {
-            const QRect shown = form->ListView1->viewport()->rect();
-            EXPECT_TRUE(shown.intersects(form->ListView1->visualRect(
-                form->ListView1->selectionModel()->selectedRows().first())));
+            const QRect shown = list->viewport()->rect();
+            EXPECT_TRUE(
+                shown.intersects(list->visualRect(list->selectionModel()->selectedRows().first())));
         }
     }
 }

@@ -3,32 +3,47 @@
 // The real main window over a temporary tree of real files. The tree is presented as volumes
 // through the platform's volume hook (the tree's root, a removable stick and another volume),
 // the process's current directory is set to a folder of the tree before the window is built
-// (it lists that folder while it is constructed), and every service that would reach outside
-// the process answers through its hook: message boxes and process starts are recorded, the
-// Kana lock, the desktop's associations and the save dialog give what the test sets.
+// (it lists that folder once it shows), and every service that would reach outside the process
+// answers through its hook: message boxes and process starts are recorded, the Kana lock, the
+// desktop's associations and the save dialog give what the test sets. The tests find the
+// controls by their object names, as anyone driving the window would.
 
-#include "app/Unit1.h"
-#include "dirchooser/DirTreeCombo.h"
+#include "app/folderlistmodel.h"
+#include "app/folderloader.h"
+#include "app/mainwindow.h"
+#include "app/savedialog.h"
+#include "dirchooser/folderchooser.h"
+#include "dirchooser/foldertree.h"
 #include "platform/platform.h"
 #include "support/pdfbuilder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utime.h>
 #include <vector>
 
@@ -71,8 +86,52 @@ protected:
     }
 
     void TearDown() override {
+        // A worker still waiting on hung storage wakes to a listing nobody wants, and ends.
+        for (const auto& hang : hangs)
+            hang->Release();
+        hangHook.reset();
         form.reset();
         QDir::setCurrent(previousFolder);
+    }
+
+    // Storage that hangs, as a dead share's or a pulled stick's does: a search step waits
+    // until Release, or 30 s. The hook holds it, so a worker that still waits after the test
+    // wakes to nothing freed.
+    class Hang {
+    public:
+        std::atomic<int> entered{0}; // steps that waited or wait
+
+        void Wait() {
+            ++entered;
+            std::unique_lock lock(mutex_);
+            released_.wait_for(lock, std::chrono::seconds(30), [&] { return open_; });
+        }
+        void Release() {
+            {
+                const std::lock_guard lock(mutex_);
+                open_ = true;
+            }
+            released_.notify_all();
+        }
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable released_;
+        bool open_ = false;
+    };
+
+    // The folders whose paths end in tail hang from now on, after the first passing steps.
+    std::shared_ptr<Hang> HangIn(const std::string& tail, int passing = 0) {
+        auto hang = std::make_shared<Hang>();
+        hangs.push_back(hang);
+        hangHook.reset();
+        auto steps = std::make_shared<std::atomic<int>>(0);
+        hangHook.emplace(platform::SetSearchStepHook,
+                         [hang, tail, passing, steps](const std::string& folder) {
+                             if (folder.ends_with(tail) && ++*steps > passing)
+                                 hang->Wait();
+                         });
+        return hang;
     }
 
     static platform::Volume Volume(const QString& mountPoint, platform::VolumeKind kind) {
@@ -179,7 +238,8 @@ protected:
     // Builds the window with the process's current directory at folder of the tree.
     void Open(const QString& folder = QStringLiteral("work"), bool show = true) {
         ASSERT_TRUE(QDir::setCurrent(At(folder)));
-        form = std::make_unique<TForm1>();
+        form = std::make_unique<MainWindow>();
+        ASSERT_NO_FATAL_FAILURE(Bind());
         if (show) {
             form->show();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -187,15 +247,67 @@ protected:
         }
     }
 
-    // The window lists its first folder after it shows.
+    // Finds the controls of form, and counts its listings.
+    void Bind() {
+        auto find = [&](auto*& control, const char* name) {
+            using Control = std::remove_reference_t<decltype(*control)>;
+            control = form->findChild<Control*>(QLatin1String(name));
+            ASSERT_NE(control, nullptr) << name;
+        };
+        ASSERT_NO_FATAL_FAILURE(find(list, "fileList"));
+        ASSERT_NO_FATAL_FAILURE(find(chooser, "folderChooser"));
+        ASSERT_NO_FATAL_FAILURE(find(typeFilter, "typeFilter"));
+        ASSERT_NO_FATAL_FAILURE(find(passwordField, "passwordField"));
+        ASSERT_NO_FATAL_FAILURE(find(lenientCheck, "lenientCheck"));
+        ASSERT_NO_FATAL_FAILURE(find(passwordLabel, "passwordLabel"));
+        ASSERT_NO_FATAL_FAILURE(find(nameField, "nameField"));
+        ASSERT_NO_FATAL_FAILURE(find(scanProgress, "scanProgress"));
+        ASSERT_NO_FATAL_FAILURE(find(openButton, "openButton"));
+        ASSERT_NO_FATAL_FAILURE(find(saveListButton, "saveListButton"));
+        ASSERT_NO_FATAL_FAILURE(find(upButton, "upButton"));
+        ASSERT_NO_FATAL_FAILURE(find(refreshButton, "refreshButton"));
+        ASSERT_NO_FATAL_FAILURE(find(helpButton, "helpButton"));
+        ASSERT_NO_FATAL_FAILURE(find(exitButton, "exitButton"));
+        model = qobject_cast<FolderListModel*>(list->model());
+        ASSERT_NE(model, nullptr);
+        loader = model->loader();
+        scansRun = 0;
+        listingsAsked = 0;
+        QObject::connect(loader, &FolderLoader::started, form.get(), [this](bool quiet) {
+            ++scansRun;
+            listingsAsked += quiet ? 0 : 1;
+        });
+    }
+
+    // True once the window has listed a folder and while no listing runs.
+    bool Idle() const { return listingsAsked > 0 && loader->state() == FolderLoader::State::Idle; }
+
+    // Waits for the listing under way, and the window's first one.
     void WaitUntilIdle() {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->Idle(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, 20000));
     }
 
     void ChooseFilter(int index) {
-        form->ComboBox1->setCurrentIndex(index);
-        emit form->ComboBox1->activated(index);
+        typeFilter->setCurrentIndex(index);
+        emit typeFilter->activated(index);
+        if (form->isVisible())
+            WaitUntilIdle();
     }
+
+    // A click on a button, and the listing it started.
+    void Click(QAbstractButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        WaitUntilIdle();
+    }
+
+    // The chooser opens path, and the window lists it.
+    void OpenPath(const QString& path) {
+        chooser->openPath(path);
+        WaitUntilIdle();
+    }
+
+    // The rows the window lists, in its order.
+    const std::vector<ListRow>& Rows() const { return model->rows(); }
 
     // The rows' captions in the list's order, read from the view's model.
     std::vector<std::string> Captions() const {
@@ -205,34 +317,32 @@ protected:
         return out;
     }
 
-    int RowCount() const { return form->ListView1->model()->rowCount(); }
+    int RowCount() const { return model->rowCount(); }
 
     // What the list shows in a cell.
     std::string Text(int row, int column = 0) const {
-        return form->ListView1->model()->index(row, column).data().toString().toStdString();
+        return model->index(row, column).data().toString().toStdString();
     }
 
     // The caption of the highlighted row, or "" when none is.
     std::string Highlighted() const {
-        const QModelIndex current = form->ListView1->currentIndex();
+        const QModelIndex current = list->currentIndex();
         return current.isValid() ? Text(current.row()) : std::string();
     }
 
     bool HighlightedIsSelected() const {
-        const QModelIndex current = form->ListView1->currentIndex();
-        return current.isValid() &&
-               form->ListView1->selectionModel()->isSelected(current.siblingAtColumn(0));
+        const QModelIndex current = list->currentIndex();
+        return current.isValid() && list->selectionModel()->isSelected(current.siblingAtColumn(0));
     }
 
     const ListRow* Row(const std::string& caption) const {
-        for (const ListRow& row : form->Rows())
+        for (const ListRow& row : Rows())
             if (row.caption == caption)
                 return &row;
         return nullptr;
     }
 
     QModelIndex Item(const std::string& caption) const {
-        const QAbstractItemModel* model = form->ListView1->model();
         const QModelIndexList found =
             model->match(model->index(0, 0), Qt::DisplayRole, QString::fromStdString(caption), 1,
                          Qt::MatchExactly);
@@ -241,15 +351,15 @@ protected:
 
     // The list's current folder without its trailing "/".
     QString Listed() const {
-        QString path = form->CurrentFolder();
+        QString path = form->currentFolder();
         if (path.size() > 1 && path.endsWith('/'))
             path.chop(1);
         return path;
     }
 
     void ClickHeader(int column) {
-        QHeaderView* header = form->ListView1->header();
-        form->ListView1->horizontalScrollBar()->setValue(header->sectionPosition(column));
+        QHeaderView* header = list->header();
+        list->horizontalScrollBar()->setValue(header->sectionPosition(column));
         QApplication::processEvents();
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
@@ -258,24 +368,30 @@ protected:
     void Select(const std::string& caption) {
         const QModelIndex item = Item(caption);
         ASSERT_TRUE(item.isValid()) << caption;
-        form->ListView1->scrollTo(item);
-        const QRect rect = form->ListView1->visualRect(item);
-        QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, {},
-                          QPoint(10, rect.center().y()));
+        list->scrollTo(item);
+        const QRect rect = list->visualRect(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, rect.center().y()));
     }
 
     void DoubleClick(const std::string& caption) {
         const QModelIndex item = Item(caption);
         ASSERT_TRUE(item.isValid()) << caption;
-        form->ListView1->scrollTo(item);
-        const QPoint at(10, form->ListView1->visualRect(item).center().y());
+        list->scrollTo(item);
+        const QPoint at(10, list->visualRect(item).center().y());
         // The list acts on a double click only on the row its press went to, as a real
         // double click delivers them: press, release, double click, release.
-        QWidget* viewport = form->ListView1->viewport();
+        QWidget* viewport = list->viewport();
         QTest::mousePress(viewport, Qt::LeftButton, {}, at);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+        WaitUntilIdle();
+    }
+
+    void PressEnter() {
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        WaitUntilIdle();
     }
 
     std::vector<platform::MessageBoxRequest> BoxesWithIcon(QMessageBox::Icon icon) const {
@@ -326,7 +442,28 @@ protected:
             proposedNames.push_back(proposed);
             return saveChoice;
         }};
-    std::unique_ptr<TForm1> form;
+    std::vector<std::shared_ptr<Hang>> hangs;
+    std::optional<platform::ScopedHook<platform::SearchStepHook>> hangHook;
+    std::unique_ptr<MainWindow> form;
+    // Its parts.
+    QTreeView* list = nullptr;
+    FolderChooser* chooser = nullptr;
+    QComboBox* typeFilter = nullptr;
+    QLineEdit* passwordField = nullptr;
+    QCheckBox* lenientCheck = nullptr;
+    QLabel* passwordLabel = nullptr;
+    QLineEdit* nameField = nullptr;
+    QLabel* scanProgress = nullptr;
+    QPushButton* openButton = nullptr;
+    QPushButton* saveListButton = nullptr;
+    QToolButton* upButton = nullptr;
+    QToolButton* refreshButton = nullptr;
+    QToolButton* helpButton = nullptr;
+    QToolButton* exitButton = nullptr;
+    FolderListModel* model = nullptr;
+    FolderLoader* loader = nullptr;
+    int scansRun = 0;      // listings started, quiet ones included
+    int listingsAsked = 0; // listings started that were not quiet
 };
 
 // Readable failure messages for paths.

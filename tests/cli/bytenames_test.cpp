@@ -3,7 +3,9 @@
 // cannot be listed and links that lead back up: the window and both command-line tools, on
 // real files in a temporary folder.
 
-#include "app/Unit1.h"
+#include "app/folderlistmodel.h"
+#include "app/mainwindow.h"
+#include "app/savedialog.h"
 #include "jtext/cp932.h"
 #include "jtext/filename.h"
 #include "platform/platform.h"
@@ -11,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -179,17 +182,20 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
             return 0;
         }};
     {
-        TForm1 form;
+        MainWindow form;
         form.show();
+        auto* list = form.findChild<QTreeView*>("fileList");
+        auto* model = qobject_cast<FolderListModel*>(list->model());
         // The window lists its first folder once it shows.
-        while (!form.Idle())
+        while (model->loader()->listedFolder().isEmpty() ||
+               model->loader()->state() != FolderLoader::State::Idle)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         const std::string target = dir_.File("saved.txt");
         const auto previous = SetSaveDialogHandler(
             [&](QWidget*, const QString&, const QString&) -> std::optional<SaveChoice> {
                 return SaveChoice{QString::fromStdString(target), ListEncoding::Cp932};
             });
-        form.Button2Click();
+        form.findChild<QPushButton*>("saveListButton")->click();
         SetSaveDialogHandler(previous);
         const ToolRun cli = List(Quoted(dir_.Path()));
         EXPECT_EQ(ReadAll(target), cli.out);
@@ -198,24 +204,24 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
         for (const NamedFile& f : kNames) {
             SCOPED_TRACE(f.what);
             int row = -1;
-            for (size_t i = 0; i < form.Rows().size(); ++i)
-                if (form.Rows()[i].nameBytes == f.bytes)
+            const std::vector<ListRow>& rows = model->rows();
+            for (size_t i = 0; i < rows.size(); ++i)
+                if (rows[i].nameBytes == f.bytes)
                     row = int(i);
             ASSERT_GE(row, 0);
-            EXPECT_EQ(form.Rows()[size_t(row)].caption, f.shown);
-            EXPECT_EQ(form.Rows()[size_t(row)].cells[7], std::to_string(f.pages));
-            form.ListView1->selectionModel()->setCurrentIndex(
-                form.ListView1->model()->index(row, 0),
-                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            EXPECT_EQ(rows[size_t(row)].caption, f.shown);
+            EXPECT_EQ(rows[size_t(row)].cells[7], std::to_string(f.pages));
+            list->selectionModel()->setCurrentIndex(model->index(row, 0),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
             started.clear();
-            form.ListView1DblClick();
+            emit list->doubleClicked(model->index(row, 0));
             ASSERT_EQ(started.size(), 1u);
             EXPECT_EQ(started[0], dir_.File(f.bytes));
             EXPECT_TRUE(std::filesystem::exists(started[0]));
             // "開く" with the name the row put in the field opens the same file.
-            form.ListView1Click();
             started.clear();
-            form.Button1Click();
+            form.findChild<QPushButton*>("openButton")->click();
             ASSERT_EQ(started.size(), 1u);
             EXPECT_EQ(started[0], dir_.File(f.bytes));
         }

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Unit1.h"
+#include "app/folderloader.h"
+#include "app/mainwindow.h"
+#include "app/savedialog.h"
 #include "platform/platform.h"
 #include "support/pdfbuilder.h"
 
@@ -7,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -74,25 +77,32 @@ protected:
         QDir::setCurrent(saved_);
         platform::SetMessageBoxHandler(errors_);
     }
+    // Waits for the window's listing, and its first one.
+    static void WaitForListing(const FolderLoader& loader) {
+        while (loader.listedFolder().isEmpty() || loader.state() != FolderLoader::State::Idle)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+
     // What the window saves for the folder after the given header clicks and type.
     std::string WindowSaves(ListEncoding encoding, int typeIndex, std::vector<int> clicks = {}) {
-        TForm1 form;
+        MainWindow form;
         form.show();
-        // The window lists its first folder once it shows.
-        while (!form.Idle())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        const FolderLoader& loader = *form.findChild<FolderLoader*>();
+        WaitForListing(loader);
         if (typeIndex != 0) {
-            form.ComboBox1->setCurrentIndex(typeIndex);
-            form.ComboBox1Change();
+            auto* type = form.findChild<QComboBox*>("typeFilter");
+            type->setCurrentIndex(typeIndex);
+            emit type->activated(typeIndex);
+            WaitForListing(loader);
         }
         for (int column : clicks)
-            form.ListView1ColumnClick(column);
+            emit form.findChild<QTreeView*>("fileList")->header()->sectionClicked(column);
         const std::string target = dir_.File("saved.txt");
         const auto previous = SetSaveDialogHandler(
             [&](QWidget*, const QString&, const QString&) -> std::optional<SaveChoice> {
                 return SaveChoice{QString::fromStdString(target), encoding};
             });
-        form.Button2Click();
+        form.findChild<QPushButton*>("saveListButton")->click();
         SetSaveDialogHandler(previous);
         const std::string bytes = ReadAll(target);
         std::filesystem::remove(target);

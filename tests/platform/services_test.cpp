@@ -54,6 +54,10 @@ TEST(Icons, ThemeIsChosenOffscreenAndFoldersFilesAndVolumesHaveIcons) {
     for (const char* name : {"/x/report.pdf", "/x/notes.txt", "/x/no-extension"})
         EXPECT_FALSE(ShellIcon(name).pixmap(32).isNull()) << name;
     EXPECT_NE(ShellIcon("/x/report.pdf").name(), folder.name());
+    // By name and kind alone, for entries that need not be there.
+    EXPECT_EQ(EntryIcon("/nowhere/folder", true).name(), folder.name());
+    EXPECT_EQ(EntryIcon("/nowhere/report.pdf", false).name(), ShellIcon("/x/report.pdf").name());
+    EXPECT_FALSE(EntryIcon("/nowhere/notes.txt", false).pixmap(16).isNull());
     Volume cd;
     cd.kind = VolumeKind::CdRom;
     EXPECT_FALSE(VolumeIcon(cd).pixmap(16).isNull());

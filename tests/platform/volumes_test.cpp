@@ -52,6 +52,7 @@ TEST(VolumeOfPath, LongestWholeComponentPrefix) {
         {"", nullptr},
     };
     for (const Case& c : cases) {
+        EXPECT_EQ(MountPointOf(c.path), c.mountPoint ? c.mountPoint : "") << c.path;
         const auto volume = VolumeOfPath(c.path);
         if (!c.mountPoint) {
             EXPECT_FALSE(volume) << c.path;
@@ -60,6 +61,15 @@ TEST(VolumeOfPath, LongestWholeComponentPrefix) {
         ASSERT_TRUE(volume) << c.path;
         EXPECT_EQ(volume->mountPoint, c.mountPoint) << c.path;
     }
+}
+
+// The mount table alone tells the system's volumes as asking them does.
+TEST(MountPointOf, AgreesWithTheSystemsVolumes) {
+    for (const Volume& volume : SystemVolumes()) {
+        const QString inside = QDir::cleanPath(volume.mountPoint + "/inside");
+        EXPECT_EQ(MountPointOf(inside), VolumeOfPath(inside)->mountPoint) << inside.toStdString();
+    }
+    EXPECT_EQ(MountPointOf("/"), "/");
 }
 
 TEST(DriveAvailable, ReadyVolumesAndMediaInDiscAndNetworkDrives) {

@@ -3,7 +3,7 @@
 // list shows it and names its folder by the bytes, so that it can be expanded, opened, watched
 // and shown.
 
-#include "ChooserFixture.h"
+#include "chooserfixture.h"
 
 #include "platform/filesearch.h"
 
@@ -48,38 +48,38 @@ protected:
 };
 
 TEST_F(ByteNamedTree, NodesShowTheNameAndExpandOpenAndWatchTheFolder) {
-    tree()->ExpandNode(VolumeNode(fixed));
+    tree()->expandNode(VolumeNode(fixed));
     for (const ByteFolder& f : kFolders) {
         SCOPED_TRACE(f.what);
         QTreeWidgetItem* node = Child(VolumeNode(fixed), f.shown);
         ASSERT_NE(node, nullptr) << Captions(VolumeNode(fixed)).join('|').toStdString();
-        EXPECT_EQ(platform::PathToBytes(TDirTreeView::NameOf(node)), f.bytes);
+        EXPECT_EQ(platform::PathToBytes(FolderTree::nameOf(node)), f.bytes);
         EXPECT_EQ(platform::PathToBytes(PathOf(node)), Bytes(f));
         // Its subfolder was found through the folder's bytes, and expanding lists it.
         EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
-        tree()->ExpandNode(node);
+        tree()->expandNode(node);
         EXPECT_EQ(Captions(node), QStringList{"inner\\xe9"});
         EXPECT_EQ(platform::PathToBytes(PathOf(node->child(0))), Bytes(f) + "/inner\xe9");
 
         fired.clear();
-        combo->OpenPath(platform::PathFromBytes(Bytes(f)));
+        chooser->openPath(platform::PathFromBytes(Bytes(f)));
         ASSERT_EQ(fired.size(), 1u);
-        EXPECT_EQ(platform::PathToBytes(fired[0].path), Bytes(f) + "/");
-        EXPECT_EQ(tree()->Selected(), node);
-        EXPECT_EQ(combo->text(), f.shown);
+        EXPECT_EQ(platform::PathToBytes(fired[0]), Bytes(f) + "/");
+        EXPECT_EQ(tree()->selectedNode(), node);
+        EXPECT_EQ(chooser->text(), f.shown);
         // A whole path in the field shows each folder's name as the tree does.
-        combo->setText(platform::PathFromBytes(Bytes(f) + "/inner\xe9"));
-        EXPECT_EQ(combo->text(), fixed + "/" + f.shown + "/inner\\xe9");
+        chooser->showText(platform::PathFromBytes(Bytes(f) + "/inner\xe9"));
+        EXPECT_EQ(chooser->text(), fixed + "/" + f.shown + "/inner\\xe9");
     }
 
     // A folder made inside one of them is seen: the tree is rebuilt and the folder reported
     // again by its bytes.
     const ByteFolder& watched = kFolders[0];
-    combo->OpenPath(platform::PathFromBytes(Bytes(watched)));
+    chooser->openPath(platform::PathFromBytes(Bytes(watched)));
     fired.clear();
     ASSERT_EQ(::mkdir((Bytes(watched) + "/fresh").c_str(), 0755), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fired.empty(); }, 5000));
-    EXPECT_EQ(platform::PathToBytes(fired[0].path), Bytes(watched) + "/");
+    EXPECT_EQ(platform::PathToBytes(fired[0]), Bytes(watched) + "/");
     EXPECT_EQ(Captions(Child(VolumeNode(fixed), watched.shown)),
               (QStringList{"fresh", "inner\\xe9"}));
 }
@@ -91,10 +91,10 @@ TEST_F(ByteNamedTree, NamesThatShowAlikeOpenTheirOwnFolders) {
     for (const std::string& folder : {escaped, Bytes(kFolders[2])}) {
         SCOPED_TRACE(folder);
         fired.clear();
-        combo->OpenPath(platform::PathFromBytes(folder));
+        chooser->openPath(platform::PathFromBytes(folder));
         ASSERT_EQ(fired.size(), 1u);
-        EXPECT_EQ(platform::PathToBytes(fired[0].path), folder + "/");
-        EXPECT_EQ(platform::PathToBytes(PathOf(tree()->Selected())), folder);
+        EXPECT_EQ(platform::PathToBytes(fired[0]), folder + "/");
+        EXPECT_EQ(platform::PathToBytes(PathOf(tree()->selectedNode())), folder);
     }
 }
 

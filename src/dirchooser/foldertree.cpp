@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dirchooser/DirTreeView.h"
+#include "dirchooser/foldertree.h"
 
-#include "dirchooser/DirCaptions.h"
-#include "dirchooser/DirImageList.h"
-#include "dirchooser/DirTreeCombo.h"
+#include "dirchooser/nodeicons.h"
 #include "jtext/filename.h"
 #include "platform/dialogs.h"
 #include "platform/filesearch.h"
 #include "platform/icons.h"
 #include "platform/volumes.h"
 
-#include <QEnterEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -21,17 +17,20 @@ namespace {
 
 enum NodeRole {
     RoleImage = Qt::UserRole,
-    RoleSelectedImage,
     RoleMountPoint,
     RoleVolumeKind,
     RoleName, // a folder's name in its path: its bytes, as PathFromBytes carries them
 };
 
 const QString kRootCaption = QStringLiteral("コンピュータ");
+// What the drive check says of a volume that is not there, and of one without media.
+const QString kInvalidDrive = QStringLiteral("不正な ドライブID です");
+const QString kDriveNotReady =
+    QStringLiteral("ディスクが挿入されていないか、ドライブの準備が出来ていません");
 
 // Folders sort by caption without regard to case; equal captions fall back to the exact text
 // so that the order never depends on the order found.
-class TDirNode : public QTreeWidgetItem {
+class FolderNode : public QTreeWidgetItem {
 public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
@@ -56,20 +55,20 @@ bool IsDescendantOf(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor
 
 } // namespace
 
-QString WithBackslash(const QString& path) {
+QString WithTrailingSlash(const QString& path) {
     if (path.isEmpty() || path.endsWith(QLatin1Char('/')))
         return path;
     return path + QLatin1Char('/');
 }
 
-TDirTreeView::TDirTreeView(TDirTreeCombo* combo, TDirImageList* images)
-    : QTreeWidget(combo), FCombo(combo), FImages(images) {
+FolderTree::FolderTree(QWidget* owner, NodeIcons* icons)
+    : QTreeWidget(owner), owner_(owner), icons_(icons) {
     // A popup of its own, so that it can float over (and beyond) the window; its font still
-    // follows the combo's.
+    // follows the owner's.
     setWindowFlags(Qt::Popup);
     setAttribute(Qt::WA_WindowPropagation);
     // A click outside only closes the tree; it must not reach the control below as well, or a
-    // click on the combo's button would open the tree again at once.
+    // click on the chooser's button would open the tree again at once.
     setAttribute(Qt::WA_NoMouseReplay);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
@@ -78,7 +77,7 @@ TDirTreeView::TDirTreeView(TDirTreeCombo* combo, TDirImageList* images)
     header()->setStretchLastSection(true);
     setRootIsDecorated(true);
     setUniformRowHeights(true);
-    setIconSize(QSize(TDirImageList::kSize, TDirImageList::kSize));
+    setIconSize(QSize(NodeIcons::kSize, NodeIcons::kSize));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setExpandsOnDoubleClick(false);
@@ -91,61 +90,55 @@ TDirTreeView::TDirTreeView(TDirTreeCombo* combo, TDirImageList* images)
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) {
         if (expanding_)
             return;
-        NodeExpanding(node);
-        SortChildren(node);
+        loadChildren(node);
     });
 
     setEnabled(false);
     hide();
 }
 
-QTreeWidgetItem* TDirTreeView::RootNode() const {
+QTreeWidgetItem* FolderTree::rootNode() const {
     return topLevelItem(0);
 }
 
-int TDirTreeView::Level(const QTreeWidgetItem* node) {
-    int level = -1;
+int FolderTree::level(const QTreeWidgetItem* node) {
+    int depth = -1;
     for (; node; node = node->parent())
-        ++level;
-    return level;
+        ++depth;
+    return depth;
 }
 
-int TDirTreeView::ImageIndexOf(const QTreeWidgetItem* node) {
+int FolderTree::imageIndexOf(const QTreeWidgetItem* node) {
     return node ? node->data(0, RoleImage).toInt() : -1;
 }
 
-int TDirTreeView::SelectedIndexOf(const QTreeWidgetItem* node) {
-    return node ? node->data(0, RoleSelectedImage).toInt() : -1;
-}
-
-QString TDirTreeView::MountPointOf(const QTreeWidgetItem* node) {
+QString FolderTree::mountPointOf(const QTreeWidgetItem* node) {
     return node ? node->data(0, RoleMountPoint).toString() : QString();
 }
 
-QString TDirTreeView::NameOf(const QTreeWidgetItem* node) {
+QString FolderTree::nameOf(const QTreeWidgetItem* node) {
     return node ? node->data(0, RoleName).toString() : QString();
 }
 
-QTreeWidgetItem* TDirTreeView::NewNode(const QString& caption, int image, int selectedImage) {
-    auto* node = new TDirNode(QStringList{caption});
+QTreeWidgetItem* FolderTree::newNode(const QString& caption, int image, int selectedImage) {
+    auto* node = new FolderNode(QStringList{caption});
     node->setData(0, RoleImage, image);
-    node->setData(0, RoleSelectedImage, selectedImage);
-    node->setIcon(0, FImages->NodeIcon(image, selectedImage));
+    node->setIcon(0, icons_->nodeIcon(image, selectedImage));
     return node;
 }
 
-void TDirTreeView::LoadDrives() {
+void FolderTree::loadDrives() {
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     clear();
-    const int computerImage = FImages->Add(platform::ComputerIcon());
-    QTreeWidgetItem* root = NewNode(kRootCaption, computerImage, computerImage);
+    const int computerImage = icons_->add(platform::ComputerIcon());
+    QTreeWidgetItem* root = newNode(kRootCaption, computerImage, computerImage);
     addTopLevelItem(root);
     for (const platform::Volume& volume : platform::LogicalVolumes()) {
         const QString caption = QStringLiteral(" (") + volume.mountPoint + QStringLiteral(")  ") +
                                 volume.displayLabel();
-        const int image = FImages->Add(platform::VolumeIcon(volume));
-        QTreeWidgetItem* node = NewNode(caption, image, image);
+        const int image = icons_->add(platform::VolumeIcon(volume));
+        QTreeWidgetItem* node = newNode(caption, image, image);
         node->setData(0, RoleMountPoint, volume.mountPoint);
         node->setData(0, RoleVolumeKind, static_cast<int>(volume.kind));
         // A volume shows its expand button before anything of it is read.
@@ -155,34 +148,43 @@ void TDirTreeView::LoadDrives() {
     setUpdatesEnabled(updates);
 }
 
-void TDirTreeView::BuildNodePath(QTreeWidgetItem* node) {
+QString FolderTree::pathOf(const QTreeWidgetItem* node) const {
     QString path;
     for (; node; node = node->parent()) {
-        const int level = Level(node);
-        if (level == 1)
-            path = WithBackslash(MountPointOf(node)) + path;
-        else if (level > 1)
-            path = path.isEmpty() ? NameOf(node) : NameOf(node) + QLatin1Char('/') + path;
+        const int depth = level(node);
+        if (depth == 1)
+            path = WithTrailingSlash(mountPointOf(node)) + path;
+        else if (depth > 1)
+            path = path.isEmpty() ? nameOf(node) : nameOf(node) + QLatin1Char('/') + path;
     }
-    FNodePath = path.isEmpty() ? kDrivesPath : path;
+    return path.isEmpty() ? kDrivesPath : path;
 }
 
-bool TDirTreeView::HasSubfolders(const QString& path) const {
+namespace {
+
+bool HasSubfolders(const QString& path) {
     const auto names = platform::SubfolderNames(platform::PathToBytes(path), 1);
     return names && !names->empty();
 }
 
-void TDirTreeView::AddSubfolders(const QString& path, QTreeWidgetItem* node) {
+void SortChildren(QTreeWidgetItem* node) {
+    if (node && node->childCount() > 1)
+        node->sortChildren(0, Qt::AscendingOrder);
+}
+
+} // namespace
+
+void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
     const auto names = platform::SubfolderNames(platform::PathToBytes(path));
     if (!names)
         return;
     for (const std::string& bytes : *names) {
         // The caption shows the name; the path is made of its bytes.
         const QString name = platform::PathFromBytes(bytes);
-        const QString folder = WithBackslash(path) + name;
-        QTreeWidgetItem* child = NewNode(QString::fromStdString(FileNameForDisplay(bytes)),
-                                         FImages->Add(platform::ShellIcon(folder, false)),
-                                         FImages->Add(platform::ShellIcon(folder, true)));
+        const QString folder = WithTrailingSlash(path) + name;
+        QTreeWidgetItem* child = newNode(QString::fromStdString(FileNameForDisplay(bytes)),
+                                         icons_->add(platform::ShellIcon(folder, false)),
+                                         icons_->add(platform::ShellIcon(folder, true)));
         child->setData(0, RoleName, name);
         if (HasSubfolders(folder))
             child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -190,137 +192,137 @@ void TDirTreeView::AddSubfolders(const QString& path, QTreeWidgetItem* node) {
     }
 }
 
-void TDirTreeView::SortChildren(QTreeWidgetItem* node) {
-    if (node && node->childCount() > 1)
-        node->sortChildren(0, Qt::AscendingOrder);
-}
-
-void TDirTreeView::NodeExpanding(QTreeWidgetItem* node) {
+void FolderTree::loadChildren(QTreeWidgetItem* node) {
     if (!node || node->childCount() > 0)
         return;
     platform::WaitCursor wait;
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     // The root holds the volumes and nothing else; there is no folder to list behind it.
-    if (Level(node) == 0)
+    if (level(node) == 0)
         return;
-    BuildNodePath(node);
-    const QString folder = FNodePath;
-    AddSubfolders(folder, node);
+    const QString folder = pathOf(node);
+    addSubfolders(folder, node);
     SortChildren(node);
-    if (OnFolderListed)
-        OnFolderListed(folder);
+    emit folderListed(folder);
 }
 
-void TDirTreeView::ExpandNode(QTreeWidgetItem* node) {
+void FolderTree::expandNode(QTreeWidgetItem* node) {
     if (!node)
         return;
-    NodeExpanding(node);
+    loadChildren(node);
     SortChildren(node);
     expanding_ = true;
     node->setExpanded(true);
     expanding_ = false;
 }
 
-void TDirTreeView::CollapseNode(QTreeWidgetItem* node) {
+void FolderTree::collapseNode(QTreeWidgetItem* node) {
     if (!node)
         return;
     for (int i = 0; i < node->childCount(); ++i)
-        CollapseNode(node->child(i));
+        collapseNode(node->child(i));
     if (IsDescendantOf(currentItem(), node))
         setCurrentItem(node);
     node->setExpanded(false);
 }
 
-void TDirTreeView::SetSelected(QTreeWidgetItem* node) {
+void FolderTree::selectNode(QTreeWidgetItem* node) {
     if (!node) {
         setCurrentItem(nullptr);
         return;
     }
     for (QTreeWidgetItem* up = node->parent(); up; up = up->parent()) {
         if (!up->isExpanded())
-            ExpandNode(up);
+            expandNode(up);
     }
     setCurrentItem(node);
     scrollToItem(node);
 }
 
-void TDirTreeView::SelectPath(const QString& path) {
-    QTreeWidgetItem* node = RootNode();
+namespace {
+
+// The volume node whose mount point is the longest prefix of path, and that prefix's length.
+std::pair<QTreeWidgetItem*, qsizetype> VolumeHolding(QTreeWidgetItem* root, const QString& path) {
+    QTreeWidgetItem* volume = nullptr;
+    qsizetype consumed = 0;
+    for (int i = 0; i < root->childCount(); ++i) {
+        const QString mount = WithTrailingSlash(FolderTree::mountPointOf(root->child(i)));
+        if (!mount.isEmpty() && mount.size() > consumed &&
+            path.startsWith(mount, Qt::CaseInsensitive)) {
+            volume = root->child(i);
+            consumed = mount.size();
+        }
+    }
+    return {volume, consumed};
+}
+
+// The child folder of that very name, else one that differs in case only.
+QTreeWidgetItem* ChildNamed(QTreeWidgetItem* node, const QString& name) {
+    for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        for (int i = 0; i < node->childCount(); ++i) {
+            if (FolderTree::nameOf(node->child(i)).compare(name, sensitivity) == 0)
+                return node->child(i);
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void FolderTree::selectPath(const QString& path) {
+    QTreeWidgetItem* node = rootNode();
     if (!node)
         return;
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     if (node->isExpanded())
-        CollapseNode(node);
-
+        collapseNode(node);
     // The first component is the volume: the mount point that is the longest prefix.
-    QTreeWidgetItem* volume = nullptr;
-    qsizetype consumed = 0;
-    for (int i = 0; i < node->childCount(); ++i) {
-        const QString mount = WithBackslash(MountPointOf(node->child(i)));
-        if (!mount.isEmpty() && mount.size() > consumed &&
-            path.startsWith(mount, Qt::CaseInsensitive)) {
-            volume = node->child(i);
-            consumed = mount.size();
-        }
-    }
+    const auto [volume, consumed] = VolumeHolding(node, path);
     if (volume) {
-        SetSelected(volume);
-        ExpandNode(volume);
+        selectNode(volume);
+        expandNode(volume);
         node = volume;
         QString rest = path.mid(consumed);
         for (qsizetype cut = rest.indexOf(QLatin1Char('/')); cut >= 0 && node->childCount() > 0;
              cut = rest.indexOf(QLatin1Char('/'))) {
-            const QString component = rest.left(cut);
+            QTreeWidgetItem* match = ChildNamed(node, rest.left(cut));
             rest = rest.mid(cut + 1);
-            // The folder of that very name, else one that differs in case only.
-            QTreeWidgetItem* match = nullptr;
-            for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-                for (int i = 0; i < node->childCount() && !match; ++i) {
-                    if (NameOf(node->child(i)).compare(component, sensitivity) == 0)
-                        match = node->child(i);
-                }
-            }
             if (!match)
                 break;
-            SetSelected(match);
-            ExpandNode(match);
+            selectNode(match);
+            expandNode(match);
             node = match;
         }
     }
     setUpdatesEnabled(updates);
 }
 
-bool TDirTreeView::CheckDrive(const QString& mountPoint, bool showMessages) const {
-    return platform::CheckDrive(mountPoint, showMessages, DirCaption(dcInvalidDrive),
-                                DirCaption(dcDriveNotReady));
-}
-
-void TDirTreeView::ApplySelection() {
+void FolderTree::applySelection() {
     QTreeWidgetItem* node = currentItem();
     if (!node)
         return;
     // "Drives" is no folder: going back to it means the root, not "Drives/".
-    FLastPath = FSelectedPath == kDrivesPath ? FSelectedPath : WithBackslash(FSelectedPath);
-    BuildNodePath(node);
-    FSelectedPath = Level(node) == 0 ? kDrivesPath : FNodePath;
-    if (Level(node) == 1) {
+    lastPath_ = selectedPath_ == kDrivesPath ? selectedPath_ : WithTrailingSlash(selectedPath_);
+    selectedPath_ = level(node) == 0 ? kDrivesPath : pathOf(node);
+    if (level(node) == 1) {
         const auto kind = static_cast<platform::VolumeKind>(node->data(0, RoleVolumeKind).toInt());
         const bool checked =
             kind == platform::VolumeKind::Removable || kind == platform::VolumeKind::CdRom;
-        if (checked && !CheckDrive(MountPointOf(node), true)) {
-            if (FLastPath == kDrivesPath)
-                SetSelected(RootNode());
+        if (checked &&
+            !platform::CheckDrive(mountPointOf(node), true, kInvalidDrive, kDriveNotReady)) {
+            if (lastPath_ == kDrivesPath)
+                selectNode(rootNode());
             else
-                SelectPath(FLastPath);
-            FSelectedPath = FLastPath;
+                selectPath(lastPath_);
+            selectedPath_ = lastPath_;
             return;
         }
     }
-    FLastPath = FSelectedPath;
+    lastPath_ = selectedPath_;
 }
 
-void TDirTreeView::Open() {
+void FolderTree::open() {
     setEnabled(true);
     show();
     raise();
@@ -330,15 +332,15 @@ void TDirTreeView::Open() {
         scrollToItem(currentItem());
 }
 
-void TDirTreeView::CloseUp() {
+void FolderTree::closeUp() {
     const bool wasOpen = isEnabled();
     hide();
     setEnabled(false);
-    if (wasOpen && FCombo)
-        FCombo->setFocus(Qt::PopupFocusReason);
+    if (wasOpen && owner_)
+        owner_->setFocus(Qt::PopupFocusReason);
 }
 
-QRect TDirTreeView::IconRect(QTreeWidgetItem* node) const {
+QRect FolderTree::iconRect(QTreeWidgetItem* node) const {
     if (!node)
         return QRect();
     const QRect cell = visualItemRect(node);
@@ -355,91 +357,72 @@ QRect TDirTreeView::IconRect(QTreeWidgetItem* node) const {
                  cell.height());
 }
 
-QRect TDirTreeView::LabelRect(QTreeWidgetItem* node) const {
+QRect FolderTree::labelRect(QTreeWidgetItem* node) const {
     if (!node)
         return QRect();
     const QRect cell = visualItemRect(node);
-    const QRect icon = IconRect(node);
+    const QRect icon = iconRect(node);
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
     const int width = fontMetrics().horizontalAdvance(node->text(0)) + 2 * margin;
     return QRect(icon.right() + 1, cell.top(), width, cell.height());
 }
 
-TDirTreeView::THitKind TDirTreeView::HitTest(const QPoint& viewportPos,
-                                             QTreeWidgetItem** hit) const {
+FolderTree::Hit FolderTree::hitTest(const QPoint& viewportPos, QTreeWidgetItem** hit) const {
     QTreeWidgetItem* node = itemAt(viewportPos);
     if (hit)
         *hit = node;
     if (!node)
-        return htNowhere;
+        return Hit::Nowhere;
     const QRect cell = visualItemRect(node);
     if (viewportPos.x() < cell.left()) {
         const bool onButton = viewportPos.x() >= cell.left() - indentation() && HasChildMark(node);
-        return onButton ? htButton : htIndent;
+        return onButton ? Hit::Button : Hit::Indent;
     }
-    if (IconRect(node).contains(viewportPos))
-        return htIcon;
-    if (LabelRect(node).contains(viewportPos))
-        return htLabel;
-    return htRight;
+    if (iconRect(node).contains(viewportPos))
+        return Hit::Icon;
+    if (labelRect(node).contains(viewportPos))
+        return Hit::Label;
+    return Hit::Right;
 }
 
-void TDirTreeView::LeftButtonDown(const QPoint& viewportPos) {
-    FMouseInside = true;
+void FolderTree::leftButtonDown(const QPoint& viewportPos) {
     QTreeWidgetItem* node = nullptr;
-    switch (HitTest(viewportPos, &node)) {
-    case htButton:
+    switch (hitTest(viewportPos, &node)) {
+    case Hit::Button:
         if (node->isExpanded())
             node->setExpanded(false);
         else
-            ExpandNode(node);
+            expandNode(node);
         break;
-    case htIcon:
-    case htLabel:
+    case Hit::Icon:
+    case Hit::Label:
         setCurrentItem(node);
-        CommitNode();
+        commitNode();
         break;
     default:
         break;
     }
 }
 
-void TDirTreeView::CommitNode() {
+void FolderTree::commitNode() {
     // Closed first, so that a warning about a drive without media is not shown beneath a popup
     // that still holds the mouse.
-    CloseUp();
-    // A tree still open when the owner began listing a folder commits nothing, as Enter does.
-    if (FCombo && !FCombo->FDropEnabled)
-        return;
-    ApplySelection();
-    QTreeWidgetItem* node = currentItem();
-    if (!FCombo)
-        return;
-    FCombo->SetSelectedPath(FSelectedPath);
-    if (node) {
-        FCombo->SetImageIndex(ImageIndexOf(node));
-        FCombo->setText(node->text(0));
-    }
-    FCombo->FirePathChange(this, FSelectedPath);
+    closeUp();
+    applySelection();
+    emit nodeCommitted();
 }
 
-bool TDirTreeView::event(QEvent* event) {
+bool FolderTree::event(QEvent* event) {
     // While the popup is open every mouse event reaches it; those that land outside the
     // viewport arrive here rather than at the viewport.
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
-        FMouseInside = rect().contains(pos);
-        if (!FMouseInside)
-            CloseUp();
+    case QEvent::MouseButtonDblClick:
+        if (!rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint()))
+            closeUp();
         event->accept();
         return true;
-    }
     case QEvent::MouseMove:
-        FMouseInside = rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint());
-        event->accept();
-        return true;
     case QEvent::MouseButtonRelease:
         event->accept();
         return true;
@@ -448,14 +431,14 @@ bool TDirTreeView::event(QEvent* event) {
     }
 }
 
-bool TDirTreeView::viewportEvent(QEvent* event) {
+bool FolderTree::viewportEvent(QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseMove: {
         const bool result = QTreeWidget::viewportEvent(event);
         const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
-        FMouseInside = viewport()->rect().contains(pos);
         QTreeWidgetItem* node = nullptr;
-        if (FMouseInside && isEnabled() && HitTest(pos, &node) == htLabel && node != currentItem())
+        if (viewport()->rect().contains(pos) && isEnabled() && hitTest(pos, &node) == Hit::Label &&
+            node != currentItem())
             setCurrentItem(node);
         return result;
     }
@@ -463,7 +446,7 @@ bool TDirTreeView::viewportEvent(QEvent* event) {
     case QEvent::MouseButtonDblClick: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton)
-            LeftButtonDown(mouse->position().toPoint());
+            leftButtonDown(mouse->position().toPoint());
         mouse->accept();
         return true;
     }
@@ -476,29 +459,10 @@ bool TDirTreeView::viewportEvent(QEvent* event) {
     }
 }
 
-void TDirTreeView::keyPressEvent(QKeyEvent* event) {
-    // The combo's keyboard rules hold whether the key reaches the field or the open tree.
-    if (FCombo && FCombo->KeyDown(event)) {
-        event->accept();
-        return;
-    }
-    QTreeWidget::keyPressEvent(event);
-}
-
-void TDirTreeView::hideEvent(QHideEvent* event) {
+void FolderTree::hideEvent(QHideEvent* event) {
     // The window system may close the popup by itself (another application was clicked); the
-    // tree is then closed as if by CloseUp.
+    // tree is then closed as if by closeUp.
     if (isEnabled())
         setEnabled(false);
     QTreeWidget::hideEvent(event);
-}
-
-void TDirTreeView::enterEvent(QEnterEvent* event) {
-    FMouseInside = true;
-    QTreeWidget::enterEvent(event);
-}
-
-void TDirTreeView::leaveEvent(QEvent* event) {
-    FMouseInside = false;
-    QTreeWidget::leaveEvent(event);
 }

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ChooserFixture.h"
-
-#include "dirchooser/DirCaptions.h"
+#include "chooserfixture.h"
 
 #include <QTest>
 
@@ -21,8 +19,8 @@ TEST_F(TreeTest, RootAndVolumeNodesWithCaptionsAndPaths) {
 }
 
 TEST_F(TreeTest, FolderPathsHaveNoTrailingSlash) {
-    tree()->SelectPath(fixed + "/Data/Sub/");
-    QTreeWidgetItem* sub = tree()->Selected();
+    tree()->selectPath(fixed + "/Data/Sub/");
+    QTreeWidgetItem* sub = tree()->selectedNode();
     ASSERT_TRUE(sub);
     EXPECT_EQ(sub->text(0), "Sub");
     EXPECT_EQ(PathOf(sub), fixed + "/Data/Sub");
@@ -31,7 +29,7 @@ TEST_F(TreeTest, FolderPathsHaveNoTrailingSlash) {
 
 TEST_F(TreeTest, ExpandingListsHiddenFoldersSortedWithoutCaseAndMarksChildren) {
     QTreeWidgetItem* volume = VolumeNode(fixed);
-    tree()->ExpandNode(volume);
+    tree()->expandNode(volume);
     // Files are not listed; hidden folders are; "Alpha" < "beta" < "Data" ignoring case.
     EXPECT_EQ(Captions(volume),
               (QStringList{".hidden", "Alpha", "beta", "Data", "fileonly", "Gamma", "Nest"}));
@@ -49,7 +47,7 @@ TEST_F(TreeTest, ExpandingListsHiddenFoldersSortedWithoutCaseAndMarksChildren) {
     }
     // A folder without subfolders loses its mark on expansion.
     QTreeWidgetItem* beta = Child(volume, "beta");
-    tree()->ExpandNode(beta);
+    tree()->expandNode(beta);
     EXPECT_EQ(beta->childCount(), 0);
     EXPECT_NE(beta->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
 }
@@ -68,11 +66,11 @@ TEST_F(TreeTest, SelectPathIgnoresCaseTakesLongestMountAndStopsAtDeepestMatch) {
         {fixed + "/", fixed + "/", 1},
     };
     for (const Case& c : cases) {
-        tree()->SelectPath(c.path);
-        QTreeWidgetItem* node = tree()->Selected();
+        tree()->selectPath(c.path);
+        QTreeWidgetItem* node = tree()->selectedNode();
         ASSERT_TRUE(node) << c.path.toStdString();
         EXPECT_EQ(PathOf(node), c.selectedPath) << c.path.toStdString();
-        EXPECT_EQ(TDirTreeView::Level(node), c.level) << c.path.toStdString();
+        EXPECT_EQ(FolderTree::level(node), c.level) << c.path.toStdString();
         EXPECT_TRUE(node->isExpanded()) << c.path.toStdString();
         for (QTreeWidgetItem* up = node->parent(); up; up = up->parent())
             EXPECT_TRUE(up->isExpanded()) << c.path.toStdString();
@@ -80,116 +78,115 @@ TEST_F(TreeTest, SelectPathIgnoresCaseTakesLongestMountAndStopsAtDeepestMatch) {
 }
 
 TEST_F(TreeTest, SelectPathCollapsesWhatWasOpenBefore) {
-    tree()->SelectPath(fixed + "/Alpha/inner/");
+    tree()->selectPath(fixed + "/Alpha/inner/");
     QTreeWidgetItem* alpha = Child(VolumeNode(fixed), "Alpha");
     ASSERT_TRUE(alpha && alpha->isExpanded());
-    tree()->SelectPath(fixed + "/Data/");
+    tree()->selectPath(fixed + "/Data/");
     EXPECT_FALSE(alpha->isExpanded());
     EXPECT_FALSE(Child(alpha, "inner")->isExpanded());
     // A path on no volume leaves the selection on the collapsed root.
-    tree()->SelectPath("/nowhere/at/all/");
-    EXPECT_EQ(tree()->Selected(), root());
+    tree()->selectPath("/nowhere/at/all/");
+    EXPECT_EQ(tree()->selectedNode(), root());
     EXPECT_FALSE(root()->isExpanded());
 }
 
 TEST_F(TreeTest, HotTrackingMovesTheSelectionAndFiresNothing) {
-    tree()->SelectPath(fixed + "/");
-    combo->DropDown();
-    ASSERT_TRUE(tree()->IsOpen() && tree()->isVisible());
+    tree()->selectPath(fixed + "/");
+    chooser->dropDown();
+    ASSERT_TRUE(tree()->isOpen() && tree()->isVisible());
     QTreeWidgetItem* beta = Child(VolumeNode(fixed), "beta");
-    MouseTo(QEvent::MouseMove, tree()->LabelRect(beta).center());
-    EXPECT_EQ(tree()->Selected(), beta);
+    MouseTo(QEvent::MouseMove, tree()->labelRect(beta).center());
+    EXPECT_EQ(tree()->selectedNode(), beta);
     // Over the indentation the selection stays.
     MouseTo(QEvent::MouseMove,
             QPoint(2, tree()->visualItemRect(Child(VolumeNode(fixed), "Data")).center().y()));
-    EXPECT_EQ(tree()->Selected(), beta);
+    EXPECT_EQ(tree()->selectedNode(), beta);
     EXPECT_TRUE(fired.empty());
-    EXPECT_TRUE(tree()->IsOpen());
+    EXPECT_TRUE(tree()->isOpen());
 }
 
-TEST_F(TreeTest, ClickOnLabelOrIconCommitsOnceWithTheTreeAsSender) {
+TEST_F(TreeTest, ClickOnLabelOrIconCommitsOnce) {
     for (bool onIcon : {false, true}) {
         fired.clear();
-        combo->OpenPath(fixed + "/");
+        chooser->openPath(fixed + "/");
         fired.clear();
-        combo->DropDown();
+        chooser->dropDown();
         QTreeWidgetItem* data = Child(VolumeNode(fixed), "Data");
-        ClickAt(onIcon ? tree()->IconRect(data).center() : tree()->LabelRect(data).center());
+        ClickAt(onIcon ? tree()->iconRect(data).center() : tree()->labelRect(data).center());
         ASSERT_EQ(fired.size(), 1u) << onIcon;
-        EXPECT_EQ(fired[0].sender, tree());
-        EXPECT_EQ(fired[0].path, fixed + "/Data");
-        EXPECT_EQ(combo->SelectedPath(), fixed + "/Data");
-        EXPECT_EQ(combo->text(), "Data");
-        EXPECT_EQ(combo->ImageIndex(), TDirTreeView::ImageIndexOf(data));
-        EXPECT_FALSE(tree()->IsOpen());
+        EXPECT_EQ(fired[0], fixed + "/Data");
+        EXPECT_EQ(chooser->selectedPath(), fixed + "/Data");
+        EXPECT_EQ(chooser->text(), "Data");
+        EXPECT_EQ(chooser->imageIndex(), FolderTree::imageIndexOf(data));
+        EXPECT_FALSE(tree()->isOpen());
         EXPECT_FALSE(tree()->isVisible());
     }
 }
 
 TEST_F(TreeTest, ClickOnExpandButtonKeepsTheTreeOpen) {
-    combo->OpenPath(fixed + "/");
+    chooser->openPath(fixed + "/");
     fired.clear();
-    combo->DropDown();
+    chooser->dropDown();
     QTreeWidgetItem* alpha = Child(VolumeNode(fixed), "Alpha");
     const QRect cell = tree()->visualItemRect(alpha);
     ClickAt(QPoint(cell.left() - tree()->indentation() / 2, cell.center().y()));
     EXPECT_TRUE(alpha->isExpanded());
     EXPECT_EQ(Captions(alpha), QStringList{"inner"});
-    EXPECT_TRUE(tree()->IsOpen());
+    EXPECT_TRUE(tree()->isOpen());
     EXPECT_TRUE(fired.empty());
 }
 
 TEST_F(TreeTest, ClickOutsideClosesWithoutChange) {
-    combo->OpenPath(fixed + "/");
+    chooser->openPath(fixed + "/");
     fired.clear();
-    combo->DropDown();
-    ASSERT_TRUE(tree()->IsOpen());
+    chooser->dropDown();
+    ASSERT_TRUE(tree()->isOpen());
     // Through the window system, as a real click on the window below the popup.
     QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 300));
-    EXPECT_FALSE(tree()->IsOpen());
+    EXPECT_FALSE(tree()->isOpen());
     EXPECT_FALSE(tree()->isVisible());
     EXPECT_TRUE(fired.empty());
-    EXPECT_EQ(combo->SelectedPath(), fixed + "/");
+    EXPECT_EQ(chooser->selectedPath(), fixed + "/");
 }
 
 TEST_F(TreeTest, RemovableVolumeNotReadyWarnsAndReportsThePreviousPathAgain) {
-    combo->OpenPath(fixed + "/Data");
+    chooser->openPath(fixed + "/Data");
     fired.clear();
-    combo->DropDown();
-    ClickAt(tree()->LabelRect(VolumeNode(usb)).center());
+    chooser->dropDown();
+    ClickAt(tree()->labelRect(VolumeNode(usb)).center());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "ディスクが挿入されていないか、ドライブの準備が出来ていません");
     EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
     EXPECT_EQ(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(beeps, 1);
     ASSERT_EQ(fired.size(), 1u);
-    EXPECT_EQ(fired[0].path, fixed + "/Data/");
-    EXPECT_EQ(combo->SelectedPath(), fixed + "/Data/");
-    EXPECT_EQ(tree()->Selected()->text(0), "Data");
-    EXPECT_EQ(combo->text(), "Data");
+    EXPECT_EQ(fired[0], fixed + "/Data/");
+    EXPECT_EQ(chooser->selectedPath(), fixed + "/Data/");
+    EXPECT_EQ(tree()->selectedNode()->text(0), "Data");
+    EXPECT_EQ(chooser->text(), "Data");
 
     // Once the media is in, the same click goes through.
     volumes[2].totalSize = 4096;
     fired.clear();
-    combo->DropDown();
-    ClickAt(tree()->LabelRect(VolumeNode(usb)).center());
+    chooser->dropDown();
+    ClickAt(tree()->labelRect(VolumeNode(usb)).center());
     ASSERT_EQ(fired.size(), 1u);
-    EXPECT_EQ(fired[0].path, usb + "/");
+    EXPECT_EQ(fired[0], usb + "/");
     EXPECT_EQ(boxes.size(), 1u);
 }
 
 TEST_F(TreeTest, GoingBackFromTheDriveListStaysOnTheDriveList) {
-    ASSERT_EQ(combo->SelectedPath(), "Drives");
-    tree()->SetSelected(VolumeNode(usb));
-    tree()->ApplySelection();
-    EXPECT_EQ(tree()->FSelectedPath, "Drives");
-    EXPECT_EQ(tree()->Selected(), root());
+    ASSERT_EQ(chooser->selectedPath(), "Drives");
+    tree()->selectNode(VolumeNode(usb));
+    tree()->applySelection();
+    EXPECT_EQ(tree()->selectedPath(), "Drives");
+    EXPECT_EQ(tree()->selectedNode(), root());
 }
 
 TEST_F(TreeTest, FixedVolumesAreNotChecked) {
     volumes[0].totalSize.reset(); // a fixed volume is trusted as it is
-    tree()->SetSelected(VolumeNode(fixed));
-    tree()->ApplySelection();
-    EXPECT_EQ(tree()->FSelectedPath, fixed + "/");
+    tree()->selectNode(VolumeNode(fixed));
+    tree()->applySelection();
+    EXPECT_EQ(tree()->selectedPath(), fixed + "/");
     EXPECT_TRUE(boxes.empty());
 }

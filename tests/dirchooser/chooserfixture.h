@@ -3,8 +3,8 @@
 // Real folders in a temporary directory, presented to the chooser as three volumes through the
 // platform's volume hook; message boxes and beeps are recorded instead of shown.
 
-#include "dirchooser/DirTreeCombo.h"
-#include "dirchooser/DirTreeView.h"
+#include "dirchooser/folderchooser.h"
+#include "dirchooser/foldertree.h"
 #include "platform/dialogs.h"
 #include "platform/hooks.h"
 #include "platform/volumes.h"
@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTreeWidgetItem>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -24,11 +25,6 @@
 
 class ChooserFixture : public ::testing::Test {
 protected:
-    struct Fired {
-        QObject* sender;
-        QString path;
-    };
-
     void SetUp() override {
         ASSERT_TRUE(temp.isValid());
         base = temp.path();
@@ -49,12 +45,10 @@ protected:
 
         window = std::make_unique<QWidget>();
         window->setGeometry(0, 0, 480, 320);
-        combo = new TDirTreeCombo(window.get());
-        combo->setGeometry(72, 8, 337, 20);
-        combo->SetLanguage(lnJapanese);
-        combo->OnPathChange = [this](QObject* sender, QString path) {
-            fired.push_back({sender, path});
-        };
+        chooser = new FolderChooser(window.get());
+        chooser->setGeometry(72, 8, 337, 20);
+        QObject::connect(chooser, &FolderChooser::pathChanged, chooser,
+                         [this](const QString& path) { fired.push_back(path); });
         window->show();
     }
 
@@ -69,8 +63,9 @@ protected:
         return v;
     }
 
-    TDirTreeView* tree() const { return combo->Tree; }
-    QTreeWidgetItem* root() const { return tree()->RootNode(); }
+    FolderTree* tree() const { return chooser->tree(); }
+    QToolButton* button() const { return chooser->findChild<QToolButton*>("dropDownButton"); }
+    QTreeWidgetItem* root() const { return tree()->rootNode(); }
 
     // The child of node whose caption is caption (nullptr when there is none).
     static QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& caption) {
@@ -88,15 +83,12 @@ protected:
     }
     QTreeWidgetItem* VolumeNode(const QString& mountPoint) const {
         for (int i = 0; i < root()->childCount(); ++i) {
-            if (TDirTreeView::MountPointOf(root()->child(i)) == mountPoint)
+            if (FolderTree::mountPointOf(root()->child(i)) == mountPoint)
                 return root()->child(i);
         }
         return nullptr;
     }
-    QString PathOf(QTreeWidgetItem* node) const {
-        tree()->BuildNodePath(node);
-        return tree()->FNodePath;
-    }
+    QString PathOf(QTreeWidgetItem* node) const { return tree()->pathOf(node); }
 
     // Mouse events straight to the tree's viewport, as the popup routes them there.
     void MouseTo(QEvent::Type type, const QPoint& pos) {
@@ -114,7 +106,7 @@ protected:
     }
     void Key(int key) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(tree()->IsOpen() ? static_cast<QWidget*>(tree()) : combo, &press);
+        QApplication::sendEvent(tree()->isOpen() ? static_cast<QWidget*>(tree()) : chooser, &press);
     }
 
     QTemporaryDir temp;
@@ -132,6 +124,6 @@ protected:
     platform::ScopedHook<platform::BeepHandler> beepHook{platform::SetBeepHandler,
                                                          [this] { ++beeps; }};
     std::unique_ptr<QWidget> window;
-    TDirTreeCombo* combo = nullptr;
-    std::vector<Fired> fired;
+    FolderChooser* chooser = nullptr;
+    QStringList fired; // the paths pathChanged reported
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The small (16 x 16) image list of the folder chooser. Nodes and the combo field refer to
-// images by index, so each distinct icon is kept once however many folders show it.
+// The small (16 x 16) icons of the folder chooser's nodes. Nodes and the chooser's field refer
+// to icons by index, so each distinct icon is kept once however many folders show it.
 
 #include <QHash>
 #include <QIcon>
@@ -11,19 +11,19 @@
 
 class QPainter;
 
-class TDirImageList {
+class NodeIcons {
 public:
     static constexpr int kSize = 16;
 
     // The index of icon, adding it when no equal image is held yet. A null icon gives -1.
-    int Add(const QIcon& icon);
-    int Count() const { return static_cast<int>(icons_.size()); }
+    int add(const QIcon& icon);
+    int count() const { return static_cast<int>(icons_.size()); }
     // The icon at index; a null icon for an index outside the list.
-    QIcon Icon(int index) const;
+    QIcon icon(int index) const;
     // The icon a node shows: image in the normal state, selectedImage while selected.
-    QIcon NodeIcon(int image, int selectedImage);
+    QIcon nodeIcon(int image, int selectedImage);
     // Draws image index at (x, y); nothing for an index outside the list.
-    void Draw(QPainter& painter, int x, int y, int index) const;
+    void draw(QPainter& painter, int x, int y, int index) const;
 
 private:
     std::vector<QIcon> icons_;

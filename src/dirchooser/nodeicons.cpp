@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dirchooser/DirImageList.h"
+#include "dirchooser/nodeicons.h"
 
 #include <QCryptographicHash>
 #include <QImage>
@@ -13,7 +13,7 @@ namespace {
 QString KeyOf(const QIcon& icon) {
     if (!icon.name().isEmpty())
         return QStringLiteral("theme:") + icon.name();
-    const QImage image = icon.pixmap(TDirImageList::kSize, TDirImageList::kSize)
+    const QImage image = icon.pixmap(NodeIcons::kSize, NodeIcons::kSize)
                              .toImage()
                              .convertToFormat(QImage::Format_ARGB32);
     QCryptographicHash hash(QCryptographicHash::Sha1);
@@ -24,7 +24,7 @@ QString KeyOf(const QIcon& icon) {
 
 } // namespace
 
-int TDirImageList::Add(const QIcon& icon) {
+int NodeIcons::add(const QIcon& icon) {
     if (icon.isNull())
         return -1;
     const QString key = KeyOf(icon);
@@ -32,26 +32,26 @@ int TDirImageList::Add(const QIcon& icon) {
     if (found != indexOfKey_.constEnd())
         return found.value();
     icons_.push_back(icon);
-    const int index = Count() - 1;
+    const int index = count() - 1;
     indexOfKey_.insert(key, index);
     return index;
 }
 
-QIcon TDirImageList::Icon(int index) const {
-    if (index < 0 || index >= Count())
+QIcon NodeIcons::icon(int index) const {
+    if (index < 0 || index >= count())
         return QIcon();
     return icons_[static_cast<size_t>(index)];
 }
 
-QIcon TDirImageList::NodeIcon(int image, int selectedImage) {
+QIcon NodeIcons::nodeIcon(int image, int selectedImage) {
     const quint64 key = (static_cast<quint64>(static_cast<quint32>(image)) << 32) |
                         static_cast<quint32>(selectedImage);
     const auto found = nodeIcons_.constFind(key);
     if (found != nodeIcons_.constEnd())
         return found.value();
     QIcon combined;
-    const QIcon normal = Icon(image);
-    const QIcon selected = Icon(selectedImage);
+    const QIcon normal = icon(image);
+    const QIcon selected = icon(selectedImage);
     if (!normal.isNull())
         combined.addPixmap(normal.pixmap(kSize, kSize), QIcon::Normal);
     if (!selected.isNull())
@@ -62,8 +62,8 @@ QIcon TDirImageList::NodeIcon(int image, int selectedImage) {
     return combined;
 }
 
-void TDirImageList::Draw(QPainter& painter, int x, int y, int index) const {
-    if (index < 0 || index >= Count())
+void NodeIcons::draw(QPainter& painter, int x, int y, int index) const {
+    if (index < 0 || index >= count())
         return;
     icons_[static_cast<size_t>(index)].paint(&painter, QRect(x, y, kSize, kSize));
 }
