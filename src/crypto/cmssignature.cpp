@@ -32,13 +32,12 @@ struct ClearErrors {
     ~ClearErrors() { ERR_clear_error(); }
 };
 
-TDateTime Time(const ASN1_TIME* time) {
+std::time_t Time(const ASN1_TIME* time) {
     std::tm tm{};
     if (!time || ASN1_TIME_to_tm(time, &tm) != 1)
         return 0;
-    return TryEncodeDateTime(
-               {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0})
-        .value_or(0);
+    const std::time_t seconds = timegm(&tm);
+    return seconds == std::time_t(-1) ? 0 : seconds;
 }
 
 std::string SubjectName(X509* certificate) {
@@ -69,7 +68,7 @@ std::string SubjectName(X509* certificate) {
 }
 
 // The time in the TSTInfo that a time-stamp token signs.
-TDateTime TimeStampTime(CMS_ContentInfo* token) {
+std::time_t TimeStampTime(CMS_ContentInfo* token) {
     ASN1_OCTET_STRING** content = CMS_get0_content(token);
     if (!content || !*content)
         return 0;
@@ -106,12 +105,12 @@ CmsSignatureFacts ReadCmsSignature(std::string_view der) {
     if (const int at = CMS_signed_get_attr_by_NID(signer, NID_pkcs9_signingTime, -1); at >= 0) {
         const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(CMS_signed_get_attr(signer, at), 0);
         if (value && (value->type == V_ASN1_UTCTIME || value->type == V_ASN1_GENERALIZEDTIME))
-            facts.signingTime = Time(value->value.utctime);
+            facts.signedAt = Time(value->value.utctime);
     }
     facts.timestamp = isTimeStamp ||
                       CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_timeStampToken, -1) >= 0;
-    if (isTimeStamp && facts.signingTime == 0)
-        facts.signingTime = TimeStampTime(cms.get());
+    if (isTimeStamp && facts.signedAt == 0)
+        facts.signedAt = TimeStampTime(cms.get());
     return facts;
 }
 

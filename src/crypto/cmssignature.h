@@ -3,9 +3,8 @@
 // What the CMS blob of a PDF signature says of itself: who signed and when. The blob is only
 // read, through libcrypto's DER decoder; nothing is verified and no certificate is trusted.
 
-#include "common/datetime.h"
-
 #include <cstddef>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -19,9 +18,9 @@ struct CmsSignatureFacts {
     // serial number or key identifier: its subject's common name, or the whole subject
     // (RFC 2253) when it has none. Empty when the blob holds no such certificate.
     std::string signer;
-    // The signed signing-time attribute, or for a time-stamp token its time, in UTC; 0 when
-    // neither is there.
-    TDateTime signingTime = 0;
+    // The signed signing-time attribute, or for a time-stamp token its time (seconds since the
+    // epoch); 0 when neither is there.
+    std::time_t signedAt = 0;
     // The blob is an RFC 3161 time-stamp token, or its signer carries one.
     bool timestamp = false;
 };

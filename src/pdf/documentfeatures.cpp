@@ -148,7 +148,7 @@ private:
             // An XFA stream's dictionary is what the store gives for a stream object.
             const bool hasXfa = xfa.IsArray() || xfa.IsDictionary();
             f_.forms = hasXfa ? FormKind::Xfa : FormKind::AcroForm;
-            FormFacts fields = ReadFormFields(store_, d_.rawStore, d_.source.Size(), form);
+            FormFacts fields = ReadFormFields(store_, d_.rawStore, d_.source, form);
             f_.signatures = std::move(fields.signatures);
             f_.javaScript = f_.javaScript || fields.javaScript;
         }

@@ -72,11 +72,13 @@ struct PageFacts {
 
 // One signed signature field, as its dictionary and its CMS blob state it: read, not verified.
 struct SignatureFacts {
-    std::string signer;        // the signing certificate's subject common name
-    TDateTime signingTime = 0; // /M as written, else the CMS signing time in UTC
-    std::string subFilter;     // "adbe.pkcs7.detached", "ETSI.CAdES.detached", "ETSI.RFC3161", ...
-    bool timestamp = false;    // a document time-stamp, or a time-stamp token on the signature
-    // Bytes follow the signed ranges: the file was changed (or appended to) after signing.
+    std::string signer; // the signing certificate's subject common name
+    // The CMS signing time (signed with the document) in local time, else /M as written.
+    TDateTime signingTime = 0;
+    std::string subFilter;  // "adbe.pkcs7.detached", "ETSI.CAdES.detached", "ETSI.RFC3161", ...
+    bool timestamp = false; // a document time-stamp, or a time-stamp token on the signature
+    // The signed ranges do not run from the file's first byte to its last around exactly the
+    // signature's /Contents: the file was changed (or appended to) after signing.
     bool changedAfterSigning = false;
 };
 

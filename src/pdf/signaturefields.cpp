@@ -2,6 +2,7 @@
 #include "pdf/signaturefields.h"
 
 #include "crypto/cmssignature.h"
+#include "pdf/bytesource.h"
 #include "pdf/objectstore.h"
 #include "pdf/pdfdate.h"
 #include "pdf/scriptactions.h"
@@ -18,28 +19,24 @@ std::string NameOf(const PdfObject* value) {
     return value && value->kind == PdfObject::Kind::Name ? value->text : std::string();
 }
 
-// Whether /ByteRange covers the file from its first byte to its last, in pairs of offset and
-// length that follow one another.
-bool CoversWholeFile(const PdfObject* range, int64_t fileSize) {
-    if (!range || !range->IsArray() || range->items.size() < 4 || range->items.size() % 2 != 0)
+// Whether /ByteRange covers the whole file but the signature: two ranges, from the first byte
+// to the "<" of the /Contents string and from its ">" to the last byte.
+bool CoversWholeFile(const PdfObject* range, const ByteSource& source) {
+    if (!range || !range->IsArray() || range->items.size() != 4)
         return false;
-    int64_t end = 0;
-    for (size_t i = 0; i < range->items.size(); i += 2) {
-        const PdfObject &offset = range->items[i], &length = range->items[i + 1];
-        if (!offset.IsInteger() || !length.IsInteger() || offset.integer < end ||
-            length.integer < 0 || length.integer > fileSize - offset.integer)
+    for (const PdfObject& n : range->items)
+        if (!n.IsInteger() || n.integer < 0 || n.integer > source.Size())
             return false;
-        if (i == 0 && offset.integer != 0)
-            return false;
-        end = offset.integer + length.integer;
-    }
-    return end == fileSize;
+    const int64_t gapStart = range->items[1].integer, gapEnd = range->items[2].integer;
+    return range->items[0].integer == 0 && gapStart < gapEnd &&
+           range->items[3].integer == source.Size() - gapEnd && source.Read(gapStart, 1) == "<" &&
+           source.Read(gapEnd - 1, 1) == ">";
 }
 
 class FieldWalk {
 public:
-    FieldWalk(ObjectStore& store, ObjectStore* rawStore, int64_t fileSize)
-        : store_(store), rawStore_(rawStore), fileSize_(fileSize) {}
+    FieldWalk(ObjectStore& store, ObjectStore* rawStore, const ByteSource& source)
+        : store_(store), rawStore_(rawStore), source_(source) {}
 
     void Walk(const PdfObject& fields, const std::string& inheritedType, int depth) {
         const PdfObject list = store_.Resolve(fields);
@@ -84,12 +81,12 @@ private:
         if (!contents || !contents->IsString())
             contents = signature.Get("Contents");
         const std::string blob = contents && contents->IsString() ? contents->text : std::string();
-        facts_.signatures.push_back(ReadSignature(signature, blob, fileSize_));
+        facts_.signatures.push_back(ReadSignature(signature, blob, source_));
     }
 
     ObjectStore& store_;
     ObjectStore* rawStore_;
-    int64_t fileSize_;
+    const ByteSource& source_;
     int64_t visited_ = 0;
     std::unordered_set<int64_t> seen_; // fields visited, against kids that lead back up
     FormFacts facts_;
@@ -98,10 +95,10 @@ private:
 } // namespace
 
 SignatureFacts ReadSignature(const PdfObject& signature, const std::string& contents,
-                             int64_t fileSize) {
+                             const ByteSource& source) {
     SignatureFacts facts;
     facts.subFilter = NameOf(signature.Get("SubFilter"));
-    facts.changedAfterSigning = !CoversWholeFile(signature.Get("ByteRange"), fileSize);
+    facts.changedAfterSigning = !CoversWholeFile(signature.Get("ByteRange"), source);
     if (const PdfObject* m = signature.Get("M"); m && m->IsString())
         facts.signingTime = ParsePdfDate(TextStringToUtf8(m->text));
     if (facts.subFilter == "adbe.x509.rsa_sha1") {
@@ -117,14 +114,14 @@ SignatureFacts ReadSignature(const PdfObject& signature, const std::string& cont
     const CmsSignatureFacts cms = ReadCmsSignature(contents);
     facts.signer = cms.signer;
     facts.timestamp = cms.timestamp || facts.subFilter == "ETSI.RFC3161";
-    if (facts.signingTime == 0)
-        facts.signingTime = cms.signingTime;
+    if (cms.signedAt != 0)
+        facts.signingTime = UnixToLocalDateTime(cms.signedAt);
     return facts;
 }
 
-FormFacts ReadFormFields(ObjectStore& store, ObjectStore* rawStore, int64_t fileSize,
+FormFacts ReadFormFields(ObjectStore& store, ObjectStore* rawStore, const ByteSource& source,
                          const PdfObject& acroForm) {
-    FieldWalk walk(store, rawStore, fileSize);
+    FieldWalk walk(store, rawStore, source);
     if (const PdfObject* fields = acroForm.Get("Fields"))
         walk.Walk(*fields, {}, 0);
     return walk.Facts();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+class ByteSource;
 class ObjectStore;
 
 // Fields looked at, all levels together: real forms have a few hundred.
@@ -21,11 +22,11 @@ struct FormFacts {
 
 // The fields of acroForm (the catalog's /AcroForm, resolved) up to kMaxFormFields. store gives
 // the objects as the document is read; rawStore, for an encrypted file, as the file stands: the
-// signature blobs are left in clear there. fileSize tells which signatures cover the whole file.
-FormFacts ReadFormFields(ObjectStore& store, ObjectStore* rawStore, int64_t fileSize,
+// signature blobs are left in clear there. source is the file the signatures cover.
+FormFacts ReadFormFields(ObjectStore& store, ObjectStore* rawStore, const ByteSource& source,
                          const PdfObject& acroForm);
 
 // The facts of one signature dictionary (a field's /V, resolved); contents is its /Contents
 // as the file holds it.
 SignatureFacts ReadSignature(const PdfObject& signature, const std::string& contents,
-                             int64_t fileSize);
+                             const ByteSource& source);
