@@ -118,7 +118,7 @@ def qpdf_permissions(path, password):
 
 def pdfsig(path, password):
     env = dict(os.environ, TZ="UTC")
-    command = ["pdfsig", "-nocert"] + (["-upw", password] if password else []) + [path]
+    command = ["pdfsig", "-nocert", "-no-ocsp"] + (["-upw", password] if password else []) + [path]
     status, out, err = run(command, env)
     if "does not contain any signatures" in out + err:
         return []
