@@ -211,6 +211,9 @@ private:
         for (const PdfObject& item : annotations.items) {
             if (++annotationsSeen_ > kMaxAnnotations)
                 return;
+            // An annotation listed twice, or on two pages, is one attachment.
+            if (item.IsReference() && !annotationRefs_.insert(item.integer).second)
+                continue;
             const PdfObject annotation = store_.Resolve(item);
             if (!annotation.IsDictionary())
                 continue;
@@ -229,6 +232,7 @@ private:
     DocumentFeatures f_;
     int64_t attachments_ = 0;
     int64_t annotationsSeen_ = 0;
+    std::unordered_set<int64_t> annotationRefs_;
 };
 
 } // namespace
