@@ -5,6 +5,7 @@
 // Exits with 1 when any file could not be read, 2 for bad arguments or when standard output
 // cannot be written.
 
+#include "app/listrows.h"
 #include "cli/infojson.h"
 #include "common/errors.h"
 #include "pdf/documentreader.h"
@@ -44,7 +45,10 @@ int main(int argc, char** argv) {
             files.insert(files.end(), argv + i + 1, argv + argc);
             break;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "pagewick-info: unknown option %s\n%s", arg.c_str(), kUsage);
+            // The option goes to a terminal: its control characters are shown, not obeyed.
+            std::string scratch;
+            const std::string shown(InertText(arg, false, scratch));
+            std::fprintf(stderr, "pagewick-info: unknown option %s\n%s", shown.c_str(), kUsage);
             return 2;
         } else {
             files.push_back(arg);

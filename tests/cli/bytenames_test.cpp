@@ -361,10 +361,12 @@ TEST(HostileText, MessagesShowNamesAsEscapesOneLineEach) {
     EXPECT_EQ(run.err.find_first_of("\x1b\x07"), std::string::npos);
     // The list shows the name that is neither UTF-8 nor Shift-JIS the same way.
     EXPECT_NE(run.out.find("\r\n  bad\\xff\\xfe.pdf,"), std::string::npos) << run.out;
-    // So are arguments repeated in a usage message.
-    const ToolRun bad = List(Quoted("--bogus\x1b[2J"));
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_NE(bad.err.find("--bogus\\x1b[2J"), std::string::npos) << bad.err;
+    // So are arguments repeated in a usage message, by either program.
+    for (const char* program : {PAGEWICK_LIST, PAGEWICK_INFO}) {
+        const ToolRun bad = RunTool(program, Quoted("--bogus\x1b[2J"), false);
+        EXPECT_EQ(bad.status, 2) << program;
+        EXPECT_NE(bad.err.find("--bogus\\x1b[2J"), std::string::npos) << bad.err;
+    }
 }
 
 TEST(PagewickInfo, RefusesWhatIsNotAFileAndFailsOnAFullOutput) {
