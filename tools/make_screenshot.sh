@@ -11,8 +11,10 @@ out=${2:-data/screenshots/main-window.png}
 program=$build/src/app/pagewick
 [[ -x $program ]] || { echo "build $program first" >&2; exit 2; }
 
-folder=$(mktemp -d)
-trap 'rm -rf "$folder"' EXIT
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
+folder="$top/2024年度 報告書"
+mkdir "$folder"
 # Files from real writers, with Japanese, Chinese and Latin titles, protected and not.
 for f in tex/pdflatex.pdf tex/lualatex-objstm.pdf text/ja-lualatex.pdf text/cjk-emoji-lualatex.pdf \
     text/latin-pdfdoc-pdflatex.pdf real/ja-gs.pdf real/ja-rc4-40-empty.pdf \
@@ -29,9 +31,12 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     LANG=ja_JP.UTF-8 "$program" "$folder" &
     pid=$!
     window=$(xdotool search --sync --onlyvisible --name "^Pagewick" | head -n 1)
-    xdotool windowsize "$window" 1100 420
+    xdotool windowmove --sync "$window" 0 0
+    xdotool windowsize --sync "$window" 1100 420
     sleep 2
-    import -window "$window" "$out"
+    # The screen cut to the window: a picture of the window by its id can keep an older size.
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
     kill "$pid"
 '
 echo "wrote $out"
