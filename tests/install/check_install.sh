@@ -54,7 +54,7 @@ size=$(od -An -tu1 -j16 -N8 "$share/icons/hicolor/48x48/apps/$id.png" 2>/dev/nul
 [[ $size == " 0 0 0 48 0 0 0 48" ]] || fail "the PNG icon is not 48x48 (header:$size)"
 
 if [[ -f $desktop ]]; then
-    for line in "Exec=pagewick %f" "MimeType=inode/directory;" "Categories=Office;Utility;" \
+    for line in "Exec=pagewick %f" "MimeType=inode/directory;" "Categories=Office;Viewer;" \
         "Icon=$id" "Type=Application"; do
         grep -qxF "$line" "$desktop" || fail "the desktop entry lacks '$line'"
     done
