@@ -76,12 +76,12 @@ void AddProtection(Lines& lines, const EncryptionFacts& e) {
     const std::pair<const char*, bool> permissions[] = {
         {"印刷", e.CanPrint()},
         {"高品質印刷", e.CanPrintHighQuality()},
-        {"内容のコピー", e.CanCopy()},
-        {"文書の変更", e.CanModify()},
-        {"注釈の追加", e.CanAnnotate()},
-        {"フォームへの入力", e.CanFillForms()},
-        {"ページの組立て", e.CanAssemble()},
-        {"アクセシビリティ用の抽出", e.CanExtractForAccessibility()},
+        {"コピー", e.CanCopy()},
+        {"変更", e.CanModify()},
+        {"注釈", e.CanAnnotate()},
+        {"フォーム入力", e.CanFillForms()},
+        {"ページ組立て", e.CanAssemble()},
+        {"アクセシビリティ", e.CanExtractForAccessibility()},
     };
     for (const auto& [what, allowed] : permissions)
         lines.Add(what, allowed ? "許可" : "禁止");
@@ -164,10 +164,9 @@ std::vector<DetailLine> DetailLines(const DocumentInfo& info, const CellFormat& 
                       f.firstPage.heightMm);
         lines.Add("寸法", size);
         lines.Add("回転", std::to_string(f.firstPage.rotate) + "°");
-        lines.Add("ページごとのサイズ", !f.firstPage.mixedSizes
-                                            ? "先頭の数千ページは同じ（以降は未確認）"
-                                        : *f.firstPage.mixedSizes ? "混在"
-                                                                  : "すべて同じ");
+        lines.Add("ページサイズ", !f.firstPage.mixedSizes ? "先頭の数千ページは同じ（以降は未確認）"
+                                  : *f.firstPage.mixedSizes ? "混在"
+                                                            : "すべて同じ");
     } else {
         lines.Add(Column::Paper, "ページがありません");
     }
@@ -175,7 +174,7 @@ std::vector<DetailLine> DetailLines(const DocumentInfo& info, const CellFormat& 
     AddProtection(lines, info.encryption);
     AddSignatures(lines, f.signatures);
 
-    lines.Heading("準拠の宣言（XMP とカタログの記述で、検証はしていません）");
+    lines.Heading("準拠の宣言（記述を読んだもので、検証はしていません）");
     lines.Add(Column::PdfA, OrNone(f.pdfA));
     lines.Add(Column::PdfUA, OrNone(f.pdfUA));
     lines.Add(Column::Tagged, YesNo(f.tagged));

@@ -41,6 +41,20 @@ QLabel* TextLabel(const QString& text, const char* name = nullptr) {
     return label;
 }
 
+// A text that wraps to the pane's width: a long word is cut at the edge rather than widening
+// the pane's content past its scroll area.
+QLabel* WrappingLabel(const QString& text, const char* name = nullptr) {
+    QLabel* label = TextLabel(text, name);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+// A note takes room only when it says something.
+void SetNote(QLabel* note, const QString& text) {
+    note->setText(text);
+    note->setVisible(!text.isEmpty());
+}
+
 QString Inert(const QString& text) {
     std::string scratch;
     const std::string utf8 = text.toStdString();
@@ -67,22 +81,23 @@ DetailsPane::DetailsPane(QWidget* parent)
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
-    name_ = TextLabel({}, "detailsName");
+    name_ = WrappingLabel({}, "detailsName");
     QFont bold = name_->font();
     bold.setBold(true);
     name_->setFont(bold);
     preview_ = new QLabel;
     preview_->setObjectName(QStringLiteral("detailsPreview"));
     preview_->setAlignment(Qt::AlignCenter);
-    previewNote_ = TextLabel({}, "previewNote");
+    preview_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    previewNote_ = WrappingLabel({}, "previewNote");
     previewNote_->setAlignment(Qt::AlignCenter);
-    readNote_ = TextLabel({}, "readNote");
+    readNote_ = WrappingLabel({}, "readNote");
     grid_ = new QWidget;
     gridLayout_ = new QGridLayout(grid_);
     gridLayout_->setContentsMargins(0, 0, 0, 0);
     gridLayout_->setColumnStretch(1, 1);
     column->addWidget(name_);
-    column->addWidget(preview_);
+    column->addWidget(preview_, 0, Qt::AlignHCenter);
     column->addWidget(previewNote_);
     column->addWidget(readNote_);
     column->addWidget(grid_);
@@ -141,8 +156,8 @@ void DetailsPane::update() {
         return;
     const QString display = platform::PathForDisplay(shown_);
     name_->setText(Inert(display.mid(display.lastIndexOf(QLatin1Char('/')) + 1)));
-    previewNote_->setText(QStringLiteral("プレビューを作成しています…"));
-    readNote_->setText(QStringLiteral("読み込んでいます…"));
+    SetNote(previewNote_, QStringLiteral("プレビューを作成しています…"));
+    SetNote(readNote_, QStringLiteral("読み込んでいます…"));
     thumbnails_->request(shown_, ThumbnailSize::Large, QByteArray::fromStdString(password_));
 
     auto result = std::make_shared<ReadResult>();
@@ -161,7 +176,7 @@ void DetailsPane::update() {
     connect(worker, &QThread::finished, this, [this, result, generation] {
         if (generation != generation_)
             return;
-        readNote_->setText(result->error.isEmpty()
+        SetNote(readNote_, result->error.isEmpty()
                                ? QString()
                                : QStringLiteral("読めませんでした：") + Inert(result->error));
         showLines(std::move(result->lines));
@@ -175,9 +190,9 @@ void DetailsPane::clear() {
     shown_.clear();
     showLines({});
     name_->clear();
-    preview_->clear();
-    previewNote_->clear();
-    readNote_->clear();
+    setPreview({}, false);
+    SetNote(previewNote_, {});
+    SetNote(readNote_, {});
 }
 
 void DetailsPane::showLines(std::vector<DetailLine> lines) {
@@ -189,7 +204,7 @@ void DetailsPane::showLines(std::vector<DetailLine> lines) {
     int row = 0;
     for (const DetailLine& line : lines_) {
         if (line.heading) {
-            QLabel* heading = TextLabel(FromUtf8(line.label));
+            QLabel* heading = WrappingLabel(FromUtf8(line.label));
             QFont bold = heading->font();
             bold.setBold(true);
             heading->setFont(bold);
@@ -201,35 +216,63 @@ void DetailsPane::showLines(std::vector<DetailLine> lines) {
         label->setForegroundRole(QPalette::PlaceholderText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         gridLayout_->addWidget(label, row, 0, Qt::AlignTop);
-        gridLayout_->addWidget(TextLabel(FromUtf8(line.value)), row++, 1, Qt::AlignTop);
+        gridLayout_->addWidget(WrappingLabel(FromUtf8(line.value)), row++, 1, Qt::AlignTop);
     }
+}
+
+void DetailsPane::setPreview(const QImage& image, bool framed) {
+    preview_->setFrameShape(framed ? QFrame::Box : QFrame::NoFrame);
+    image_ = framed ? image : QImage();
+    if (image.isNull()) {
+        preview_->clear();
+        preview_->hide();
+        return;
+    }
+    // A page is kept to what leaves the pane room for the properties below it, and is never
+    // drawn larger than it was made.
+    const qreal ratio = devicePixelRatioF();
+    const QSize room = QSize(std::max(64, width() - 40), std::max(96, height() * 2 / 5)) * ratio;
+    QPixmap pixmap = QPixmap::fromImage(
+        framed && (image.width() > room.width() || image.height() > room.height())
+            ? image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+            : image);
+    pixmap.setDevicePixelRatio(ratio);
+    const int frame = framed ? 1 : 0;
+    preview_->setFixedSize(
+        (pixmap.deviceIndependentSize() + QSizeF(2 * frame, 2 * frame)).toSize());
+    preview_->setPixmap(pixmap);
+    preview_->show();
+}
+
+void DetailsPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!image_.isNull())
+        setPreview(QImage(image_), true);
 }
 
 void DetailsPane::previewReady(const QString& path, const QImage& image) {
     if (path != shown_)
         return;
-    QPixmap pixmap = QPixmap::fromImage(image);
-    pixmap.setDevicePixelRatio(devicePixelRatioF());
-    preview_->setPixmap(pixmap);
-    previewNote_->clear();
+    setPreview(image, true);
+    SetNote(previewNote_, {});
 }
 
 void DetailsPane::previewFailed(const QString& path, const QString& reason) {
     if (path != shown_)
         return;
-    preview_->clear();
-    previewNote_->setText(QStringLiteral("プレビューを表示できません") +
-                          (reason.isEmpty() ? QString() : QStringLiteral("：") + Inert(reason)));
+    setPreview({}, false);
+    SetNote(previewNote_,
+            QStringLiteral("プレビューを表示できません") +
+                (reason.isEmpty() ? QString() : QStringLiteral("：") + Inert(reason)));
 }
 
 void DetailsPane::previewLocked(const QString& path) {
     if (path != shown_)
         return;
     const qreal ratio = devicePixelRatioF();
-    QPixmap lock = GlyphPixmap(Glyph::Lock, int(std::ceil(kLockSide * ratio / 16)));
-    lock.setDevicePixelRatio(lock.width() / qreal(kLockSide));
-    preview_->setPixmap(lock);
-    previewNote_->setText(password_.empty()
+    QImage lock = GlyphPixmap(Glyph::Lock, int(std::ceil(kLockSide * ratio / 16))).toImage();
+    setPreview(lock, false);
+    SetNote(previewNote_, password_.empty()
                               ? QStringLiteral("パスワードで保護されています。パスワードを入力"
                                                "するとプレビューを表示します")
                               : QStringLiteral("パスワードで保護されています。入力された"

@@ -7,6 +7,7 @@
 
 #include "app/detaillines.h"
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -15,7 +16,6 @@
 #include <vector>
 
 class QGridLayout;
-class QImage;
 class QLabel;
 class QTimer;
 class ThumbnailProvider;
@@ -41,6 +41,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Reads the wanted file and asks for its preview, unless that is shown already.
@@ -48,6 +49,8 @@ private:
     // Nothing of the file shown before stays, and nothing of it arrives any more.
     void clear();
     void showLines(std::vector<DetailLine> lines);
+    // Shows image (none: hides the preview); a page is framed and fitted to the pane.
+    void setPreview(const QImage& image, bool framed);
     void previewReady(const QString& path, const QImage& image);
     void previewFailed(const QString& path, const QString& reason);
     void previewLocked(const QString& path);
@@ -56,6 +59,7 @@ private:
     QTimer* settle_; // lets the highlight stop before anything is read
     QLabel* name_;
     QLabel* preview_;
+    QImage image_; // the page shown, as the helper made it
     QLabel* previewNote_;
     QLabel* readNote_;
     QWidget* grid_;
