@@ -86,14 +86,53 @@ QPixmap ExitGlyph(int scale) {
     return pixmap;
 }
 
+// A window with a panel at its right: the details pane.
+QPixmap DetailsGlyph(int scale) {
+    QPixmap pixmap = Canvas(scale);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x45, 0x5a, 0x64), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(0.5, 1.5, 15, 13));
+    p.setBrush(QColor(0x90, 0xca, 0xf9));
+    p.drawRect(QRectF(9.5, 1.5, 6, 13));
+    p.setPen(QPen(QColor(0x90, 0xa4, 0xae), 1));
+    for (double y : {4.5, 7.5, 10.5})
+        p.drawLine(QPointF(2, y), QPointF(8, y));
+    return pixmap;
+}
+
+QPixmap LockGlyph(int scale) {
+    QPixmap pixmap = Canvas(scale);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x61, 0x61, 0x61), 1.6));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16); // the shackle
+    p.drawLine(QPointF(4.5, 6), QPointF(4.5, 7.5));
+    p.drawLine(QPointF(11.5, 6), QPointF(11.5, 7.5));
+    p.setPen(QPen(QColor(0x8d, 0x6e, 0x00), 1));
+    p.setBrush(QColor(0xff, 0xc1, 0x07));
+    p.drawRoundedRect(QRectF(2.5, 7.5, 11, 8), 1.5, 1.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x5d, 0x40, 0x37));
+    p.drawEllipse(QRectF(7, 9.5, 2, 2)); // the keyhole
+    p.drawRect(QRectF(7.5, 11, 1, 2.5));
+    return pixmap;
+}
+
 } // namespace
 
-QIcon GlyphIcon(Glyph glyph) {
+QPixmap GlyphPixmap(Glyph glyph, int scale) {
     // In the order of Glyph.
-    static QPixmap (*const drawings[])(int) = {UpGlyph, RefreshGlyph, HelpGlyph, ExitGlyph};
-    const auto draw = drawings[size_t(glyph)];
+    static QPixmap (*const drawings[])(int) = {UpGlyph,   RefreshGlyph, HelpGlyph,
+                                               ExitGlyph, DetailsGlyph, LockGlyph};
+    return drawings[size_t(glyph)](scale);
+}
+
+QIcon GlyphIcon(Glyph glyph) {
     QIcon icon;
     for (int scale : {1, 2})
-        icon.addPixmap(draw(scale));
+        icon.addPixmap(GlyphPixmap(glyph, scale));
     return icon;
 }

@@ -196,9 +196,6 @@ std::string PaperCell(const PageFacts& page) {
     return out;
 }
 
-namespace {
-
-// The name of a page layout as viewers offer it.
 std::string_view PageLayoutName(std::string_view layout) {
     static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
         {"SinglePage", "単一ページ"},          {"OneColumn", "連続ページ"},
@@ -210,6 +207,8 @@ std::string_view PageLayoutName(std::string_view layout) {
             return words;
     return layout;
 }
+
+namespace {
 
 std::string CountCell(int64_t n, const CellFormat& format) {
     return n > 0 ? Grouped(n, format) : std::string();

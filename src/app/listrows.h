@@ -88,6 +88,8 @@ std::string PermissionsCell(const EncryptionFacts& encryption);
 // The first page's paper ("A4 縦", "B5 (JIS) 横", "182×250 縦"), with " 混在" when pages differ
 // and " …" when more pages follow than were compared; empty without a first page.
 std::string PaperCell(const PageFacts& page);
+// A /PageLayout name as viewers offer it ("見開き（右）"); a name it does not know as it is.
+std::string_view PageLayoutName(std::string_view layout);
 
 // What a scan needs besides the entries: the filter's mask, the password (UTF-8, as typed:
 // blanks are characters) and the lenient-password option, and the number format.

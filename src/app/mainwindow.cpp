@@ -3,6 +3,7 @@
 
 #include "app/celldelegate.h"
 #include "app/columns.h"
+#include "app/detailspane.h"
 #include "app/fileopener.h"
 #include "app/folderlistmodel.h"
 #include "app/glyphs.h"
@@ -30,6 +31,8 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSplitter>
 #include <QStackedLayout>
 #include <QStyle>
 #include <QTimer>
@@ -138,8 +141,17 @@ void MainWindow::createControls() {
     layout->addLayout(createLocationRow());
     layout->addSpacing(1);
     createFileList();
+    detailsPane_ = new DetailsPane(this);
+    detailsPane_->hide();
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("listSplitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(fileList_);
+    splitter->addWidget(detailsPane_);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
     QHBoxLayout* list = Row(kMarginLeft + 1, kMarginRight);
-    list->addWidget(fileList_);
+    list->addWidget(splitter);
     layout->addLayout(list, 1);
     layout->addSpacing(kGap);
     layout->addLayout(createFilterRow());
@@ -154,6 +166,9 @@ QLayout* MainWindow::createLocationRow() {
     folderChooser_->setToolTip(QStringLiteral("ファイルの場所"));
     upButton_ = GlyphButton(this, "upButton", QStringLiteral("１つ上のフォルダ"), Glyph::Up);
     helpButton_ = GlyphButton(this, "helpButton", QStringLiteral("ヘルプ"), Glyph::Help);
+    detailsButton_ =
+        GlyphButton(this, "detailsButton", QStringLiteral("詳細ペイン (F3)"), Glyph::Details);
+    detailsButton_->setCheckable(true);
     // The help button reaches the window's right edge, as designed.
     QHBoxLayout* row = Row(kMarginLeft, 0);
     row->addWidget(exitButton_);
@@ -163,6 +178,8 @@ QLayout* MainWindow::createLocationRow() {
     row->addWidget(folderChooser_, 1, Qt::AlignTop);
     row->addSpacing(kGap);
     row->addWidget(upButton_);
+    row->addSpacing(8);
+    row->addWidget(detailsButton_);
     row->addSpacing(8);
     row->addWidget(helpButton_);
     return row;
@@ -298,8 +315,13 @@ void MainWindow::connectControls() {
     connect(folderChooser_, &FolderChooser::pathChanged, this, &MainWindow::folderChosen);
     connect(typeFilter_, &QComboBox::activated, this, &MainWindow::filterChosen);
     connect(passwordField_, &QLineEdit::textChanged, this, &MainWindow::passwordChanged);
-    connect(lenientCheck_, &QCheckBox::toggled, this,
-            [this] { loader_->setSettings(currentSettings()); });
+    connect(lenientCheck_, &QCheckBox::toggled, this, [this] {
+        loader_->setSettings(currentSettings());
+        detailsPane_->setPassword(currentSettings().password, lenientCheck_->isChecked());
+    });
+    connect(detailsButton_, &QToolButton::toggled, this, &MainWindow::showDetailsPane);
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, detailsButton_,
+            &QToolButton::toggle);
     connect(fileList_, &QTreeView::doubleClicked, this, &MainWindow::openHighlighted);
     // However the highlight moved (arrows, Home and End, the page keys, typing a name's first
     // letters, the mouse), the name field shows the highlighted row.
@@ -308,6 +330,10 @@ void MainWindow::connectControls() {
             &MainWindow::showHighlightedName);
     connect(fileList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::showHighlightedName);
+    connect(fileList_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &MainWindow::showHighlightedDetails);
+    connect(fileList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::showHighlightedDetails);
     connect(fileList_->header(), &QHeaderView::sectionClicked, this, &MainWindow::headerClicked);
     connect(loader_, &FolderLoader::started, this, &MainWindow::listingStarted);
     connect(loader_, &FolderLoader::progressed, this, &MainWindow::listingProgressed);
@@ -316,9 +342,9 @@ void MainWindow::connectControls() {
 }
 
 void MainWindow::orderTabs() {
-    QWidget* order[] = {fileList_,      nameField_,  lenientCheck_,   passwordField_,
-                        refreshButton_, openButton_, saveListButton_, upButton_,
-                        typeFilter_,    helpButton_, exitButton_,     folderChooser_};
+    QWidget* order[] = {fileList_,   nameField_,      lenientCheck_, passwordField_, refreshButton_,
+                        openButton_, saveListButton_, upButton_,     typeFilter_,    detailsButton_,
+                        helpButton_, exitButton_,     folderChooser_};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -434,6 +460,7 @@ void MainWindow::passwordChanged() {
         return;
     }
     loader_->setSettings(currentSettings());
+    detailsPane_->setPassword(currentSettings().password, lenientCheck_->isChecked());
 }
 
 void MainWindow::listingStarted(bool quiet) {

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class DetailsPane;
 class FolderChooser;
 class FolderListModel;
 class QCheckBox;
@@ -74,6 +75,10 @@ private:
     void showHelp();
     void saveList();
     void headerClicked(int section);
+    // The details pane shows the highlighted PDF; the window grows by the pane's width (or, at
+    // its largest, the list gives it up), so the list keeps its width.
+    void showDetailsPane(bool show);
+    void showHighlightedDetails();
     // The hidden key chord that shows and hides the lenient-password option; true when the
     // key press was it.
     bool toggleLenientOption(QKeyEvent* event);
@@ -117,6 +122,8 @@ private:
     QLineEdit* nameField_ = nullptr;
     QLabel* scanProgress_ = nullptr; // over the name field while a listing runs
     QPushButton* openButton_ = nullptr;
+    QToolButton* detailsButton_ = nullptr;
+    DetailsPane* detailsPane_ = nullptr;
 
     FolderListModel* model_ = nullptr;
     FolderLoader* loader_ = nullptr;

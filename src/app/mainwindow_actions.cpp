@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 
+#include "app/detailspane.h"
 #include "app/fileopener.h"
 #include "app/folderlistmodel.h"
 #include "app/helppage.h"
@@ -19,6 +20,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSplitter>
+#include <QToolButton>
 #include <QTreeView>
 
 QString MainWindow::helpPage() const {
@@ -71,6 +74,38 @@ void MainWindow::showHighlightedName() {
         nameField_->clear();
     else
         nameField_->setText(QString::fromStdString(row->caption));
+}
+
+void MainWindow::showHighlightedDetails() {
+    const ListRow* row = listing() ? nullptr : model_->rowAt(highlightedRow());
+    if (!row || row->isFolder || !IsPdfName(row->caption)) {
+        detailsPane_->showFile(QString());
+        return;
+    }
+    detailsPane_->showFile(platform::PathFromBytes(
+        platform::PathToBytes(WithSlash(currentFolder())) + row->nameBytes));
+}
+
+void MainWindow::showDetailsPane(bool show) {
+    if (show == detailsPane_->isVisible())
+        return;
+    constexpr int kPaneWidth = 300;
+    auto* splitter = static_cast<QSplitter*>(detailsPane_->parentWidget());
+    const bool grows = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    if (show) {
+        showHighlightedDetails();
+        detailsPane_->show();
+        // The list alone stretches, so the room the window grows by goes back to it.
+        splitter->setSizes({splitter->width() - kPaneWidth - splitter->handleWidth(), kPaneWidth});
+        if (grows)
+            resize(width() + kPaneWidth + splitter->handleWidth(), height());
+    } else {
+        const int paneWidth = detailsPane_->width() + splitter->handleWidth();
+        detailsPane_->hide();
+        if (grows)
+            resize(std::max(minimumWidth(), width() - paneWidth), height());
+    }
+    detailsButton_->setChecked(show);
 }
 
 void MainWindow::selectEntry(const QString& name) {

@@ -3,6 +3,7 @@
 // What the reader gives for one PDF file: the properties the list shows, as plain values.
 
 #include "common/datetime.h"
+#include "pdf/xmp.h"
 
 #include <cstdint>
 #include <optional>
@@ -101,6 +102,7 @@ struct DocumentFeatures {
     int32_t attachments = 0; // embedded files and file attachment annotations
     bool outlines = false;   // a bookmark tree with at least one entry
     int32_t updates = 0;     // incremental updates appended to the file
+    XmpProperties xmp;       // the XMP packet's own values, which the Info dictionary may hide
 };
 
 // Text is Unicode (UTF-8); a date is 0 when the file has none.

@@ -172,6 +172,7 @@ private:
             if (xmp.PdfAPart)
                 info.features.pdfA = *xmp.PdfAPart + xmp.PdfAConformance.value_or("");
             info.features.pdfUA = xmp.PdfUAPart.value_or("");
+            info.features.xmp = std::move(xmp);
         }
     }
 

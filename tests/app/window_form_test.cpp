@@ -66,7 +66,7 @@ TEST_F(FormTest, TextsAndHints) {
     EXPECT_FALSE(lenientCheck->isChecked());
     EXPECT_TRUE(openButton->isDefault());
     // The chooser takes its place in the design, over no placeholder.
-    EXPECT_EQ(chooser->geometry(), QRect(72, 8, 337, 20));
+    EXPECT_EQ(chooser->geometry(), QRect(72, 8, 305, 20));
     for (const QLabel* label : form->findChildren<QLabel*>())
         EXPECT_FALSE(label->isVisible() &&
                      QRect(label->mapTo(form.get(), QPoint(0, 0)), label->size())
@@ -91,9 +91,11 @@ TEST_F(FormTest, TabOrder) {
         }
         return order;
     };
-    const std::vector<QWidget*> hidden = {list,       nameField,      passwordField, refreshButton,
-                                          openButton, saveListButton, upButton,      typeFilter,
-                                          helpButton, exitButton,     chooser};
+    const std::vector<QWidget*> hidden = {
+        list,          nameField,  passwordField,
+        refreshButton, openButton, saveListButton,
+        upButton,      typeFilter, form->findChild<QWidget*>(QStringLiteral("detailsButton")),
+        helpButton,    exitButton, chooser};
     EXPECT_EQ(chain(), hidden);
     kana = true;
     QTest::keyClick(list, Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier);

@@ -43,8 +43,9 @@ struct Designed {
 const Designed kDesign[] = {
     {"exitButton", {8, 8, 24, 24}, Stays},
     {"locationLabel", {40, 13, 0, 0}, Stays},
-    {"folderChooser", {72, 8, 337, 20}, Widens},
-    {"upButton", {416, 8, 24, 24}, MovesRight},
+    {"folderChooser", {72, 8, 305, 20}, Widens},
+    {"upButton", {384, 8, 24, 24}, MovesRight},
+    {"detailsButton", {416, 8, 24, 24}, MovesRight},
     {"helpButton", {448, 8, 24, 24}, MovesRight},
     {"fileList", {9, 33, 456, 240}, Widens | Heightens},
     {"typeLabel", {8, 285, 0, 0}, MovesDown},
@@ -94,12 +95,12 @@ TEST_F(LayoutTest, ControlsFollowTheWindowsEdges) {
     }
     // The bottom controls keep their distance to the bottom edge; the list ends where it did.
     EXPECT_EQ(form->height() - openButton->geometry().bottom(), 333 - 328);
-    EXPECT_EQ(form->width() - list->geometry().right(), 472 - 464);
+    EXPECT_EQ(form->width() - InWindow(list).right(), 472 - 464);
 
     form->showMaximized();
     QApplication::processEvents();
     EXPECT_TRUE(form->isMaximized());
-    EXPECT_EQ(list->geometry().right(), form->width() - 8);
+    EXPECT_EQ(InWindow(list).right(), form->width() - 8);
 
     // Back to the default size: everything where it was.
     form->showNormal();
