@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 #include "jtext/junicode.h"
+#include "pdf/bytesource.h"
 #include "pdf/documentreader.h"
 
 #include <algorithm>
@@ -164,8 +165,10 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
     try {
+        const ByteSource source(fullPath);
+        read.status = source.Status();
         read.cells = PdfInfoCells(
-            ReadPdfInfo(fullPath, {settings.password, settings.lenientPassword}), settings.format);
+            ReadPdfInfo(source, {settings.password, settings.lenientPassword}), settings.format);
     } catch (const EPagewickError& e) {
         read.error = e.what();
     }

@@ -4,6 +4,7 @@
 // of every cell. The window and the command-line lister both build their rows here.
 
 #include "common/datetime.h"
+#include "common/filestatus.h"
 #include "pdf/documentinfo.h"
 
 #include <array>
@@ -92,6 +93,9 @@ struct ReadFailure {
 struct PdfRead {
     RowCells cells;
     std::optional<std::string> error;
+    // The file's status as the reader opened it, so that the scan need not ask for it again;
+    // nothing when it could not be opened.
+    std::optional<FileStatus> status;
 };
 
 // Whether RowForEntry hands this entry to the PDF reader.

@@ -178,7 +178,10 @@ private:
 } // namespace
 
 DocumentInfo ReadPdfInfo(const std::string& path, const ReadOptions& options) {
-    const ByteSource source(path);
+    return ReadPdfInfo(ByteSource(path), options);
+}
+
+DocumentInfo ReadPdfInfo(const ByteSource& source, const ReadOptions& options) {
     ReadBudget budget;
     const std::optional<std::string> version = HeaderVersion(source);
     auto withVersion = [&](DocumentInfo info) {
