@@ -178,6 +178,8 @@ private:
     // The Unicode text of a string value; a value of another type (null, a number, a name)
     // is no text.
     static std::string TextOf(ObjectStore& store, const PdfObject& value) {
+        if (value.IsString()) // as most are: read where it stands, not copied first
+            return TextStringToUtf8(value.text);
         const PdfObject v = store.Resolve(value);
         return v.IsString() ? TextStringToUtf8(v.text) : std::string();
     }

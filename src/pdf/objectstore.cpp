@@ -75,8 +75,10 @@ PdfObject ObjectStore::Object(int64_t n) {
 }
 
 PdfObject ObjectStore::Resolve(const PdfObject& value) {
-    PdfObject o = value;
-    for (int k = 0; k < kMaxResolve && o.IsReference(); ++k)
+    if (!value.IsReference())
+        return value;
+    PdfObject o = Object(value.integer);
+    for (int k = 1; k < kMaxResolve && o.IsReference(); ++k)
         o = Object(o.integer);
     return o.IsReference() ? PdfObject{} : o;
 }
