@@ -115,6 +115,17 @@ std::string SizeCell(int64_t bytes, const CellFormat& format) {
     return Grouped(kib, format) + "KB";
 }
 
+PackedCells::PackedCells(const RowCells& cells) {
+    size_t size = 0;
+    for (const std::string& cell : cells)
+        size += cell.size();
+    text_.reserve(size);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        text_ += cells[i];
+        ends_[i] = uint32_t(text_.size());
+    }
+}
+
 RowCells FolderCells() {
     return {};
 }
@@ -305,9 +316,9 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
         PdfRead own;
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
         if (!read.error) {
-            row.cells = std::move(read.cells);
+            AddEntryCells(read.cells, entry, settings.format);
+            row.cells = read.cells;
             row.features = std::move(read.features);
-            AddEntryCells(row.cells, entry, settings.format);
             return row;
         }
         failure = ReadFailure{entry.name, *read.error};
