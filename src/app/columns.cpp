@@ -36,12 +36,12 @@ std::vector<Column> DefaultColumns() {
     return columns;
 }
 
-const std::string& CellText(const ListRow& row, Column column) {
-    static const std::string kNone;
+std::string_view CellText(const ListRow& row, Column column) {
     const int i = int(column);
     if (i == 0)
         return row.caption;
     if (i < kColumnCount)
         return row.cells[size_t(i - 1)];
-    return row.features ? row.features->cells[size_t(i - kColumnCount)] : kNone;
+    return row.features ? std::string_view(row.features->cells[size_t(i - kColumnCount)])
+                        : std::string_view();
 }

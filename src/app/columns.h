@@ -151,7 +151,7 @@ std::vector<Column> DefaultColumns();
 
 // The text row shows in column: its caption, one of its cells, or the cell of an optional
 // column (empty when the row's features were not read).
-const std::string& CellText(const ListRow& row, Column column);
+std::string_view CellText(const ListRow& row, Column column);
 
 // Whether text goes in double quotes in the saved list under rule.
 bool NeedsQuotes(Quoting rule, std::string_view text);

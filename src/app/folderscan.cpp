@@ -22,24 +22,48 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings);
         if (events.onFolderStart)
             events.onFolderStart(at, pdfFiles.size());
-        readAhead = std::make_unique<PdfReadAhead>(std::move(pdfFiles), settings, workers);
+        readAhead =
+            std::make_unique<PdfReadAhead>(std::move(pdfFiles), settings, workers, at.facts.device);
+    };
+    // The files the reader opens are not looked up besides: their status comes from the open.
+    walk.deferLookup = [&settings](std::string_view name) {
+        return ReadsPdf(name, false, settings);
     };
     walk.onFolderEnd = [&](const platform::WalkedFolder&) { readAhead.reset(); };
-    walk.onEntry = [&](const platform::WalkedFolder& at, const platform::FindData& found) {
-        const bool isFolder = (found.attr & platform::faDirectory) != 0;
-        const std::string fullPath = at.path + found.bytes;
-        std::string nameBytes = at.relative + found.bytes;
-        const EntryFacts entry{at.relative.empty() ? found.name.toStdString()
-                                                   : FileNameForDisplay(nameBytes),
-                               found.size, found.lastWriteTime};
+    walk.onEntry = [&](const platform::WalkedFolder& at, const platform::FindData& listed) {
+        const std::string fullPath = at.path + listed.bytes;
+        std::string nameBytes = at.relative + listed.bytes;
+        std::string name =
+            at.relative.empty() ? listed.name.toStdString() : FileNameForDisplay(nameBytes);
         std::optional<ScanSettings> changed;
         if (events.currentSettings)
             if (ScanSettings now = events.currentSettings(); !(now == settings))
                 changed = std::move(now);
         const ScanSettings& used = changed ? *changed : settings;
-        std::optional<PdfRead> read = !changed && readAhead && ReadsPdf(entry.name, isFolder, used)
+        const bool listedFolder = (listed.attr & platform::faDirectory) != 0;
+        std::optional<PdfRead> read = !changed && readAhead && ReadsPdf(name, listedFolder, used)
                                           ? readAhead->Take(fullPath)
                                           : std::nullopt;
+        // An entry the search left to the reader gets its size and times from the open file.
+        const platform::FindData* looked = &listed;
+        platform::FindData completed;
+        if (!listed.lookedUp) {
+            if (!read && ReadsPdf(name, false, used))
+                read = ReadPdf(fullPath, used);
+            completed = listed;
+            if (read && read->status)
+                platform::FillFromStatus(*read->status, at.facts, completed);
+            else if (!platform::LookUpEntry(at.path, at.facts, completed))
+                return; // vanished since the folder was listed: left out, as by the search
+            // Something else in its place (a folder, a FIFO) is left out too: it was listed
+            // as a regular file.
+            if (!(completed.attr & platform::faArchive))
+                return;
+            looked = &completed;
+        }
+        const platform::FindData& found = *looked;
+        const bool isFolder = (found.attr & platform::faDirectory) != 0;
+        const EntryFacts entry{std::move(name), found.size, found.lastWriteTime};
         std::optional<ReadFailure> failure;
         std::optional<ListRow> row =
             RowForEntry(entry, isFolder, events.imageIndex ? events.imageIndex(at, found) : -1,

@@ -28,7 +28,7 @@ const QCollator& Collator() {
     return collator;
 }
 
-QString FromUtf8(const std::string& text) {
+QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "jtext/cp932.h"
 #include "jtext/junicode.h"
+#include "pdf/bytesource.h"
 #include "pdf/documentreader.h"
 #include "pdf/papersize.h"
 
@@ -112,6 +113,17 @@ std::string ShortDateCell(TDateTime value) {
 std::string SizeCell(int64_t bytes, const CellFormat& format) {
     const int64_t kib = bytes <= 0 ? 0 : (bytes - 1) / 1024 + 1;
     return Grouped(kib, format) + "KB";
+}
+
+PackedCells::PackedCells(const RowCells& cells) {
+    size_t size = 0;
+    for (const std::string& cell : cells)
+        size += cell.size();
+    text_.reserve(size);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        text_ += cells[i];
+        ends_[i] = uint32_t(text_.size());
+    }
 }
 
 RowCells FolderCells() {
@@ -276,8 +288,10 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
     try {
+        const ByteSource source(fullPath);
+        read.status = source.Status();
         const DocumentInfo info = ReadPdfInfo(
-            fullPath, {settings.password, settings.lenientPassword, settings.readFeatures});
+            source, {settings.password, settings.lenientPassword, settings.readFeatures});
         read.cells = PdfInfoCells(info, settings.format);
         if (settings.readFeatures)
             read.features =
@@ -301,9 +315,9 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
         PdfRead own;
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
         if (!read.error) {
-            row.cells = std::move(read.cells);
+            AddEntryCells(read.cells, entry, settings.format);
+            row.cells = read.cells;
             row.features = std::move(read.features);
-            AddEntryCells(row.cells, entry, settings.format);
             return row;
         }
         failure = ReadFailure{entry.name, *read.error};

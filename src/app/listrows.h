@@ -4,6 +4,7 @@
 // of every cell. The window and the command-line lister both build their rows here.
 
 #include "common/datetime.h"
+#include "common/filestatus.h"
 #include "pdf/documentinfo.h"
 
 #include <array>
@@ -16,6 +17,28 @@
 constexpr int kCellCount = 13; // columns 1 to 13; column 0 is the row's caption
 
 using RowCells = std::array<std::string, kCellCount>;
+
+// A row's cells as it keeps them: the texts one after another in one string, so that a row
+// of a large folder costs one allocation and a few dozen bytes besides its text, not thirteen
+// strings. Made from the cells as they are built.
+class PackedCells {
+public:
+    PackedCells() = default;
+    PackedCells(const RowCells& cells); // implicit: rows take their cells as they are built
+    // const, so that assigning to a cell does not compile (it would change nothing).
+    const std::string_view operator[](size_t i) const {
+        return std::string_view(text_).substr(i ? ends_[i - 1] : 0,
+                                              ends_[i] - (i ? ends_[i - 1] : 0));
+    }
+    static constexpr size_t size() { return kCellCount; }
+    // All the cells' text, one after another.
+    std::string_view Text() const { return text_; }
+    bool operator==(const PackedCells&) const = default;
+
+private:
+    std::string text_;
+    std::array<uint32_t, kCellCount> ends_{};
+};
 
 // The cells of the optional columns (columns.h, in their order), and what the paper column
 // sorts by: made only when the scan reads the documents' features.
@@ -32,7 +55,7 @@ struct ListRow {
     // Added for a folder entry (".." included). Rows remember this rather than being told
     // apart by their icon, which a file without extension may share with folders.
     bool isFolder = false;
-    RowCells cells;
+    PackedCells cells;
     // The name as the file system has it (from the listed folder, in a recursive list): the
     // caption is only how it is shown, and cannot always name the file again.
     std::string nameBytes;
@@ -115,6 +138,9 @@ struct PdfRead {
     RowCells cells;
     std::shared_ptr<const FeatureCells> features; // when the settings ask for them
     std::optional<std::string> error;
+    // The file's status as the reader opened it, so that the scan need not ask for it again;
+    // nothing when it could not be opened.
+    std::optional<FileStatus> status;
 };
 
 // Whether RowForEntry hands this entry to the PDF reader.

@@ -43,9 +43,9 @@ unsigned Processors() {
 } // namespace
 
 PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings,
-                           unsigned workers)
-    : paths_(std::move(paths)), settings_(settings), slots_(paths_.size()),
-      limit_(std::min(kAhead, paths_.size())) {
+                           unsigned workers, iotiming::Device device)
+    : paths_(std::move(paths)), settings_(settings), device_(device), slots_(paths_.size()),
+      limit_(std::min(kAhead, paths_.size())), takerTimer_(device) {
     const size_t count = std::min<size_t>(std::max(workers, 1u), paths_.size());
     // Held while starting, as a worker that finds its reads waiting adds workers of its own.
     const std::lock_guard lock(mutex_);
@@ -74,7 +74,7 @@ unsigned PdfReadAhead::DefaultWorkers() {
 }
 
 void PdfReadAhead::Work() {
-    iotiming::CallTimer timer;
+    iotiming::CallTimer timer(device_);
     std::unique_lock lock(mutex_);
     for (;;) {
         ++idleWorkers_;

@@ -38,8 +38,10 @@ public:
     static constexpr unsigned kMaxWorkers = 64;
 
     // Starts reading paths (each given once), in their order, with the scan's settings on up
-    // to workers threads (at least one).
-    PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings, unsigned workers);
+    // to workers threads (at least one); more once reads are seen to wait for device, the one
+    // that holds the files.
+    PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings, unsigned workers,
+                 iotiming::Device device = {});
     // Stops the workers after the file each is reading, and waits for them.
     ~PdfReadAhead();
     PdfReadAhead(const PdfReadAhead&) = delete;
@@ -78,6 +80,7 @@ private:
 
     const std::vector<std::string> paths_;
     const ScanSettings settings_;
+    const iotiming::Device device_;
     // The scan mostly takes the files in their order: the one after the last taken is tried
     // first, and the index of all of them is made only when that fails.
     size_t expected_ = 0;

@@ -105,9 +105,7 @@ void AppendCsvCell(std::string& out, std::string_view cell, std::string& scratch
 size_t SizeOfList(const std::vector<ListRow>& rows) {
     size_t size = 512;
     for (const ListRow& row : rows) {
-        size += row.caption.size() + 3 * row.cells.size() + 8;
-        for (const std::string& cell : row.cells)
-            size += cell.size();
+        size += row.caption.size() + 3 * row.cells.size() + 8 + row.cells.Text().size();
     }
     return size;
 }
@@ -176,8 +174,7 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
         if (constexpr size_t kAhead = 8; i + kAhead < rows.size()) {
             const ListRow& ahead = rows[i + kAhead];
             __builtin_prefetch(ahead.caption.data());
-            for (const std::string& cell : ahead.cells)
-                __builtin_prefetch(cell.data());
+            __builtin_prefetch(ahead.cells.Text().data());
         }
         const ListRow& row = rows[i];
         if (row.isFolder)

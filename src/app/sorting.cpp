@@ -27,7 +27,7 @@ std::optional<int64_t> CellNumber(std::string_view cell) {
 NumberKey NumberKeyOf(const ListRow& row, int column) {
     if (column < 2 || column > kAllColumnCount)
         return {};
-    const std::string& cell = CellText(row, Column(column - 1));
+    const std::string_view cell = CellText(row, Column(column - 1));
     switch (kColumns[size_t(column - 1)].sort) {
     case SortKind::Time:
         return cell.empty() ? NumberKey{} : NumberKey{true, std::llround(row.modified * 86400.0)};
@@ -42,7 +42,7 @@ NumberKey NumberKeyOf(const ListRow& row, int column) {
     }
 }
 
-const std::string& SortText(const ListRow& row, int column) {
+std::string_view SortText(const ListRow& row, int column) {
     if (column <= 1 || column > kAllColumnCount)
         return row.caption;
     return CellText(row, Column(column - 1));
@@ -55,7 +55,7 @@ int SortColumnAfterClick(int sortColumn, int clicked) {
 
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare) {
     SortRowsBy(
-        rows, sortColumn, [](const std::string& text) { return text; }, compare);
+        rows, sortColumn, [](std::string_view text) { return std::string(text); }, compare);
 }
 
 void MoveRowsInto(std::vector<ListRow>& rows, std::vector<size_t> moved) {

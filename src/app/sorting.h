@@ -38,7 +38,7 @@ struct NumberKey {
 NumberKey NumberKeyOf(const ListRow& row, int column);
 
 // The text a Name or Text column orders a row by: the caption or the cell as displayed.
-const std::string& SortText(const ListRow& row, int column);
+std::string_view SortText(const ListRow& row, int column);
 
 // The sort column after a click on the header of column index clicked (0-based): the same
 // column again reverses the direction, another one sorts ascending by it.
@@ -70,7 +70,7 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
     const bool byNumber = !byText;
     // The paper column goes by area, then by its text ("A4 横" beside "A4 縦").
     const bool thenText = kind == SortKind::Paper;
-    using Text = decltype(prepare(std::string()));
+    using Text = decltype(prepare(std::string_view()));
     struct Key {
         int group;
         NumberKey number;

@@ -264,7 +264,7 @@ private:
 };
 
 // Inert, and a line break or tab, which would split the record, as a blank.
-std::string TsvField(const std::string& cell) {
+std::string TsvField(std::string_view cell) {
     std::string scratch;
     std::string out(InertText(cell, true, scratch));
     std::replace_if(
@@ -286,7 +286,7 @@ std::string Records(const std::vector<ListRow>& rows, const std::vector<Column>&
         if (row.isFolder)
             continue;
         for (size_t i = 0; i < columns.size(); ++i) {
-            const std::string& cell = CellText(row, columns[i]);
+            const std::string_view cell = CellText(row, columns[i]);
             if (!json) {
                 out.append(i ? "\t" : "").append(TsvField(cell));
                 continue;
@@ -294,7 +294,8 @@ std::string Records(const std::vector<ListRow>& rows, const std::vector<Column>&
             out += std::string(i       ? ", "
                                : first ? "\n{"
                                        : ",\n{") +
-                   JsonString(std::string(InfoOf(columns[i]).caption)) + ": " + JsonString(cell);
+                   JsonString(std::string(InfoOf(columns[i]).caption)) + ": " +
+                   JsonString(std::string(cell));
             // The caption only shows a name that is not UTF-8; its bytes name the file.
             if (columns[i] == Column::Name)
                 if (const std::string bytes = PathBytesField(row.nameBytes); !bytes.empty())

@@ -3,26 +3,41 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <sys/resource.h>
+#include <unordered_map>
+#include <utility>
 
 namespace iotiming {
 namespace {
 
 std::atomic<int> assumedSlow{0};
 
-// The thread's processor time and the times it gave up the processor to wait.
-void ThreadUsage(std::chrono::nanoseconds& cpu, int64_t& sleeps) {
+// The thread's processor time and the device's sign of waiting: for a disk the blocks the
+// thread read from it, for a remote file system the times it gave up the processor to wait.
+void ThreadUsage(DeviceKind kind, std::chrono::nanoseconds& cpu, int64_t& sign) {
     struct rusage usage {};
     if (::getrusage(RUSAGE_THREAD, &usage) != 0) {
         cpu = {};
-        sleeps = 0;
+        sign = 0;
         return;
     }
     auto span = [](const timeval& t) {
         return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
     };
     cpu = span(usage.ru_utime) + span(usage.ru_stime);
-    sleeps = usage.ru_nvcsw;
+    sign = kind == DeviceKind::Disk ? usage.ru_inblock : usage.ru_nvcsw;
+}
+
+// The devices seen waiting in this process, with the threads their calls wanted last.
+struct WaitingDevices {
+    std::mutex mutex;
+    std::unordered_map<uint64_t, unsigned> threads;
+};
+
+WaitingDevices& Waiting() {
+    static WaitingDevices devices;
+    return devices;
 }
 
 } // namespace
@@ -40,24 +55,52 @@ unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanose
 }
 
 void CallTimer::Start() {
+    if (device_.kind == DeviceKind::Local)
+        return;
     wallStart_ = std::chrono::steady_clock::now();
-    if (suspect_)
-        ThreadUsage(cpuStart_, sleepsAtStart_);
+    if (measuring_)
+        ThreadUsage(device_.kind, cpuStart_, signAtStart_);
 }
 
 unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
-    const auto wall = std::chrono::steady_clock::now() - wallStart_;
     if (assumedSlow.load(std::memory_order_relaxed) > 0)
         return std::max(limit, processors);
-    unsigned wanted = 0;
-    if (suspect_ && wall >= kSlowCall) {
-        std::chrono::nanoseconds cpu;
-        int64_t sleeps = 0;
-        ThreadUsage(cpu, sleeps);
-        if (sleeps > sleepsAtStart_)
-            wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
+    if (device_.kind == DeviceKind::Local)
+        return 0;
+    const auto wall = std::chrono::steady_clock::now() - wallStart_;
+    WaitingDevices& waiting = Waiting();
+    if (std::exchange(first_, false)) {
+        const std::lock_guard lock(waiting.mutex);
+        if (const auto seen = waiting.threads.find(device_.id); seen != waiting.threads.end()) {
+            waits_ = kWaitsToConfirm;
+            return std::min(seen->second, std::max(limit, processors));
+        }
     }
-    suspect_ = wall >= kSlowCall;
+    const bool slow = wall >= kSlowCall;
+    unsigned wanted = 0;
+    if (!slow) {
+        waits_ = 0;
+    } else if (measuring_) {
+        std::chrono::nanoseconds cpu;
+        int64_t sign = 0;
+        ThreadUsage(device_.kind, cpu, sign);
+        if (sign > signAtStart_) {
+            lastPassed_ = 0;
+            if (++waits_ >= kWaitsToConfirm) {
+                wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
+                const std::lock_guard lock(waiting.mutex);
+                waiting.threads[device_.id] = wanted;
+            }
+        } else {
+            waits_ = 0;
+            lastPassed_ = std::min(std::max(2 * lastPassed_, 1u), kMaxPassedOver);
+            passOver_ = lastPassed_;
+        }
+    } else if (passOver_ > 0) {
+        --passOver_;
+        return 0;
+    }
+    measuring_ = slow && passOver_ == 0;
     return wanted;
 }
 

@@ -11,32 +11,58 @@ namespace iotiming {
 
 // A call quicker than this is not looked at: work on local, cached files takes microseconds.
 constexpr std::chrono::nanoseconds kSlowCall = std::chrono::microseconds(200);
+// Calls in a row that must each be slow and show the device's sign of waiting before the
+// device counts as waiting: one such call may be a thread preempted, or asleep on a lock,
+// while the machine is busy.
+constexpr int kWaitsToConfirm = 3;
+constexpr unsigned kMaxPassedOver = 64;
+
+// What the kernel says of the device that holds the files, which decides how calls are
+// watched.
+enum class DeviceKind {
+    Local,  // memory, a solid-state disk, anything not below: calls are not even timed
+    Disk,   // a disk that turns or can be removed: a slow call that read blocks from it waited
+    Remote, // a network or FUSE file system: a slow call that went to sleep waited for its answer
+};
+struct Device {
+    DeviceKind kind = DeviceKind::Local;
+    uint64_t id = 0; // st_dev: a device seen waiting once is taken to wait from then on
+};
 
 // The threads that keep processors busy with calls that take wall time, cpu of it on a
 // processor and the rest waiting: processors × wall / cpu, at least processors, at most limit.
 unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanoseconds cpu,
                               unsigned processors, unsigned limit);
 
-// Times a series of calls on one thread. A slow call alone says nothing (the thread may just
-// have been preempted on a busy machine), so after one the next call is also timed on the
-// processor and counted for the times it went to sleep of its own accord: a call that slept
-// and was slow waited for its device. Fast calls cost two reads of the clock.
+// Times a series of calls on one thread, on one device. After a slow call the next one is also
+// timed on the processor and counted for the device's sign of waiting (blocks read from a
+// disk; sleeps on a remote file system); kWaitsToConfirm slow calls in a row with that sign
+// show the device waiting. A slow call without the sign makes the timer look again only after
+// twice as many slow calls as the last time (at most kMaxPassedOver), so that a machine where
+// every call is slow (busy, or traced) does not pay for the looking on every call. Calls on a
+// local device cost nothing, fast calls two reads of the clock.
 class CallTimer {
 public:
+    explicit CallTimer(Device device = {}) : device_(device) {}
     void Start();
-    // After the call: the threads wanted (ThreadsToHideLatency) when it waited for its
-    // device, otherwise 0.
+    // After the call: the threads wanted (ThreadsToHideLatency) once the device is seen to
+    // wait, at once for a device seen waiting before in this process; otherwise 0.
     unsigned Stop(unsigned processors, unsigned limit);
 
 private:
-    bool suspect_ = false;
+    Device device_;
+    bool measuring_ = false; // this call is timed on the processor too
+    bool first_ = true;
+    int waits_ = 0;         // slow calls in a row that showed the sign of waiting
+    unsigned passOver_ = 0; // slow calls still to be passed over before looking again
+    unsigned lastPassed_ = 0;
     std::chrono::steady_clock::time_point wallStart_;
     std::chrono::nanoseconds cpuStart_{0};
-    int64_t sleepsAtStart_ = 0;
+    int64_t signAtStart_ = 0;
 };
 
-// While one lives, every timed call counts as one that waited for its device, so that tests
-// can take the many-thread paths on a local disk.
+// While one lives, every timed call counts as one that waited for its device, whatever the
+// device, so that tests can take the many-thread paths on a local disk.
 class AssumeSlowDevice {
 public:
     AssumeSlowDevice();

@@ -27,21 +27,21 @@ ByteSource::ByteSource(const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0)
         throw EFOpenError(FileNameForDisplay(path), SystemReason(errno));
-    struct stat st {};
-    const bool stated = ::fstat(fd_, &st) == 0;
+    // The attributes the open has just fetched: on a share a fresh ask would be one more
+    // round trip for the same answer.
+    const bool stated = StatFile(fd_, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, status_);
     const int error = errno;
-    if (!stated || !S_ISREG(st.st_mode)) {
+    if (!stated || !S_ISREG(status_.mode)) {
         ::close(fd_);
         fd_ = -1;
         throw EFOpenError(FileNameForDisplay(path), !stated ? SystemReason(error)
-                                                    : S_ISDIR(st.st_mode)
+                                                    : S_ISDIR(status_.mode)
                                                         ? "フォルダです"
                                                         : "通常のファイルではありません");
     }
-    size_ = int64_t(st.st_size);
-    // The reader takes a few blocks near the start and the end; the kernel's read-ahead would
-    // fetch far more of a file that is not cached, and push other files' blocks out for it.
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_RANDOM);
+    // No advice against read-ahead: the kernel reads ahead only from the start of a file and
+    // for reads that follow one another, and reads the few blocks the reader asks for elsewhere
+    // as asked; the advice would cost a call a file.
 }
 
 ByteSource::~ByteSource() {
@@ -68,15 +68,15 @@ bool ByteSource::ReadWholeSmallFile() const {
     // reader needs its head and its tail, and often the middle too.
     constexpr size_t kBlocks = 4;
     static_assert(kBlocks <= std::tuple_size_v<decltype(cache_)>);
-    if (useCount_ != 0 || size_ <= kCacheBlockSize || size_ > int64_t(kBlocks) * kCacheBlockSize)
+    if (useCount_ != 0 || Size() <= kCacheBlockSize || Size() > int64_t(kBlocks) * kCacheBlockSize)
         return false;
     std::array<iovec, kBlocks> parts{};
-    const size_t count = size_t((size_ + kCacheBlockSize - 1) / kCacheBlockSize);
+    const size_t count = size_t((Size() + kCacheBlockSize - 1) / kCacheBlockSize);
     for (size_t j = 0; j < count; ++j) {
         TakeBuffer(cache_[j]);
         parts[j] = {
             cache_[j].data.get(),
-            size_t(std::min<int64_t>(kCacheBlockSize, size_ - int64_t(j) * kCacheBlockSize))};
+            size_t(std::min<int64_t>(kCacheBlockSize, Size() - int64_t(j) * kCacheBlockSize))};
     }
     ssize_t n;
     do
@@ -112,7 +112,7 @@ const ByteSource::CachedBlock& ByteSource::BlockAt(int64_t start) const {
     slot->start = start;
     slot->lastUse = ++useCount_;
     // Up to the size the file had when opened; a file that grew since is read as it was.
-    const int64_t wanted = std::clamp<int64_t>(size_ - start, 0, kCacheBlockSize);
+    const int64_t wanted = std::clamp<int64_t>(Size() - start, 0, kCacheBlockSize);
     TakeBuffer(*slot);
     slot->size = Pread(slot->data.get(), wanted, start); // short at the end, or after an error
     return *slot;
@@ -153,9 +153,9 @@ int64_t ByteSource::Pread(char* buffer, int64_t count, int64_t offset) const {
 
 std::string ByteSource::Read(int64_t offset, int64_t count) const {
     std::string out;
-    if (offset < 0 || offset >= size_ || count <= 0)
+    if (offset < 0 || offset >= Size() || count <= 0)
         return out;
-    count = std::min(count, size_ - offset);
+    count = std::min(count, Size() - offset);
     out.resize(size_t(count));
     // Small reads are better served by the blocks, which neighbouring reads share.
     out.resize(size_t(count <= kCacheBlockSize ? ReadAt(offset, out.data(), count)
@@ -183,13 +183,13 @@ void ByteSource::Remember(SearchedRanges& ranges, int64_t start, int64_t end, bo
 }
 
 int64_t ByteSource::Find(std::string_view keyword, int64_t from, int64_t limit) const {
-    if (keyword.empty() || from < 0 || from >= size_ || limit <= 0)
+    if (keyword.empty() || from < 0 || from >= Size() || limit <= 0)
         return -1;
     auto found = searched_.find(keyword);
     if (found == searched_.end())
         found = searched_.emplace(std::string(keyword), SearchedRanges()).first;
     SearchedRanges& ranges = found->second;
-    const int64_t stop = from + std::min(limit, size_ - from); // the keyword starts before this
+    const int64_t stop = from + std::min(limit, Size() - from); // the keyword starts before this
     constexpr int64_t kChunk = int64_t(64) << 10;
     std::string chunk;
     for (int64_t at = from; at < stop;) {

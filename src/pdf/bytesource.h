@@ -3,6 +3,8 @@
 // The bottom layer of the reader: one open file read through a few cached blocks, with reads at
 // an offset and forward searches for a keyword. It knows nothing of PDF objects.
 
+#include "common/filestatus.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -19,7 +21,9 @@ public:
     ByteSource(const ByteSource&) = delete;
     ByteSource& operator=(const ByteSource&) = delete;
 
-    int64_t Size() const { return size_; }
+    int64_t Size() const { return status_.size; }
+    // The file as it was when opened.
+    const FileStatus& Status() const { return status_; }
     // Up to count bytes at offset through the block cache; returns how many were read.
     int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const;
     // count bytes at offset (fewer at the end of the file, none outside it): long reads such
@@ -59,5 +63,5 @@ private:
     mutable std::map<std::string, SearchedRanges, std::less<>> searched_;
 
     int fd_ = -1;
-    int64_t size_ = 0;
+    FileStatus status_;
 };

@@ -179,6 +179,8 @@ private:
     // The Unicode text of a string value; a value of another type (null, a number, a name)
     // is no text.
     static std::string TextOf(ObjectStore& store, const PdfObject& value) {
+        if (value.IsString()) // as most are: read where it stands, not copied first
+            return TextStringToUtf8(value.text);
         const PdfObject v = store.Resolve(value);
         return v.IsString() ? TextStringToUtf8(v.text) : std::string();
     }
@@ -193,7 +195,10 @@ private:
 } // namespace
 
 DocumentInfo ReadPdfInfo(const std::string& path, const ReadOptions& options) {
-    const ByteSource source(path);
+    return ReadPdfInfo(ByteSource(path), options);
+}
+
+DocumentInfo ReadPdfInfo(const ByteSource& source, const ReadOptions& options) {
     ReadBudget budget;
     const std::optional<std::string> version = HeaderVersion(source);
     auto withVersion = [&](DocumentInfo info) {

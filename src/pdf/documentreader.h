@@ -8,6 +8,8 @@
 
 #include <string>
 
+class ByteSource;
+
 struct ReadOptions {
     std::string password;         // as typed, UTF-8; blanks are characters
     bool lenientPassword = false; // an empty typed password that matches opens the file
@@ -23,3 +25,5 @@ struct ReadOptions {
 // the password does not open it) or OverBudget. A file whose strings the password does not
 // open is no failure: it is read, with encryption.password Refused and no text.
 DocumentInfo ReadPdfInfo(const std::string& path, const ReadOptions& options = {});
+// The same for a file the caller has opened (and whose status it wants too).
+DocumentInfo ReadPdfInfo(const ByteSource& source, const ReadOptions& options = {});

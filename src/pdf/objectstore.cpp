@@ -75,10 +75,14 @@ PdfObject ObjectStore::Object(int64_t n) {
 }
 
 PdfObject ObjectStore::Resolve(const PdfObject& value) {
-    PdfObject o = value;
-    for (int k = 0; k < kMaxResolve && o.IsReference(); ++k)
+    if (!value.IsReference())
+        return value;
+    PdfObject o = Object(value.integer);
+    for (int k = 1; k < kMaxResolve && o.IsReference(); ++k)
         o = Object(o.integer);
-    return o.IsReference() ? PdfObject{} : o;
+    if (o.IsReference())
+        return {};
+    return o; // moved out, where the conditional operator would copy it
 }
 
 std::string ObjectStore::StreamData(int64_t n, size_t maxOutput) {

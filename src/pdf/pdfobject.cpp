@@ -154,26 +154,42 @@ bool KeyLess(std::string_view a, std::string_view b) {
     return folded != 0 ? folded < 0 : a < b;
 }
 
-// A dictionary's entries in file order put in the order Get searches; of a key written twice
-// the later value stays, as a later entry overrides an earlier one.
-void SortEntries(std::vector<PdfEntry>& entries) {
-    const auto less = [](const PdfEntry& a, const PdfEntry& b) { return KeyLess(a.key, b.key); };
-    if (std::is_sorted(entries.begin(), entries.end(), less) &&
-        std::adjacent_find(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-            return a.key == b.key;
-        }) == entries.end())
-        return;
-    std::stable_sort(entries.begin(), entries.end(), less);
+// The values of the arrays and dictionaries being read, nested ones above the ones they are in:
+// each is moved into a vector of its own size once it is read whole, so that no vector grows
+// entry by entry, and the buffers are kept from one object (and file) to the next on a thread.
+struct ParseScratch {
+    std::vector<PdfEntry> entries;
+    std::vector<PdfObject> items;
+    std::vector<uint32_t> order;
+};
+
+constexpr size_t kKeptScratch = 4096;
+
+ParseScratch& Scratch() {
+    thread_local ParseScratch scratch;
+    return scratch;
+}
+
+// Moves the entries from first on, in file order, out of the scratch into the order Get
+// searches; of a key written twice the later value stays, as a later entry overrides an
+// earlier one. Their positions are sorted, not the entries themselves.
+void TakeSortedEntries(ParseScratch& scratch, size_t first, std::vector<PdfEntry>& out) {
+    std::vector<PdfEntry>& from = scratch.entries;
+    std::vector<uint32_t>& order = scratch.order;
+    order.clear();
+    for (size_t i = first; i < from.size(); ++i)
+        order.push_back(uint32_t(i));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return KeyLess(from[a].key, from[b].key); });
     // Of each run of one key, the last (in file order) is kept.
-    size_t out = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (i + 1 < entries.size() && entries[i + 1].key == entries[i].key)
-            continue;
-        if (out != i)
-            entries[out] = std::move(entries[i]);
-        ++out;
-    }
-    entries.resize(out);
+    size_t kept = 0;
+    for (size_t i = 0; i < order.size(); ++i)
+        if (i + 1 == order.size() || from[order[i + 1]].key != from[order[i]].key)
+            order[kept++] = order[i];
+    out.reserve(kept);
+    for (size_t i = 0; i < kept; ++i)
+        out.push_back(std::move(from[order[i]]));
+    from.resize(first);
 }
 
 bool IsDigit(char c) {
@@ -270,6 +286,8 @@ public:
         } else if (c == '[') {
             o.kind = PdfObject::Kind::Array;
             ++pos;
+            std::vector<PdfObject>& items = Scratch().items;
+            const size_t first = items.size();
             for (;;) {
                 SkipSpace(text_, pos);
                 if (pos >= text_.size()) {
@@ -279,10 +297,14 @@ public:
                 if (text_[pos] == ']')
                     break;
                 if (IsKeywordEnd(pos))
-                    return o; // a damaged array stops before the object's end
-                o.items.push_back(Object(pos, depth + 1));
+                    break; // a damaged array stops before the object's end
+                items.push_back(Object(pos, depth + 1));
             }
-            pos = std::min(pos + 1, text_.size());
+            o.items.assign(std::make_move_iterator(items.begin() + ptrdiff_t(first)),
+                           std::make_move_iterator(items.end()));
+            items.resize(first);
+            if (pos < text_.size() && text_[pos] == ']')
+                ++pos;
         } else if (c == '/') {
             ++pos;
             o.kind = PdfObject::Kind::Name;
@@ -298,6 +320,7 @@ public:
 private:
     void Entries(PdfObject& o, size_t& pos, int depth) {
         o.kind = PdfObject::Kind::Dictionary;
+        std::vector<PdfEntry>& entries = Scratch().entries;
         for (;;) {
             SkipSpace(text_, pos);
             if (pos >= text_.size()) {
@@ -320,13 +343,15 @@ private:
             PdfObject value;
             if (pos < text_.size() && text_.compare(pos, 2, ">>") != 0 && !IsKeywordEnd(pos))
                 value = Object(pos, depth + 1);
-            o.entries.push_back(PdfEntry{std::move(key), std::move(value)});
+            entries.push_back(PdfEntry{std::move(key), std::move(value)});
         }
     }
 
     void Dictionary(PdfObject& o, size_t& pos, int depth) {
+        ParseScratch& scratch = Scratch();
+        const size_t first = scratch.entries.size();
         Entries(o, pos, depth);
-        SortEntries(o.entries);
+        TakeSortedEntries(scratch, first, o.entries);
     }
 
     // Whether the keyword at pos ends the object being read: what follows belongs to no value.
@@ -382,6 +407,8 @@ private:
     }
 
     static std::string Name(std::string_view raw) {
+        if (raw.find('#') == std::string_view::npos)
+            return std::string(raw);
         std::string name;
         name.reserve(raw.size());
         for (size_t i = 0; i < raw.size(); ++i) {
@@ -470,6 +497,20 @@ void PdfObject::Set(std::string key, PdfObject value) {
 }
 
 PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort) {
+    // A parse given up (over its budget) leaves the scratch as it found it.
+    struct Restore {
+        ParseScratch& scratch = Scratch();
+        const size_t entries = scratch.entries.size(), items = scratch.items.size();
+        ~Restore() {
+            scratch.entries.resize(entries);
+            scratch.items.resize(items);
+            // What a huge object took is given back; a thread keeps room for ordinary ones.
+            if (scratch.entries.empty() && scratch.entries.capacity() > kKeptScratch)
+                std::vector<PdfEntry>().swap(scratch.entries);
+            if (scratch.items.empty() && scratch.items.capacity() > kKeptScratch)
+                std::vector<PdfObject>().swap(scratch.items);
+        }
+    } restore;
     Parser parser(text);
     PdfObject o = parser.Object(pos, 0);
     if (cutShort)

@@ -81,10 +81,11 @@ public:
     // comments skipped; empty at the end of the file or at a delimiter.
     std::string_view Peek() {
         SkipSpace();
-        size_t end = pos_;
-        while (Have(end - pos_ + 1) && IsRegularChar(buffer_[end]))
-            ++end;
-        return std::string_view(buffer_).substr(pos_, end - pos_);
+        // Counted from the read position: reading on moves the window's bytes.
+        size_t length = 0;
+        while (Have(length + 1) && IsRegularChar(buffer_[pos_ + length]))
+            ++length;
+        return std::string_view(buffer_).substr(pos_, length);
     }
     std::string_view Next() {
         const std::string_view token = Peek();

@@ -5,6 +5,7 @@
 #include "jtext/filename.h"
 
 #include <QFile>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -13,9 +14,12 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <system_error>
 #include <thread>
@@ -29,33 +33,104 @@ bool IsDotName(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
-// Fills everything but the name from a statx of name relative to dirFd (links followed).
-bool StatEntry(int dirFd, const char* name, const char* shownName, FindData& out) {
-    struct statx stx {};
-    if (statx(dirFd, name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+// The attributes an entry's name gives: the hidden bit.
+uint32_t NameAttributes(const std::string& name) {
+    return name[0] == '.' && !IsDotName(name.c_str()) ? uint32_t(faHidden) : 0;
+}
+
+// Fills everything but the name from a statx of the entry named out.bytes in the folder
+// dirFd; path, when given, is what to look up instead (a full path).
+bool StatEntry(int dirFd, const FolderFacts& facts, FindData& out, const char* path = nullptr) {
+    FileStatus status;
+    if (!StatFile(dirFd, path ? path : out.bytes.c_str(), AT_STATX_SYNC_AS_STAT, status))
         return false;
-    const bool isDir = S_ISDIR(stx.stx_mode);
-    const bool isReg = S_ISREG(stx.stx_mode);
-    uint32_t attr = 0;
-    if (isDir)
-        attr |= faDirectory;
-    else if (isReg)
-        attr |= faArchive;
-    else
-        attr |= faSysFile;
-    if (shownName[0] == '.' && !IsDotName(shownName))
-        attr |= faHidden;
-    if (faccessat(dirFd, name, W_OK, AT_EACCESS) != 0)
-        attr |= faReadOnly;
-    out.attr = attr;
-    out.size = isReg ? int64_t(stx.stx_size) : 0;
-    out.lastWriteTime = UnixToLocalDateTime(stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec);
-    out.lastAccessTime = UnixToLocalDateTime(stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec);
-    const auto& birth = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime;
-    out.creationTime = UnixToLocalDateTime(birth.tv_sec, birth.tv_nsec);
-    out.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
-    out.inode = stx.stx_ino;
+    FillFromStatus(status, facts, out);
     return true;
+}
+
+// The file systems whose every call goes to another machine or another process.
+bool IsRemoteFileSystem(long type) {
+    static constexpr long kRemote[] = {
+        0x6969,     // NFS
+        0x517B,     // SMB
+        0xFF534D42, // CIFS
+        0xFE534D42, // SMB2
+        0x65735546, // FUSE (sshfs, rclone, ntfs-3g's daemon, ...)
+        0x01021997, // 9P
+        0x5346414F, // AFS
+        0x6B414653, // kAFS
+        0x00C36400, // Ceph
+        0x73757245, // Coda
+        0x01161970, // GFS2
+        0x7461636F, // OCFS2
+    };
+    return std::find(std::begin(kRemote), std::end(kRemote), type) != std::end(kRemote);
+}
+
+// The first byte of a small file of /sys; 0 when it cannot be read.
+char SysFlag(const std::string& path) {
+    char c = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        if (::read(fd, &c, 1) != 1)
+            c = 0;
+        ::close(fd);
+    }
+    return c;
+}
+
+// Whether the block device holds a disk that turns or can be removed, as its queue tells (a
+// partition: its disk's). Asked once a device.
+bool IsSlowDisk(dev_t device) {
+    static std::mutex mutex;
+    static std::map<dev_t, bool> known;
+    const std::lock_guard lock(mutex);
+    if (const auto found = known.find(device); found != known.end())
+        return found->second;
+    const std::string block =
+        "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    bool slow = false;
+    for (const char* attribute : {"/queue/rotational", "/removable"}) {
+        char flag = SysFlag(block + attribute);
+        if (flag == 0)
+            flag = SysFlag(block + "/.." + attribute);
+        slow = slow || flag == '1';
+    }
+    known.emplace(device, slow);
+    return slow;
+}
+
+// Whether calls on the volume of the open folder dirFd may wait for its device, from what the
+// kernel says of it, and whether it is mounted read-only.
+void AskVolume(int dirFd, dev_t device, FolderFacts& facts) {
+    struct statfs volume {};
+    if (::fstatfs(dirFd, &volume) != 0)
+        return;
+    facts.readOnlyVolume = (volume.f_flags & ST_RDONLY) != 0;
+    facts.device.id = device;
+    // A device number of major 0 has no block device behind it: memory, an overlay, a file
+    // system that numbers its own volumes.
+    facts.device.kind = IsRemoteFileSystem(long(volume.f_type))    ? iotiming::DeviceKind::Remote
+                        : major(device) != 0 && IsSlowDisk(device) ? iotiming::DeviceKind::Disk
+                                                                   : iotiming::DeviceKind::Local;
+}
+
+// Who asks: the read-only bit is whether they may write.
+void AskIdentity(FolderFacts& facts) {
+    facts.user = ::geteuid();
+    facts.group = ::getegid();
+    static_assert(sizeof(gid_t) == sizeof(uint32_t));
+    if (const int count = ::getgroups(0, nullptr); count > 0) {
+        facts.groups.resize(size_t(count));
+        facts.groups.resize(size_t(std::max(::getgroups(count, facts.groups.data()), 0)));
+    }
+}
+
+FolderFacts FactsOf(int dirFd, dev_t device) {
+    FolderFacts facts;
+    AskVolume(dirFd, device, facts);
+    AskIdentity(facts);
+    return facts;
 }
 
 bool PassesFilter(uint32_t attr, uint32_t filter) {
@@ -64,13 +139,68 @@ bool PassesFilter(uint32_t attr, uint32_t filter) {
 }
 
 // ".." of the root is the root itself: that is the one folder without a ".." entry.
-bool IsOwnParent(int dirFd) {
-    struct stat self {
-    }, parent{};
-    if (fstatat(dirFd, ".", &self, 0) != 0 || fstatat(dirFd, "..", &parent, 0) != 0)
-        return false;
-    return self.st_dev == parent.st_dev && self.st_ino == parent.st_ino;
+bool IsOwnParent(int dirFd, const struct stat& self) {
+    struct stat parent {};
+    return fstatat(dirFd, "..", &parent, 0) == 0 && self.st_dev == parent.st_dev &&
+           self.st_ino == parent.st_ino;
 }
+
+} // namespace
+
+void FillFromStatus(const FileStatus& status, const FolderFacts& folder, FindData& entry) {
+    const bool isDir = S_ISDIR(status.mode);
+    const bool isReg = S_ISREG(status.mode);
+    uint32_t attr = (isDir   ? faDirectory
+                     : isReg ? faArchive
+                             : faSysFile) |
+                    NameAttributes(entry.bytes);
+    const uint32_t writeBit =
+        folder.user == 0              ? 0
+        : status.owner == folder.user ? S_IWUSR
+        : status.group == folder.group || std::find(folder.groups.begin(), folder.groups.end(),
+                                                    status.group) != folder.groups.end()
+            ? S_IWGRP
+            : S_IWOTH;
+    if (folder.readOnlyVolume || (writeBit != 0 && (status.mode & writeBit) == 0))
+        attr |= faReadOnly;
+    entry.attr = attr;
+    entry.size = isReg ? status.size : 0;
+    auto local = [](const FileStatus::Time& t) {
+        return UnixToLocalDateTime(std::time_t(t.seconds), long(t.nanoseconds));
+    };
+    entry.lastWriteTime = local(status.modified);
+    entry.lastAccessTime = local(status.accessed);
+    entry.creationTime = local(status.born);
+    entry.device = status.device;
+    entry.inode = status.inode;
+    entry.lookedUp = true;
+}
+
+bool LookUpEntry(const std::string& folder, const FolderFacts& facts, FindData& entry) {
+    return StatEntry(AT_FDCWD, facts, entry, (folder + entry.bytes).c_str());
+}
+
+namespace {
+
+// How the entries of one folder are looked up: a statx each, except the regular files the
+// caller looks up itself.
+struct EntryLookup {
+    int dirFd = -1;
+    FolderFacts facts;
+    std::function<bool(std::string_view name)> deferred;
+
+    // Fills out (its name included) for the entry name of the given dirent type; false when
+    // it cannot be looked up.
+    bool operator()(const char* name, unsigned char type, FindData& out) const {
+        out.bytes = name;
+        if (type == DT_REG && deferred && deferred(out.bytes)) {
+            out.attr = faArchive | NameAttributes(out.bytes);
+            out.lookedUp = false;
+            return true;
+        }
+        return StatEntry(dirFd, facts, out);
+    }
+};
 
 } // namespace
 
@@ -85,7 +215,8 @@ public:
     // How many names are read from the folder ahead of the entry handed out.
     static constexpr size_t kAhead = 4 * kMaxThreads;
 
-    LookupAhead(DIR* dir, bool isRoot, unsigned threads) : dir_(dir), isRoot_(isRoot) {
+    LookupAhead(DIR* dir, bool isRoot, const EntryLookup& lookup, unsigned threads)
+        : dir_(dir), isRoot_(isRoot), lookup_(lookup) {
         try {
             for (unsigned i = 0; i < threads; ++i)
                 threads_.emplace_back([this] { Work(); });
@@ -105,9 +236,9 @@ public:
     LookupAhead(const LookupAhead&) = delete;
     LookupAhead& operator=(const LookupAhead&) = delete;
 
-    // The next entry whose lookup succeeded, with its name as found; false at the end of the
-    // folder, with readdir's errno in error.
-    bool Next(FindData& found, std::string& name, int& error) {
+    // The next entry whose lookup succeeded; false at the end of the folder, with readdir's
+    // errno in error.
+    bool Next(FindData& found, int& error) {
         std::unique_lock lock(mutex_);
         for (;;) {
             ReadNames();
@@ -125,10 +256,8 @@ public:
             }
             frontDone_.wait(lock, [&] { return front.done; });
             const bool ok = front.ok;
-            if (ok) {
+            if (ok)
                 found = std::move(front.data);
-                name = std::move(front.name);
-            }
             pending_.pop_front();
             --lookedUp_;
             if (ok)
@@ -139,6 +268,7 @@ public:
 private:
     struct Pending {
         std::string name;
+        unsigned char type = DT_UNKNOWN;
         FindData data;
         bool ok = false;
         bool done = false;
@@ -158,15 +288,13 @@ private:
             }
             if (isRoot_ && std::strcmp(entry->d_name, "..") == 0)
                 continue;
-            pending_.push_back(Pending{entry->d_name, {}, false, false});
+            pending_.push_back(Pending{entry->d_name, entry->d_type, {}, false, false});
         }
         if (pending_.size() > before)
             workAllowed_.notify_all();
     }
 
-    void LookUp(Pending& p) const {
-        p.ok = StatEntry(dirfd(dir_), p.name.c_str(), p.name.c_str(), p.data);
-    }
+    void LookUp(Pending& p) const { p.ok = lookup_(p.name.c_str(), p.type, p.data); }
 
     void Work() {
         std::unique_lock lock(mutex_);
@@ -188,6 +316,7 @@ private:
 
     DIR* const dir_;
     const bool isRoot_;
+    const EntryLookup& lookup_;
     std::mutex mutex_;
     std::condition_variable workAllowed_;
     std::condition_variable frontDone_;
@@ -204,6 +333,7 @@ struct FileSearch::State {
     DIR* dir = nullptr;
     uint32_t filter = 0;
     bool isRoot = false;
+    EntryLookup lookup;
     // Lookups are made one after another until they are seen to wait for the device.
     iotiming::CallTimer lookupTimer;
     std::unique_ptr<LookupAhead> ahead;
@@ -224,6 +354,15 @@ void FileSearch::FindClose() {
     state_.reset();
 }
 
+void FileSearch::DeferLookups(std::function<bool(std::string_view name)> deferred) {
+    deferred_ = std::move(deferred);
+}
+
+const FolderFacts& FileSearch::Facts() const {
+    static const FolderFacts none;
+    return state_ ? state_->lookup.facts : none;
+}
+
 bool FileSearch::FindFirst(const QString& folder, uint32_t filter, FindData& found) {
     return FindFirst(PathToBytes(folder), filter, found);
 }
@@ -240,7 +379,15 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
     state_->path = path;
     state_->dir = dir;
     state_->filter = filter;
-    state_->isRoot = IsOwnParent(dirfd(dir));
+    struct stat self {};
+    const int fd = dirfd(dir);
+    if (fstat(fd, &self) == 0) {
+        state_->isRoot = IsOwnParent(fd, self);
+        state_->lookup.facts = FactsOf(fd, self.st_dev);
+    }
+    state_->lookup.dirFd = fd;
+    state_->lookup.deferred = deferred_;
+    state_->lookupTimer = iotiming::CallTimer(state_->lookup.facts.device);
     if (FindNext(found))
         return true;
     if (error_ == 0)
@@ -294,16 +441,13 @@ bool FileSearch::FindNext(FindData& found) {
         return false;
     RunStepHook(state_->path);
     State& state = *state_;
-    const int fd = dirfd(state.dir);
     for (;;) {
         FindData data;
         if (state.ahead) {
-            std::string name;
-            if (!state.ahead->Next(data, name, error_))
+            if (!state.ahead->Next(data, error_))
                 return false;
             if (!PassesFilter(data.attr, state.filter))
                 continue;
-            data.bytes = std::move(name);
             data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
             found = std::move(data);
             return true;
@@ -318,13 +462,13 @@ bool FileSearch::FindNext(FindData& found) {
         if (state.isRoot && std::strcmp(name, "..") == 0)
             continue;
         state.lookupTimer.Start();
-        const bool statted = StatEntry(fd, name, name, data);
+        const bool ok = state.lookup(name, entry->d_type, data);
         if (const unsigned threads = state.lookupTimer.Stop(1, LookupAhead::kMaxThreads);
             threads > 1)
-            state.ahead = std::make_unique<LookupAhead>(state.dir, state.isRoot, threads);
-        if (!statted || !PassesFilter(data.attr, state.filter))
+            state.ahead =
+                std::make_unique<LookupAhead>(state.dir, state.isRoot, state.lookup, threads);
+        if (!ok || !PassesFilter(data.attr, state.filter))
             continue;
-        data.bytes = name;
         data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
         found = std::move(data);
         return true;
@@ -455,9 +599,14 @@ std::optional<FindData> FileInfoOf(const QString& path) {
     const qsizetype slash = trimmed.lastIndexOf('/');
     const QByteArray last = slash < 0 ? trimmed : trimmed.mid(slash + 1);
     FindData data;
-    if (!StatEntry(AT_FDCWD, bytes.constData(), last.constData(), data))
-        return std::nullopt;
     data.bytes = last.toStdString();
+    FolderFacts facts;
+    AskIdentity(facts);
+    if (!StatEntry(AT_FDCWD, facts, data, bytes.constData()))
+        return std::nullopt;
+    if (struct statfs volume{};
+        ::statfs(bytes.constData(), &volume) == 0 && (volume.f_flags & ST_RDONLY) != 0)
+        data.attr |= faReadOnly;
     data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
     return data;
 }

@@ -4,6 +4,8 @@
 // Windows-valued attribute bits, 64-bit size and local times.
 
 #include "common/datetime.h"
+#include "common/filestatus.h"
+#include "common/iotiming.h"
 
 #include <QString>
 #include <cstdint>
@@ -41,7 +43,29 @@ struct FindData {
     TDateTime lastWriteTime = 0;
     uint64_t device = 0; // with inode: which file this is, for telling loops of links apart
     uint64_t inode = 0;
+    // False for an entry told from the folder's listing alone (FileSearch::DeferLookups): a
+    // regular file, attr faArchive (and faHidden), nothing else known yet.
+    bool lookedUp = true;
 };
+
+// What a folder's entries share, asked once a search: the volume (its device, and whether it
+// is mounted read-only) and who asks, which the read-only bit depends on.
+struct FolderFacts {
+    iotiming::Device device;
+    bool readOnlyVolume = false;
+    uint32_t user = 0; // the process's effective user and groups
+    uint32_t group = 0;
+    std::vector<uint32_t> groups;
+};
+
+// An entry's attributes, size, times, device and inode from its status (links followed), as
+// the search reports them; entry.bytes (the name) must be set. The read-only bit comes from
+// the permission bits for whoever asks (the owner's, a member's of the group, the others'; root
+// writes anything) and from the volume; access control lists are not looked at.
+void FillFromStatus(const FileStatus& status, const FolderFacts& folder, FindData& entry);
+// Looks up entry.bytes in folder (bytes, ending in "/") and fills the entry from its status;
+// false when it cannot be looked up (a vanished file, a broken link).
+bool LookUpEntry(const std::string& folder, const FolderFacts& facts, FindData& entry);
 
 // A running search of one folder. The filter works like the Windows one: an entry that
 // carries hidden, system, volume or directory bits is reported only when the filter holds
@@ -64,6 +88,14 @@ public:
     FileSearch(const FileSearch&) = delete;
     FileSearch& operator=(const FileSearch&) = delete;
 
+    // Entries that the folder's listing calls regular files and deferred(name) takes are
+    // reported without a lookup (FindData::lookedUp false): a caller that opens those files
+    // anyway takes their status from the open file, one call fewer a file. deferred is called
+    // on the search's threads; set it before FindFirst.
+    void DeferLookups(std::function<bool(std::string_view name)> deferred);
+    // The facts of the folder being searched, from FindFirst on.
+    const FolderFacts& Facts() const;
+
     // Starts listing folder (with or without trailing "/"). False when the folder cannot be
     // opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const QString& folder, uint32_t filter, FindData& found);
@@ -78,6 +110,7 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+    std::function<bool(std::string_view name)> deferred_;
     int error_ = 0;
 };
 

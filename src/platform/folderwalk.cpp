@@ -31,8 +31,9 @@ public:
     explicit Walker(const FolderWalk& walk) : walk_(walk) {}
 
     // False when keepGoing ended the walk.
-    bool Walk(const WalkedFolder& folder, const FileId& id) {
+    bool Walk(WalkedFolder folder, const FileId& id) {
         FileSearch search;
+        search.DeferLookups(walk_.deferLookup);
         FindData found;
         if (!search.FindFirst(folder.path, walk_.filter, found)) {
             const std::string message = FolderCannotBeListed(folder.path);
@@ -43,6 +44,7 @@ public:
         }
         entered_.emplace(id, folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
                                                     : folder.path);
+        folder.facts = search.Facts();
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
         std::vector<std::pair<std::string, FileId>> later;
@@ -83,7 +85,7 @@ private:
                 walk_.onRepeat(folder.path + name, first->second);
             return true;
         }
-        return Walk({folder.path + name + "/", folder.relative + name + "/"}, id);
+        return Walk({folder.path + name + "/", folder.relative + name + "/", {}}, id);
     }
 
     const FolderWalk& walk_;
@@ -99,7 +101,7 @@ void WalkFolder(const std::string& root, const FolderWalk& walk) {
     FileId id{0, 0};
     if (const auto info = FileInfoOf(PathFromBytes(path)))
         id = {info->device, info->inode};
-    Walker(walk).Walk({path, ""}, id);
+    Walker(walk).Walk({path, "", {}}, id);
 }
 
 } // namespace platform

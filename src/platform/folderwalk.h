@@ -18,6 +18,7 @@ std::string FolderCannotBeListed(const std::string& shownPath);
 struct WalkedFolder {
     std::string path;     // as given for the root, the root's path and names below it
     std::string relative; // from the root: empty for the root, else "sub/", "sub/deeper/"
+    FolderFacts facts;    // once the folder is listed (from onFolderStart on)
 };
 
 struct FolderWalk {
@@ -34,6 +35,9 @@ struct FolderWalk {
     // ".." is reported in subfolders too, not only in the root.
     bool parentInSubfolders = false;
     uint32_t filter = kListedEntries;
+    // Regular files the caller looks up itself, as it opens them anyway (FileSearch::
+    // DeferLookups): their entries come with lookedUp false. Called on the search's threads.
+    std::function<bool(std::string_view name)> deferLookup;
 
     std::function<void(const WalkedFolder&)> onFolderStart; // before the folder's first entry
     std::function<void(const WalkedFolder&)> onFolderEnd;   // after its last one

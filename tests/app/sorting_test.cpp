@@ -15,8 +15,11 @@ ListRow Row(std::string name, bool folder, int column = 0, std::string cell = ""
     ListRow r;
     r.caption = std::move(name);
     r.isFolder = folder;
-    if (column)
-        r.cells[size_t(column - 2)] = std::move(cell);
+    if (column) {
+        RowCells cells;
+        cells[size_t(column - 2)] = std::move(cell);
+        r.cells = cells;
+    }
     r.modified = modified;
     return r;
 }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 using iotiming::CallTimer;
@@ -32,40 +33,67 @@ TEST(ThreadsToHideLatency, KeepsTheProcessorsBusyAndNoMore) {
             << c.wall.count() << " " << c.cpu.count() << " " << c.processors;
 }
 
-// Times three calls of work on one timer; the last call's answer.
-template <typename Work> unsigned ThirdCall(Work work) {
-    CallTimer timer;
-    unsigned wanted = 0;
-    for (int i = 0; i < 3; ++i) {
+void Sleep() {
+    std::this_thread::sleep_for(1ms);
+}
+void Spin() {
+    const auto until = std::chrono::steady_clock::now() + 1ms;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+void Nothing() {}
+
+// What a timer on device answers to each of calls calls of work.
+std::vector<unsigned> Answers(iotiming::Device device, void (*work)(), int calls) {
+    CallTimer timer(device);
+    std::vector<unsigned> answers;
+    for (int i = 0; i < calls; ++i) {
         timer.Start();
         work();
-        wanted = timer.Stop(2, 64);
+        answers.push_back(timer.Stop(2, 64));
     }
-    return wanted;
+    return answers;
 }
 
-TEST(CallTimer, TellsWaitingFromWorking) {
-    // Calls that sleep most of their time are what a slow device gives.
-    EXPECT_GT(ThirdCall([] { std::this_thread::sleep_for(2ms); }), 2u);
-    // Busy calls, however slow, and quick calls ask for nothing (a busy call may be
-    // preempted on a loaded machine, but it never sleeps of its own accord).
-    EXPECT_EQ(ThirdCall([] {
-                  const auto until = std::chrono::steady_clock::now() + 2ms;
-                  while (std::chrono::steady_clock::now() < until) {
-                  }
-              }),
-              0u);
-    EXPECT_EQ(ThirdCall([] {}), 0u);
+TEST(CallTimer, ThreadsOnlyForRepeatedWaitsOfADeviceThatCanWait) {
+    using iotiming::DeviceKind;
+    // Four calls: the first slow one raises suspicion, the next three confirm it.
+    const std::vector<unsigned> none(4, 0);
+    const struct {
+        DeviceKind kind;
+        void (*work)();
+        bool threads;
+    } cases[] = {
+        // A share whose calls sleep while they wait for the answer.
+        {DeviceKind::Remote, Sleep, true},
+        // Busy calls, however slow, never sleep of their own accord (a busy call may be
+        // preempted on a loaded machine); quick ones are not looked at.
+        {DeviceKind::Remote, Spin, false},
+        {DeviceKind::Remote, Nothing, false},
+        // A disk's call that sleeps without reading a block slept on something else (a lock,
+        // a page fault behind another thread's): a loaded machine, not the disk.
+        {DeviceKind::Disk, Sleep, false},
+        {DeviceKind::Disk, Spin, false},
+        // Memory and solid-state disks are not even timed.
+        {DeviceKind::Local, Sleep, false},
+    };
+    uint64_t id = 0x7E570001; // a device number of each case's own
+    for (const auto& c : cases) {
+        const std::vector<unsigned> answers = Answers({c.kind, id++}, c.work, 4);
+        const std::string which = std::to_string(int(c.kind)) + " " + std::to_string(id);
+        EXPECT_EQ(std::vector<unsigned>(answers.begin(), answers.end() - 1),
+                  std::vector<unsigned>(3, 0))
+            << which;
+        EXPECT_EQ(answers.back() > 2, c.threads) << which;
+    }
 }
 
-TEST(CallTimer, FirstSlowCallOnlyRaisesSuspicion) {
-    CallTimer timer;
-    timer.Start();
-    std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(timer.Stop(2, 64), 0u);
-    timer.Start();
-    std::this_thread::sleep_for(1ms);
-    EXPECT_GT(timer.Stop(2, 64), 2u);
+TEST(CallTimer, ADeviceSeenWaitingIsTrustedAtOnce) {
+    const iotiming::Device share{iotiming::DeviceKind::Remote, 0x7E570100};
+    ASSERT_GT(Answers(share, Sleep, 4).back(), 2u);
+    // The next series on that device (the next folder, a second listing) does not wait to see.
+    EXPECT_GT(Answers(share, Nothing, 1).front(), 2u);
+    EXPECT_EQ(Answers({iotiming::DeviceKind::Remote, 0x7E570101}, Nothing, 1).front(), 0u);
 }
 
 TEST(CallTimer, AssumedSlowDeviceAsksForTheLimit) {

@@ -133,6 +133,22 @@ TEST(XrefChain, EntriesInEveryFormTheirWritersUse) {
     EXPECT_EQ(OffsetOf(table, 99), -2);
 }
 
+TEST(XrefChain, TokensAcrossTheEdgeOfWhatWasReadAreReadWhole) {
+    // The section is read in growing pieces; a comment of every length puts each token (the
+    // subsection's numbers, an entry written in a short form, "trailer") across the edge of a
+    // piece somewhere.
+    for (size_t pad = 0; pad < 600; ++pad) {
+        std::string bytes = "%PDF-1.4\n";
+        const size_t xref = bytes.size();
+        bytes += "xref\n%" + std::string(pad, 'x') + "\n0 3\n0000000000 65535 f \n";
+        bytes += "123456789 0 n\n0000004242 00000 n \ntrailer\n<< /Size 3 >>\n";
+        bytes += "startxref\n" + std::to_string(xref) + "\n%%EOF\n";
+        const XrefTable table = Walk(bytes);
+        EXPECT_EQ(OffsetOf(table, 1), 123456789) << pad;
+        EXPECT_EQ(OffsetOf(table, 2), 4242) << pad;
+    }
+}
+
 TEST(XrefChain, TheNewestSectionsEntryAndTrailerKeyWin) {
     for (const bool fullSections : {false, true}) {
         PdfBuilder pdf = PlainFile();

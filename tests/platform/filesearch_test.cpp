@@ -167,15 +167,74 @@ TEST_F(FileSearchTest, SameEntriesWithAndWithoutTrailingSlash) {
 }
 
 TEST_F(FileSearchTest, ReadOnlyBitFollowsWritePermission) {
-    WriteFile(root + "/ro.txt", "r");
-    WriteFile(root + "/rw.txt", "w");
+    // The bits that count are the owner's for the owner, the group's for its members and the
+    // others' for the rest, whatever the other bits say. Files of other owners can only be
+    // made as root.
+    const uid_t nobody = 65534;
+    const struct {
+        const char* name;
+        mode_t mode;
+        bool otherOwner; // owned by the ordinary user (else root)
+        bool otherGroup; // in the ordinary user's group (else root's)
+        bool readOnly;
+    } cases[] = {
+        {"ro", 0444, false, false, true},   {"rw", 0666, false, false, false},
+        {"mine", 0644, true, false, false}, {"mine-ro", 0466, true, false, true},
+        {"ours", 0464, false, true, false}, {"ours-ro", 0646, false, true, true},
+    };
     ASSERT_EQ(chmod(QFile::encodeName(root).constData(), 0755), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(root + "/ro.txt").constData(), 0444), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(root + "/rw.txt").constData(), 0666), 0);
+    std::vector<std::pair<QString, bool>> expected;
+    for (const auto& c : cases) {
+        if ((c.otherOwner || c.otherGroup) && geteuid() != 0)
+            continue;
+        const QString path = root + "/" + c.name;
+        WriteFile(path, "x");
+        const QByteArray bytes = QFile::encodeName(path);
+        ASSERT_EQ(chown(bytes.constData(), c.otherOwner ? nobody : getuid(),
+                        c.otherGroup ? gid_t(nobody) : getgid()),
+                  0);
+        ASSERT_EQ(chmod(bytes.constData(), c.mode), 0);
+        expected.emplace_back(path, c.readOnly);
+    }
     EXPECT_TRUE(AsOrdinaryUser([&] {
-        return FileAttributes(root + "/ro.txt") == (faArchive | faReadOnly) &&
-               FileAttributes(root + "/rw.txt") == faArchive;
+        const auto listed = ByName(ListFolder(root));
+        for (const auto& [path, readOnly] : expected) {
+            const uint32_t attr = faArchive | (readOnly ? uint32_t(faReadOnly) : 0);
+            const QString name = path.mid(path.lastIndexOf('/') + 1);
+            if (FileAttributes(path) != attr || listed.at(name).attr != attr)
+                return false;
+        }
+        return true;
     }));
+}
+
+TEST_F(FileSearchTest, DeferredEntriesAreLeftToTheCallerAndCompleteAlike) {
+    WriteFile(root + "/doc.pdf", "%PDF-1.4");
+    WriteFile(root + "/other.txt", "text");
+    ASSERT_EQ(symlink("doc.pdf", QFile::encodeName(root + "/link.pdf").constData()), 0);
+    std::vector<FindData> plain = ListFolder(root, faAnyFile);
+    // Only regular files the caller asks for are deferred: links, folders and FIFOs of those
+    // names are still looked up, as their listing does not tell what they lead to.
+    FileSearch search;
+    search.DeferLookups([](std::string_view name) {
+        return name.ends_with(".pdf") || name == "sub" || name == "fifo";
+    });
+    std::vector<FindData> deferred;
+    FindData found;
+    for (bool ok = search.FindFirst(root, faAnyFile, found); ok; ok = search.FindNext(found))
+        deferred.push_back(found);
+    ASSERT_EQ(deferred.size(), plain.size());
+    for (FindData& entry : deferred) {
+        SCOPED_TRACE(entry.bytes);
+        EXPECT_EQ(entry.lookedUp, entry.bytes != "doc.pdf");
+        if (entry.lookedUp)
+            continue;
+        EXPECT_EQ(entry.attr, faArchive);
+        FileStatus status;
+        ASSERT_TRUE(StatFile(AT_FDCWD, (PathToBytes(root) + "/" + entry.bytes).c_str(), 0, status));
+        FillFromStatus(status, search.Facts(), entry);
+    }
+    EXPECT_EQ(Described(deferred), Described(plain));
 }
 
 TEST_F(FileSearchTest, UnreadableFolderCannotBeSearched) {
