@@ -163,13 +163,25 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
-    try {
-        read.cells = PdfInfoCells(
-            ReadPdfInfo(fullPath, {settings.password, settings.lenientPassword}), settings.format);
-    } catch (const EPagewickError& e) {
-        read.error = e.what();
+    for (size_t next = 0;; ++next) {
+        const std::string& password =
+            next == 0 ? settings.password : settings.otherPasswords[next - 1];
+        const bool last = next == settings.otherPasswords.size();
+        try {
+            const DocumentInfo info = ReadPdfInfo(fullPath, {password, settings.lenientPassword});
+            // Only a password the file asks for and refuses is worth another one.
+            if (!last && !info.encryption.TextReadable() && info.encryption.needsPassword &&
+                !info.encryption.method.empty())
+                continue;
+            read.cells = PdfInfoCells(info, settings.format);
+            read.error.reset();
+        } catch (const EPagewickError& e) {
+            read.error = e.what();
+            if (!last && e.Kind() == ErrorKind::WrongPassword)
+                continue;
+        }
+        return read;
     }
-    return read;
 }
 
 std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
@@ -180,7 +192,7 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
         return ListRow{entry.name, imageIndex, true, FolderCells(), {}}; // whatever the filter
     if (!PassesFileFilter(settings.fileMask, entry.name))
         return std::nullopt;
-    ListRow row{entry.name, imageIndex, false, {}, {}, entry.lastWriteTime};
+    ListRow row{entry.name, imageIndex, false, {}, {}, entry.lastWriteTime, entry.size};
     if (IsPdfName(entry.name)) {
         PdfRead own;
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
