@@ -21,3 +21,27 @@ bool NeedsQuotes(Quoting rule, std::string_view text) {
             return true;
     return false;
 }
+
+std::optional<Column> ColumnNamed(std::string_view name) {
+    for (size_t i = 0; i < kColumns.size(); ++i)
+        if (name == kColumns[i].caption || name == kColumns[i].id)
+            return Column(i);
+    return std::nullopt;
+}
+
+std::vector<Column> DefaultColumns() {
+    std::vector<Column> columns;
+    for (int i = 0; i < kColumnCount; ++i)
+        columns.push_back(Column(i));
+    return columns;
+}
+
+const std::string& CellText(const ListRow& row, Column column) {
+    static const std::string kNone;
+    const int i = int(column);
+    if (i == 0)
+        return row.caption;
+    if (i < kColumnCount)
+        return row.cells[size_t(i - 1)];
+    return row.features ? row.features->cells[size_t(i - kColumnCount)] : kNone;
+}

@@ -5,8 +5,10 @@
 #include "jtext/cp932.h"
 #include "jtext/junicode.h"
 #include "pdf/documentreader.h"
+#include "pdf/papersize.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -157,6 +159,117 @@ RowCells PdfCells(const DocumentInfo& info, const EntryFacts& entry, const CellF
     return cells;
 }
 
+std::string PermissionsCell(const EncryptionFacts& e) {
+    // High-quality printing is told apart only where printing is allowed at all.
+    const std::pair<bool, const char*> withheld[] = {
+        {!e.CanPrint(), "印刷×"},
+        {e.CanPrint() && !e.CanPrintHighQuality(), "高品質印刷×"},
+        {!e.CanCopy(), "コピー×"},
+        {!e.CanModify(), "変更×"},
+        {!e.CanAnnotate(), "注釈×"},
+        {!e.CanFillForms(), "フォーム入力×"},
+        {!e.CanAssemble(), "ページ組立て×"},
+        {!e.CanExtractForAccessibility(), "アクセシビリティ×"},
+    };
+    std::string out;
+    for (const auto& [denied, word] : withheld)
+        if (denied)
+            out.append(out.empty() ? "" : " ").append(word);
+    return out;
+}
+
+std::string PaperCell(const PageFacts& page) {
+    if (!page.found)
+        return {};
+    std::string out(PaperName(page.widthMm, page.heightMm));
+    if (out.empty()) {
+        char size[48];
+        std::snprintf(size, sizeof size, "%.0f×%.0f", page.widthMm, page.heightMm);
+        out = size;
+    }
+    if (std::lround(page.widthMm) != std::lround(page.heightMm))
+        out += page.widthMm < page.heightMm ? " 縦" : " 横";
+    if (!page.mixedSizes)
+        out += " …";
+    else if (*page.mixedSizes)
+        out += " 混在";
+    return out;
+}
+
+namespace {
+
+// The name of a page layout as viewers offer it.
+std::string_view PageLayoutName(std::string_view layout) {
+    static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+        {"SinglePage", "単一ページ"},          {"OneColumn", "連続ページ"},
+        {"TwoColumnLeft", "見開き連続（左）"}, {"TwoColumnRight", "見開き連続（右）"},
+        {"TwoPageLeft", "見開き（左）"},       {"TwoPageRight", "見開き（右）"},
+    };
+    for (const auto& [name, words] : kNames)
+        if (layout == name)
+            return words;
+    return layout;
+}
+
+std::string CountCell(int64_t n, const CellFormat& format) {
+    return n > 0 ? Grouped(n, format) : std::string();
+}
+
+std::string Mark(bool yes) {
+    return yes ? "あり" : "";
+}
+
+} // namespace
+
+FeatureCells PdfFeatureCells(const DocumentInfo& info, const CellFormat& format) {
+    const DocumentFeatures& f = info.features;
+    const std::vector<SignatureFacts>& signatures = f.signatures;
+    std::string signers;
+    TDateTime lastSigned = 0;
+    // The file is as signed when some signature covers it whole: the earlier ones are then
+    // covered by the later signatures' updates.
+    bool coveredWhole = false, timestamp = false;
+    for (const SignatureFacts& s : signatures) {
+        if (!s.signer.empty() &&
+            ("; " + signers + "; ").find("; " + s.signer + "; ") == std::string::npos)
+            signers.append(signers.empty() ? "" : "; ").append(s.signer);
+        lastSigned = std::max(lastSigned, s.signingTime);
+        coveredWhole = coveredWhole || !s.changedAfterSigning;
+        timestamp = timestamp || s.timestamp;
+    }
+    const bool readable = info.encryption.TextReadable();
+    FeatureCells out;
+    out.cells = {
+        PaperCell(f.firstPage),
+        PermissionsCell(info.encryption),
+        CountCell(int64_t(signatures.size()), format),
+        signers,
+        LongDateCell(lastSigned),
+        Mark(!signatures.empty() && !coveredWhole),
+        Mark(timestamp),
+        f.pdfA,
+        f.pdfUA,
+        Mark(f.tagged),
+        f.direction == "R2L"   ? "右綴じ"
+        : f.direction == "L2R" ? "左綴じ"
+                               : "",
+        std::string(PageLayoutName(f.pageLayout)),
+        Mark(f.linearized),
+        f.forms == FormKind::Xfa        ? "XFA"
+        : f.forms == FormKind::AcroForm ? "AcroForm"
+                                        : "",
+        Mark(f.javaScript),
+        CountCell(f.attachments, format),
+        Mark(f.outlines),
+        CountCell(f.updates, format),
+        readable ? info.creator : std::string(),
+        readable ? LongDateCell(info.modificationDate) : std::string(),
+    };
+    if (f.firstPage.found)
+        out.paperAreaMm2 = f.firstPage.widthMm * f.firstPage.heightMm;
+    return out;
+}
+
 bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings) {
     return !isFolder && PassesFileFilter(settings.fileMask, name) && IsPdfName(name);
 }
@@ -168,15 +281,21 @@ PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
             next == 0 ? settings.password : settings.otherPasswords[next - 1];
         const bool last = next == settings.otherPasswords.size();
         try {
-            const DocumentInfo info = ReadPdfInfo(fullPath, {password, settings.lenientPassword});
+            const DocumentInfo info =
+                ReadPdfInfo(fullPath, {password, settings.lenientPassword, settings.readFeatures});
             // Only a password the file asks for and refuses is worth another one.
             if (!last && !info.encryption.TextReadable() && info.encryption.needsPassword &&
                 !info.encryption.method.empty())
                 continue;
             read.cells = PdfInfoCells(info, settings.format);
+            read.features =
+                settings.readFeatures
+                    ? std::make_shared<const FeatureCells>(PdfFeatureCells(info, settings.format))
+                    : nullptr;
             read.error.reset();
         } catch (const EPagewickError& e) {
             read.error = e.what();
+            read.features = nullptr;
             if (!last && e.Kind() == ErrorKind::WrongPassword)
                 continue;
         }
@@ -198,6 +317,7 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));
         if (!read.error) {
             row.cells = std::move(read.cells);
+            row.features = std::move(read.features);
             AddEntryCells(row.cells, entry, settings.format);
             return row;
         }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,14 @@
 constexpr int kCellCount = 13; // columns 1 to 13; column 0 is the row's caption
 
 using RowCells = std::array<std::string, kCellCount>;
+
+// The cells of the optional columns (columns.h, in their order), and what the paper column
+// sorts by: made only when the scan reads the documents' features.
+constexpr int kFeatureCellCount = 20;
+struct FeatureCells {
+    std::array<std::string, kFeatureCellCount> cells;
+    double paperAreaMm2 = -1; // the first page's; -1 when there is none
+};
 
 // One row of the list. Text is UTF-8.
 struct ListRow {
@@ -32,6 +41,9 @@ struct ListRow {
     TDateTime modified = 0;
     // The file's size in bytes (0 for a folder), for the totals of the rows shown.
     int64_t size = 0;
+    // The optional columns' cells of a PDF read with its features; null otherwise. Shared, as
+    // rows are copied and the cells never change.
+    std::shared_ptr<const FeatureCells> features;
 };
 
 // The few facts of a folder entry that the cells show.
@@ -72,6 +84,13 @@ RowCells PdfInfoCells(const DocumentInfo& info, const CellFormat& format);
 // Those with the entry's own cells (size, type, date) added.
 void AddEntryCells(RowCells& cells, const EntryFacts& entry, const CellFormat& format);
 RowCells PdfCells(const DocumentInfo& info, const EntryFacts& entry, const CellFormat& format);
+// The optional columns' cells of a PDF read with its features.
+FeatureCells PdfFeatureCells(const DocumentInfo& info, const CellFormat& format);
+// The permissions an encrypted file withholds, in words ("印刷× コピー×"); empty when none.
+std::string PermissionsCell(const EncryptionFacts& encryption);
+// The first page's paper ("A4 縦", "B5 (JIS) 横", "182×250 縦"), with " 混在" when pages differ
+// and " …" when more pages follow than were compared; empty without a first page.
+std::string PaperCell(const PageFacts& page);
 
 // What a scan needs besides the entries: the filter's mask, the password (UTF-8, as typed:
 // blanks are characters) and the lenient-password option, and the number format.
@@ -82,6 +101,7 @@ struct ScanSettings {
     CellFormat format;
     // More passwords (typed earlier), tried in turn on a file that password does not open.
     std::vector<std::string> otherPasswords;
+    bool readFeatures = false; // for the optional columns
     bool operator==(const ScanSettings&) const = default;
 };
 
@@ -96,6 +116,7 @@ struct ReadFailure {
 // another thread reaches the scan as texts it only has to move into the row.
 struct PdfRead {
     RowCells cells;
+    std::shared_ptr<const FeatureCells> features; // when the settings ask for them
     std::optional<std::string> error;
 };
 

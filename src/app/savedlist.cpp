@@ -112,12 +112,13 @@ size_t SizeOfList(const std::vector<ListRow>& rows) {
     return size;
 }
 
+// The list keeps its own columns, whatever else a table may show.
 std::string HeaderLine() {
     std::string line = "  ";
-    for (const ColumnInfo& column : kColumns) {
-        if (&column != &kColumns[0])
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c > 0)
             line += ',';
-        line.append("\"").append(column.caption).append("\"");
+        line.append("\"").append(kColumns[size_t(c)].caption).append("\"");
     }
     return line;
 }
@@ -132,23 +133,22 @@ std::string QuoteCell(const std::string& cell) {
     return quoted;
 }
 
-std::string BuildCsvTable(const std::vector<ListRow>& rows) {
+std::string BuildCsvTable(const std::vector<ListRow>& rows, const std::vector<Column>& columns) {
     std::string out;
     out.reserve(SizeOfList(rows));
     out += "\xEF\xBB\xBF";
-    for (size_t i = 0; i < kColumns.size(); ++i) {
+    for (size_t i = 0; i < columns.size(); ++i) {
         out += i ? "," : "";
-        AppendCsvField(out, kColumns[i].caption);
+        AppendCsvField(out, InfoOf(columns[i]).caption);
     }
     out += "\r\n";
     std::string scratch;
     for (const ListRow& row : rows) {
         if (row.isFolder)
             continue;
-        AppendCsvCell(out, row.caption, scratch);
-        for (const std::string& cell : row.cells) {
-            out += ',';
-            AppendCsvCell(out, cell, scratch);
+        for (size_t i = 0; i < columns.size(); ++i) {
+            out += i ? "," : "";
+            AppendCsvCell(out, CellText(row, columns[i]), scratch);
         }
         out += "\r\n";
     }
@@ -158,7 +158,7 @@ std::string BuildCsvTable(const std::vector<ListRow>& rows) {
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding) {
     if (encoding == ListEncoding::Utf8WithMark)
-        return BuildCsvTable(rows);
+        return BuildCsvTable(rows, DefaultColumns());
     const std::string eol = "\r\n";
     // Each text goes into code page 932 as it is written.
     std::string out;
@@ -198,7 +198,7 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
             AppendQuoted(out, name, putName);
         else
             putName(name);
-        for (size_t c = 1; c < kColumns.size(); ++c) {
+        for (size_t c = 1; c < size_t(kColumnCount); ++c) {
             const std::string_view cell = InertText(row.cells[c - 1], true, scratch);
             out += ',';
             if (NeedsQuotes(kColumns[c].quoting, cell))

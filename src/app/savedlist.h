@@ -3,6 +3,7 @@
 // The saved list: the file rows as the list shows them, either as the program's own list in
 // code page 932 or as a plain comma-separated table in UTF-8 for other programs.
 
+#include "app/columns.h"
 #include "app/listrows.h"
 
 #include <functional>
@@ -20,18 +21,19 @@ enum class ListEncoding {
 std::string QuoteCell(const std::string& cell);
 
 // An RFC 4180 table that spreadsheets and CSV readers take in whole: the mark EF BB BF, one
-// header record of the 14 captions, then one record per file row (folder rows are left out) in
-// the order given, each ended by CR LF. Every field is made inert (InertText, line breaks and
-// tabs kept), and one that begins with =, +, -, @, a tab or a carriage return gets a leading
+// header record of the captions of columns, then one record per file row (folder rows are left
+// out) in the order given, each ended by CR LF. Every field is made inert (InertText, line breaks
+// and tabs kept), and one that begins with =, +, -, @, a tab or a carriage return gets a leading
 // apostrophe, so that no spreadsheet takes it for a formula, unless it is a signed number. A
 // field is quoted, quotes inside doubled, when it holds a comma, a quote, a line break or
 // another control character, or begins or ends with a blank.
-std::string BuildCsvTable(const std::vector<ListRow>& rows);
+std::string BuildCsvTable(const std::vector<ListRow>& rows,
+                          const std::vector<Column>& columns = DefaultColumns());
 
-// Cp932: every line ends with CR LF: the location, the header, one line per file row (folder
-// rows are left out) in the order given, the header again and the total. The folder, names and
-// cells are made inert first (InertText; line breaks and tabs kept in the quoted cells).
-// Utf8WithMark: the table of BuildCsvTable, which has no place for the folder.
+// Cp932: every line ends with CR LF: the location, the header of the list's own columns, one
+// line per file row (folder rows are left out) in the order given, the header again and the total.
+// The folder, names and cells are made inert first (InertText; line breaks and tabs kept in the
+// quoted cells). Utf8WithMark: the table of BuildCsvTable, which has no place for the folder.
 std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>& rows,
                            ListEncoding encoding);
 

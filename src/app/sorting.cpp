@@ -25,19 +25,27 @@ std::optional<int64_t> CellNumber(std::string_view cell) {
 }
 
 NumberKey NumberKeyOf(const ListRow& row, int column) {
-    if (column < 2 || column > kColumnCount)
+    if (column < 2 || column > kAllColumnCount)
         return {};
-    const std::string& cell = row.cells[size_t(column - 2)];
-    if (kColumns[size_t(column - 1)].sort == SortKind::Time)
+    const std::string& cell = CellText(row, Column(column - 1));
+    switch (kColumns[size_t(column - 1)].sort) {
+    case SortKind::Time:
         return cell.empty() ? NumberKey{} : NumberKey{true, std::llround(row.modified * 86400.0)};
-    const auto number = CellNumber(cell);
-    return number ? NumberKey{true, *number} : NumberKey{};
+    case SortKind::Paper:
+        // Square millimetres, in hundredths: sizes a few tenths apart keep their order.
+        return row.features && row.features->paperAreaMm2 >= 0
+                   ? NumberKey{true, std::llround(row.features->paperAreaMm2 * 100)}
+                   : NumberKey{};
+    default:
+        const auto number = CellNumber(cell);
+        return number ? NumberKey{true, *number} : NumberKey{};
+    }
 }
 
 const std::string& SortText(const ListRow& row, int column) {
-    if (column <= 1 || column > kColumnCount)
+    if (column <= 1 || column > kAllColumnCount)
         return row.caption;
-    return row.cells[size_t(column - 2)];
+    return CellText(row, Column(column - 1));
 }
 
 int SortColumnAfterClick(int sortColumn, int clicked) {

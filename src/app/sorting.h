@@ -29,7 +29,8 @@ int SortGroup(const ListRow& row);
 // has no digit (an empty cell, "無し").
 std::optional<int64_t> CellNumber(std::string_view cell);
 
-// A row's place by a Number, Date or Time column: rows without a value go before all others.
+// A row's place by a Number, Date, Time or Paper column: rows without a value go before all
+// others.
 struct NumberKey {
     bool has = false;
     int64_t value = 0;
@@ -66,11 +67,14 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
     const bool descending = sortColumn < 0;
     const SortKind kind = InfoOfSortColumn(column).sort;
     const bool byText = kind == SortKind::Name || kind == SortKind::Text;
+    const bool byNumber = !byText;
+    // The paper column goes by area, then by its text ("A4 横" beside "A4 縦").
+    const bool thenText = kind == SortKind::Paper;
     using Text = decltype(prepare(std::string()));
     struct Key {
         int group;
         NumberKey number;
-        Text text; // of the column; empty for a numeric one
+        Text text; // of the column; empty for a numeric one but the paper
         Text name; // for ties; empty when the column is the name
         size_t index;
     };
@@ -79,9 +83,9 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
     for (size_t i = 0; i < rows.size(); ++i) {
         const ListRow& row = rows[i];
         Key key{SortGroup(row), {}, {}, {}, i};
-        if (byText)
+        if (byText || thenText)
             key.text = prepare(SortText(row, column));
-        else
+        if (byNumber)
             key.number = NumberKeyOf(row, column);
         if (kind != SortKind::Name)
             key.name = prepare(row.caption);
@@ -97,6 +101,8 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
             c = a.number.has ? 1 : -1;
         else if (a.number.value != b.number.value)
             c = a.number.value < b.number.value ? -1 : 1;
+        else if (thenText)
+            c = compare(a.text, b.text);
         if (c != 0)
             return descending ? c > 0 : c < 0;
         return kind != SortKind::Name && compare(a.name, b.name) < 0;

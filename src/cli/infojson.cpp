@@ -2,6 +2,7 @@
 #include "cli/infojson.h"
 
 #include "jtext/filename.h"
+#include "pdf/papersize.h"
 
 #include <cstdio>
 
@@ -27,6 +28,35 @@ std::string Date(TDateTime value) {
 
 const char* Bool(bool b) {
     return b ? "true" : "false";
+}
+
+std::string Millimetres(double mm) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", mm);
+    return text;
+}
+
+const char* FormName(FormKind kind) {
+    switch (kind) {
+    case FormKind::AcroForm:
+        return "AcroForm";
+    case FormKind::Xfa:
+        return "XFA";
+    case FormKind::None:
+        break;
+    }
+    return "";
+}
+
+std::string SignaturesJson(const std::vector<SignatureFacts>& signatures) {
+    std::string out = "[";
+    for (const SignatureFacts& s : signatures)
+        out += std::string(out.size() > 1 ? ", " : "") + "{\"Signer\": " + JsonString(s.signer) +
+               ", \"SigningTime\": " + Date(s.signingTime) +
+               ", \"SubFilter\": " + JsonString(s.subFilter) +
+               ", \"Timestamp\": " + Bool(s.timestamp) +
+               ", \"ChangedAfterSigning\": " + Bool(s.changedAfterSigning) + "}";
+    return out + "]";
 }
 
 } // namespace
@@ -127,8 +157,34 @@ std::string InfoToJson(const std::string& fileName, const DocumentInfo& i) {
     add("CanCopy", Bool(e.CanCopy()));
     add("CanModify", Bool(e.CanModify()));
     add("CanAnnotate", Bool(e.CanAnnotate()));
+    add("CanPrintHighQuality", Bool(e.CanPrintHighQuality()));
+    add("CanFillForms", Bool(e.CanFillForms()));
+    add("CanExtractForAccessibility", Bool(e.CanExtractForAccessibility()));
+    add("CanAssemble", Bool(e.CanAssemble()));
     add("CreationDate", Date(i.creationDate));
     add("ModDate", Date(i.modificationDate));
+    const DocumentFeatures& f = i.features;
+    if (!f.read)
+        return j + "}";
+    const PageFacts& page = f.firstPage;
+    add("PageWidthMm", page.found ? Millimetres(page.widthMm) : "null");
+    add("PageHeightMm", page.found ? Millimetres(page.heightMm) : "null");
+    add("PageRotate", std::to_string(page.rotate));
+    add("PaperName", JsonString(std::string(page.found ? PaperName(page.widthMm, page.heightMm)
+                                                       : std::string_view())));
+    add("MixedPageSizes", page.mixedSizes ? Bool(*page.mixedSizes) : "null");
+    add("Signatures", SignaturesJson(f.signatures));
+    add("PdfA", JsonString(f.pdfA));
+    add("PdfUA", JsonString(f.pdfUA));
+    add("Tagged", Bool(f.tagged));
+    add("Direction", JsonString(f.direction));
+    add("PageLayout", JsonString(f.pageLayout));
+    add("Linearized", Bool(f.linearized));
+    add("Forms", JsonString(FormName(f.forms)));
+    add("JavaScript", Bool(f.javaScript));
+    add("Attachments", std::to_string(f.attachments));
+    add("Outlines", Bool(f.outlines));
+    add("Updates", std::to_string(f.updates));
     return j + "}";
 }
 

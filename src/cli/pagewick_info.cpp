@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    const ReadOptions options{password, lenient};
+    const ReadOptions options{.password = password, .lenientPassword = lenient, .features = true};
     bool anyFailed = false;
     for (const std::string& file : files) {
         std::string line;

@@ -23,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -36,7 +37,9 @@ const char kUsage[] =
     "  --type pdf|images|all    ファイルの種類（既定 pdf）\n"
     "  --password P             暗号化された PDF のパスワード\n"
     "  --lenient                空のパスワードでも開ける文書を読む\n"
-    "  --sort N                 並べ替える列 1-14、負の数は降順（既定 1）\n"
+    "  --sort N|列名            並べ替える列: 番号 1-34 か列名、- を前に付けると降順（既定 1）\n"
+    "  --columns 列名,...       csv, tsv, json に書く列（見出しか英字名、all で全列）。\n"
+    "                           既定は一覧の 14 列。list はいつも 14 列で、--columns は使えない\n"
     "  --format list|csv|tsv|json  出力の形式（既定 list）\n"
     "      list  ウィンドウの「テキスト」: 場所・見出し・合計の行もある一覧、コードページ 932\n"
     "      csv   ウィンドウの「CSV UTF-8」: RFC 4180 の表（BOM 付き UTF-8、CR LF、見出し 1 行\n"
@@ -56,8 +59,9 @@ struct Options {
     std::string password;
     bool lenient = false;
     int sortColumn = 1;
-    std::string encoding; // as given; empty when not
-    std::string format;   // as given; empty when not
+    std::vector<Column> columns; // empty when not given: the list's own
+    std::string encoding;        // as given; empty when not
+    std::string format;          // as given; empty when not
     std::string output;
     bool recursive = false;
     bool followLinks = false;
@@ -75,6 +79,28 @@ void Tell(std::string_view message) {
     Tell(message);
     std::fputs(kUsage, stderr);
     std::exit(2);
+}
+
+// "all", or column captions and ids separated by commas, each once.
+std::vector<Column> ParseColumns(const std::string& list) {
+    std::vector<Column> columns;
+    if (list == "all") {
+        for (int i = 0; i < kAllColumnCount; ++i)
+            columns.push_back(Column(i));
+        return columns;
+    }
+    for (size_t start = 0; start <= list.size();) {
+        const size_t comma = std::min(list.find(',', start), list.size());
+        const std::string name = list.substr(start, comma - start);
+        const std::optional<Column> column = ColumnNamed(name);
+        if (!column)
+            BadArguments("--columns: 知らない列です: " + name);
+        if (std::find(columns.begin(), columns.end(), *column) != columns.end())
+            BadArguments("--columns: 同じ列が 2 度あります: " + name);
+        columns.push_back(*column);
+        start = comma + 1;
+    }
+    return columns;
 }
 
 Options ParseOptions(int argc, char** argv) {
@@ -105,12 +131,19 @@ Options ParseOptions(int argc, char** argv) {
         } else if (arg == "--sort") {
             const std::string n = value(i, arg);
             char* end = nullptr;
-            const long column = std::strtol(n.c_str(), &end, 10);
-            if (n.empty() || *end != '\0' || column == 0 || column < -kColumnCount ||
-                column > kColumnCount)
-                BadArguments("--sort は 1 から " + std::to_string(kColumnCount) +
-                             " まで（降順は負の数）です");
-            o.sortColumn = int(column);
+            const long number = std::strtol(n.c_str(), &end, 10);
+            const bool descending = !n.empty() && n[0] == '-';
+            const std::optional<Column> named = ColumnNamed(descending ? n.substr(1) : n);
+            if (named)
+                o.sortColumn = (int(*named) + 1) * (descending ? -1 : 1);
+            else if (!n.empty() && *end == '\0' && number != 0 && number >= -kAllColumnCount &&
+                     number <= kAllColumnCount)
+                o.sortColumn = int(number);
+            else
+                BadArguments("--sort は 1 から " + std::to_string(kAllColumnCount) +
+                             " までの番号か列名（降順は前に -）です");
+        } else if (arg == "--columns") {
+            o.columns = ParseColumns(value(i, arg));
         } else if (arg == "--encoding") {
             o.encoding = value(i, arg);
             if (o.encoding != "cp932" && o.encoding != "utf8")
@@ -145,7 +178,19 @@ Options ParseOptions(int argc, char** argv) {
     if ((o.format == "list" && o.encoding == "utf8") ||
         (o.format == "csv" && o.encoding == "cp932"))
         BadArguments("list はコードページ 932、csv は UTF-8 だけで書きます");
+    // The saved list is read back by programs that expect its 14 columns.
+    if (o.format == "list" && !o.columns.empty())
+        BadArguments(
+            "list はいつも一覧の 14 列で書きます（--columns は csv, tsv, json に使います）");
+    if (o.columns.empty())
+        o.columns = DefaultColumns();
     return o;
+}
+
+// Whether the rows need the documents' features: an optional column is written or sorted by.
+bool NeedsFeatures(const Options& o) {
+    return std::any_of(o.columns.begin(), o.columns.end(), IsOptional) ||
+           IsOptional(Column(std::abs(o.sortColumn) - 1));
 }
 
 class Lister {
@@ -155,6 +200,7 @@ public:
         settings_.password = options.password;
         settings_.lenientPassword = options.lenient;
         settings_.format = LocaleCellFormat();
+        settings_.readFeatures = NeedsFeatures(options);
         showProgress_ = options.progress && ::isatty(2);
     }
 
@@ -227,38 +273,34 @@ std::string TsvField(const std::string& cell) {
 }
 
 // One record per file row, the columns named by their captions.
-std::string Records(const std::vector<ListRow>& rows, bool json) {
+std::string Records(const std::vector<ListRow>& rows, const std::vector<Column>& columns,
+                    bool json) {
     std::string out = json ? "[" : "";
     if (!json) {
-        for (size_t i = 0; i < kColumns.size(); ++i)
-            out.append(i ? "\t" : "").append(kColumns[i].caption);
+        for (size_t i = 0; i < columns.size(); ++i)
+            out.append(i ? "\t" : "").append(InfoOf(columns[i]).caption);
         out += "\n";
     }
     bool first = true;
     for (const ListRow& row : rows) {
         if (row.isFolder)
             continue;
-        if (json) {
-            for (size_t i = 0; i < kColumns.size(); ++i) {
-                out += std::string(i       ? ", "
-                                   : first ? "\n{"
-                                           : ",\n{") +
-                       JsonString(std::string(kColumns[i].caption)) + ": " +
-                       JsonString(i ? row.cells[i - 1] : row.caption);
-                // The caption only shows a name that is not UTF-8; its bytes name the file.
-                if (i == 0)
-                    if (const std::string bytes = PathBytesField(row.nameBytes); !bytes.empty())
-                        out += ", " + bytes;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const std::string& cell = CellText(row, columns[i]);
+            if (!json) {
+                out.append(i ? "\t" : "").append(TsvField(cell));
+                continue;
             }
-            out += "}";
-        } else {
-            out += TsvField(row.caption);
-            for (const std::string& cell : row.cells) {
-                out += '\t';
-                out += TsvField(cell);
-            }
-            out += "\n";
+            out += std::string(i       ? ", "
+                               : first ? "\n{"
+                                       : ",\n{") +
+                   JsonString(std::string(InfoOf(columns[i]).caption)) + ": " + JsonString(cell);
+            // The caption only shows a name that is not UTF-8; its bytes name the file.
+            if (columns[i] == Column::Name)
+                if (const std::string bytes = PathBytesField(row.nameBytes); !bytes.empty())
+                    out += ", " + bytes;
         }
+        out += json ? "}" : "\n";
         first = false;
     }
     return json ? out + "\n]\n" : out;
@@ -287,8 +329,9 @@ int main(int argc, char** argv) {
     const std::string bytes =
         options.format == "list"
             ? BuildSavedList(FileNameForDisplay(folderBytes), lister.Rows(), ListEncoding::Cp932)
-        : options.format == "csv" ? BuildCsvTable(lister.Rows())
-                                  : Records(lister.Rows(), options.format == "json");
+        : options.format == "csv"
+            ? BuildCsvTable(lister.Rows(), options.columns)
+            : Records(lister.Rows(), options.columns, options.format == "json");
     try {
         if (!options.output.empty())
             WriteFileSafely(options.output, bytes);

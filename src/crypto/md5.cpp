@@ -63,7 +63,8 @@ void Transform(uint32_t abcd[4], const uint8_t block[64]) {
     // Unrolled, so that every index and constant is known when compiled.
     [&]<int... steps>(std::integer_sequence<int, steps...>) {
         (Step<steps>(v, x), ...);
-    }(std::make_integer_sequence<int, 64>{});
+    }
+    (std::make_integer_sequence<int, 64>{});
     for (int k = 0; k < 4; ++k)
         abcd[k] += v[k];
 }

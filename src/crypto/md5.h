@@ -8,9 +8,9 @@
 #include <string_view>
 
 struct Md5State {
-    uint32_t abcd[4];     // chaining values A, B, C, D
-    uint32_t count[2];    // message length in bits, low word first
-    uint8_t buffer[64];   // the block being filled
+    uint32_t abcd[4];   // chaining values A, B, C, D
+    uint32_t count[2];  // message length in bits, low word first
+    uint8_t buffer[64]; // the block being filled
 };
 
 using Md5Digest = std::array<uint8_t, 16>;

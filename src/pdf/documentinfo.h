@@ -5,7 +5,9 @@
 #include "common/datetime.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 // How the password handling went.
 enum class PasswordOutcome {
@@ -36,10 +38,69 @@ struct EncryptionFacts {
     std::string fileId;               // the first string of the trailer's /ID
 
     bool TextReadable() const { return password != PasswordOutcome::Refused; }
-    bool CanPrint() const { return (permissions & 4) != 0; }
-    bool CanModify() const { return (permissions & 8) != 0; }
-    bool CanCopy() const { return (permissions & 16) != 0; }
-    bool CanAnnotate() const { return (permissions & 32) != 0; }
+    // The permissions /P grants. Revision 2 has no bits of its own for the last four: they
+    // follow the bit that covered them there (printing, copying, changing, annotating).
+    bool CanPrint() const { return Bit(3); }
+    bool CanPrintHighQuality() const { return Bit(3) && (revision < 3 || Bit(12)); }
+    bool CanModify() const { return Bit(4); }
+    bool CanCopy() const { return Bit(5); }
+    bool CanAnnotate() const { return Bit(6); }
+    bool CanFillForms() const { return revision < 3 ? Bit(6) : Bit(9); }
+    bool CanExtractForAccessibility() const { return revision < 3 ? Bit(5) : Bit(10); }
+    bool CanAssemble() const { return revision < 3 ? Bit(4) : Bit(11); }
+    // Whether any of those is withheld (a file that is not encrypted withholds none).
+    bool Restricted() const {
+        return !(CanPrint() && CanPrintHighQuality() && CanModify() && CanCopy() && CanAnnotate() &&
+                 CanFillForms() && CanExtractForAccessibility() && CanAssemble());
+    }
+
+private:
+    bool Bit(int n) const { return !encrypted || (permissions & (1 << (n - 1))) != 0; }
+};
+
+// The first page as a viewer shows it: its /CropBox (else /MediaBox, else US Letter),
+// inherited from the page tree, clipped to the /MediaBox, scaled by /UserUnit and turned by
+// /Rotate.
+struct PageFacts {
+    bool found = false; // the document has a first page
+    double widthMm = 0, heightMm = 0;
+    int32_t rotate = 0; // 0, 90, 180 or 270
+    // Whether the pages differ in size or orientation; nothing when the first
+    // kMaxPagesCompared agree and more follow.
+    std::optional<bool> mixedSizes = false;
+};
+
+// One signed signature field, as its dictionary and its CMS blob state it: read, not verified.
+struct SignatureFacts {
+    std::string signer; // the signing certificate's subject common name
+    // The CMS signing time (signed with the document) in local time, else /M as written.
+    TDateTime signingTime = 0;
+    std::string subFilter;  // "adbe.pkcs7.detached", "ETSI.CAdES.detached", "ETSI.RFC3161", ...
+    bool timestamp = false; // a document time-stamp, or a time-stamp token on the signature
+    // The signed ranges do not run from the file's first byte to its last around exactly the
+    // signature's /Contents: the file was changed (or appended to) after signing.
+    bool changedAfterSigning = false;
+};
+
+enum class FormKind { None, AcroForm, Xfa };
+
+// What the catalog, the page tree, the form and the XMP packet say of the document beyond
+// its information: read when ReadOptions::features asks for it.
+struct DocumentFeatures {
+    bool read = false; // false: none of the below was looked for
+    PageFacts firstPage;
+    std::vector<SignatureFacts> signatures;
+    std::string pdfA;        // XMP pdfaid:part and pdfaid:conformance: "2B", "1A", "4"
+    std::string pdfUA;       // XMP pdfuaid:part: "1"
+    bool tagged = false;     // /MarkInfo /Marked
+    std::string direction;   // /ViewerPreferences /Direction: "L2R", "R2L" or empty
+    std::string pageLayout;  // /PageLayout: "SinglePage", "TwoPageRight", ... or empty
+    bool linearized = false; // laid out for a first page shown early, and still whole
+    FormKind forms = FormKind::None;
+    bool javaScript = false; // document, form, page or annotation actions that run scripts
+    int32_t attachments = 0; // embedded files and file attachment annotations
+    bool outlines = false;   // a bookmark tree with at least one entry
+    int32_t updates = 0;     // incremental updates appended to the file
 };
 
 // Text is Unicode (UTF-8); a date is 0 when the file has none.
@@ -56,4 +117,5 @@ struct DocumentInfo {
     int32_t pageCount = 0;
     int64_t fileSize = 0;
     EncryptionFacts encryption;
+    DocumentFeatures features;
 };

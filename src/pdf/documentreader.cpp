@@ -3,6 +3,7 @@
 
 #include "common/errors.h"
 #include "pdf/bytesource.h"
+#include "pdf/documentfeatures.h"
 #include "pdf/indirectobject.h"
 #include "pdf/objectstore.h"
 #include "pdf/pagetree.h"
@@ -102,6 +103,14 @@ public:
             failIfHidden(pages);
             info.pageCount = PageCount(store, *pages, budget_);
         }
+        // The page sizes, the form's structure and the signature blobs need no password.
+        std::optional<ObjectStore> raw;
+        if (options_.features) {
+            if (security)
+                raw.emplace(source_, table, budget_);
+            info.features = ReadDocumentFeatures(
+                {source_, table, store, raw ? &*raw : nullptr, budget_}, catalog, info.pageCount);
+        }
         if (!info.encryption.TextReadable())
             return info;
         if (const PdfObject* entry = trailer.Get("Info"))
@@ -143,7 +152,7 @@ private:
     // never fails the file.
     void ReadMetadata(ObjectStore& store, const PdfObject& catalog, DocumentInfo& info) {
         if (std::all_of(std::begin(infoHas_), std::end(infoHas_), [](bool b) { return b; }) &&
-            infoHasDate_)
+            infoHasDate_ && !options_.features)
             return;
         const PdfObject* metadata = catalog.Get("Metadata");
         if (!metadata || !metadata->IsReference())
@@ -159,6 +168,11 @@ private:
                 info.*kTextFields[i].field = *(xmp.*kTextFields[i].xmp);
         if (!infoHasDate_ && xmp.CreateDate)
             info.creationDate = ParsePdfDate(XmpDateToPdfDate(*xmp.CreateDate));
+        if (options_.features) {
+            if (xmp.PdfAPart)
+                info.features.pdfA = *xmp.PdfAPart + xmp.PdfAConformance.value_or("");
+            info.features.pdfUA = xmp.PdfUAPart.value_or("");
+        }
     }
 
     // The Unicode text of a string value; a value of another type (null, a number, a name)

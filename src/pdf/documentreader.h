@@ -11,6 +11,9 @@
 struct ReadOptions {
     std::string password;         // as typed, UTF-8; blanks are characters
     bool lenientPassword = false; // an empty typed password that matches opens the file
+    // Read DocumentInfo::features too: a walk over the pages, the form and the name trees
+    // that the information alone does not need.
+    bool features = false;
 };
 
 // Reads the file at path (its bytes). Raises EPagewickError with the kind that says why it

@@ -4,6 +4,7 @@
 #include "pdf/objectstore.h"
 #include "pdf/readbudget.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <vector>
 
@@ -65,4 +66,66 @@ int32_t PageCount(ObjectStore& store, const PdfObject& pages, ReadBudget& budget
             ++leaves;
     }
     return int32_t(std::min<int64_t>(leaves, INT32_MAX));
+}
+
+namespace {
+
+// Real trees are a handful of levels deep; a deeper one is damaged or made to exhaust.
+constexpr size_t kMaxPageTreeDepth = 64;
+
+void Inherit(const PdfObject& node, InheritedAttributes& attributes) {
+    if (const PdfObject* v = node.Get("MediaBox"))
+        attributes.mediaBox = *v;
+    if (const PdfObject* v = node.Get("CropBox"))
+        attributes.cropBox = *v;
+    if (const PdfObject* v = node.Get("Rotate"))
+        attributes.rotate = *v;
+}
+
+} // namespace
+
+void VisitPages(ObjectStore& store, const PdfObject& pages, ReadBudget& budget, int64_t maxPages,
+                const PageVisitor& visit) {
+    // One frame a level: the node's kids, the next one to visit and what the level passes on.
+    struct Frame {
+        std::vector<PdfObject> kids;
+        size_t next = 0;
+        InheritedAttributes attributes;
+    };
+    std::unordered_set<int64_t> seen; // nodes visited, against trees whose kids lead back up
+    std::vector<Frame> frames;
+    int64_t visited = 0;
+    // Visits node (the value a /Kids entry or /Pages holds); false once the walk is to stop.
+    auto enter = [&](const PdfObject& value, const InheritedAttributes& above) {
+        if (value.IsReference() && !seen.insert(value.integer).second)
+            return true;
+        budget.SpendPageTreeNodes(1);
+        const PdfObject node = store.Resolve(value);
+        if (!node.IsDictionary())
+            return true;
+        const PdfObject* kids = node.Get("Kids");
+        const PdfObject* type = node.Get("Type");
+        if (kids && !(type && type->IsName("Page"))) {
+            const PdfObject list = store.Resolve(*kids);
+            if (list.IsArray() && frames.size() < kMaxPageTreeDepth) {
+                frames.push_back({list.items, 0, above});
+                Inherit(node, frames.back().attributes);
+            }
+            return true;
+        }
+        return visit(node, above) && ++visited < maxPages;
+    };
+    if (maxPages <= 0 || !enter(pages, {}))
+        return;
+    while (!frames.empty()) {
+        Frame& top = frames.back();
+        if (top.next == top.kids.size()) {
+            frames.pop_back();
+            continue;
+        }
+        // enter copies what it keeps of these before a new frame can move them.
+        const PdfObject kid = std::move(top.kids[top.next++]);
+        if (!enter(kid, top.attributes))
+            return;
+    }
 }

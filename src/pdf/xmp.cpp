@@ -13,13 +13,15 @@ constexpr std::string_view kRdf = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 constexpr std::string_view kDc = "http://purl.org/dc/elements/1.1/";
 constexpr std::string_view kPdf = "http://ns.adobe.com/pdf/1.3/";
 constexpr std::string_view kXmp = "http://ns.adobe.com/xap/1.0/";
+constexpr std::string_view kPdfAId = "http://www.aiim.org/pdfa/ns/id/";
+constexpr std::string_view kPdfUAId = "http://www.aiim.org/pdfua/ns/id/";
 
 // Names reach the handlers as "namespace-URI|local-name" (the parser is made with '|').
 struct Property {
     std::string_view ns, local;
     std::optional<std::string> XmpProperties::*field;
 };
-const std::array<Property, 7> kProperties = {{
+const std::array<Property, 10> kProperties = {{
     {kDc, "title", &XmpProperties::Title},
     {kDc, "creator", &XmpProperties::Author},
     {kDc, "description", &XmpProperties::Subject},
@@ -27,6 +29,9 @@ const std::array<Property, 7> kProperties = {{
     {kPdf, "Producer", &XmpProperties::Producer},
     {kXmp, "CreatorTool", &XmpProperties::Creator},
     {kXmp, "CreateDate", &XmpProperties::CreateDate},
+    {kPdfAId, "part", &XmpProperties::PdfAPart},
+    {kPdfAId, "conformance", &XmpProperties::PdfAConformance},
+    {kPdfUAId, "part", &XmpProperties::PdfUAPart},
 }};
 
 const Property* PropertyNamed(std::string_view name) {
@@ -195,7 +200,7 @@ XmpProperties ParseXmp(std::string_view packet) {
     XmpProperties found = std::move(collector.found);
     for (const Property& p : kProperties)
         if (auto& value = found.*p.field)
-            if (p.field == &XmpProperties::CreateDate)
+            if (p.field == &XmpProperties::CreateDate || p.ns == kPdfAId || p.ns == kPdfUAId)
                 value = std::string(TrimXmlBlanks(*value));
     return found;
 }

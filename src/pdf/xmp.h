@@ -15,6 +15,10 @@ struct XmpProperties {
     std::optional<std::string> Producer;   // pdf:Producer
     std::optional<std::string> Creator;    // xmp:CreatorTool
     std::optional<std::string> CreateDate; // xmp:CreateDate, as written (ISO 8601)
+    // The conformance the packet declares, blanks around it taken off.
+    std::optional<std::string> PdfAPart;        // pdfaid:part ("2")
+    std::optional<std::string> PdfAConformance; // pdfaid:conformance ("B")
+    std::optional<std::string> PdfUAPart;       // pdfuaid:part ("1")
 };
 
 // What one property keeps: far more than a list cell shows, and a packet made to give a huge

@@ -153,7 +153,9 @@ public:
 
     XrefTable Walk() {
         std::set<int64_t> visited; // a /Prev chain that comes back is damaged
+        int32_t sections = 0;
         for (int64_t offset = FindStartxref(source_);;) {
+            ++sections;
             if (!visited.insert(offset).second)
                 Damaged("/Prev が読んだ相互参照に戻っています");
             const PdfObject trailer = Section(offset, visited);
@@ -164,7 +166,8 @@ public:
             if (offset >= source_.Size())
                 Damaged("/Prev がファイルの外を指しています");
         }
-        return XrefTable(XrefTable::Origin::Chain, std::move(entries_), std::move(trailer_));
+        return XrefTable(XrefTable::Origin::Chain, std::move(entries_), std::move(trailer_),
+                         sections);
     }
 
 private:

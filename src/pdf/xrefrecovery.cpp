@@ -160,5 +160,8 @@ XrefTable RecoverXrefTable(const ByteSource& source, const FileScan& scan,
         root.integer = scan.catalogs.back();
         trailer.Set("Root", std::move(root));
     }
-    return XrefTable(XrefTable::Origin::Recovery, std::move(entries), std::move(trailer));
+    // A hybrid file has a trailer and a stream in each section.
+    const size_t sections = std::max(scan.trailers.size(), scan.xrefStreams.size());
+    return XrefTable(XrefTable::Origin::Recovery, std::move(entries), std::move(trailer),
+                     int32_t(std::clamp<size_t>(sections, 1, INT32_MAX)));
 }

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
-XrefTable::XrefTable(Origin origin, std::vector<XrefEntry> entries, PdfObject trailer)
-    : origin_(origin), entries_(std::move(entries)), trailer_(std::move(trailer)) {
+XrefTable::XrefTable(Origin origin, std::vector<XrefEntry> entries, PdfObject trailer,
+                     int32_t sections)
+    : origin_(origin), entries_(std::move(entries)), trailer_(std::move(trailer)),
+      sections_(sections) {
     // Stable, so the newest section's entry for a number stays first; a single section is
     // mostly in order already.
     const auto byNumber = [](const XrefEntry& a, const XrefEntry& b) {

@@ -45,13 +45,18 @@ public:
 
     XrefTable() = default;
     // entries: the newest section's first; of several entries for one number the first is
-    // kept. trailer: the newest trailer, older ones filling in what it lacks.
-    XrefTable(Origin origin, std::vector<XrefEntry> entries, PdfObject trailer);
+    // kept. trailer: the newest trailer, older ones filling in what it lacks. sections: how
+    // many the file was written in (the first, then one per update).
+    XrefTable(Origin origin, std::vector<XrefEntry> entries, PdfObject trailer,
+              int32_t sections = 1);
 
     Origin origin() const { return origin_; }
     // The entry for object n; nullptr when the table has none.
     const XrefEntry* Find(int64_t n) const;
     size_t Size() const { return entries_.size(); }
+    // Sections walked along /Prev (a hybrid file's stream counts with its table), or the
+    // trailers or cross-reference streams a recovery found.
+    int32_t Sections() const { return sections_; }
     const PdfObject& Trailer() const { return trailer_; }
     // The first string of the trailer's /ID, whole; empty when there is none.
     std::string FileId() const;
@@ -60,4 +65,5 @@ private:
     Origin origin_ = Origin::Chain;
     std::vector<XrefEntry> entries_; // by number, one a number
     PdfObject trailer_;
+    int32_t sections_ = 1;
 };

@@ -169,3 +169,39 @@ TEST(ReadPdf, TriesEveryPasswordUntilOneOpensTheFile) {
         EXPECT_EQ(read.cells[0], c.title);
     }
 }
+
+TEST(Cells, PaperAndPermissionsInWords) {
+    const struct {
+        PageFacts page;
+        const char* cell;
+    } papers[] = {
+        {{true, 210, 297, 0, false}, "A4 縦"},
+        {{true, 257, 182, 90, false}, "B5 (JIS) 横"},
+        {{true, 210, 297, 0, true}, "A4 縦 混在"},
+        {{true, 210, 297, 0, std::nullopt}, "A4 縦 …"},
+        {{true, 150.4, 150.2, 0, false}, "150×150"},
+        {{true, 190, 250, 0, false}, "190×250 縦"},
+        {{false, 0, 0, 0, false}, ""},
+    };
+    for (const auto& p : papers)
+        EXPECT_EQ(PaperCell(p.page), p.cell);
+    const struct {
+        bool encrypted;
+        int32_t revision, permissions;
+        const char* cell;
+    } rights[] = {
+        {false, 0, 0, ""},
+        {true, 3, -4, ""},
+        {true, 3, -4 & ~4, "印刷×"},
+        {true, 3, -4 & ~2048, "高品質印刷×"},
+        {true, 3, -4 & ~16 & ~512, "コピー× アクセシビリティ×"},
+        {true, 2, -64, "印刷× コピー× 変更× 注釈× フォーム入力× ページ組立て× アクセシビリティ×"},
+    };
+    for (const auto& r : rights) {
+        EncryptionFacts e;
+        e.encrypted = r.encrypted;
+        e.revision = r.revision;
+        e.permissions = r.permissions;
+        EXPECT_EQ(PermissionsCell(e), r.cell) << r.permissions;
+    }
+}

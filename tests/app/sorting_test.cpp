@@ -128,3 +128,35 @@ TEST(Sorting, EveryOrderOfFiveRowsEndsSortedWithItsCells) {
         }
     } while (std::next_permutation(order.begin(), order.end()));
 }
+
+TEST(Sorting, OptionalColumnsGoByTheirValues) {
+    // name, paper cell, its area (-1: none), signatures, updates
+    const struct {
+        const char* name;
+        const char* paper;
+        double area;
+        const char* signatures;
+    } rows[] = {
+        {"a", "A3 横", 420 * 297, "2"},
+        {"b", "A4 横", 210 * 297, "10"},
+        {"c", "A4 縦", 210 * 297, ""},
+        {"d", "はがき 縦", 100 * 148, "1"},
+        {"e", "", -1, "3"},
+    };
+    std::vector<ListRow> list;
+    for (const auto& r : rows) {
+        ListRow row = Row(r.name, false);
+        FeatureCells cells;
+        cells.cells[size_t(Column::Paper) - kColumnCount] = r.paper;
+        cells.cells[size_t(Column::Signatures) - kColumnCount] = r.signatures;
+        cells.paperAreaMm2 = r.area;
+        row.features = std::make_shared<const FeatureCells>(cells);
+        list.push_back(std::move(row));
+    }
+    list.push_back(Row("f", false)); // a file without features: no value
+    const int paper = int(Column::Paper) + 1, signatures = int(Column::Signatures) + 1;
+    // By area, then by the cell: A4 横 before A4 縦.
+    EXPECT_EQ(Sorted(list, paper), (Names{"e", "f", "d", "b", "c", "a"}));
+    EXPECT_EQ(Sorted(list, -paper), (Names{"a", "c", "b", "d", "e", "f"}));
+    EXPECT_EQ(Sorted(list, signatures), (Names{"c", "f", "d", "a", "e", "b"}));
+}

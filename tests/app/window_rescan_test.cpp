@@ -112,8 +112,9 @@ TEST_F(RescanTest, LeavingEndsTheRunningScanAtOnce) {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return sinceLeaving.isValid() && (another ? Idle() : !form->isVisible()); },
             10000));
-        // Within 0.2 s, the second folder's own listing included.
-        EXPECT_LT(sinceLeaving.elapsed(), 200);
+        // Well before the three seconds the folder would take, the second folder's own listing
+        // included; the bound leaves room for a machine busy with other tests.
+        EXPECT_LT(sinceLeaving.elapsed(), 1000);
         if (another) {
             EXPECT_EQ(Listed(), At("work/Sub"));
             EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "inner.pdf"}));

@@ -167,8 +167,11 @@ TEST(PagewickList, ExitStatusesAndMessages) {
               std::string::npos)
         << missing.err;
     for (const char* bad :
-         {"--bogus", "--sort 0", "--sort 15", "--type word", "--format xml", "a b", "--password",
-          "--encoding utf16", "--format csv --encoding cp932", "--format list --encoding utf8"}) {
+         {"--bogus", "--sort 0", "--sort 35", "--sort -nope", "--type word", "--format xml", "a b",
+          "--password", "--encoding utf16", "--format csv --encoding cp932",
+          "--format list --encoding utf8", "--columns paper", "--format list --columns name",
+          "--format tsv --columns name,nope", "--format csv --columns paper,用紙",
+          "--format json --columns name,"}) {
         const ListRun run = ListFolder(bad);
         EXPECT_EQ(run.status, 2) << bad;
         EXPECT_NE(run.err.find("使い方"), std::string::npos) << bad;

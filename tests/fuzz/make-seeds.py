@@ -106,6 +106,43 @@ def synthetic_pdfs():
         yield modern({1: catalog}, {2: info, 3: pages}, predictor)
     yield modern({1: catalog, 3: pages}, {2: info}, True, trailer=b"/Info 2 0 R /Prev 0")
     yield from hostile_pdfs(catalog, info, pages)
+    yield from feature_pdfs(info)
+
+
+def feature_pdfs(info):
+    """Small forms of what the feature walks read: inherited and odd page boxes, a signature
+    field whose blob is cut DER, name trees and action chains that loop, a linearization
+    dictionary, an XMP packet with conformance declarations."""
+    tree = (b"<< /Type /Pages /Kids [4 0 R 3 0 R 5 0 R] /Count 3 /MediaBox [0 0 595 842]"
+            b" /Rotate 90 >>")
+    catalog = (b"<< /Type /Catalog /Pages 3 0 R /AcroForm << /Fields [6 0 R 6 0 R] >>"
+               b" /Names << /EmbeddedFiles 8 0 R /JavaScript 8 0 R >> /OpenAction 9 0 R"
+               b" /MarkInfo << /Marked true >> /ViewerPreferences << /Direction /R2L >>"
+               b" /PageLayout /TwoPageRight /Outlines << /First 2 0 R >> >>")
+    objects = {
+        1: catalog, 2: info, 3: tree,
+        4: b"<< /Type /Page /Parent 3 0 R /CropBox [0 0 1e30 -5] /UserUnit 2"
+           b" /Annots [10 0 R 10 0 R] /AA << /O 9 0 R >> >>",
+        5: b"<< /Type /Page /MediaBox [0 0 420 595.5] /Rotate 7 >>",
+        6: b"<< /FT /Sig /T (S) /Kids [6 0 R] /V 7 0 R /AA << /K 9 0 R >> >>",
+        7: b"<< /Type /Sig /SubFilter /adbe.pkcs7.detached /ByteRange [0 10 20 999999]"
+           b" /M (D:20240101120000+09'00') /Contents <3082ffff06092a864886f70d010702a0> >>",
+        8: b"<< /Kids [8 0 R] /Names [(a) 2 0 R (b)] >>",
+        9: b"<< /S /GoTo /Next [9 0 R 9 0 R] >>",
+        10: b"<< /Type /Annot /Subtype /FileAttachment /A 9 0 R >>",
+    }
+    yield build(objects, b"/Size 11 /Root 1 0 R /Info 2 0 R")
+    yield build({1: b"<< /Linearized 1 /L 10 /N 1 >>", 2: b"<< /Type /Catalog /Pages 3 0 R >>",
+                 3: b"<< /Type /Pages /Kids [] /Count 0 >>"}, b"/Size 4 /Root 2 0 R")
+    xmp = (b"<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/"
+           b"02/22-rdf-syntax-ns#\"><rdf:Description pdfaid:part=\" 2 \" pdfaid:conformance=\"B\""
+           b" xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\" xmlns:pdfuaid=\"http://www.aiim"
+           b".org/pdfua/ns/id/\"><pdfuaid:part>1</pdfuaid:part></rdf:Description></rdf:RDF>"
+           b"</x:xmpmeta>")
+    yield build({1: b"<< /Type /Catalog /Pages 3 0 R /Metadata 4 0 R >>",
+                 3: b"<< /Type /Pages /Kids [] /Count 0 >>",
+                 4: b"<< /Type /Metadata /Subtype /XML /Length %d >>\nstream\n" % len(xmp) +
+                 xmp + b"\nendstream"}, b"/Size 5 /Root 1 0 R")
 
 
 def stream(n, entries, data):

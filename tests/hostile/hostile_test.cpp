@@ -209,7 +209,7 @@ public:
         for (const int64_t offset : at) {
             char line[32];
             std::snprintf(line, sizeof line,
-                          offset < 0 ? "%010d 65535 f\r\n" : "%010lld 00000 n\r\n",
+                          offset < 0 ? "%010lld 65535 f\r\n" : "%010lld 00000 n\r\n",
                           offset < 0 ? 0 : static_cast<long long>(offset));
             entries += line;
             if (entries.size() > (size_t(1) << 20)) {
