@@ -112,6 +112,9 @@ void FileListView::showHeaderMenu(const QPoint& at) {
     menu.setObjectName(QStringLiteral("headerMenu"));
     QHeaderView* h = header();
     for (int logical = 0; logical < h->count(); ++logical) {
+        // The columns shown by default, then the others.
+        if (logical == shownByDefault_)
+            menu.addSeparator();
         QAction* action = menu.addAction(model()->headerData(logical, Qt::Horizontal).toString());
         action->setCheckable(true);
         action->setChecked(!h->isSectionHidden(logical));

@@ -111,7 +111,7 @@ void FolderListModel::setSortColumn(int sortColumn) {
 }
 
 void FolderListModel::sort(int column, Qt::SortOrder order) {
-    if (column >= 0 && column < kColumnCount)
+    if (column >= 0 && column < kAllColumnCount)
         setSortColumn(order == Qt::AscendingOrder ? column + 1 : -(column + 1));
 }
 
@@ -175,7 +175,7 @@ void FolderListModel::mergeRows(std::vector<ListRow> fresh) {
         taken[match[i]] = true;
     }
     if (!rows_.empty())
-        emit dataChanged(index(0, 0), index(int(rows_.size() - 1), kColumnCount - 1));
+        emit dataChanged(index(0, 0), index(int(rows_.size() - 1), kAllColumnCount - 1));
     const size_t kept = rows_.size();
     for (size_t i = 0; i < fresh.size(); ++i)
         if (!taken[i])
@@ -198,7 +198,7 @@ void FolderListModel::markFailures(const std::vector<ReadFailure>& failures) {
                              QStringLiteral("読めませんでした：") +
                                  FromUtf8(InertText(failure.message, false, scratch)));
     if (marked && shown_ > 0)
-        emit dataChanged(index(0, 0), index(int(shown_ - 1), kColumnCount - 1),
+        emit dataChanged(index(0, 0), index(int(shown_ - 1), kAllColumnCount - 1),
                          {Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
@@ -218,13 +218,13 @@ int FolderListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FolderListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : kAllColumnCount;
 }
 
 QVariant FolderListModel::data(const QModelIndex& index, int role) const {
     const ListRow* row = index.isValid() ? rowAt(index.row()) : nullptr;
     const int column = index.column();
-    if (!row || column < 0 || column >= kColumnCount)
+    if (!row || column < 0 || column >= kAllColumnCount)
         return {};
     switch (role) {
     case Qt::DisplayRole: {
@@ -256,7 +256,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kAllColumnCount)
         return {};
     const ColumnInfo& column = kColumns[size_t(section)];
     if (role == Qt::DisplayRole)

@@ -38,10 +38,13 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStackedLayout>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -152,7 +155,12 @@ void MainWindow::createControls() {
     layout->addLayout(createSearchRow());
     createFileList();
     QHBoxLayout* list = Row(kMarginLeft + 1, kMarginRight);
-    list->addWidget(fileList_);
+    // A splitter, so that a pane beside the list can share its width.
+    listSplitter_ = new QSplitter(Qt::Horizontal, this);
+    listSplitter_->setObjectName(QStringLiteral("listSplitter"));
+    listSplitter_->setChildrenCollapsible(false);
+    listSplitter_->addWidget(fileList_);
+    list->addWidget(listSplitter_);
     layout->addLayout(list, 1);
     layout->addSpacing(kGap);
     layout->addLayout(createFilterRow());
@@ -359,8 +367,10 @@ void MainWindow::connectControls() {
     connect(fileList_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowMenu);
     connect(fileList_, &FileListView::copyRequested, this, &MainWindow::copySelectedRows);
     connect(fileList_, &FileListView::resetRequested, this, &MainWindow::resetView);
-    connect(fileList_, &FileListView::shownColumnsChanged, this,
-            [this] { shown_->setSearchedColumns(fileList_->shownColumns()); });
+    connect(fileList_, &FileListView::shownColumnsChanged, this, [this] {
+        shown_->setSearchedColumns(fileList_->shownColumns());
+        readFeaturesWhenShown();
+    });
     // The counts follow every change of the rows shown: a batch, a search, a new folder.
     for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(shown_, signal, this, &MainWindow::showCounts);
@@ -480,6 +490,11 @@ ScanSettings MainWindow::currentSettings() const {
     settings.password = typed.toStdString();
     settings.lenientPassword = lenientCheck_->isChecked();
     settings.format = LocaleCellFormat();
+    // The optional columns show what only a longer read of each document finds.
+    const std::vector<int> shown = fileList_->shownColumns();
+    settings.readFeatures =
+        std::any_of(shown.begin(), shown.end(), [](int c) { return IsOptional(Column(c)); }) ||
+        IsOptional(Column(std::abs(model_->sortColumn()) - 1));
     for (const QString& password : passwords_)
         if (password != typed)
             settings.otherPasswords.push_back(password.toStdString());
@@ -642,6 +657,14 @@ void MainWindow::listingFinished(bool quiet, FolderLoader::Outcome outcome) {
         showOneBox(FailedFilesMessage(model_->failures()));
     if (!pendingEntry_.isEmpty())
         selectPendingEntry();
+    // A column shown while the folder was read.
+    readFeaturesWhenShown();
+}
+
+void MainWindow::readFeaturesWhenShown() {
+    if (isVisible() && listedOnce_ && !listing() && currentSettings().readFeatures &&
+        !loader_->settings().readFeatures)
+        listFolder(currentFolder(), Told::Nothing);
 }
 
 void MainWindow::volumeRemoved() {

@@ -25,6 +25,7 @@ class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
+class QSplitter;
 class QStackedLayout;
 class QToolButton;
 
@@ -98,6 +99,9 @@ private:
     // for another file type or password only marks them.
     enum class Told { Failures, Nothing };
     void listFolder(const QString& path, Told told = Told::Failures);
+    // An optional column shown (or sorted by) needs what a listing without the documents'
+    // features did not read: the folder is read again with them.
+    void readFeaturesWhenShown();
     void listingStarted(bool quiet);
     // The filter and the password, which a listing the user asked for reads, wait for it.
     void setInputsEnabled(bool enabled);
@@ -137,6 +141,7 @@ private:
     QLineEdit* searchField_ = nullptr;
     QLabel* searchCount_ = nullptr;
     FileListView* fileList_ = nullptr;
+    QSplitter* listSplitter_ = nullptr; // the list, and room for a pane at its right
     QComboBox* typeFilter_ = nullptr;
     QLabel* passwordLabel_ = nullptr;
     QCheckBox* lenientCheck_ = nullptr;

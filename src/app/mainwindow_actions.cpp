@@ -234,9 +234,16 @@ void MainWindow::saveList() {
     for (const ListRow* row : shown_->shownRows())
         rows.push_back(*row);
     try {
+        // The table for other programs has the columns shown, in their order; the list in code
+        // page 932 is read back by programs that expect its own columns.
+        std::vector<Column> columns;
+        for (const int column : fileList_->shownColumns())
+            columns.push_back(Column(column));
         WriteFileSafely(platform::PathToBytes(chosen->path),
-                        BuildSavedList(FileNameForDisplay(platform::PathToBytes(folder)), rows,
-                                       chosen->encoding));
+                        chosen->encoding == ListEncoding::Utf8WithMark
+                            ? BuildCsvTable(rows, columns)
+                            : BuildSavedList(FileNameForDisplay(platform::PathToBytes(folder)),
+                                             rows, chosen->encoding));
     } catch (const EPagewickError& e) {
         platform::ShowErrorBox(InertShown(std::string_view(e.what())), this);
     }

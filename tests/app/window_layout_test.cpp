@@ -104,12 +104,12 @@ TEST_F(LayoutTest, ControlsFollowTheWindowsEdges) {
     }
     // The bottom controls keep their distance to the bottom edge; the list ends where it did.
     EXPECT_EQ(form->height() - openButton->geometry().bottom(), 333 - 328 + 18);
-    EXPECT_EQ(form->width() - list->geometry().right(), 472 - 464);
+    EXPECT_EQ(form->width() - InWindow(list).right(), 472 - 464);
 
     form->showMaximized();
     QApplication::processEvents();
     EXPECT_TRUE(form->isMaximized());
-    EXPECT_EQ(list->geometry().right(), form->width() - 8);
+    EXPECT_EQ(InWindow(list).right(), form->width() - 8);
 
     // Back to the smallest size: everything where it was.
     form->showNormal();

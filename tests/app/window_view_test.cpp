@@ -5,6 +5,7 @@
 
 #include "windowfixture.h"
 
+#include "app/columns.h"
 #include "app/viewsettings.h"
 
 #include <QDirIterator>
@@ -144,6 +145,42 @@ TEST_F(ViewTest, TheHeaderMenuShowsAndHidesAnyColumn) {
     EXPECT_FALSE(list->isColumnHidden(1));
     EXPECT_GT(list->columnWidth(1), 20);
     EXPECT_EQ(Captions(), std::vector<std::string>{"plain.pdf"});
+}
+
+// An optional column shown from the menu has its values read, sorts by them, is kept with the
+// view and goes into the table saved for other programs; the list keeps its own columns.
+TEST_F(ViewTest, AnOptionalColumnIsReadSortedKeptAndSaved) {
+    Fixture("work/a.pdf", "features/a3-landscape.pdf");
+    Fixture("work/b.pdf", "features/hagaki.pdf");
+    Fixture("work/c.pdf", "features/b5-jis.pdf");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const int paper = int(Column::Paper);
+    EXPECT_TRUE(list->isColumnHidden(paper));
+    EXPECT_EQ(Row("a.pdf")->features, nullptr); // the default columns need no longer read
+    WithHeaderMenu([](QMenu* menu) { Action(menu, "用紙")->trigger(); });
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    EXPECT_FALSE(list->isColumnHidden(paper));
+    ClickHeader(paper);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "b.pdf", "c.pdf", "a.pdf"}));
+    EXPECT_EQ(Text(3, paper), "A3 横");
+
+    saveChoice = SaveChoice{At("table.csv"), ListEncoding::Utf8WithMark};
+    Click(saveListButton);
+    saveChoice = SaveChoice{At("list.txt"), ListEncoding::Cp932};
+    Click(saveListButton);
+    QFile table(At("table.csv")), saved(At("list.txt"));
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly));
+    const QStringList records = QString::fromUtf8(table.readAll().mid(3)).split("\r\n");
+    EXPECT_TRUE(records[0].endsWith(",更新日時,用紙")) << records[0].toStdString();
+    EXPECT_TRUE(records[1].startsWith("b.pdf,") && records[1].contains("はがき"))
+        << records[1].toStdString();
+    EXPECT_FALSE(saved.readAll().contains(QByteArray("\x97\x70\x8E\x86"))); // 用紙 in 932
+    form->close();
+
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_FALSE(list->isColumnHidden(paper));
+    EXPECT_EQ(model->sortColumn(), paper + 1);
+    EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "b.pdf", "c.pdf", "a.pdf"}));
 }
 
 // A wider window widens the list's columns with it, up to the list's edge.
