@@ -43,7 +43,6 @@ struct RowTotals {
     int64_t files = 0; // rows that are not folders
     int64_t pages = 0; // of the PDF files among them
     int64_t bytes = 0;
-    int64_t unreadable = 0; // files the reader failed on, when the caller counts them
     bool operator==(const RowTotals&) const = default;
 };
 
