@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// pagewick-bench-scan [--start] DIR
+// pagewick-bench-scan [--start | --search TEXT] DIR
 // Times the main window's listing of DIR. The window is built and shown on the offscreen
 // platform in an empty folder, then the chooser opens DIR, which the window lists on its
 // loader's worker thread. With --start the window is built to list DIR as it shows, as
@@ -7,7 +7,9 @@
 // rows are in the list, in order. Prints the seconds and the number of rows listed, and with
 // --start also the seconds from the program's start until the window was shown. A box the
 // listing would show (files that could not be read) is answered at once and its text goes to
-// stderr.
+// stderr. With --search TEXT, once DIR is listed, TEXT is typed into the search field one
+// character at a time; each key's time, from the text changing until the list is painted with
+// the rows found, is printed with the rows found, one key a line.
 
 #include "app/folderlistmodel.h"
 #include "app/folderloader.h"
@@ -20,7 +22,9 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QWindow>
 
 #include <cstdio>
@@ -55,9 +59,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bool start = argc == 3 && std::string_view(argv[1]) == "--start";
+    const bool search = argc == 4 && std::string_view(argv[1]) == "--search";
     const char* dir = argv[argc - 1];
-    if (argc != 2 + int(start) || !QFileInfo(QString::fromLocal8Bit(dir)).isDir()) {
-        std::fprintf(stderr, "usage: pagewick-bench-scan [--start] DIR\n");
+    if (argc != 2 + int(start) + 2 * int(search) ||
+        !QFileInfo(QString::fromLocal8Bit(dir)).isDir()) {
+        std::fprintf(stderr, "usage: pagewick-bench-scan [--start | --search TEXT] DIR\n");
         return 2;
     }
     const QString folder = QFileInfo(QString::fromLocal8Bit(dir)).canonicalFilePath();
@@ -121,6 +127,21 @@ int main(int argc, char** argv) {
     if (seconds < 0) {
         std::fprintf(stderr, "pagewick-bench-scan: the window did not list %s\n", dir);
         return 1;
+    }
+    if (search) {
+        auto* field = form.findChild<QLineEdit*>(QStringLiteral("searchField"));
+        auto* list = form.findChild<QTreeView*>(QStringLiteral("fileList"));
+        const QString text = QString::fromLocal8Bit(argv[2]);
+        for (qsizetype typed = 1; typed <= text.size(); ++typed) {
+            QElapsedTimer key;
+            key.start();
+            field->setText(text.left(typed));
+            QApplication::processEvents();
+            list->viewport()->repaint();
+            std::printf("%.3f ms %d rows\n", double(key.nsecsElapsed()) / 1e6,
+                        list->model()->rowCount());
+        }
+        return 0;
     }
     if (start)
         std::printf("%.6f %zu %.6f\n", seconds, model.rows().size(), exposed.shown);

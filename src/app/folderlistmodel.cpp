@@ -3,6 +3,7 @@
 
 #include "app/columns.h"
 #include "app/listlocale.h"
+#include "app/shownrows.h"
 #include "app/sorting.h"
 #include "platform/filesearch.h"
 
@@ -48,6 +49,7 @@ void FolderListModel::listingStarted(bool quiet) {
     beginResetModel();
     rows_.clear();
     shown_ = 0;
+    batchInterval_ = kBatchMilliseconds;
     failures_.clear();
     failureTips_.clear();
     endResetModel();
@@ -64,7 +66,7 @@ void FolderListModel::rowsFound() {
         into.insert(into.end(), std::make_move_iterator(found.begin()),
                     std::make_move_iterator(found.end()));
     if (!quiet_ && !batchTimer_->isActive())
-        batchTimer_->start(int(std::max<qint64>(0, kBatchMilliseconds - sinceShown_.elapsed())));
+        batchTimer_->start(int(std::max<qint64>(0, batchInterval_ - sinceShown_.elapsed())));
 }
 
 void FolderListModel::listingFinished(bool quiet, FolderLoader::Outcome outcome) {
@@ -78,23 +80,27 @@ void FolderListModel::listingFinished(bool quiet, FolderLoader::Outcome outcome)
         fresh_.clear();
         return;
     }
-    // Rows found since the last batch join the list before it is put in order; a list shown
-    // for the first time is put in order first.
     markFailures(loader_->failures());
-    if (shown_ == 0) {
-        sortRows();
-        showPending();
-    } else {
-        showPending();
-        sortRows();
-    }
+    showPending();
 }
 
 void FolderListModel::showPending() {
     if (shown_ < rows_.size()) {
+        QElapsedTimer sorting;
+        sorting.start();
+        // The rows found join the list in their places: the first ones are put in order before
+        // they show, later ones are put in order with those shown.
+        if (shown_ == 0)
+            sortRows();
         beginInsertRows({}, int(shown_), int(rows_.size() - 1));
+        const bool joined = shown_ > 0;
         shown_ = rows_.size();
         endInsertRows();
+        if (joined)
+            sortRows();
+        // Sorting a large list again for every batch would cost more than reading it: the
+        // batches come no more often than leaves the window's thread four fifths of its time.
+        batchInterval_ = std::max<qint64>(kBatchMilliseconds, 4 * sorting.elapsed());
     }
     sinceShown_.start();
 }
@@ -105,7 +111,7 @@ void FolderListModel::setSortColumn(int sortColumn) {
 }
 
 void FolderListModel::sort(int column, Qt::SortOrder order) {
-    if (column >= 0 && column < kColumnCount)
+    if (column >= 0 && column < kAllColumnCount)
         setSortColumn(order == Qt::AscendingOrder ? column + 1 : -(column + 1));
 }
 
@@ -169,7 +175,7 @@ void FolderListModel::mergeRows(std::vector<ListRow> fresh) {
         taken[match[i]] = true;
     }
     if (!rows_.empty())
-        emit dataChanged(index(0, 0), index(int(rows_.size() - 1), kColumnCount - 1));
+        emit dataChanged(index(0, 0), index(int(rows_.size() - 1), kAllColumnCount - 1));
     const size_t kept = rows_.size();
     for (size_t i = 0; i < fresh.size(); ++i)
         if (!taken[i])
@@ -186,11 +192,13 @@ void FolderListModel::markFailures(const std::vector<ReadFailure>& failures) {
     const bool marked = !failureTips_.empty() || !failures.empty();
     failures_ = failures;
     failureTips_.clear();
+    std::string scratch;
     for (const ReadFailure& failure : failures)
         failureTips_.emplace(failure.name,
-                             QStringLiteral("読めませんでした：") + FromUtf8(failure.message));
+                             QStringLiteral("読めませんでした：") +
+                                 FromUtf8(InertText(failure.message, false, scratch)));
     if (marked && shown_ > 0)
-        emit dataChanged(index(0, 0), index(int(shown_ - 1), kColumnCount - 1),
+        emit dataChanged(index(0, 0), index(int(shown_ - 1), kAllColumnCount - 1),
                          {Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
@@ -210,19 +218,18 @@ int FolderListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FolderListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : kAllColumnCount;
 }
 
 QVariant FolderListModel::data(const QModelIndex& index, int role) const {
     const ListRow* row = index.isValid() ? rowAt(index.row()) : nullptr;
     const int column = index.column();
-    if (!row || column < 0 || column >= kColumnCount)
+    if (!row || column < 0 || column >= kAllColumnCount)
         return {};
     switch (role) {
     case Qt::DisplayRole: {
         std::string scratch; // a title or name cannot reorder or hide what the cell shows
-        return FromUtf8(
-            InertText(column == 0 ? row->caption : row->cells[size_t(column - 1)], false, scratch));
+        return FromUtf8(ShownCell(*row, column, scratch));
     }
     case Qt::TextAlignmentRole:
         return AlignmentOf(kColumns[size_t(column)]);
@@ -249,7 +256,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kAllColumnCount)
         return {};
     const ColumnInfo& column = kColumns[size_t(section)];
     if (role == Qt::DisplayRole)

@@ -21,9 +21,9 @@ class QTimer;
 class FolderListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // A running listing shows the rows it found so far this often: painting the list for every
-    // file would cost more than reading it, and a folder read within the first batch shows
-    // once, in order.
+    // A running listing shows the rows it found so far this often, in their places: painting
+    // the list for every file would cost more than reading it, and a folder read within the
+    // first batch shows once.
     static constexpr int kBatchMilliseconds = 200;
 
     explicit FolderListModel(QObject* parent = nullptr);
@@ -74,6 +74,7 @@ private:
     int sortColumn_ = 1;
     QTimer* batchTimer_;
     QElapsedTimer sinceShown_;
+    qint64 batchInterval_ = kBatchMilliseconds;
     std::vector<ReadFailure> failures_;
     std::unordered_map<std::string, QString> failureTips_; // caption -> tooltip
     std::string folder_;          // the rows' folder (bytes, ending in "/"), for their icons

@@ -32,17 +32,15 @@ constexpr int kStopGraceMilliseconds = 250;
 constexpr qint64 kQuietInterval = 1000;
 constexpr qint64 kQuietDelay = 200;
 
-// The entries a listing of folder will count as it goes, from the names alone, so that the
-// count is at hand at once even on slow storage. Hidden names are left out as the listing
-// leaves them out, and "." too; ".." counts except in "/".
+// The entries a listing of folder reads, from the names alone, so that the count is at hand at
+// once even on slow storage: its files and folders, without "." and "..", and without the
+// hidden names the listing leaves out.
 int CountEntries(const std::string& folder) {
     int count = 0;
     if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const char* name = entry->d_name;
-            if (name[0] != '.' || (name[1] == '.' && name[2] == '\0' && folder != "/"))
+        while (const dirent* entry = ::readdir(dir))
+            if (entry->d_name[0] != '.')
                 ++count;
-        }
         ::closedir(dir);
     }
     return count;
@@ -241,7 +239,8 @@ void FolderLoader::collect() {
         emit rowsFound();
     }
     const bool quiet = job_->quiet;
-    // "." is read too, and counted by no one; the count of names does not wait for it.
+    // "." and ".." are read too, and counted by no one; the count of names does not wait for
+    // them.
     const int total = job_->total;
     if (const std::pair progress{std::min(job_->done.load(), total), total};
         !quiet && total >= 0 && progress != progress_) {

@@ -54,6 +54,7 @@ public:
     // The settings files are read with from now on: by quiet re-reads, and by the running
     // listing for the files it has not read yet.
     void setSettings(const ScanSettings& settings);
+    const ScanSettings& settings() const { return settings_; }
     // Asks the running listing to end after the entry at hand (State::Cancelling until its
     // worker answers); it then finishes as cancelled, with what it found so far. A worker stuck
     // in a system call does not answer: the next load drops it, and so does the loader's end.

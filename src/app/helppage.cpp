@@ -19,3 +19,15 @@ QStringList HelpPageCandidates(const QString& executable) {
             out << base + QLatin1String(extension);
     return out;
 }
+
+HelpPage ChooseHelpPage(const QStringList& candidates,
+                        const std::function<bool(const QString&)>& exists,
+                        const std::function<bool(const QString&)>& opens) {
+    for (const QString& page : candidates)
+        if (opens(page))
+            return {page, true};
+    for (const QString& page : candidates)
+        if (exists(page))
+            return {page, false};
+    return {};
+}

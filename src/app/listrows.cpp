@@ -287,19 +287,39 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
     PdfRead read;
+    std::optional<ByteSource> source;
     try {
-        const ByteSource source(fullPath);
-        read.status = source.Status();
-        const DocumentInfo info = ReadPdfInfo(
-            source, {settings.password, settings.lenientPassword, settings.readFeatures});
-        read.cells = PdfInfoCells(info, settings.format);
-        if (settings.readFeatures)
-            read.features =
-                std::make_shared<const FeatureCells>(PdfFeatureCells(info, settings.format));
+        source.emplace(fullPath);
+        read.status = source->Status();
     } catch (const EPagewickError& e) {
         read.error = e.what();
+        return read;
     }
-    return read;
+    for (size_t next = 0;; ++next) {
+        const std::string& password =
+            next == 0 ? settings.password : settings.otherPasswords[next - 1];
+        const bool last = next == settings.otherPasswords.size();
+        try {
+            const DocumentInfo info =
+                ReadPdfInfo(*source, {password, settings.lenientPassword, settings.readFeatures});
+            // Only a password the file asks for and refuses is worth another one.
+            if (!last && !info.encryption.TextReadable() && info.encryption.needsPassword &&
+                !info.encryption.method.empty())
+                continue;
+            read.cells = PdfInfoCells(info, settings.format);
+            read.features =
+                settings.readFeatures
+                    ? std::make_shared<const FeatureCells>(PdfFeatureCells(info, settings.format))
+                    : nullptr;
+            read.error.reset();
+        } catch (const EPagewickError& e) {
+            read.error = e.what();
+            read.features = nullptr;
+            if (!last && e.Kind() == ErrorKind::WrongPassword)
+                continue;
+        }
+        return read;
+    }
 }
 
 std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int imageIndex,
@@ -310,7 +330,7 @@ std::optional<ListRow> RowForEntry(const EntryFacts& entry, bool isFolder, int i
         return ListRow{entry.name, imageIndex, true, FolderCells(), {}}; // whatever the filter
     if (!PassesFileFilter(settings.fileMask, entry.name))
         return std::nullopt;
-    ListRow row{entry.name, imageIndex, false, {}, {}, entry.lastWriteTime};
+    ListRow row{entry.name, imageIndex, false, {}, {}, entry.lastWriteTime, entry.size};
     if (IsPdfName(entry.name)) {
         PdfRead own;
         PdfRead& read = preRead ? *preRead : (own = ReadPdf(fullPath, settings));

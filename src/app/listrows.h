@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr int kCellCount = 13; // columns 1 to 13; column 0 is the row's caption
 
@@ -61,6 +62,8 @@ struct ListRow {
     std::string nameBytes;
     // When the file was last written, for sorting by 更新日時, whose cell has a two-digit year.
     TDateTime modified = 0;
+    // The file's size in bytes (0 for a folder), for the totals of the rows shown.
+    int64_t size = 0;
     // The optional columns' cells of a PDF read with its features; null otherwise. Shared, as
     // rows are copied and the cells never change.
     std::shared_ptr<const FeatureCells> features;
@@ -121,6 +124,8 @@ struct ScanSettings {
     std::string password;
     bool lenientPassword = false;
     CellFormat format;
+    // More passwords (typed earlier), tried in turn on a file that password does not open.
+    std::vector<std::string> otherPasswords;
     bool readFeatures = false; // for the optional columns
     bool operator==(const ScanSettings&) const = default;
 };
@@ -145,8 +150,10 @@ struct PdfRead {
 
 // Whether RowForEntry hands this entry to the PDF reader.
 bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings);
-// Reads the file at fullPath with the scan's password and option and makes its cells. Only the
-// reader's own errors are caught.
+// Reads the file at fullPath with the scan's password and option and makes its cells. A file
+// the password does not open is read again with each of the other passwords in turn, until
+// one opens it; the reader tries the empty password first every time. Only the reader's own
+// errors are caught.
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings);
 
 // The row for one entry of a listed folder, or nothing when the filter leaves a file out.

@@ -4,14 +4,18 @@
 #include "app/celldelegate.h"
 #include "app/columns.h"
 #include "app/detailspane.h"
+#include "app/filelistview.h"
 #include "app/fileopener.h"
 #include "app/folderlistmodel.h"
 #include "app/glyphs.h"
 #include "app/helppage.h"
 #include "app/listlocale.h"
+#include "app/passwordcheck.h"
 #include "app/qtpaths.h"
+#include "app/rowfiltermodel.h"
 #include "app/savedialog.h"
 #include "app/sorting.h"
+#include "app/startargs.h"
 #include "common/errors.h"
 #include "dirchooser/folderchooser.h"
 #include "dirchooser/foldertree.h"
@@ -23,6 +27,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -30,20 +35,25 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedLayout>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
 const QString kCaption = QStringLiteral("Pagewick Ver. 1.0");
 const QSize kDesignSize(472, 333);
-const QString kPasswordHint = QStringLiteral("パスワード(PrintableASCII Only)");
+const QString kPasswordHint = QStringLiteral("パスワード（Enter で試します）");
+const QString kLenientPasswordHint =
+    QStringLiteral("パスワード（Enter で試します。空のパスワードも認めます）");
 const int kListedFailures = 20;
 
 // The design's measures: the outer margins of the rows, the gaps between them and the fixed
@@ -55,6 +65,9 @@ constexpr int kButtonSize = 24;   // of the glyph buttons
 constexpr int kFieldHeight = 20;
 // The room between the filter (its right edge at 161) and the password field (at 240).
 constexpr int kPasswordCaptionWidth = 240 - 161;
+// The rows added to the design: the search above the list, the status line below all.
+constexpr int kSearchRowHeight = kFieldHeight + 4;
+constexpr int kStatusRowHeight = 18;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -65,8 +78,8 @@ QString FailedFilesMessage(const std::vector<ReadFailure>& failures) {
     QString text =
         QStringLiteral("次のファイルは読めませんでした（%1ファイル）：").arg(failures.size());
     for (size_t i = 0; i < failures.size() && i < size_t(kListedFailures); ++i)
-        text += QStringLiteral("\r\n") + FromUtf8(failures[i].name) + QStringLiteral("：") +
-                FromUtf8(failures[i].message);
+        text += QStringLiteral("\r\n") + InertShown(failures[i].name) + QStringLiteral("：") +
+                InertShown(failures[i].message);
     if (failures.size() > size_t(kListedFailures))
         text += QStringLiteral("\r\nほか%1ファイル").arg(failures.size() - kListedFailures);
     return text;
@@ -121,9 +134,9 @@ MainWindow::MainWindow(const QString& startFolder, QWidget* parent)
     createControls();
     connectControls();
     orderTabs();
-    setMinimumSize(kDesignSize);
-    resize(kDesignSize);
-    helpButton_->setEnabled(!helpPage().isEmpty());
+    setMinimumSize(kDesignSize + QSize(0, kSearchRowHeight + kStatusRowHeight));
+    resize(minimumSize());
+    restoreView();
     qApp->installEventFilter(this);
 }
 
@@ -131,31 +144,34 @@ MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
 }
 
-// The controls in rows, as designed at 472 x 333: the list takes what a larger window adds
-// in height; the chooser, the list and the name field what it adds in width, and the buttons
-// at the right keep to the right edge.
+// The controls in rows, as designed at 472 x 333 with the search and the status line added:
+// the list takes what a larger window adds in height; the chooser, the search, the list and
+// the name field what it adds in width, and the buttons at the right keep to the right edge.
 void MainWindow::createControls() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, kMarginTop, 0, kMarginBottom);
     layout->setSpacing(0);
     layout->addLayout(createLocationRow());
     layout->addSpacing(1);
+    layout->addLayout(createSearchRow());
     createFileList();
+    QHBoxLayout* list = Row(kMarginLeft + 1, kMarginRight);
+    // The list and, hidden until asked for, the details pane beside it share the width.
     detailsPane_ = new DetailsPane(this);
     detailsPane_->hide();
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->setObjectName(QStringLiteral("listSplitter"));
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(fileList_);
-    splitter->addWidget(detailsPane_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 0);
-    QHBoxLayout* list = Row(kMarginLeft + 1, kMarginRight);
-    list->addWidget(splitter);
+    listSplitter_ = new QSplitter(Qt::Horizontal, this);
+    listSplitter_->setObjectName(QStringLiteral("listSplitter"));
+    listSplitter_->setChildrenCollapsible(false);
+    listSplitter_->addWidget(fileList_);
+    listSplitter_->addWidget(detailsPane_);
+    listSplitter_->setStretchFactor(0, 1);
+    listSplitter_->setStretchFactor(1, 0);
+    list->addWidget(listSplitter_);
     layout->addLayout(list, 1);
     layout->addSpacing(kGap);
     layout->addLayout(createFilterRow());
     layout->addLayout(createNameRow());
+    layout->addLayout(createStatusRow());
 }
 
 QLayout* MainWindow::createLocationRow() {
@@ -163,7 +179,8 @@ QLayout* MainWindow::createLocationRow() {
     folderChooser_ = new FolderChooser(this);
     folderChooser_->setObjectName(QStringLiteral("folderChooser"));
     folderChooser_->setFixedHeight(kFieldHeight);
-    folderChooser_->setToolTip(QStringLiteral("ファイルの場所"));
+    folderChooser_->setToolTip(
+        QStringLiteral("ファイルの場所（フォルダのパスを入力して Enter でも移動できます）"));
     upButton_ = GlyphButton(this, "upButton", QStringLiteral("１つ上のフォルダ"), Glyph::Up);
     helpButton_ = GlyphButton(this, "helpButton", QStringLiteral("ヘルプ"), Glyph::Help);
     detailsButton_ =
@@ -185,23 +202,42 @@ QLayout* MainWindow::createLocationRow() {
     return row;
 }
 
+// The search: what is typed narrows the list to the rows that show it in some column.
+QLayout* MainWindow::createSearchRow() {
+    searchField_ = new QLineEdit(this);
+    searchField_->setObjectName(QStringLiteral("searchField"));
+    searchField_->setFixedHeight(kFieldHeight);
+    searchField_->setClearButtonEnabled(true);
+    searchField_->setPlaceholderText(QStringLiteral("名前やタイトルなどで絞り込み（Ctrl+F）"));
+    searchField_->setToolTip(QStringLiteral("どの列の文字でも絞り込めます。大文字と小文字、全角と"
+                                            "半角は区別しません。Esc で消します。"));
+    searchCount_ = new QLabel(this);
+    searchCount_->setObjectName(QStringLiteral("searchCount"));
+    searchCount_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    searchCount_->setMinimumWidth(90);
+    QHBoxLayout* row = Row(kMarginLeft, kMarginRight);
+    row->setContentsMargins(kMarginLeft, 2, kMarginRight, 2);
+    row->addWidget(Caption(this, "searchLabel", QStringLiteral("検索："), kCaptionWidth), 0,
+                   Qt::AlignVCenter);
+    row->addWidget(searchField_, 1);
+    row->addSpacing(kGap);
+    row->addWidget(searchCount_);
+    return row;
+}
+
 void MainWindow::createFileList() {
-    fileList_ = new QTreeView(this);
+    shown_ = new RowFilterModel(model_, this);
+    fileList_ = new FileListView(this);
     fileList_->setObjectName(QStringLiteral("fileList"));
-    fileList_->setRootIsDecorated(false);
-    fileList_->setUniformRowHeights(true);
-    fileList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
-    fileList_->setAllColumnsShowFocus(true);
     fileList_->setIconSize(QSize(FileIconCache::kIconSize, FileIconCache::kIconSize));
     fileList_->setItemDelegate(new CellDelegate(fileList_));
-    fileList_->setModel(model_);
-    QHeaderView* header = fileList_->header();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
-    header->setStretchLastSection(false);
-    for (int i = 0; i < kColumnCount; ++i)
-        fileList_->setColumnWidth(i, kColumns[size_t(i)].width);
+    fileList_->setModel(shown_);
+    std::vector<int> widths;
+    for (const ColumnInfo& column : kColumns)
+        widths.push_back(column.width);
+    fileList_->setDefaultColumns(widths, kColumnCount);
+    fileList_->applyColumnSettings(fileList_->defaultColumns());
+    shown_->setSearchedColumns(fileList_->shownColumns());
     showSortIndicator();
 }
 
@@ -222,7 +258,11 @@ QLayout* MainWindow::createFilterRow() {
     passwordField_->setAttribute(Qt::WA_InputMethodEnabled, false);
     passwordField_->setToolTip(kPasswordHint);
     refreshButton_ =
-        GlyphButton(this, "refreshButton", QStringLiteral("最新情報に更新"), Glyph::Refresh);
+        GlyphButton(this, "refreshButton",
+                    QStringLiteral("最新情報に更新（フォルダを読み直します。入力したパスワードも"
+                                   "試します）"),
+                    Glyph::Refresh);
+    refreshButton_->setAccessibleName(QStringLiteral("最新情報に更新"));
     saveListButton_ = new QPushButton(QStringLiteral("一覧の保存"), this);
     saveListButton_->setObjectName(QStringLiteral("saveListButton"));
     saveListButton_->setFixedSize(105, kButtonSize);
@@ -305,6 +345,17 @@ QLayout* MainWindow::createNameRow() {
     return row;
 }
 
+// The rows shown: how many files, pages and bytes, and the files that could not be read.
+QLayout* MainWindow::createStatusRow() {
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setFixedHeight(kStatusRowHeight);
+    statusLine_->setTextFormat(Qt::PlainText);
+    QHBoxLayout* row = Row(kMarginLeft, kMarginRight);
+    row->addWidget(statusLine_, 1);
+    return row;
+}
+
 void MainWindow::connectControls() {
     connect(exitButton_, &QToolButton::clicked, this, &MainWindow::close);
     connect(upButton_, &QToolButton::clicked, this, &MainWindow::goUp);
@@ -313,8 +364,8 @@ void MainWindow::connectControls() {
     connect(openButton_, &QPushButton::clicked, this, &MainWindow::openSelected);
     connect(saveListButton_, &QPushButton::clicked, this, &MainWindow::saveList);
     connect(folderChooser_, &FolderChooser::pathChanged, this, &MainWindow::folderChosen);
+    connect(folderChooser_, &FolderChooser::pathTyped, this, &MainWindow::locationTyped);
     connect(typeFilter_, &QComboBox::activated, this, &MainWindow::filterChosen);
-    connect(passwordField_, &QLineEdit::textChanged, this, &MainWindow::passwordChanged);
     connect(lenientCheck_, &QCheckBox::toggled, this, [this] {
         loader_->setSettings(currentSettings());
         detailsPane_->setPassword(currentSettings().password, lenientCheck_->isChecked());
@@ -322,7 +373,26 @@ void MainWindow::connectControls() {
     connect(detailsButton_, &QToolButton::toggled, this, &MainWindow::showDetailsPane);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, detailsButton_,
             &QToolButton::toggle);
+    connect(searchField_, &QLineEdit::textChanged, this, &MainWindow::searchChanged);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        searchField_->setFocus(Qt::ShortcutFocusReason);
+        searchField_->selectAll();
+    });
     connect(fileList_, &QTreeView::doubleClicked, this, &MainWindow::openHighlighted);
+    connect(fileList_, &QWidget::customContextMenuRequested, this, &MainWindow::showRowMenu);
+    connect(fileList_, &FileListView::copyRequested, this, &MainWindow::copySelectedRows);
+    connect(fileList_, &FileListView::resetRequested, this, &MainWindow::resetView);
+    connect(fileList_, &FileListView::shownColumnsChanged, this, [this] {
+        shown_->setSearchedColumns(fileList_->shownColumns());
+        readFeaturesWhenShown();
+    });
+    // The counts follow every change of the rows shown: a batch, a search, a new folder.
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(shown_, signal, this, &MainWindow::showCounts);
+    connect(shown_, &QAbstractItemModel::modelReset, this, &MainWindow::showCounts);
+    connect(shown_, &QAbstractItemModel::layoutChanged, this, &MainWindow::showCounts);
+    connect(shown_, &QAbstractItemModel::dataChanged, this, &MainWindow::showCounts);
     // However the highlight moved (arrows, Home and End, the page keys, typing a name's first
     // letters, the mouse), the name field shows the highlighted row.
     connect(fileList_, &QTreeView::clicked, this, &MainWindow::showHighlightedName);
@@ -344,7 +414,7 @@ void MainWindow::connectControls() {
 void MainWindow::orderTabs() {
     QWidget* order[] = {fileList_,   nameField_,      lenientCheck_, passwordField_, refreshButton_,
                         openButton_, saveListButton_, upButton_,     typeFilter_,    detailsButton_,
-                        helpButton_, exitButton_,     folderChooser_};
+                        helpButton_, exitButton_,     folderChooser_, searchField_};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -376,10 +446,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     loader_->cancel();
     loader_->stopWatching();
     hourglass_.reset();
+    keepView();
     event->accept();
 }
 
 void MainWindow::reject() {
+    // Esc clears the search before it closes anything.
+    if (!searchField_->text().isEmpty()) {
+        searchField_->clear();
+        fileList_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     close();
 }
 
@@ -387,7 +464,20 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this || event->type() != QEvent::KeyPress)
         return false;
-    return toggleLenientOption(static_cast<QKeyEvent*>(event));
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Enter in the password field tries the password; it does not press the default button.
+    if (widget == passwordField_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        applyPassword();
+        return true;
+    }
+    // Enter in the search goes to the list, which then opens the highlighted row as usual.
+    if (widget == searchField_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        fileList_->setFocus(Qt::OtherFocusReason);
+        if (shown_->rowCount() > 0 && highlightedRow() < 0)
+            highlightRow(0);
+        return true;
+    }
+    return toggleLenientOption(key);
 }
 
 bool MainWindow::toggleLenientOption(QKeyEvent* event) {
@@ -402,7 +492,7 @@ bool MainWindow::toggleLenientOption(QKeyEvent* event) {
     const bool show = passwordCaption_->currentIndex() == 0;
     lenientCheck_->setChecked(show);
     passwordCaption_->setCurrentIndex(show ? 1 : 0);
-    passwordField_->setToolTip(show ? QStringLiteral("パスワード") : kPasswordHint);
+    passwordField_->setToolTip(show ? kLenientPasswordHint : kPasswordHint);
     event->accept();
     return true;
 }
@@ -412,9 +502,23 @@ QString MainWindow::currentFolder() const {
 }
 
 ScanSettings MainWindow::currentSettings() const {
-    // The password as typed: blanks are characters of it.
-    return {FileMaskForIndex(typeFilter_->currentIndex()), passwordField_->text().toStdString(),
-            lenientCheck_->isChecked(), LocaleCellFormat()};
+    // The password as typed: blanks are characters of it. The others typed this run are tried
+    // after it on a file it does not open.
+    const QString typed = passwordField_->text();
+    ScanSettings settings;
+    settings.fileMask = FileMaskForIndex(typeFilter_->currentIndex());
+    settings.password = typed.toStdString();
+    settings.lenientPassword = lenientCheck_->isChecked();
+    settings.format = LocaleCellFormat();
+    // The optional columns show what only a longer read of each document finds.
+    const std::vector<int> shown = fileList_->shownColumns();
+    settings.readFeatures =
+        std::any_of(shown.begin(), shown.end(), [](int c) { return IsOptional(Column(c)); }) ||
+        IsOptional(Column(std::abs(model_->sortColumn()) - 1));
+    for (const QString& password : passwords_)
+        if (password != typed)
+            settings.otherPasswords.push_back(password.toStdString());
+    return settings;
 }
 
 bool MainWindow::listing() const {
@@ -436,8 +540,32 @@ void MainWindow::folderChosen(const QString& path) {
     listFolder(path);
 }
 
-void MainWindow::listFolder(const QString& path) {
+void MainWindow::locationTyped(const QString& text) {
+    QString typed = Trimmed(text);
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    const StartPlace place = ResolveStartPlace(
+        typed,
+        WithSlash(loader_->listedFolder().isEmpty() ? currentFolder() : loader_->listedFolder()));
+    if (!place.problem.isEmpty() || place.folder.isEmpty()) {
+        // The list stays as it is, and so does the field, for the user to mend.
+        platform::ShowMessageBox({kCaption + QStringLiteral("の情報"),
+                                  place.problem.isEmpty()
+                                      ? QStringLiteral("場所を入力してください。")
+                                      : InertShown(place.problem),
+                                  QMessageBox::Ok, QMessageBox::Warning, false, this});
+        return;
+    }
+    if (!place.selectName.isEmpty())
+        selectEntry(place.selectName);
+    folderChooser_->openPath(WithSlash(place.folder));
+}
+
+void MainWindow::listFolder(const QString& path, Told told) {
     folderChooser_->tree()->closeUp();
+    told_ = told;
+    // The whole path shows while the folder is read, not the tree node's name alone.
+    showListedPath(path);
     model_->loadFolder(path, currentSettings());
 }
 
@@ -445,22 +573,50 @@ void MainWindow::filterChosen() {
     // Before the first listing there is nothing to list again: the first one takes the filter.
     if (!isVisible() || listing())
         return;
-    listFolder(currentFolder());
+    listFolder(currentFolder(), Told::Nothing);
 }
 
-void MainWindow::passwordChanged() {
-    if (!lenientCheck_->isChecked() &&
-        !IsPrintableAscii(Trimmed(passwordField_->text()).toStdString())) {
-        platform::ShowMessageBox(
-            {QStringLiteral("Check"),
-             QStringLiteral(
-                 "Error:パスワードは英数字のみです。記号、日本語（２バイト文字は使えません。）"),
-             QMessageBox::Ok, QMessageBox::NoIcon, false, this});
-        passwordField_->clear(); // which comes back here, with a text that passes
+void MainWindow::applyPassword() {
+    if (listing())
         return;
+    const QString typed = passwordField_->text();
+    if (!lenientCheck_->isChecked()) {
+        const std::string problem = PasswordProblem(typed.toStdString());
+        if (!problem.empty()) {
+            platform::ShowMessageBox({QStringLiteral("Check"), FromUtf8(problem), QMessageBox::Ok,
+                                      QMessageBox::NoIcon, false, this});
+            if (!PasswordUsable(typed.toStdString())) {
+                passwordField_->clear();
+                return;
+            }
+        }
     }
-    loader_->setSettings(currentSettings());
+    if (!typed.isEmpty() &&
+        std::find(passwords_.begin(), passwords_.end(), typed) == passwords_.end())
+        passwords_.push_back(typed);
     detailsPane_->setPassword(currentSettings().password, lenientCheck_->isChecked());
+    listFolder(currentFolder(), Told::Nothing);
+}
+
+void MainWindow::searchChanged(const QString& text) {
+    shown_->setSearchText(text);
+    // The highlighted row stays in view while it is found.
+    if (fileList_->currentIndex().isValid())
+        fileList_->scrollTo(fileList_->currentIndex());
+    showCounts();
+}
+
+void MainWindow::showCounts() {
+    const CellFormat format = LocaleCellFormat();
+    auto grouped = [&](int64_t n) { return FromUtf8(Grouped(n, format)); };
+    searchCount_->setText(
+        QStringLiteral("%1 / %2 件").arg(grouped(shown_->rowCount()), grouped(model_->rowCount())));
+    const RowTotals totals = TotalsOf(shown_->shownRows());
+    QString text = QStringLiteral("%1 ファイル　%2 頁　%3 バイト")
+                       .arg(grouped(totals.files), grouped(totals.pages), grouped(totals.bytes));
+    if (const size_t failed = model_->failures().size(); failed > 0)
+        text += QStringLiteral("　読めないファイル %1").arg(grouped(int64_t(failed)));
+    statusLine_->setText(text);
 }
 
 void MainWindow::listingStarted(bool quiet) {
@@ -506,17 +662,30 @@ void MainWindow::listingFinished(bool quiet, FolderLoader::Outcome outcome) {
         return;
     }
     fileList_->setToolTip(QString());
+    showCounts();
     if (quiet)
         return;
     listedOnce_ = true;
     nameField_->clear();
     fileList_->clearSelection();
     showListedPath(loader_->listedFolder());
-    // The files the reader failed on are marked in the list, and told in a box.
-    if (!model_->failures().empty())
+    if (firstStart_)
+        fitFirstStart();
+    // The files the reader failed on are marked in the list and counted below it; a folder
+    // the user listed tells them in a box too, once a run.
+    if (!model_->failures().empty() && told_ == Told::Failures &&
+        failuresTold_.insert(WithSlash(loader_->listedFolder())).second)
         showOneBox(FailedFilesMessage(model_->failures()));
     if (!pendingEntry_.isEmpty())
         selectPendingEntry();
+    // A column shown while the folder was read.
+    readFeaturesWhenShown();
+}
+
+void MainWindow::readFeaturesWhenShown() {
+    if (isVisible() && listedOnce_ && !listing() && currentSettings().readFeatures &&
+        !loader_->settings().readFeatures)
+        listFolder(currentFolder(), Told::Nothing);
 }
 
 void MainWindow::volumeRemoved() {
@@ -524,6 +693,51 @@ void MainWindow::volumeRemoved() {
         folderChooser_->rebuildTree();
         folderChooser_->openPath(platform::FallbackFolder());
     }
+}
+
+void MainWindow::restoreView() {
+    const std::unique_ptr<QSettings> settings = OpenViewSettings();
+    const ViewSettings view = LoadViewSettings(*settings, fileList_->defaultColumns());
+    fileList_->applyColumnSettings(view.columns);
+    model_->setSortColumn(view.sortColumn);
+    showSortIndicator();
+    firstStart_ = view.geometry.isEmpty() || !restoreGeometry(view.geometry);
+    if (!firstStart_)
+        return;
+    // Until the first folder is read, two thirds of the screen, as wide as the columns at
+    // their designed widths ask.
+    int designed = 0;
+    for (const int column : fileList_->shownColumns())
+        designed += fileList_->columnWidth(column);
+    if (const QScreen* display = screen())
+        resize(FirstStartSize(designed + width() - fileList_->viewport()->width(), minimumSize(),
+                              display->availableSize()));
+}
+
+void MainWindow::fitFirstStart() {
+    firstStart_ = false;
+    const int content = fileList_->fitColumnsToContents();
+    const QScreen* display = screen();
+    if (!display || isMaximized() || isFullScreen())
+        return;
+    const QSize size = FirstStartSize(content + width() - fileList_->viewport()->width() + 2,
+                                      minimumSize(), display->availableSize());
+    const QRect area = display->availableGeometry();
+    setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
+}
+
+void MainWindow::keepView() const {
+    const std::unique_ptr<QSettings> settings = OpenViewSettings();
+    SaveViewSettings(*settings, {saveGeometry(), fileList_->columnSettings(), model_->sortColumn()},
+                     fileList_->defaultColumns());
+}
+
+void MainWindow::resetView() {
+    fileList_->applyColumnSettings(fileList_->defaultColumns());
+    fileList_->fitColumnsToContents();
+    if (!listing())
+        model_->setSortColumn(1);
+    showSortIndicator();
 }
 
 void MainWindow::showListedPath(QString path) {

@@ -12,19 +12,23 @@
 #include <QString>
 
 #include <memory>
+#include <set>
+#include <vector>
 
 class DetailsPane;
+class FileListView;
 class FolderChooser;
 class FolderListModel;
+class RowFilterModel;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
+class QSplitter;
 class QStackedLayout;
 class QToolButton;
-class QTreeView;
 
 namespace platform {
 class WaitCursor;
@@ -56,17 +60,23 @@ private:
     // Building.
     void createControls();
     QLayout* createLocationRow();
+    QLayout* createSearchRow();
     QLayout* createFilterRow();
     QWidget* createPasswordCaption();
     QLayout* createNameRow();
+    QLayout* createStatusRow();
     void createFileList();
     void connectControls();
     void orderTabs();
 
     // What the user does.
     void folderChosen(const QString& path);
+    void locationTyped(const QString& text);
     void filterChosen();
-    void passwordChanged();
+    // Enter in the password field: the password joins those of this run, and the folder is
+    // read again with them.
+    void applyPassword();
+    void searchChanged(const QString& text);
     void showHighlightedName();
     void openHighlighted();
     void openSelected();
@@ -79,12 +89,24 @@ private:
     // its largest, the list gives it up), so the list keeps its width.
     void showDetailsPane(bool show);
     void showHighlightedDetails();
+    void showRowMenu(const QPoint& at);
+    void copySelectedRows();
+    void copySelectedPaths();
+    void copyCell(const QModelIndex& index);
+    void openFolderOfRow(int row);
+    void resetView();
     // The hidden key chord that shows and hides the lenient-password option; true when the
     // key press was it.
     bool toggleLenientOption(QKeyEvent* event);
 
-    // What the listing does.
-    void listFolder(const QString& path);
+    // What the listing does. A listing the user asked for (a folder entered, typed, refreshed
+    // or started on) tells the files it could not read in a box, once a folder and run; one
+    // for another file type or password only marks them.
+    enum class Told { Failures, Nothing };
+    void listFolder(const QString& path, Told told = Told::Failures);
+    // An optional column shown (or sorted by) needs what a listing without the documents'
+    // features did not read: the folder is read again with them.
+    void readFeaturesWhenShown();
     void listingStarted(bool quiet);
     // The filter and the password, which a listing the user asked for reads, wait for it.
     void setInputsEnabled(bool enabled);
@@ -95,8 +117,14 @@ private:
     // True while a listing the user asked for runs: the list is being filled.
     bool listing() const;
     ScanSettings currentSettings() const;
-    // The highlighted row, when it is selected; else -1.
+    // The highlighted row (of those shown), when it is selected; else -1.
     int highlightedRow() const;
+    // The selected rows, in the list's order.
+    std::vector<const ListRow*> selectedRows() const;
+    // The path of a row's entry.
+    QString pathOf(const ListRow& row) const;
+    // The search's count and the status line, for the rows shown now.
+    void showCounts();
     // Highlights and selects the row, scrolling it into view.
     void highlightRow(int row);
     void showSortIndicator();
@@ -105,13 +133,20 @@ private:
     void showListedPath(QString path);
     // A modal error box, unless one is open already.
     void showOneBox(const QString& text);
-    QString helpPage() const;
+    // The list's columns, widths and order, the sort order and the geometry, as last kept; at
+    // the first start the window is sized for the columns once the first folder is listed.
+    void restoreView();
+    void keepView() const;
+    void fitFirstStart();
 
     QToolButton* exitButton_ = nullptr;
     FolderChooser* folderChooser_ = nullptr;
     QToolButton* upButton_ = nullptr;
     QToolButton* helpButton_ = nullptr;
-    QTreeView* fileList_ = nullptr;
+    QLineEdit* searchField_ = nullptr;
+    QLabel* searchCount_ = nullptr;
+    FileListView* fileList_ = nullptr;
+    QSplitter* listSplitter_ = nullptr; // the list, and room for a pane at its right
     QComboBox* typeFilter_ = nullptr;
     QLabel* passwordLabel_ = nullptr;
     QCheckBox* lenientCheck_ = nullptr;
@@ -124,8 +159,10 @@ private:
     QPushButton* openButton_ = nullptr;
     QToolButton* detailsButton_ = nullptr;
     DetailsPane* detailsPane_ = nullptr;
+    QLabel* statusLine_ = nullptr;
 
     FolderListModel* model_ = nullptr;
+    RowFilterModel* shown_ = nullptr; // the rows the search finds: what the list shows
     FolderLoader* loader_ = nullptr;
     QString startFolder_;
     bool shownOnce_ = false;
@@ -133,5 +170,10 @@ private:
     bool listedOnce_ = false;  // a listing asked for has been done
     QString pendingEntry_;     // selectEntry's, until the listing is done
     bool boxOpen_ = false;
+    Told told_ = Told::Failures;     // of the listing under way
+    std::set<QString> failuresTold_; // folders whose unreadable files were told this run
+    // Every password typed this run, in the order typed; kept in memory only.
+    std::vector<QString> passwords_;
+    bool firstStart_ = false; // nothing kept from an earlier run: sized for the first folder
     std::unique_ptr<platform::WaitCursor> hourglass_;
 };

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <string_view>
+
 // Leading and trailing blanks and control characters removed.
 inline QString Trimmed(const QString& text) {
     qsizetype b = 0, e = text.size();
@@ -29,3 +31,10 @@ inline QString WithSlash(const QString& path) {
 inline bool IsDriveList(const QString& path) {
     return path.toLower() == QLatin1String("drives");
 }
+
+// Text from outside (a name, a title, a reader's message, a path) as the list's cells show
+// it: a control character, a bidirectional override or a byte that is not UTF-8 written out
+// (InertText), so that it cannot disguise a name in a field or a box. A path is shown by the
+// names it is made of (platform::PathForDisplay) before that.
+QString InertShown(const QString& text);
+QString InertShown(std::string_view utf8);

@@ -5,13 +5,17 @@
 #include "platform/filesearch.h"
 #include "platform/watchers.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QEnterEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStringListModel>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTimer>
@@ -65,10 +69,16 @@ protected:
 } // namespace
 
 FolderChooser::FolderChooser(QWidget* parent) : QLineEdit(parent) {
-    setReadOnly(true);
     resize(216, 21);
-    setCursor(Qt::ArrowCursor);
-    setContextMenuPolicy(Qt::PreventContextMenu);
+    completions_ = new QStringListModel(this);
+    completer_ = new QCompleter(completions_, this);
+    completer_->setCaseSensitivity(Qt::CaseSensitive);
+    completer_->setCompletionMode(QCompleter::PopupCompletion);
+    setCompleter(completer_);
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& typed) {
+        editing_ = true;
+        completeFolders(typed);
+    });
 
     button_ = new DropDownButton(this);
     button_->setGeometry(0, 0, kButtonWidth, kButtonWidth);
@@ -114,7 +124,31 @@ FolderChooser::~FolderChooser() {
 }
 
 void FolderChooser::showText(const QString& text) {
-    setText(platform::PathForDisplay(text));
+    editing_ = false;
+    shownText_ = platform::PathForDisplay(text);
+    setText(shownText_);
+}
+
+void FolderChooser::completeFolders(const QString& typed) {
+    // The subfolders of the folder the typed text ends in, by their full paths; hidden ones
+    // only once a "." begins the name typed.
+    const qsizetype slash = typed.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return;
+    const QString folder = typed.left(slash + 1);
+    const bool hidden = typed.mid(slash + 1).startsWith(QLatin1Char('.'));
+    const QString key = folder + (hidden ? QStringLiteral(".") : QString());
+    if (key == completedFolder_)
+        return;
+    completedFolder_ = key;
+    QStringList paths;
+    if (const auto names = platform::SubfolderNames(platform::PathToBytes(folder))) {
+        for (const std::string& name : *names)
+            if (hidden || name.front() != '.')
+                paths << folder + platform::PathFromBytes(name) + QLatin1Char('/');
+    }
+    paths.sort(Qt::CaseInsensitive);
+    completions_->setStringList(paths);
 }
 
 QString FolderChooser::selectedPath() const {
@@ -286,8 +320,6 @@ void FolderChooser::arrowKey(int key) {
         }
         break;
     case Qt::Key_Up:
-        if (node == root)
-            return;
         if (QTreeWidgetItem* previous = tree_->itemAbove(node))
             tree_->selectNode(previous);
         break;
@@ -297,6 +329,27 @@ void FolderChooser::arrowKey(int key) {
 }
 
 bool FolderChooser::handleKey(QKeyEvent* event) {
+    // Typing: the keys edit the text, Enter reports it and Esc shows the folder again.
+    if (editing_ && !tree_->isOpen()) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (completer_->popup()->isVisible())
+                completer_->popup()->hide();
+            emit pathTyped(text());
+            return true;
+        case Qt::Key_Escape:
+            completer_->popup()->hide();
+            editing_ = false;
+            setText(shownText_);
+            return true;
+        case Qt::Key_F4:
+        case Qt::Key_F5:
+            break;
+        default:
+            return false;
+        }
+    }
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -400,18 +453,6 @@ void FolderChooser::focusOutEvent(QFocusEvent* event) {
         tree_->setEnabled(false);
     }
     QLineEdit::focusOutEvent(event);
-}
-
-void FolderChooser::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) {
-        event->accept();
-        return;
-    }
-    QLineEdit::mouseReleaseEvent(event);
-}
-
-void FolderChooser::contextMenuEvent(QContextMenuEvent* event) {
-    event->accept();
 }
 
 bool FolderChooser::event(QEvent* event) {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The folder chooser: a one-line, read-only field showing the current folder's small icon and
-// caption, with a drop-down button at its right end that opens a FolderTree of drives and
-// folders. Committing a node reports its path through pathChanged. Volumes coming and going
+// The folder chooser: a one-line field showing the current folder's small icon and caption,
+// with a drop-down button at its right end that opens a FolderTree of the user's folders,
+// drives and folders. Committing a node reports its path through pathChanged. A path may be
+// typed or pasted into the field too, with the names of folders completed as it is typed;
+// Enter reports it through pathTyped and Esc shows the folder again. Volumes coming and going
 // and folders being created, removed or renamed rebuild the tree and re-open the folder.
 
 #include "dirchooser/nodeicons.h"
@@ -10,6 +12,8 @@
 #include <QLineEdit>
 
 class FolderTree;
+class QCompleter;
+class QStringListModel;
 class QToolButton;
 class QTreeWidgetItem;
 
@@ -44,6 +48,9 @@ public:
     // (QLineEdit's own setText would show them as replacement marks).
     void showText(const QString& text);
 
+    // Whether the field holds text the user typed (since the folder was last shown).
+    bool editing() const { return editing_; }
+
     // The folder chosen last ("Drives" for the list of drives). Writing it moves neither the
     // tree's selection nor reports anything.
     QString selectedPath() const;
@@ -66,6 +73,8 @@ public:
 signals:
     // The folder's path ("Drives" for the list of drives).
     void pathChanged(const QString& path);
+    // Enter on text the user typed or pasted into the field, as it stands there.
+    void pathTyped(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -75,8 +84,6 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -90,12 +97,19 @@ private:
     void nodeCommitted();
     void enterKey();
     void arrowKey(int key);
+    // The folder names the completer offers for the text typed so far.
+    void completeFolders(const QString& typed);
 
     NodeIcons icons_;
     QToolButton* button_ = nullptr;
     FolderTree* tree_ = nullptr;
     int imageIndex_ = -1;
     bool showHint_ = false; // the tooltip shows only while the tree is closed
+    bool editing_ = false;
+    QString shownText_; // what showText put in the field last
+    QCompleter* completer_ = nullptr;
+    QStringListModel* completions_ = nullptr;
+    QString completedFolder_; // whose subfolders completions_ holds
     bool reopening_ = false;
     bool notificationPending_ = false;
     long pendingCode_ = 0;

@@ -6,12 +6,17 @@
 #include "platform/dialogs.h"
 #include "platform/filesearch.h"
 #include "platform/icons.h"
+#include "platform/places.h"
 #include "platform/volumes.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+
+#include <algorithm>
 
 namespace {
 
@@ -20,6 +25,8 @@ enum NodeRole {
     RoleMountPoint,
     RoleVolumeKind,
     RoleName, // a folder's name in its path: its bytes, as PathFromBytes carries them
+    RoleKind,
+    RolePlacePath, // a user folder's path
 };
 
 const QString kRootCaption = QStringLiteral("コンピュータ");
@@ -98,7 +105,14 @@ FolderTree::FolderTree(QWidget* owner, NodeIcons* icons)
 }
 
 QTreeWidgetItem* FolderTree::rootNode() const {
-    return topLevelItem(0);
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        if (kindOf(topLevelItem(i)) == NodeKind::Root)
+            return topLevelItem(i);
+    return nullptr;
+}
+
+FolderTree::NodeKind FolderTree::kindOf(const QTreeWidgetItem* node) {
+    return node ? NodeKind(node->data(0, RoleKind).toInt()) : NodeKind::Folder;
 }
 
 int FolderTree::level(const QTreeWidgetItem* node) {
@@ -122,6 +136,7 @@ QString FolderTree::nameOf(const QTreeWidgetItem* node) {
 
 QTreeWidgetItem* FolderTree::newNode(const QString& caption, int image, int selectedImage) {
     auto* node = new FolderNode(QStringList{caption});
+    node->setData(0, RoleKind, int(NodeKind::Folder));
     node->setData(0, RoleImage, image);
     node->setIcon(0, icons_->nodeIcon(image, selectedImage));
     return node;
@@ -131,14 +146,25 @@ void FolderTree::loadDrives() {
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     clear();
+    for (const platform::Place& place : platform::UserPlaces()) {
+        const int image = icons_->add(platform::PlaceIcon(place));
+        QTreeWidgetItem* node = newNode(place.caption, image, image);
+        node->setData(0, RoleKind, int(NodeKind::Place));
+        node->setData(0, RolePlacePath, place.path);
+        node->setToolTip(0, place.path);
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        addTopLevelItem(node);
+    }
     const int computerImage = icons_->add(platform::ComputerIcon());
     QTreeWidgetItem* root = newNode(kRootCaption, computerImage, computerImage);
+    root->setData(0, RoleKind, int(NodeKind::Root));
     addTopLevelItem(root);
     for (const platform::Volume& volume : platform::LogicalVolumes()) {
         const QString caption = QStringLiteral(" (") + volume.mountPoint + QStringLiteral(")  ") +
                                 volume.displayLabel();
         const int image = icons_->add(platform::VolumeIcon(volume));
         QTreeWidgetItem* node = newNode(caption, image, image);
+        node->setData(0, RoleKind, int(NodeKind::Volume));
         node->setData(0, RoleMountPoint, volume.mountPoint);
         node->setData(0, RoleVolumeKind, static_cast<int>(volume.kind));
         // A volume shows its expand button before anything of it is read.
@@ -151,20 +177,28 @@ void FolderTree::loadDrives() {
 QString FolderTree::pathOf(const QTreeWidgetItem* node) const {
     QString path;
     for (; node; node = node->parent()) {
-        const int depth = level(node);
-        if (depth == 1)
-            path = WithTrailingSlash(mountPointOf(node)) + path;
-        else if (depth > 1)
+        switch (kindOf(node)) {
+        case NodeKind::Volume:
+            return WithTrailingSlash(mountPointOf(node)) + path;
+        case NodeKind::Place: {
+            const QString place = node->data(0, RolePlacePath).toString();
+            return path.isEmpty() ? place : WithTrailingSlash(place) + path;
+        }
+        case NodeKind::Folder:
             path = path.isEmpty() ? nameOf(node) : nameOf(node) + QLatin1Char('/') + path;
+            break;
+        case NodeKind::Root:
+            break;
+        }
     }
     return path.isEmpty() ? kDrivesPath : path;
 }
 
 namespace {
 
-bool HasSubfolders(const QString& path) {
-    const auto names = platform::SubfolderNames(platform::PathToBytes(path), 1);
-    return names && !names->empty();
+// Whether name is a hidden folder's: one whose name begins with ".".
+bool IsHiddenName(const std::string& name) {
+    return !name.empty() && name.front() == '.';
 }
 
 void SortChildren(QTreeWidgetItem* node) {
@@ -174,11 +208,22 @@ void SortChildren(QTreeWidgetItem* node) {
 
 } // namespace
 
+bool FolderTree::hasSubfolders(const QString& path) const {
+    // A few names tell it for nearly every folder; one with only hidden folders among its
+    // first ones may show the expand mark for nothing, which goes once it is expanded.
+    const auto names = platform::SubfolderNames(platform::PathToBytes(path), showHidden_ ? 1 : 8);
+    return names && std::any_of(names->begin(), names->end(), [&](const std::string& name) {
+               return showHidden_ || !IsHiddenName(name);
+           });
+}
+
 void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
     const auto names = platform::SubfolderNames(platform::PathToBytes(path));
     if (!names)
         return;
     for (const std::string& bytes : *names) {
+        if (!showHidden_ && IsHiddenName(bytes))
+            continue;
         // The caption shows the name; the path is made of its bytes.
         const QString name = platform::PathFromBytes(bytes);
         const QString folder = WithTrailingSlash(path) + name;
@@ -186,7 +231,7 @@ void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
                                          icons_->add(platform::ShellIcon(folder, false)),
                                          icons_->add(platform::ShellIcon(folder, true)));
         child->setData(0, RoleName, name);
-        if (HasSubfolders(folder))
+        if (hasSubfolders(folder))
             child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         node->addChild(child);
     }
@@ -198,7 +243,7 @@ void FolderTree::loadChildren(QTreeWidgetItem* node) {
     platform::WaitCursor wait;
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     // The root holds the volumes and nothing else; there is no folder to list behind it.
-    if (level(node) == 0)
+    if (kindOf(node) == NodeKind::Root)
         return;
     const QString folder = pathOf(node);
     addSubfolders(folder, node);
@@ -304,8 +349,8 @@ void FolderTree::applySelection() {
         return;
     // "Drives" is no folder: going back to it means the root, not "Drives/".
     lastPath_ = selectedPath_ == kDrivesPath ? selectedPath_ : WithTrailingSlash(selectedPath_);
-    selectedPath_ = level(node) == 0 ? kDrivesPath : pathOf(node);
-    if (level(node) == 1) {
+    selectedPath_ = kindOf(node) == NodeKind::Root ? kDrivesPath : pathOf(node);
+    if (kindOf(node) == NodeKind::Volume) {
         const auto kind = static_cast<platform::VolumeKind>(node->data(0, RoleVolumeKind).toInt());
         const bool checked =
             kind == platform::VolumeKind::Removable || kind == platform::VolumeKind::CdRom;
@@ -451,12 +496,39 @@ bool FolderTree::viewportEvent(QEvent* event) {
         return true;
     }
     case QEvent::MouseButtonRelease:
+        event->accept();
+        return true;
     case QEvent::ContextMenu:
+        showContextMenu(static_cast<QContextMenuEvent*>(event)->pos());
         event->accept();
         return true;
     default:
         return QTreeWidget::viewportEvent(event);
     }
+}
+
+void FolderTree::showContextMenu(const QPoint& viewportPos) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("treeMenu"));
+    QAction* hidden = menu.addAction(QStringLiteral("隠しフォルダを表示"));
+    hidden->setObjectName(QStringLiteral("showHiddenFolders"));
+    hidden->setCheckable(true);
+    hidden->setChecked(showHidden_);
+    connect(hidden, &QAction::toggled, this, &FolderTree::setShowHidden);
+    menu.exec(viewport()->mapToGlobal(viewportPos));
+}
+
+void FolderTree::setShowHidden(bool show) {
+    if (show == showHidden_)
+        return;
+    showHidden_ = show;
+    const QString selected = selectedPath_;
+    loadDrives();
+    expandNode(rootNode());
+    if (selected == kDrivesPath)
+        selectNode(rootNode());
+    else if (!selected.isEmpty())
+        selectPath(WithTrailingSlash(selected));
 }
 
 void FolderTree::hideEvent(QHideEvent* event) {

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The drop-down tree of the folder chooser: a root for the list of drives ("コンピュータ",
-// path "Drives"), one node per mounted volume and, loaded on first expansion, the folders. It
-// floats as a popup window below (or above) the widget it belongs to; while open the selection
-// follows the mouse over labels and a click on a label or icon commits the node.
+// The drop-down tree of the folder chooser: the user's own folders (ホーム, ドキュメント,
+// デスクトップ) at the top, then a root for the list of drives ("コンピュータ", path "Drives")
+// with one node per mounted volume; below those, loaded on first expansion, the folders, hidden
+// ones only when the user asks for them (the tree's context menu). It floats as a popup window
+// below (or above) the widget it belongs to; while open the selection follows the mouse over
+// labels and a click on a label or icon commits the node.
 
 #include <QString>
 #include <QTreeWidget>
@@ -21,16 +23,20 @@ class FolderTree : public QTreeWidget {
 public:
     // Where a point of the viewport lies relative to the nodes.
     enum class Hit { Nowhere, Indent, Button, Icon, Label, Right };
+    enum class NodeKind { Root, Place, Volume, Folder };
 
     // A popup of owner's: it gives the focus back to owner when it closes.
     FolderTree(QWidget* owner, NodeIcons* icons);
 
-    // Deletes all nodes and builds the root and one node per volume.
+    // Deletes all nodes and builds the user's folders, the root and one node per volume.
     void loadDrives();
-    // The path of node: "Drives" for the root, the mount point with "/" for a volume, the
-    // folder's path without trailing "/" below, made of the folders' names rather than their
-    // captions.
+    // The path of node: "Drives" for the root, the mount point with "/" for a volume, a user
+    // folder's own path, the folder's path without trailing "/" below, made of the folders'
+    // names rather than their captions.
     QString pathOf(const QTreeWidgetItem* node) const;
+    // Whether folders whose names begin with "." are listed; setting it lists the tree again.
+    bool showsHidden() const { return showHidden_; }
+    void setShowHidden(bool show);
     // Commits the selected node into selectedPath(); a removable or CD volume that is not
     // ready is refused with a warning and the previous path is selected again.
     void applySelection();
@@ -63,6 +69,7 @@ public:
     QRect labelRect(QTreeWidgetItem* node) const;
 
     static int level(const QTreeWidgetItem* node);
+    static NodeKind kindOf(const QTreeWidgetItem* node);
     static int imageIndexOf(const QTreeWidgetItem* node);
     // The mount point of a volume node; empty for other nodes.
     static QString mountPointOf(const QTreeWidgetItem* node);
@@ -87,6 +94,8 @@ private:
     void leftButtonDown(const QPoint& viewportPos);
     void commitNode();
     void addSubfolders(const QString& path, QTreeWidgetItem* node);
+    bool hasSubfolders(const QString& path) const;
+    void showContextMenu(const QPoint& viewportPos);
     QTreeWidgetItem* newNode(const QString& caption, int image, int selectedImage);
 
     QWidget* owner_;
@@ -94,4 +103,5 @@ private:
     QString selectedPath_;
     QString lastPath_;       // the path committed before, for going back to it
     bool expanding_ = false; // expandNode has loaded the node already
+    bool showHidden_ = false;
 };

@@ -2,6 +2,7 @@
 #include "platform/icons.h"
 
 #include "platform/filesearch.h"
+#include "platform/places.h"
 #include "platform/volumes.h"
 
 #include <QApplication>
@@ -127,6 +128,21 @@ QIcon VolumeIcon(const Volume& volume) {
         break;
     }
     return ThemeIcon(QStringLiteral("drive-harddisk"), QString(), QStyle::SP_DriveHDIcon);
+}
+
+QIcon PlaceIcon(const Place& place) {
+    switch (place.kind) {
+    case PlaceKind::Home:
+        return ThemeIcon(QStringLiteral("user-home"), QStringLiteral("folder"),
+                         QStyle::SP_DirHomeIcon);
+    case PlaceKind::Documents:
+        return ThemeIcon(QStringLiteral("folder-documents"), QStringLiteral("folder"),
+                         QStyle::SP_DirIcon);
+    case PlaceKind::Desktop:
+        break;
+    }
+    return ThemeIcon(QStringLiteral("user-desktop"), QStringLiteral("folder"),
+                     QStyle::SP_DesktopIcon);
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 
 namespace platform {
 
+struct Place;
 struct Volume;
 
 // Makes sure an icon theme is in force. Where the desktop names none (no session, the offscreen
@@ -37,5 +38,7 @@ QIcon FolderIcon(bool open = false);
 QIcon ComputerIcon();
 // The icon of one volume by its kind.
 QIcon VolumeIcon(const Volume& volume);
+// The icon of one of the user's folders by its kind.
+QIcon PlaceIcon(const Place& place);
 
 } // namespace platform

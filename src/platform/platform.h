@@ -12,6 +12,7 @@
 //   icons.h       file, folder and volume icons from the icon theme
 //   watchers.h    mount-table watcher and folder watcher (shell change codes)
 //   dialogs.h     message boxes, beep, hourglass cursor, processing pending events
+//   places.h      the user's home, documents and desktop folders
 //
 // Paths use "/" and are QStrings (file names decoded as the locale's 8-bit encoding, UTF-8).
 // Every service that reaches outside the process has a hook (hooks.h) so that tests can feed
@@ -22,6 +23,7 @@
 #include "platform/hooks.h"
 #include "platform/icons.h"
 #include "platform/keyboard.h"
+#include "platform/places.h"
 #include "platform/process.h"
 #include "platform/volumes.h"
 #include "platform/watchers.h"

@@ -141,6 +141,35 @@ TEST(InertText, EachActingClassIsEscapedAndOtherTextKept) {
     }
 }
 
+// Each password typed is tried in turn on a file the first one does not open, whether its
+// strings or its whole structure are encrypted; one that opens it ends the trying.
+TEST(ReadPdf, TriesEveryPasswordUntilOneOpensTheFile) {
+    const std::string data = PAGEWICK_TEST_DATA;
+    struct Case {
+        std::string file;
+        std::string password;
+        std::vector<std::string> others;
+        std::string title; // empty: the file fails to open
+    } cases[] = {
+        {"/crypt/user40.pdf", "", {}, "***crypt***"},
+        {"/crypt/user40.pdf", "wrong", {"sixsix", "user"}, "Report"},
+        {"/crypt/six128.pdf", "user", {"sixsix"}, "Report"},
+        {"/crypt/six128.pdf", "", {"user"}, "***crypt***"},
+        {"/crypt/tools/qpdf-aes256-unicode.pdf", "user", {"pässwört"}, "Report"},
+        {"/mends/structure-encrypted.pdf", "", {"wrong", "owner"}, "Mend fixture"},
+        {"/mends/structure-encrypted.pdf", "", {"wrong"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " " + c.password);
+        ScanSettings settings;
+        settings.password = c.password;
+        settings.otherPasswords = c.others;
+        const PdfRead read = ReadPdf(data + c.file, settings);
+        EXPECT_EQ(read.error.has_value(), c.title.empty());
+        EXPECT_EQ(read.cells[0], c.title);
+    }
+}
+
 TEST(Cells, PaperAndPermissionsInWords) {
     const struct {
         PageFacts page;

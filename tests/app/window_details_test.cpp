@@ -76,7 +76,7 @@ TEST_F(DetailsTest, F3AndTheButtonShowTheHighlightedFileBesideAListThatKeepsItsW
     ASSERT_NO_FATAL_FAILURE(OpenWithPane());
     EXPECT_FALSE(pane->isVisible());
     ASSERT_NO_FATAL_FAILURE(Select("signed.pdf"));
-    const int listWidth = list->width();
+    const int listWidth = list->width(), windowWidth = form->width();
     PressF3();
     ASSERT_TRUE(pane->isVisible());
     EXPECT_TRUE(button->isChecked());
@@ -99,7 +99,7 @@ TEST_F(DetailsTest, F3AndTheButtonShowTheHighlightedFileBesideAListThatKeepsItsW
     PressF3();
     EXPECT_FALSE(pane->isVisible());
     EXPECT_FALSE(button->isChecked());
-    EXPECT_EQ(form->width(), 472);
+    EXPECT_EQ(form->width(), windowWidth);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(pane->isVisible());
 }
@@ -154,6 +154,7 @@ TEST_F(DetailsTest, AProtectedFileShowsItsLockUntilTheWindowsPasswordOpensIt) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return PreviewNote().startsWith("パスワードで保護"); }));
     EXPECT_TRUE(PreviewShown()); // the lock
     QTest::keyClicks(passwordField, "user");
+    QTest::keyClick(passwordField, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Value("タイトル") == "Report"; }));
     EXPECT_EQ(Value("パスワード"), "ユーザーパスワードで開きました");
     EXPECT_TRUE(QTest::qWaitFor([&] { return PreviewNote().isEmpty() && PreviewShown(); }, 15000));

@@ -21,6 +21,11 @@ TEST(StuckListing, TheProgramEndsWithinASecondHoweverTheWindowIsLeft) {
     for (const char* way : {"esc", "exit", "close"}) {
         SCOPED_TRACE(way);
         QProcess program;
+        // What the window keeps when it closes goes to the test's own folder.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           QString::fromStdString(folder.Path() + "/config"));
+        program.setProcessEnvironment(environment);
         program.start(QStringLiteral(STUCK_WINDOW),
                       {QString::fromLatin1(way), QString::fromStdString(folder.Path())});
         ASSERT_TRUE(program.waitForStarted(10000));

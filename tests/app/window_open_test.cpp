@@ -4,6 +4,7 @@
 #include "windowfixture.h"
 
 #include "app/fileopener.h"
+#include "app/helppage.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -318,7 +319,7 @@ TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
     struct Case {
         const char* what;
         std::vector<QString> associated;
-        QString page; // empty: the button is disabled
+        QString page; // empty: none to open
     } cases[] = {
         {"no page or no browser", {}, {}},
         {".htm", {exe + ".htm", exe + ".html"}, exe + ".htm"},
@@ -333,12 +334,15 @@ TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
         for (const QString& page : c.associated)
             associations[page] = browser;
         ASSERT_NO_FATAL_FAILURE(Open());
-        EXPECT_EQ(helpButton->isEnabled(), !c.page.isEmpty());
+        EXPECT_TRUE(helpButton->isEnabled()); // it says why when it cannot help
         started.clear();
         boxes.clear();
         if (c.page.isEmpty()) {
             helpButton->click();
             EXPECT_TRUE(started.empty());
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, QStringLiteral("ヘルプのページ（%1.htm）が見つかりません。")
+                                         .arg(QFileInfo(exe).fileName()));
             continue;
         }
         Click(helpButton);
@@ -351,6 +355,27 @@ TEST_F(OpenTest, HelpNeedsAPageAndABrowser) {
         EXPECT_EQ(boxes[0].caption, QStringLiteral("Pagewick - Tarnvale の情報"));
         EXPECT_EQ(boxes[0].text, QStringLiteral("Exec Error 2\r\nxdg-open ") + c.page);
         EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+    }
+}
+
+// A page that no program opens is named, for the user to open by hand.
+TEST(HelpPage, APageWithoutABrowserIsNamed) {
+    const QStringList candidates = {"/p/a.htm", "/p/a.html", "/s/a.htm", "/s/a.html"};
+    struct Case {
+        QStringList existing, opened;
+        QString page;
+        bool browser;
+    } cases[] = {
+        {{"/p/a.htm", "/s/a.htm"}, {"/s/a.htm"}, "/s/a.htm", true},
+        {{"/p/a.html", "/s/a.htm"}, {}, "/p/a.html", false},
+        {{}, {}, "", false},
+    };
+    for (const Case& c : cases) {
+        const HelpPage help = ChooseHelpPage(
+            candidates, [&](const QString& p) { return c.existing.contains(p); },
+            [&](const QString& p) { return c.opened.contains(p); });
+        EXPECT_EQ(help.page, c.page);
+        EXPECT_EQ(help.browser, c.browser);
     }
 }
 

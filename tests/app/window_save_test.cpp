@@ -6,8 +6,12 @@
 
 #include "jtext/cp932.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -193,6 +197,144 @@ TEST_F(SaveTest, NothingIsSavedWhenCancelledOrOnTheDriveList) {
     Save(At("drives.txt"));
     EXPECT_EQ(proposedNames.size(), 1u); // no dialog at all
     EXPECT_FALSE(QFileInfo::exists(At("drives.txt")));
+}
+
+// The name follows the form, and the form decides the extension, however each is chosen.
+TEST(SaveForms, TheFormDecidesTheExtension) {
+    const struct {
+        const char* name;
+        ListForm form;
+        const char* saved;    // NameForForm
+        const char* proposed; // NameAfterFormChange
+    } cases[] = {
+        {"/d/list", ListForm::Text, "/d/list.txt", "/d/list.txt"},
+        {"/d/list.csv", ListForm::Text, "/d/list.csv", "/d/list.txt"},
+        {"/d/list.txt", ListForm::Utf8Csv, "/d/list.csv", "/d/list.csv"},
+        {"/d/list.TXT", ListForm::Utf8Csv, "/d/list.csv", "/d/list.csv"},
+        {"/d/list_utf8", ListForm::Utf8Csv, "/d/list_utf8.csv", "/d/list_utf8.csv"},
+        {"/d/report.2024", ListForm::Utf8Csv, "/d/report.2024.csv", "/d/report.2024"},
+        {"/d/list.dat", ListForm::Text, "/d/list.dat.txt", "/d/list.dat"},
+        {"/d/list.dat", ListForm::All, "/d/list.dat", "/d/list.dat"},
+        {"/d/list", ListForm::All, "/d/list.txt", "/d/list"},
+        {"/d.x/list", ListForm::Utf8Csv, "/d.x/list.csv", "/d.x/list.csv"},
+        {"/d/.hidden", ListForm::Text, "/d/.hidden.txt", "/d/.hidden.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NameForForm(c.name, c.form), c.saved);
+        EXPECT_EQ(NameAfterFormChange(c.name, c.form), c.proposed);
+    }
+    // As the dialog lists a filter, and as it shows and reports it with the patterns hidden.
+    EXPECT_EQ(FormOfFilter("CSV UTF-8(*.csv) (*.csv)"), ListForm::Utf8Csv);
+    EXPECT_EQ(FormOfFilter("CSV UTF-8(*.csv)"), ListForm::Utf8Csv);
+    EXPECT_EQ(FormOfFilter("ALL(*.*)"), ListForm::All);
+    EXPECT_EQ(FormOfFilter("テキスト(*.txt;*.csv)"), ListForm::Text);
+}
+
+// The real dialog, driven by keys as a user drives it: the form picked in its list and a name
+// typed into it reach the choice through the dialog's own signals.
+class SaveDialogTest : public WindowFixture {
+protected:
+    // Runs the dialog on proposed and, once it shows, script with its form list and name.
+    std::optional<SaveChoice> Run(const QString& proposed,
+                                  const std::function<void(QComboBox*, QLineEdit*)>& script) {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* forms = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+            auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+            if (!forms || !name) {
+                if (dialog)
+                    dialog->reject();
+                return;
+            }
+            // Active, as a dialog the user works in is: the dialog follows the file list into
+            // the name field only while the field does not have the focus.
+            dialog->activateWindow();
+            ran = QTest::qWaitForWindowActive(dialog);
+            script(forms, name);
+            if (dialog->isVisible()) // the script left it open: it fails below
+                dialog->reject();
+        });
+        const auto chosen = RunSaveDialogForList(nullptr, "ファイル一覧の保存", proposed);
+        EXPECT_TRUE(ran);
+        return chosen;
+    }
+
+    static void PickForm(QComboBox* forms, int index) {
+        forms->setFocus();
+        while (forms->currentIndex() != index)
+            QTest::keyClick(forms, forms->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
+    }
+
+    static void Type(QLineEdit* name, const QString& text) {
+        name->setFocus();
+        name->selectAll();
+        QTest::keyClicks(name, text);
+    }
+};
+
+TEST_F(SaveDialogTest, PickingTheCsvFormNamesTheFileCsv) {
+    File("work/pagewick.txt", "the code page 932 list\n");
+    std::vector<QString> shown;
+    const auto chosen = Run(At("work/pagewick.txt"), [&](QComboBox* forms, QLineEdit* name) {
+        for (int form : {2, 0, 1, 2}) {
+            PickForm(forms, form);
+            shown.push_back(name->text());
+        }
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    EXPECT_EQ(shown, (std::vector<QString>{"pagewick.csv", "pagewick.txt", "pagewick.txt",
+                                           "pagewick.csv"}));
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, At("work/pagewick.csv"));
+    EXPECT_EQ(chosen->encoding, ListEncoding::Utf8WithMark);
+}
+
+TEST_F(SaveDialogTest, ATypedNameTakesTheFormsExtension) {
+    const struct {
+        int form;
+        const char* typed;
+        const char* saved;
+        ListEncoding encoding;
+    } cases[] = {
+        {2, "list_utf8", "work/list_utf8.csv", ListEncoding::Utf8WithMark},
+        {0, "mine", "work/mine.txt", ListEncoding::Cp932},
+        {0, "table.csv", "work/table.csv", ListEncoding::Cp932},
+        {1, "any.dat", "work/any.dat", ListEncoding::Cp932},
+        {2, "new.txt", "work/new.csv", ListEncoding::Utf8WithMark},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const auto chosen = Run(At("work/pagewick.txt"), [&](QComboBox* forms, QLineEdit* name) {
+            PickForm(forms, c.form);
+            Type(name, c.typed);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        ASSERT_TRUE(chosen);
+        EXPECT_EQ(chosen->path, At(c.saved));
+        EXPECT_EQ(chosen->encoding, c.encoding);
+    }
+}
+
+// A name typed with the other form's extension becomes the form's; when a file of that name
+// exists the dialog shows the name first, and replaces it once the user saves again.
+TEST_F(SaveDialogTest, NoFileIsReplacedBeforeItsNameIsShown) {
+    File("work/old.csv", "a table\n");
+    QString shownAfterFirst;
+    bool openAfterFirst = false;
+    const auto chosen = Run(At("work/pagewick.txt"), [&](QComboBox* forms, QLineEdit* name) {
+        PickForm(forms, 2);
+        Type(name, "old.txt");
+        QTest::keyClick(name, Qt::Key_Return);
+        shownAfterFirst = name->text();
+        openAfterFirst = name->window()->isVisible();
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    EXPECT_EQ(shownAfterFirst, "old.csv");
+    EXPECT_TRUE(openAfterFirst);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, At("work/old.csv"));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include "windowfixture.h"
 
+#include "app/shownrows.h"
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -140,8 +142,14 @@ TEST_F(SortTest, TheRowsAndTheWidgetAgreeAfterSorting) {
         for (size_t i = 0; i < Rows().size(); ++i) {
             const ListRow& row = Rows()[i];
             EXPECT_EQ(Text(int(i)), row.caption);
-            for (int c = 0; c < kCellCount; ++c)
-                EXPECT_EQ(Text(int(i), c + 1), row.cells[size_t(c)]);
+            for (int c = 0; c < kCellCount; ++c) {
+                std::string scratch;
+                EXPECT_EQ(Text(int(i), c + 1), ShownCell(row, c + 1, scratch));
+            }
+            // 更新日時 with its century, from the two-digit cell's time.
+            if (!row.isFolder) {
+                EXPECT_EQ(Text(int(i), 13), "20" + std::string(row.cells[12]));
+            }
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "app/folderlistmodel.h"
 #include "app/folderloader.h"
 #include "app/mainwindow.h"
+#include "app/rowfiltermodel.h"
 #include "app/savedialog.h"
 #include "dirchooser/folderchooser.h"
 #include "dirchooser/foldertree.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -38,6 +40,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -75,6 +78,9 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(temp.isValid());
+        ASSERT_TRUE(config.isValid());
+        // What the window keeps between runs goes to a folder of the test's own.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
         root = QDir(temp.path()).canonicalPath();
         previousFolder = QDir::currentPath();
         for (const char* folder : {"work", "usb", "other"})
@@ -268,8 +274,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(find(refreshButton, "refreshButton"));
         ASSERT_NO_FATAL_FAILURE(find(helpButton, "helpButton"));
         ASSERT_NO_FATAL_FAILURE(find(exitButton, "exitButton"));
-        model = qobject_cast<FolderListModel*>(list->model());
-        ASSERT_NE(model, nullptr);
+        view = list->model();
+        auto* shown = qobject_cast<RowFilterModel*>(view);
+        ASSERT_NE(shown, nullptr);
+        model = shown->rows();
         loader = model->loader();
         scansRun = 0;
         listingsAsked = 0;
@@ -317,11 +325,12 @@ protected:
         return out;
     }
 
-    int RowCount() const { return model->rowCount(); }
+    // The rows the list shows (those the search finds).
+    int RowCount() const { return view->rowCount(); }
 
     // What the list shows in a cell.
     std::string Text(int row, int column = 0) const {
-        return model->index(row, column).data().toString().toStdString();
+        return view->index(row, column).data().toString().toStdString();
     }
 
     // The caption of the highlighted row, or "" when none is.
@@ -344,8 +353,8 @@ protected:
 
     QModelIndex Item(const std::string& caption) const {
         const QModelIndexList found =
-            model->match(model->index(0, 0), Qt::DisplayRole, QString::fromStdString(caption), 1,
-                         Qt::MatchExactly);
+            view->match(view->index(0, 0), Qt::DisplayRole, QString::fromStdString(caption), 1,
+                        Qt::MatchExactly);
         return found.isEmpty() ? QModelIndex() : found.first();
     }
 
@@ -388,6 +397,18 @@ protected:
         WaitUntilIdle();
     }
 
+    // Types text into widget key by key; a character beyond ASCII comes as a key that carries
+    // it, as an input method's commit does.
+    static void TypeInto(QWidget* widget, const QString& text) {
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80)
+                QTest::keyClick(widget, c.toLatin1());
+            else
+                QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c),
+                                    Qt::NoModifier);
+        }
+    }
+
     void PressEnter() {
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
@@ -403,6 +424,7 @@ protected:
     }
 
     QTemporaryDir temp;
+    QTemporaryDir config; // the desktop's configuration place, for this test alone
     QString root;
     QString previousFolder;
     std::vector<platform::Volume> volumes;
@@ -417,6 +439,10 @@ protected:
 
     platform::ScopedHook<platform::VolumeSource> volumeHook{platform::SetVolumeSource,
                                                             [this] { return volumes; }};
+    // The user's own folders: none unless a test gives some.
+    std::vector<platform::Place> places;
+    platform::ScopedHook<platform::PlaceSource> placeHook{platform::SetPlaceSource,
+                                                          [this] { return places; }};
     platform::ScopedHook<platform::MessageBoxHandler> boxHook{
         platform::SetMessageBoxHandler, [this](const platform::MessageBoxRequest& request) {
             boxes.push_back(request);
@@ -460,7 +486,8 @@ protected:
     QToolButton* refreshButton = nullptr;
     QToolButton* helpButton = nullptr;
     QToolButton* exitButton = nullptr;
-    FolderListModel* model = nullptr;
+    QAbstractItemModel* view = nullptr; // what the list shows: the rows the search finds
+    FolderListModel* model = nullptr;   // all rows of the folder
     FolderLoader* loader = nullptr;
     int scansRun = 0;      // listings started, quiet ones included
     int listingsAsked = 0; // listings started that were not quiet

@@ -5,6 +5,7 @@
 
 #include "app/folderlistmodel.h"
 #include "app/mainwindow.h"
+#include "app/rowfiltermodel.h"
 #include "app/savedialog.h"
 #include "jtext/cp932.h"
 #include "jtext/filename.h"
@@ -185,7 +186,9 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
         MainWindow form;
         form.show();
         auto* list = form.findChild<QTreeView*>("fileList");
-        auto* model = qobject_cast<FolderListModel*>(list->model());
+        auto* shown = qobject_cast<RowFilterModel*>(list->model());
+        ASSERT_NE(shown, nullptr);
+        FolderListModel* model = shown->rows();
         // The window lists its first folder once it shows.
         while (model->loader()->listedFolder().isEmpty() ||
                model->loader()->state() != FolderLoader::State::Idle)
@@ -211,11 +214,11 @@ TEST_F(ByteNames, TheWindowListsOpensAndSavesThemAsTheCommandLineDoes) {
             ASSERT_GE(row, 0);
             EXPECT_EQ(rows[size_t(row)].caption, f.shown);
             EXPECT_EQ(rows[size_t(row)].cells[7], std::to_string(f.pages));
-            list->selectionModel()->setCurrentIndex(model->index(row, 0),
-                                                    QItemSelectionModel::ClearAndSelect |
-                                                        QItemSelectionModel::Rows);
+            const QModelIndex item = shown->index(shown->placeOf(row), 0);
+            list->selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
             started.clear();
-            emit list->doubleClicked(model->index(row, 0));
+            emit list->doubleClicked(item);
             ASSERT_EQ(started.size(), 1u);
             EXPECT_EQ(started[0], dir_.File(f.bytes));
             EXPECT_TRUE(std::filesystem::exists(started[0]));

@@ -7,6 +7,7 @@
 #include "dirchooser/foldertree.h"
 #include "platform/dialogs.h"
 #include "platform/hooks.h"
+#include "platform/places.h"
 #include "platform/volumes.h"
 
 #include <QApplication>
@@ -114,6 +115,10 @@ protected:
     std::vector<platform::Volume> volumes;
     std::vector<platform::MessageBoxRequest> boxes;
     int beeps = 0;
+    // The user's own folders: none unless a test gives some before the chooser is made.
+    std::vector<platform::Place> places;
+    platform::ScopedHook<platform::PlaceSource> placeHook{platform::SetPlaceSource,
+                                                          [this] { return places; }};
     platform::ScopedHook<platform::VolumeSource> volumeHook{platform::SetVolumeSource,
                                                             [this] { return volumes; }};
     platform::ScopedHook<platform::MessageBoxHandler> boxHook{

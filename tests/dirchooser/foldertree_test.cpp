@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chooserfixture.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 using TreeTest = ChooserFixture;
 
@@ -27,12 +30,12 @@ TEST_F(TreeTest, FolderPathsHaveNoTrailingSlash) {
     EXPECT_EQ(PathOf(sub->parent()), fixed + "/Data");
 }
 
-TEST_F(TreeTest, ExpandingListsHiddenFoldersSortedWithoutCaseAndMarksChildren) {
+TEST_F(TreeTest, ExpandingListsFoldersSortedWithoutCaseAndMarksChildren) {
     QTreeWidgetItem* volume = VolumeNode(fixed);
     tree()->expandNode(volume);
-    // Files are not listed; hidden folders are; "Alpha" < "beta" < "Data" ignoring case.
+    // Files are not listed, nor hidden folders; "Alpha" < "beta" < "Data" ignoring case.
     EXPECT_EQ(Captions(volume),
-              (QStringList{".hidden", "Alpha", "beta", "Data", "fileonly", "Gamma", "Nest"}));
+              (QStringList{"Alpha", "beta", "Data", "fileonly", "Gamma", "Nest"}));
     struct Case {
         const char* caption;
         bool marked;
@@ -50,6 +53,60 @@ TEST_F(TreeTest, ExpandingListsHiddenFoldersSortedWithoutCaseAndMarksChildren) {
     tree()->expandNode(beta);
     EXPECT_EQ(beta->childCount(), 0);
     EXPECT_NE(beta->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+}
+
+// Hidden folders show once the user asks for them in the tree's menu, and go again.
+TEST_F(TreeTest, HiddenFoldersShowWhenAskedFor) {
+    chooser->openPath(fixed + "/Alpha");
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown);
+        chooser->dropDown();
+        ASSERT_TRUE(tree()->isOpen());
+        bool offered = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            auto* action = menu ? menu->findChild<QAction*>("showHiddenFolders") : nullptr;
+            offered = action && action->isChecked() != shown;
+            if (action)
+                action->trigger();
+            if (menu)
+                menu->close();
+        });
+        const QPoint at = tree()->visualItemRect(tree()->selectedNode()).center();
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at,
+                                    tree()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree()->viewport(), &menuEvent);
+        EXPECT_TRUE(offered);
+        EXPECT_EQ(tree()->showsHidden(), shown);
+        EXPECT_EQ(Captions(VolumeNode(fixed)).contains(".hidden"), shown);
+        // The folder chosen stays chosen.
+        ASSERT_TRUE(tree()->selectedNode());
+        EXPECT_EQ(PathOf(tree()->selectedNode()), fixed + "/Alpha");
+        tree()->closeUp();
+    }
+}
+
+// The user's own folders come first, above the drives, each a folder that opens like any.
+TEST_F(TreeTest, TheUsersFoldersComeFirst) {
+    places = {{platform::PlaceKind::Home, "ホーム", fixed + "/Data"},
+              {platform::PlaceKind::Documents, "ドキュメント", fixed + "/Alpha"}};
+    chooser->rebuildTree();
+    ASSERT_EQ(tree()->topLevelItemCount(), 3);
+    EXPECT_EQ(tree()->topLevelItem(0)->text(0), "ホーム");
+    EXPECT_EQ(tree()->topLevelItem(1)->text(0), "ドキュメント");
+    EXPECT_EQ(tree()->topLevelItem(2), root());
+    QTreeWidgetItem* documents = tree()->topLevelItem(1);
+    EXPECT_EQ(PathOf(documents), fixed + "/Alpha");
+    tree()->expandNode(documents);
+    ASSERT_EQ(Captions(documents), QStringList{"inner"});
+    EXPECT_EQ(PathOf(documents->child(0)), fixed + "/Alpha/inner");
+    // Choosing one reports its folder.
+    fired.clear();
+    chooser->dropDown();
+    tree()->setCurrentItem(documents->child(0));
+    Key(Qt::Key_Return);
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0], fixed + "/Alpha/inner");
 }
 
 TEST_F(TreeTest, SelectPathIgnoresCaseTakesLongestMountAndStopsAtDeepestMatch) {
