@@ -22,6 +22,8 @@ for f in tex/pdflatex.pdf tex/lualatex-objstm.pdf text/ja-lualatex.pdf text/cjk-
     cp "tests/data/$f" "$folder/$(basename "$f")"
 done
 mkdir "$folder/資料"
+# A first start: no view kept from earlier runs, and none left behind.
+export XDG_CONFIG_HOME="$top/config" XDG_CACHE_HOME="$top/cache"
 
 mkdir -p "$(dirname "$out")"
 # Inside the virtual screen: start the window, wait until it maps, give it a useful size and
