@@ -16,7 +16,7 @@ out="$root/tests/data/features"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
-rm -f "$out"/*.pdf
+rm -f "$out"/*.pdf "$out"/*.der
 
 SOURCE_DATE_EPOCH=1704132245
 FORCE_SOURCE_DATE=1
@@ -132,4 +132,33 @@ data += b"trailer\n<< /Size %d /Root %s /Info %d 0 R /Prev %d >>\nstartxref\n%d\
     size + 1, root, size, prev, xref)
 open(sys.argv[2], "wb").write(data)
 EOF
+# An RFC 3161 time-stamp token, as a document time-stamp's /Contents holds it, from a test
+# time-stamping authority made here with openssl.
+tsa="$work/tsa"
+mkdir "$tsa"
+cat >"$tsa/tsa.cnf" <<EOF
+[ req ]
+distinguished_name = dn
+prompt = no
+[ dn ]
+CN = Pagewick Test TSA
+[ ext ]
+extendedKeyUsage = critical,timeStamping
+[ tsa_config ]
+serial = $tsa/serial
+signer_cert = $tsa/tsa.pem
+signer_key = $tsa/tsa.key
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256
+ess_cert_id_alg = sha256
+EOF
+echo 01 >"$tsa/serial"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tsa/tsa.key" -out "$tsa/tsa.pem" -days 3650 \
+    -config "$tsa/tsa.cnf" -extensions ext 2>/dev/null
+printf 'the signed bytes\n' >"$tsa/data"
+openssl ts -query -data "$tsa/data" -sha256 -cert -no_nonce -out "$tsa/query.tsq"
+openssl ts -reply -config "$tsa/tsa.cnf" -section tsa_config -queryfile "$tsa/query.tsq" \
+    -token_out -out "$out/timestamp-token.der" 2>/dev/null
+
 ls -l "$out"

@@ -215,10 +215,14 @@ TEST(DocumentFeatures, PagesBeyondTheComparedOnesLeaveTheMarkOpen) {
     EXPECT_EQ(info.features.firstPage.mixedSizes, std::nullopt);
 }
 
+std::string FixtureBytes(const char* name) {
+    std::ifstream in(std::string(PAGEWICK_TEST_DATA "/features/") + name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // The signature blob of the signed fixture, from the hexadecimal string of its /Contents.
 std::string FixtureBlob() {
-    std::ifstream in(PAGEWICK_TEST_DATA "/features/signed.pdf", std::ios::binary);
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string file = FixtureBytes("signed.pdf");
     const size_t start = file.find('<', file.find("/Contents")) + 1;
     std::string blob;
     for (size_t i = start; i + 1 < file.size() && file[i] != '>'; i += 2)
@@ -246,6 +250,15 @@ TEST(CmsSignature, ReadsTheSignerAndSurvivesCutAndDamagedBlobs) {
         EXPECT_FALSE(ReadCmsSignature(junk).parsed);
         EXPECT_EQ(CertificateSubjectName(junk), "");
     }
+}
+
+TEST(CmsSignature, ATimeStampTokenIsOneWithTheAuthorityAndItsTime) {
+    // An RFC 3161 token from openssl's time-stamping authority (tools/make_feature_fixtures.sh).
+    const CmsSignatureFacts token = ReadCmsSignature(FixtureBytes("timestamp-token.der"));
+    EXPECT_TRUE(token.parsed);
+    EXPECT_TRUE(token.timestamp);
+    EXPECT_EQ(token.signer, "Pagewick Test TSA");
+    EXPECT_GT(token.signedAt, std::time_t(1'700'000'000));
 }
 
 } // namespace
