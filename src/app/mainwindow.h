@@ -159,6 +159,7 @@ private:
     QPushButton* openButton_ = nullptr;
     QToolButton* detailsButton_ = nullptr;
     DetailsPane* detailsPane_ = nullptr;
+    int paneGrewBy_ = 0; // how much wider the window became for the pane
     QLabel* statusLine_ = nullptr;
 
     FolderListModel* model_ = nullptr;

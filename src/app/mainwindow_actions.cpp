@@ -26,6 +26,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
@@ -126,13 +127,24 @@ void MainWindow::showDetailsPane(bool show) {
         detailsPane_->show();
         // The list alone stretches, so the room the window grows by goes back to it.
         splitter->setSizes({splitter->width() - kPaneWidth - splitter->handleWidth(), kPaneWidth});
-        if (grows)
-            resize(width() + kPaneWidth + splitter->handleWidth(), height());
+        if (grows) {
+            // The window grows into the room its screen has, rightwards and then leftwards;
+            // what the screen cannot give, the list gives up.
+            int grow = kPaneWidth + splitter->handleWidth();
+            if (const QScreen* own = screen()) {
+                const QRect room = own->availableGeometry(), frame = frameGeometry();
+                grow = std::clamp(room.width() - frame.width(), 0, grow);
+                if (const int past = frame.right() + grow - room.right(); past > 0)
+                    move(x() - past, y());
+            }
+            paneGrewBy_ = grow;
+            resize(width() + grow, height());
+        }
     } else {
-        const int paneWidth = detailsPane_->width() + splitter->handleWidth();
         detailsPane_->hide();
         if (grows)
-            resize(std::max(minimumWidth(), width() - paneWidth), height());
+            resize(std::max(minimumWidth(), width() - paneGrewBy_), height());
+        paneGrewBy_ = 0;
     }
     detailsButton_->setChecked(show);
 }

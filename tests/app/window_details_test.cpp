@@ -7,6 +7,7 @@
 #include "app/detailspane.h"
 #include "preview/thumbnailprovider.h"
 
+#include <QScreen>
 #include <QSplitter>
 
 namespace {
@@ -75,11 +76,15 @@ TEST_F(DetailsTest, F3AndTheButtonShowTheHighlightedFileBesideAListThatKeepsItsW
     ASSERT_NO_FATAL_FAILURE(File("work/broken.pdf", "not a document"));
     ASSERT_NO_FATAL_FAILURE(OpenWithPane());
     EXPECT_FALSE(pane->isVisible());
+    // The design size, with the screen's room beside it for the pane.
+    form->resize(472, 333);
+    QApplication::processEvents();
     ASSERT_NO_FATAL_FAILURE(Select("signed.pdf"));
     const int listWidth = list->width(), windowWidth = form->width();
     PressF3();
     ASSERT_TRUE(pane->isVisible());
     EXPECT_TRUE(button->isChecked());
+    EXPECT_TRUE(form->screen()->availableGeometry().contains(form->frameGeometry()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Value("署名者") == "Pagewick Test Signer"; }));
     EXPECT_EQ(list->width(), listWidth);
     ASSERT_NO_FATAL_FAILURE(Select("restricted.pdf"));
@@ -146,6 +151,8 @@ TEST_F(DetailsTest, AProtectedFileShowsItsLockUntilTheWindowsPasswordOpensIt) {
     ASSERT_NO_FATAL_FAILURE(Fixture("work/locked.pdf", "crypt/user128.pdf"));
     ASSERT_NO_FATAL_FAILURE(OpenWithPane());
     PressF3();
+    // At the size of a first start the screen has less room than the pane needs.
+    EXPECT_TRUE(form->screen()->availableGeometry().contains(form->frameGeometry()));
     ASSERT_NO_FATAL_FAILURE(Select("locked.pdf"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Value("パスワード") != "-"; }));
     EXPECT_EQ(Value("タイトルなど"), "パスワードで保護されていて読めません");
