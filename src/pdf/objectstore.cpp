@@ -16,6 +16,8 @@ namespace {
 constexpr int kMaxResolve = 8;
 // Decoded object streams kept for the next object: a page tree walks through them in order.
 constexpr size_t kCachedStreamBytes = size_t(32) << 20;
+// What an object stream is first decoded to beyond its table.
+constexpr size_t kFirstDecodedObjectBytes = size_t(4) << 10;
 // Objects read inside one another (a stream's /Length, an object stream's own object).
 constexpr size_t kMaxNesting = 4;
 
@@ -117,33 +119,43 @@ void ObjectStore::DecryptStrings(PdfObject& value, int64_t n, int32_t g) const {
     }
 }
 
-const ObjectStore::LoadedStream* ObjectStore::ObjectStream(int64_t s) {
+const ObjectStore::LoadedStream* ObjectStore::ObjectStream(int64_t s, size_t want) {
     for (auto it = streams_.begin(); it != streams_.end(); ++it)
         if (it->number == s) {
+            if (!it->whole && it->data.size() < want) {
+                cachedBytes_ -= it->data.size();
+                streams_.erase(it);
+                break; // decoded again, further
+            }
             streams_.splice(streams_.begin(), streams_, it);
             return &streams_.front();
         }
     const std::optional<IndirectObject> object = InFile(s);
     if (!object || !object->IsStream())
         return nullptr;
+    const int64_t first = IntegerOr(object->value.Get("First"), 0);
+    // At first the table and a few objects after it; more as objects further on are asked for.
+    const size_t limit = std::min(
+        kMaxObjectStreamBytes,
+        std::max(want, size_t(std::clamp<int64_t>(first, 0, int64_t(kMaxObjectStreamBytes))) +
+                           kFirstDecodedObjectBytes));
     LoadedStream loaded;
     loaded.number = s;
     // Its data is decrypted as a whole; the strings of the objects inside are not encrypted
     // on their own.
-    loaded.data = ObjectStreamData(source_, *object, security_, kMaxObjectStreamBytes, budget_);
-    loaded.table = ReadObjectStreamTable(IntegerOr(object->value.Get("N"), 0),
-                                         IntegerOr(object->value.Get("First"), 0), loaded.data,
-                                         int64_t(loaded.data.size()));
+    loaded.data = ObjectStreamData(source_, *object, security_, limit, budget_);
+    loaded.whole = loaded.data.size() < limit || limit == kMaxObjectStreamBytes;
+    const int64_t size = int64_t(loaded.data.size());
+    // Offsets beyond a part are kept: the rest of the stream may hold them.
+    loaded.table = ReadObjectStreamTable(IntegerOr(object->value.Get("N"), 0), first, loaded.data,
+                                         loaded.whole ? size : INT64_MAX);
     // An object's bytes end where the next one (by offset) begins, or with the data: a string
-    // that never closes cannot make a parse run through the rest of the stream.
-    std::vector<int64_t> starts;
+    // that never closes cannot make a parse run through the rest of the stream. Writers list
+    // the objects in order mostly.
     for (const auto& [number, offset] : loaded.table.objects)
-        starts.push_back(offset);
-    std::sort(starts.begin(), starts.end());
-    for (const auto& [number, offset] : loaded.table.objects) {
-        const auto next = std::upper_bound(starts.begin(), starts.end(), offset);
-        loaded.ends.push_back(next == starts.end() ? int64_t(loaded.data.size()) : *next);
-    }
+        loaded.starts.push_back(offset);
+    if (!std::is_sorted(loaded.starts.begin(), loaded.starts.end()))
+        std::sort(loaded.starts.begin(), loaded.starts.end());
     while (!streams_.empty() && cachedBytes_ + loaded.data.size() > kCachedStreamBytes) {
         cachedBytes_ -= streams_.back().data.size();
         streams_.pop_back();
@@ -153,24 +165,35 @@ const ObjectStore::LoadedStream* ObjectStore::ObjectStream(int64_t s) {
     return &streams_.front();
 }
 
+int64_t ObjectStore::LoadedStream::EndOf(int64_t start) const {
+    const auto next = std::upper_bound(starts.begin(), starts.end(), start);
+    return next != starts.end() ? *next : whole ? int64_t(data.size()) : INT64_MAX;
+}
+
 PdfObject ObjectStore::Compressed(int64_t n, int64_t s, int64_t index) {
-    const LoadedStream* stream = ObjectStream(s);
-    if (!stream)
-        return {};
-    const auto& objects = stream->table.objects;
-    // The entry's index names the object; a table that disagrees is searched by number.
-    size_t k = size_t(index);
-    if (k >= objects.size() || objects[k].first != n) {
-        k = size_t(std::find_if(objects.begin(), objects.end(),
-                                [n](const auto& o) { return o.first == n; }) -
-                   objects.begin());
+    for (size_t want = 0;;) {
+        const LoadedStream* stream = ObjectStream(s, want);
+        if (!stream)
+            return {};
+        const auto& objects = stream->table.objects;
+        // The entry's index names the object; a table that disagrees is searched by number.
+        size_t k = size_t(index);
+        if (k >= objects.size() || objects[k].first != n)
+            k = size_t(std::find_if(objects.begin(), objects.end(),
+                                    [n](const auto& o) { return o.first == n; }) -
+                       objects.begin());
+        const int64_t decoded = int64_t(stream->data.size());
+        if (!stream->whole && (k == objects.size() || stream->EndOf(objects[k].second) > decoded)) {
+            want = size_t(std::max<int64_t>(decoded, 1)) * 4;
+            continue;
+        }
         if (k == objects.size())
             return {};
+        const int64_t start = objects[k].second, end = std::max(start, stream->EndOf(start));
+        budget_.SpendParsing(end - start);
+        const std::string_view text =
+            std::string_view(stream->data).substr(size_t(start), size_t(end - start));
+        size_t pos = 0;
+        return ParseObject(text, pos);
     }
-    const int64_t start = objects[k].second, end = std::max(start, stream->ends[k]);
-    budget_.SpendParsing(end - start);
-    const std::string_view text =
-        std::string_view(stream->data).substr(size_t(start), size_t(end - start));
-    size_t pos = 0;
-    return ParseObject(text, pos);
 }

@@ -50,14 +50,21 @@ public:
 private:
     // Object n as it stands in the file, or nothing.
     std::optional<IndirectObject> InFile(int64_t n);
-    // The decoded object stream s with its table; nullptr when it cannot be read.
+    // An object stream decoded as far as it was needed: the objects a document is read for
+    // mostly come first, while a page tree's thousands of pages may follow.
     struct LoadedStream {
         int64_t number = 0;
         std::string data;
+        bool whole = false; // data is all the stream decodes to, not a part of it
         ObjectStreamTable table;
-        std::vector<int64_t> ends; // where each object's bytes can end at the latest
+        // The objects' offsets in order: each object's bytes end where the next begins, or
+        // with the data (beyond it while the data is not whole).
+        std::vector<int64_t> starts;
+        int64_t EndOf(int64_t start) const;
     };
-    const LoadedStream* ObjectStream(int64_t s);
+    // The object stream s with its table, decoded whole or at least as far as want bytes;
+    // nullptr when it cannot be read.
+    const LoadedStream* ObjectStream(int64_t s, size_t want);
     PdfObject Compressed(int64_t n, int64_t s, int64_t index);
     void DecryptStrings(PdfObject& value, int64_t n, int32_t g) const;
 

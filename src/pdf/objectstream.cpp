@@ -28,13 +28,12 @@ ObjectStreamTable ReadObjectStreamTable(int64_t count, int64_t first, std::strin
     // Each pair takes at least four bytes ("1 0 "), so the header bounds the count.
     for (int64_t k = 0;
          k < std::min(count, kMaxObjectStreamObjects) && size_t(k) <= header.size() / 2; ++k) {
-        const PdfObject number = ParseObject(header, pos);
-        const PdfObject offset = ParseObject(header, pos);
-        if (!number.IsInteger() || !offset.IsInteger())
+        int64_t number = 0, offset = 0;
+        if (!ParseIntegerAt(header, pos, number) || !ParseIntegerAt(header, pos, offset))
             break;
-        if (number.integer < 0 || offset.integer < 0 || offset.integer > room)
+        if (number < 0 || offset < 0 || offset > room)
             continue; // an object that cannot be there
-        table.objects.emplace_back(number.integer, first + offset.integer);
+        table.objects.emplace_back(number, first + offset);
     }
     return table;
 }

@@ -217,6 +217,14 @@ std::string_view RegularRun(std::string_view text, size_t& pos) {
     return text.substr(start, pos - start);
 }
 
+// The value of a run of at most 18 digits, which cannot overflow.
+int64_t DigitsValue(std::string_view digits) {
+    int64_t value = 0;
+    for (const char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
 bool ParseInteger(std::string_view word, int64_t& value) {
     if (word.empty())
         return false;
@@ -224,19 +232,37 @@ bool ParseInteger(std::string_view word, int64_t& value) {
     if (start == word.size() ||
         !std::all_of(word.begin() + long(start) + (word[start] == '-'), word.end(), IsDigit))
         return false;
+    if (word.size() - start <= 18 && word[start] != '-') {
+        value = DigitsValue(word.substr(start));
+        return true;
+    }
     return std::from_chars(word.data() + start, word.data() + word.size(), value).ec == std::errc{};
 }
 
-// An unsigned integer at pos followed by more, for the "n g R" and "n g obj" forms.
+// An unsigned integer of at most ten digits at pos followed by more, for the "n g R" and
+// "n g obj" forms.
 bool UnsignedAt(std::string_view text, size_t& pos, int64_t& value) {
     SkipSpace(text, pos);
-    size_t at = pos;
-    const std::string_view word = RegularRun(text, at);
-    if (word.empty() || word.size() > 10 || !std::all_of(word.begin(), word.end(), IsDigit))
+    size_t end = pos;
+    while (end < text.size() && end - pos <= 10 && IsDigit(text[end]))
+        ++end;
+    if (end == pos || end - pos > 10 || (end < text.size() && IsRegular(text[end])))
         return false;
-    value = 0;
-    std::from_chars(word.data(), word.data() + word.size(), value);
-    pos = at;
+    value = DigitsValue(text.substr(pos, end - pos));
+    pos = end;
+    return true;
+}
+
+// Whether "g R" follows a number that ends at pos, which makes the two numbers a reference;
+// then pos is left after the R.
+bool ReferenceTail(std::string_view text, size_t& pos, int64_t& generation) {
+    size_t at = pos;
+    if (!UnsignedAt(text, at, generation))
+        return false;
+    SkipSpace(text, at);
+    if (at >= text.size() || text[at] != 'R' || (at + 1 < text.size() && IsRegular(text[at + 1])))
+        return false;
+    pos = at + 1;
     return true;
 }
 
@@ -358,6 +384,8 @@ private:
     // Looks at ten bytes at most: a longer run is none of the keywords, and a long run met at
     // every item must not be read whole each time.
     bool IsKeywordEnd(size_t pos) const {
+        if (const char c = text_[pos]; c != 'e' && c != 's' && c != 'o')
+            return false;
         size_t end = pos;
         while (end < text_.size() && end - pos < 10 && IsRegular(text_[end]))
             ++end;
@@ -376,16 +404,10 @@ private:
             o.kind = PdfObject::Kind::Integer;
             o.integer = value;
             // "n g R": a reference, when both numbers are unsigned.
-            size_t at = pos;
             int64_t generation = 0;
-            if (IsDigit(word[0]) && value <= INT32_MAX && UnsignedAt(text_, at, generation)) {
-                SkipSpace(text_, at);
-                if (at < text_.size() && text_[at] == 'R' &&
-                    (at + 1 == text_.size() || !IsRegular(text_[at + 1]))) {
-                    o.kind = PdfObject::Kind::Reference;
-                    o.generation = int32_t(std::min<int64_t>(generation, INT32_MAX));
-                    pos = at + 1;
-                }
+            if (IsDigit(word[0]) && value <= INT32_MAX && ReferenceTail(text_, pos, generation)) {
+                o.kind = PdfObject::Kind::Reference;
+                o.generation = int32_t(std::min<int64_t>(generation, INT32_MAX));
             }
             return;
         }
@@ -516,6 +538,25 @@ PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort) {
     if (cutShort)
         *cutShort = parser.CutShort();
     return o;
+}
+
+bool ParseIntegerAt(std::string_view text, size_t& pos, int64_t& value) {
+    size_t at = pos;
+    SkipSpace(text, at);
+    size_t end = at;
+    while (end < text.size() && IsDigit(text[end]))
+        ++end;
+    // Signs, long runs that may not fit, and whatever is no number go the parser's way.
+    if (end == at || end - at > 18 || (end < text.size() && IsRegular(text[end]))) {
+        const PdfObject o = ParseObject(text, pos);
+        value = o.integer;
+        return o.IsInteger();
+    }
+    value = DigitsValue(text.substr(at, end - at));
+    pos = end;
+    // As the parser does, "n g R" is a reference.
+    int64_t generation = 0;
+    return !(value <= INT32_MAX && ReferenceTail(text, pos, generation));
 }
 
 bool ParseObjectHeader(std::string_view text, size_t& pos, int64_t& number, int32_t& generation) {

@@ -60,6 +60,11 @@ constexpr size_t kMaxObjectValues = size_t(1) << 18;
 // raise EReadError(OverBudget).
 PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort = nullptr);
 
+// The integer at pos as ParseObject reads it, with pos left after it; false when the value there
+// is anything else (a real, a keyword, "n g R"). Plain digits, as tables of numbers hold them,
+// are read without making a value.
+bool ParseIntegerAt(std::string_view text, size_t& pos, int64_t& value);
+
 // "n g obj" at pos (after white space), with pos left after "obj". False when not there.
 bool ParseObjectHeader(std::string_view text, size_t& pos, int64_t& number, int32_t& generation);
 

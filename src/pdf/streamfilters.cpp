@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <zlib.h>
 
 namespace {
@@ -34,7 +35,13 @@ std::string Inflate(std::string_view data, size_t maxOutput) {
     // without one, the data is taken as raw deflate, as some writers leave it.
     const bool zlibHeader = data.size() >= 2 && (uint8_t(data[0]) & 0x0F) == 8 &&
                             ((uint8_t(data[0]) << 8) | uint8_t(data[1])) % 31 == 0;
-    if (inflateInit2(&z, zlibHeader ? 15 : -15) != Z_OK)
+    // The header is stepped over and the data inflated as raw deflate, which spares the
+    // checksum at its end: what inflated is kept whether it matches or not. A header that
+    // asks for a preset dictionary is left to zlib, which refuses it.
+    const bool presetDictionary = zlibHeader && (uint8_t(data[1]) & 0x20) != 0;
+    if (zlibHeader && !presetDictionary)
+        data.remove_prefix(2);
+    if (inflateInit2(&z, presetDictionary ? 15 : -15) != Z_OK)
         return out;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     z.avail_in = uInt(std::min<size_t>(data.size(), UINT32_MAX));
@@ -71,40 +78,45 @@ std::string Unpredict(std::string data, int64_t predictor, int64_t columns, int6
                 data[row + i] = char(uint8_t(data[row + i]) + uint8_t(data[row + i - pixelBytes]));
         return data;
     }
-    // PNG: each row starts with its own filter type byte.
-    std::string out;
-    out.reserve(data.size() / (rowBytes + 1) * rowBytes);
-    std::string previous(rowBytes, '\0');
-    for (size_t at = 0; at + rowBytes + 1 <= data.size(); at += rowBytes + 1) {
+    // PNG: each row starts with its own filter type byte. The rows are undone in place, each
+    // moved down over the type bytes before it, so the row above is the output's last one.
+    size_t rows = 0;
+    for (size_t at = 0; at + rowBytes + 1 <= data.size(); at += rowBytes + 1, ++rows) {
         const uint8_t type = uint8_t(data[at]);
-        std::string row = data.substr(at + 1, rowBytes);
+        uint8_t* row = reinterpret_cast<uint8_t*>(data.data()) + rows * rowBytes;
+        std::memmove(row, data.data() + at + 1, rowBytes);
+        const uint8_t* up = rows ? row - rowBytes : nullptr;
+        if (type == 2 && up) { // "up", which cross-reference streams are written with
+            for (size_t i = 0; i < rowBytes; ++i)
+                row[i] = uint8_t(row[i] + up[i]);
+            continue;
+        }
         for (size_t i = 0; i < rowBytes; ++i) {
-            const int left = i >= pixelBytes ? uint8_t(row[i - pixelBytes]) : 0;
-            const int up = uint8_t(previous[i]);
-            const int upLeft = i >= pixelBytes ? uint8_t(previous[i - pixelBytes]) : 0;
+            const int left = i >= pixelBytes ? row[i - pixelBytes] : 0;
+            const int above = up ? up[i] : 0;
+            const int upLeft = up && i >= pixelBytes ? up[i - pixelBytes] : 0;
             int add = 0;
             switch (type) {
             case 1:
                 add = left;
                 break;
             case 2:
-                add = up;
+                add = above;
                 break;
             case 3:
-                add = (left + up) / 2;
+                add = (left + above) / 2;
                 break;
             case 4:
-                add = Paeth(left, up, upLeft);
+                add = Paeth(left, above, upLeft);
                 break;
             default:
                 break;
             }
-            row[i] = char(uint8_t(row[i]) + add);
+            row[i] = uint8_t(row[i] + add);
         }
-        out += row;
-        previous = std::move(row);
     }
-    return out;
+    data.resize(rows * rowBytes);
+    return data;
 }
 
 std::string DecodeStream(const PdfObject& dict, std::string_view raw, size_t maxOutput,

@@ -129,8 +129,15 @@ Evidence ShiftJisEvidence(std::string_view s) {
 std::string PdfDocToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (const char c : bytes)
-        AppendUtf8(out, PdfDocChar(uint8_t(c)));
+    // Printable ASCII, most of any text, is itself.
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const size_t from = i;
+        while (i < bytes.size() && uint8_t(bytes[i]) >= 0x20 && uint8_t(bytes[i]) < 0x7F)
+            ++i;
+        out.append(bytes.substr(from, i - from));
+        if (i < bytes.size())
+            AppendUtf8(out, PdfDocChar(uint8_t(bytes[i])));
+    }
     return out;
 }
 

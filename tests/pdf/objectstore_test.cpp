@@ -46,6 +46,31 @@ TEST(ModernStructures, ObjectsInObjectStreamsWhateverTheRowsEncoding) {
     }
 }
 
+TEST(ModernStructures, ObjectsAnywhereInALargeObjectStream) {
+    // Decoded a part at a time: objects near its start, far into it, and one that runs across
+    // where the first part ends.
+    std::vector<std::pair<int, std::string>> objects;
+    for (int n = 10; n < 2010; ++n)
+        objects.emplace_back(n, "<< /Title (object " + std::to_string(n) + ") >>");
+    objects[100].second = "<< /Title (" + std::string(9000, 'x') + ") >>";
+    objects.emplace_back(2, kInfo);
+    TempDir dir;
+    ModernPdf pdf;
+    pdf.ObjectStream(5, objects, true).Object(1, kCatalog).Object(3, kPages);
+    pdf.XrefStream(6, "/Size 2010 /Root 1 0 R /Info 2 0 R");
+    const std::string path = dir.Write("large.pdf", pdf.Bytes());
+    const ByteSource source(path);
+    ReadBudget budget;
+    const XrefTable table = ReadXrefChain(source, budget);
+    ObjectStore store(source, table, budget);
+    for (const int n : {10, 110, 111, 1500, 2009, 12, 2})
+        EXPECT_EQ(store.Object(n).Get("Title")->text, n == 2     ? "Report"
+                                                      : n == 110 ? std::string(9000, 'x')
+                                                                 : "object " + std::to_string(n))
+            << n;
+    EXPECT_EQ(Read(path).title, "Report");
+}
+
 TEST(ModernStructures, PrevChainsMixingTablesAndStreamsTakeTheNewestEntry) {
     TempDir dir;
     {
@@ -222,6 +247,29 @@ TEST(StreamDecoding, InflateStopsAtItsBound) {
     EXPECT_EQ(Inflate(packed, 1000).size(), 1000u);
     EXPECT_EQ(Inflate(packed, size_t(4) << 20), zeros);
     EXPECT_EQ(Inflate(packed.substr(0, packed.size() / 2), size_t(4) << 20).size() > 0, true);
+}
+
+TEST(Tokenizer, IntegersAreReadAsTheParserReadsThem) {
+    const struct {
+        const char* text;
+        bool integer;
+        int64_t value;
+        size_t end;
+    } cases[] = {
+        {" 12 34", true, 12, 3},  {"007", true, 7, 3},
+        {"+5 ", true, 5, 2},      {"-3 1", true, -3, 2},
+        {"%note\n9", true, 9, 7}, {"1.5", false, 0, 3},
+        {"3 0 R 4", false, 0, 5}, {"3 0 Rx", true, 3, 1},
+        {"12ab", false, 0, 4},    {"99999999999999999999", false, 0, 20},
+        {"", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        size_t pos = 0;
+        int64_t value = 0;
+        EXPECT_EQ(ParseIntegerAt(c.text, pos, value), c.integer) << c.text;
+        EXPECT_EQ(c.integer ? value : 0, c.value) << c.text;
+        EXPECT_EQ(pos, c.end) << c.text;
+    }
 }
 
 TEST(Tokenizer, ReadsEveryKindOfValue) {
