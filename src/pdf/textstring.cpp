@@ -169,7 +169,11 @@ std::string PdfDocToUtf8(std::string_view bytes) {
 // ASCII second byte), "© 2020" (A9: one half-width katakana), "Author’s" written in
 // Windows-1252 (92 73: one pair with an ASCII second byte), "crème brûlée" (two pairs in a row
 // leading with 0xFB and 0xE9).
-ByteReading ChooseByteReading(std::string_view bytes) {
+namespace {
+
+// ChooseByteReading, keeping in utf8 (when given) the text of a Shift-JIS or EUC-JP reading,
+// which the choice had to make to see that the reading defines every character.
+ByteReading ReadingOf(std::string_view bytes, std::string* utf8) {
     if (bytes.find("\x1B$B") != std::string_view::npos ||
         bytes.find("\x1B$@") != std::string_view::npos)
         return ByteReading::Jis;
@@ -181,23 +185,37 @@ ByteReading ChooseByteReading(std::string_view bytes) {
     if (detected != 4 && detected != 5 && detected != 6)
         return ByteReading::PdfDoc;
     const Evidence evidence = ShiftJisEvidence(bytes);
-    const bool shiftJis = evidence != Evidence::None && AllDefined(Cp932ToUtf8(bytes));
+    std::string shiftJisText, eucJpText;
+    const bool shiftJis =
+        evidence != Evidence::None && AllDefined(shiftJisText = Cp932ToUtf8(bytes));
     auto eucJp = [&] {
         int bad = 0;
         const std::string sjis = EucJpToShiftJis(bytes, &bad);
-        return bad == 0 && sjis != bytes && AllDefined(Cp932ToUtf8(sjis));
+        return bad == 0 && sjis != bytes && AllDefined(eucJpText = Cp932ToUtf8(sjis));
+    };
+    auto found = [&](ByteReading reading) {
+        if (utf8 && reading != ByteReading::PdfDoc)
+            *utf8 = std::move(reading == ByteReading::ShiftJis ? shiftJisText : eucJpText);
+        return reading;
     };
     if (detected == 4 && eucJp())
-        return ByteReading::EucJp;
+        return found(ByteReading::EucJp);
     if (shiftJis && (evidence == Evidence::Strong || detected == 5))
-        return ByteReading::ShiftJis;
+        return found(ByteReading::ShiftJis);
     if (eucJp())
-        return ByteReading::EucJp;
-    return shiftJis ? ByteReading::ShiftJis : ByteReading::PdfDoc;
+        return found(ByteReading::EucJp);
+    return found(shiftJis ? ByteReading::ShiftJis : ByteReading::PdfDoc);
+}
+
+} // namespace
+
+ByteReading ChooseByteReading(std::string_view bytes) {
+    return ReadingOf(bytes, nullptr);
 }
 
 std::string BytesToUtf8(std::string_view bytes) {
-    switch (ChooseByteReading(bytes)) {
+    std::string text;
+    switch (ReadingOf(bytes, &text)) {
     case ByteReading::Jis:
         return Cp932ToUtf8(Iso2022JpToShiftJis(bytes));
     case ByteReading::Utf8:
@@ -206,9 +224,8 @@ std::string BytesToUtf8(std::string_view bytes) {
         // A malformed byte after the mark becomes U+FFFD, as in code page 932 ("?").
         return RepairUtf8(bytes);
     case ByteReading::ShiftJis:
-        return Cp932ToUtf8(bytes);
     case ByteReading::EucJp:
-        return Cp932ToUtf8(EucJpToShiftJis(bytes));
+        return text;
     case ByteReading::PdfDoc:
         break;
     }
