@@ -2,6 +2,7 @@
 #include "platform/filesearch.h"
 
 #include "common/iotiming.h"
+#include "support/bytenamedtempdir.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,7 +73,7 @@ protected:
     }
     void TearDown() override { chmod(QFile::encodeName(root + "/noread").constData(), 0755); }
 
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     QString root;
 };
 
@@ -308,7 +309,7 @@ TEST_F(FileSearchTest, AttributesOfPaths) {
 namespace {
 
 TEST(FileSearchBytes, NamesKeepTheirBytesAndPathsRoundTrip) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const std::string root = PathToBytes(dir.path()) + "/";
     const std::string names[] = {"\x95\xf1\x8d\x90.pdf", "caf\xe9.pdf", "資料.pdf", "a\nb",
                                  "\xed\xa0\x80 (a surrogate encoded)"};
@@ -353,7 +354,7 @@ TEST(FileSearchBytes, APathIsShownNameByName) {
 }
 
 TEST(FileSearchBytes, CurrentAndCanonicalFoldersKeepTheirBytes) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const std::string folder = PathToBytes(QDir(dir.path()).canonicalPath()) + "/\x8e\x91\x97\xbf";
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     ASSERT_EQ(::symlink(folder.c_str(), (folder + "-link").c_str()), 0);
@@ -364,8 +365,6 @@ TEST(FileSearchBytes, CurrentAndCanonicalFoldersKeepTheirBytes) {
     const QString current = CurrentFolderPath();
     ASSERT_EQ(::chdir(PathToBytes(previous).c_str()), 0);
     EXPECT_EQ(PathToBytes(current), folder);
-    std::filesystem::remove_all(folder);
-    std::filesystem::remove_all(folder + "-link");
 }
 
 } // namespace
@@ -375,7 +374,7 @@ namespace {
 // Subfolders as the chooser's tree and the folder watcher see them: every kind of entry once,
 // with the answer the full search gives for it.
 TEST(SubfolderNames, TellFoldersFromEveryOtherEntry) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string root = dir.path().toStdString();
     const auto at = [&](const char* name) { return root + "/" + name; };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/folderwalk.h"
+#include "support/bytenamedtempdir.h"
 
 #include "common/errors.h"
 
@@ -148,7 +149,7 @@ TEST(FolderWalk, LinksToFoldersAreEnteredOnlyWhenFollowedAndEachFolderOnce) {
 }
 
 TEST(FolderWalk, VanishedFoldersAreSkippedAndByteNamesEntered) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const std::string root = dir.path().toStdString();
     std::filesystem::create_directories(root + "/gone");
     std::filesystem::create_directories(root + "/\x95\xf1");
@@ -180,7 +181,7 @@ TEST(FolderWalk, VanishedFoldersAreSkippedAndByteNamesEntered) {
 }
 
 TEST(FolderWalk, KeepGoingStopsEveryLevel) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const std::string root = dir.path().toStdString();
     std::filesystem::create_directories(root + "/a/b");
     for (const char* name : {"/a/1", "/a/2", "/a/b/3", "/4"})

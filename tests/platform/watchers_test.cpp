@@ -2,6 +2,7 @@
 #include "platform/filesearch.h"
 #include "platform/hooks.h"
 #include "platform/watchers.h"
+#include "support/bytenamedtempdir.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,7 +30,7 @@ void WaitFor(const std::vector<Event>& events, size_t count) {
 }
 
 TEST(FolderWatcher, ReportsSubfolderCreatedRenamedRemovedButNotFiles) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const QString root = dir.path();
     FolderWatcher watcher;
     std::vector<Event> events;
@@ -64,7 +65,7 @@ TEST(FolderWatcher, ReportsSubfolderCreatedRenamedRemovedButNotFiles) {
 // Qt's watcher names folders by UTF-8 alone; these are watched all the same, and report their
 // subfolders by their bytes.
 TEST(FolderWatcher, WatchesFoldersWhoseNamesAreNotUtf8) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const std::string root = PathToBytes(dir.path());
     FolderWatcher watcher;
     std::vector<Event> events;
@@ -96,7 +97,7 @@ TEST(FolderWatcher, WatchesFoldersWhoseNamesAreNotUtf8) {
 }
 
 TEST(WatchableFolder, IsThePathItselfUnlessTheNameIsNotUtf8) {
-    QTemporaryDir dir;
+    ByteNamedTempDir dir;
     const std::string folder = PathToBytes(dir.path()) + "/caf\xe9";
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     EXPECT_EQ(WatchableFolder(dir.path()).path(), dir.path());
