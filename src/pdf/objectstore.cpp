@@ -17,7 +17,7 @@ constexpr int kMaxResolve = 8;
 // Decoded object streams kept for the next object: a page tree walks through them in order.
 constexpr size_t kCachedStreamBytes = size_t(32) << 20;
 // What an object stream is first decoded to beyond its table.
-constexpr size_t kFirstDecodedObjectBytes = size_t(4) << 10;
+constexpr size_t kFirstDecodedObjectBytes = size_t(1) << 10;
 // Objects read inside one another (a stream's /Length, an object stream's own object).
 constexpr size_t kMaxNesting = 4;
 
