@@ -209,12 +209,9 @@ void SortChildren(QTreeWidgetItem* node) {
 } // namespace
 
 bool FolderTree::hasSubfolders(const QString& path) const {
-    // A few names tell it for nearly every folder; one with only hidden folders among its
-    // first ones may show the expand mark for nothing, which goes once it is expanded.
-    const auto names = platform::SubfolderNames(platform::PathToBytes(path), showHidden_ ? 1 : 8);
-    return names && std::any_of(names->begin(), names->end(), [&](const std::string& name) {
-               return showHidden_ || !IsHiddenName(name);
-           });
+    // A mark shown for nothing goes once the folder is expanded; a mark missed would hide
+    // subfolders, so a folder too full to be probed quickly gets one.
+    return platform::MayHaveSubfolders(platform::PathToBytes(path), showHidden_);
 }
 
 void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {

@@ -484,13 +484,13 @@ std::vector<FindData> ListFolder(const QString& folder, uint32_t filter) {
     return entries;
 }
 
-std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder, size_t limit) {
+std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder) {
     DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
     if (!dir)
         return std::nullopt;
     std::vector<std::string> names;
     const int fd = dirfd(dir);
-    while (limit == 0 || names.size() < limit) {
+    for (;;) {
         const dirent* entry = readdir(dir);
         if (!entry)
             break;
@@ -506,6 +506,32 @@ std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder
     }
     closedir(dir);
     return names;
+}
+
+bool MayHaveSubfolders(const std::string& folder, bool hidden) {
+    DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
+    if (!dir)
+        return false;
+    const int fd = dirfd(dir);
+    bool found = false;
+    for (size_t probed = 0; !found; ++probed) {
+        const dirent* entry = readdir(dir);
+        if (!entry)
+            break;
+        if (probed == kProbedEntries) {
+            found = true;
+            break;
+        }
+        if (IsDotName(entry->d_name) || (!hidden && entry->d_name[0] == '.'))
+            continue;
+        found = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            found = fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+    }
+    closedir(dir);
+    return found;
 }
 
 QString PathFromBytes(std::string_view bytes) {

@@ -137,10 +137,16 @@ std::optional<QString> CanonicalPath(const QString& path);
 std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);
 
 // The names of folder's subfolders (links to folders included, "." and ".." left out) in
-// file-system order, at most limit of them (0: all); nothing when it cannot be read. An entry
+// file-system order; nothing when it cannot be read. An entry
 // is looked up only when the listing of names does not tell what it is (a link, or a file
 // system without entry types), so a folder of many files costs one read of its names.
-std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder, size_t limit = 0);
+std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder);
+
+// Whether folder may have a subfolder worth an expand mark (a hidden one only when hidden is
+// true), told from its first kProbedEntries entries at most: a folder of many files is not
+// read to its end for a mark, and counts as having one. False when it cannot be read.
+constexpr size_t kProbedEntries = 256;
+bool MayHaveSubfolders(const std::string& folder, bool hidden);
 
 // The attributes of one path (links followed), as the search would report them; nothing when
 // the path cannot be stat'ed.
