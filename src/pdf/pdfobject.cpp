@@ -482,23 +482,23 @@ const PdfObject* PdfObject::Get(std::string_view key) const {
     return first == last ? nullptr : &std::prev(last)->value;
 }
 
-void PdfObject::AddMissing(const PdfObject& other) {
+void PdfObject::AddMissing(PdfObject other) {
     if (!other.IsDictionary())
         return;
     if (!IsDictionary()) {
-        *this = other;
+        *this = std::move(other);
         return;
     }
     std::vector<PdfEntry> merged;
     merged.reserve(entries.size() + other.entries.size());
     auto mine = entries.begin();
-    for (const PdfEntry& e : other.entries) {
+    for (PdfEntry& e : other.entries) {
         while (mine != entries.end() && KeyLess(mine->key, e.key))
             merged.push_back(std::move(*mine++));
         if (mine != entries.end() && mine->key == e.key)
             merged.push_back(std::move(*mine++));
         else
-            merged.push_back(e);
+            merged.push_back(std::move(e));
     }
     std::move(mine, entries.end(), std::back_inserter(merged));
     entries = std::move(merged);

@@ -35,7 +35,7 @@ struct PdfObject {
     // of many keys costs a lookup no more than a few comparisons.
     const PdfObject* Get(std::string_view key) const;
     // Entries of other that this dictionary lacks are added (a newer trailer over an older).
-    void AddMissing(const PdfObject& other);
+    void AddMissing(PdfObject other);
     // key set to value, replacing an entry of that exact key.
     void Set(std::string key, PdfObject value);
 };

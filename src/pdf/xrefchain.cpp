@@ -159,9 +159,9 @@ public:
             ++sections;
             if (!visited.insert(offset).second)
                 Damaged("/Prev が読んだ相互参照に戻っています");
-            const PdfObject trailer = Section(offset, visited);
-            trailer_.AddMissing(trailer);
+            PdfObject trailer = Section(offset, visited);
             offset = IntegerOr(trailer.Get("Prev"), -1);
+            trailer_.AddMissing(std::move(trailer));
             if (offset < 0)
                 break;
             if (offset >= source_.Size())
@@ -187,7 +187,7 @@ private:
         const size_t sectionStart = entries_.size();
         TableEntries(reader);
         budget_.SpendParsing(reader.Position() - offset);
-        const PdfObject trailer = ReadValueAt(source_, reader.Position(), budget_);
+        PdfObject trailer = ReadValueAt(source_, reader.Position(), budget_);
         if (!trailer.IsDictionary())
             Damaged("trailer の辞書が読めません");
         // A hybrid file's stream holds what its table leaves out: its entries rank below the
@@ -227,6 +227,12 @@ private:
             const std::optional<int64_t> count = Unsigned(reader.Next());
             if (!first || !count || *first > kMaxObjectNumber || *count > kMaxObjectNumber - *first)
                 Damaged("相互参照表の小見出しが壊れています");
+            // Room for the entries the rest of the file can hold in their standard form; a
+            // count beyond that is damage and is not allocated for.
+            entries_.reserve(entries_.size() +
+                             size_t(std::max<int64_t>(
+                                 0, std::min({*count, (source_.Size() - reader.Position()) / 20,
+                                              budget_.EntriesLeft()}))));
             for (int64_t k = 0; k < *count; ++k) {
                 int64_t offset = 0;
                 bool inUse = false;
