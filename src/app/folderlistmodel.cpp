@@ -60,11 +60,16 @@ void FolderListModel::rowsFound() {
     folder_ = loader_->listingFolder();
     std::vector<ListRow> found = loader_->takeRows();
     std::vector<ListRow>& into = quiet_ ? fresh_ : rows_;
-    if (into.empty())
+    // Grown once to what the folder will likely give (".." besides): a vector that doubles
+    // holds its rows twice, and more, while it moves them.
+    const size_t room = std::max(into.size() + found.size(), loader_->expectedRows() + 1);
+    if (into.empty() && found.capacity() >= room) {
         into = std::move(found);
-    else
+    } else {
+        into.reserve(room);
         into.insert(into.end(), std::make_move_iterator(found.begin()),
                     std::make_move_iterator(found.end()));
+    }
     if (!quiet_ && !batchTimer_->isActive())
         batchTimer_->start(int(std::max<qint64>(0, batchInterval_ - sinceShown_.elapsed())));
 }

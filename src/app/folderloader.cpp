@@ -70,8 +70,9 @@ struct ListingJob {
     std::atomic<bool> stop{false};
     // Changed settings, read by the worker at its next file.
     std::atomic<unsigned> settingsVersion{0};
-    std::atomic<int> done{0};   // entries read
-    std::atomic<int> total{-1}; // entries to read, once counted
+    std::atomic<int> done{0};        // entries read
+    std::atomic<int> total{-1};      // entries to read, once counted
+    std::atomic<size_t> pdfFiles{0}; // of the folder, told by their names
     std::mutex mutex;
     // Guarded by mutex.
     ScanSettings settings;
@@ -119,6 +120,9 @@ void RunListing(ListingJob& job) {
         events.onRow = [&job](ListRow&& row) {
             const std::lock_guard lock(job.mutex);
             job.rows.push_back(std::move(row));
+        };
+        events.onFolderStart = [&job](const platform::WalkedFolder&, size_t pdfFiles) {
+            job.pdfFiles = pdfFiles;
         };
         events.onFailure = [&job](const ReadFailure& failure) {
             const std::lock_guard lock(job.mutex);
@@ -294,6 +298,10 @@ void FolderLoader::stopWatching() {
     quietTimer_->stop();
     if (const QStringList watched = folderWatcher_->directories(); !watched.isEmpty())
         folderWatcher_->removePaths(watched);
+}
+
+size_t FolderLoader::expectedRows() const {
+    return job_ ? job_->pdfFiles.load() : 0;
 }
 
 std::vector<ListRow> FolderLoader::takeRows() {

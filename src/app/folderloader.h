@@ -71,6 +71,10 @@ public:
     // The folder the running or last listing reads (bytes, ending in "/"), once its worker has
     // told it: the folder of a file given to load.
     const std::string& listingFolder() const { return listingFolder_; }
+    // The rows the running listing is likely to hand over in all, its folder's PDF files told
+    // by their names: room a list can take at once rather than grow into. 0 before they are
+    // counted.
+    size_t expectedRows() const;
     // The folder the last listing that did not fail read; it is watched.
     const QString& listedFolder() const { return listedFolder_; }
 
