@@ -33,6 +33,16 @@ bool IsDotName(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+// Whether an entry of the folder open as fd is a folder, a link to one included. It is looked
+// up only when the listing of names does not tell what it is (a link, or a file system without
+// entry types).
+bool IsFolderEntry(int fd, const dirent& entry) {
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_DIR;
+    struct stat st {};
+    return fstatat(fd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
 // The attributes an entry's name gives: the hidden bit.
 uint32_t NameAttributes(const std::string& name) {
     return name[0] == '.' && !IsDotName(name.c_str()) ? uint32_t(faHidden) : 0;
@@ -489,21 +499,9 @@ std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder
     if (!dir)
         return std::nullopt;
     std::vector<std::string> names;
-    const int fd = dirfd(dir);
-    for (;;) {
-        const dirent* entry = readdir(dir);
-        if (!entry)
-            break;
-        if (IsDotName(entry->d_name))
-            continue;
-        bool isDir = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isDir = fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (isDir)
+    while (const dirent* entry = readdir(dir))
+        if (!IsDotName(entry->d_name) && IsFolderEntry(dirfd(dir), *entry))
             names.emplace_back(entry->d_name);
-    }
     closedir(dir);
     return names;
 }
@@ -512,23 +510,16 @@ bool MayHaveSubfolders(const std::string& folder, bool hidden) {
     DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
     if (!dir)
         return false;
-    const int fd = dirfd(dir);
     bool found = false;
-    for (size_t probed = 0; !found; ++probed) {
-        const dirent* entry = readdir(dir);
-        if (!entry)
-            break;
+    for (size_t probed = 0; const dirent* entry = readdir(dir); ++probed) {
         if (probed == kProbedEntries) {
             found = true;
             break;
         }
         if (IsDotName(entry->d_name) || (!hidden && entry->d_name[0] == '.'))
             continue;
-        found = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            found = fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
+        if ((found = IsFolderEntry(dirfd(dir), *entry)))
+            break;
     }
     closedir(dir);
     return found;
