@@ -17,14 +17,17 @@ QLocale CollationLocale() {
     return system.language() == QLocale::C ? QLocale(QLocale::Japanese, QLocale::Japan) : system;
 }
 
+QCollator MakeCollator() {
+    QCollator c(CollationLocale());
+    // Case sensitive at the collation's own strength: letters decide first, case only
+    // between texts that are otherwise equal.
+    c.setCaseSensitivity(Qt::CaseSensitive);
+    return c;
+}
+
+// The collator of the thread that sorts and compares; a sort's helper thread makes its own.
 const QCollator& Collator() {
-    static const QCollator collator = [] {
-        QCollator c(CollationLocale());
-        // Case sensitive at the collation's own strength: letters decide first, case only
-        // between texts that are otherwise equal.
-        c.setCaseSensitivity(Qt::CaseSensitive);
-        return c;
-    }();
+    static const QCollator collator = MakeCollator();
     return collator;
 }
 
@@ -36,8 +39,14 @@ QString FromUtf8(std::string_view text) {
 
 std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn) {
     const QCollator& collator = Collator();
-    return SortRowsBy(rows, sortColumn, FromUtf8,
-                      [&](const QString& a, const QString& b) { return collator.compare(a, b); });
+    return SortRowsBy(
+        rows, sortColumn, FromUtf8,
+        [&collator](const QString& a, const QString& b) { return collator.compare(a, b); },
+        [] {
+            return [own = MakeCollator()](const QString& a, const QString& b) {
+                return own.compare(a, b);
+            };
+        });
 }
 
 int CompareByLocale(const std::string& a, const std::string& b) {

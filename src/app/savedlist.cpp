@@ -4,6 +4,7 @@
 #include "app/columns.h"
 
 #include "common/errors.h"
+#include "common/sidebyside.h"
 #include "jtext/cp932.h"
 #include "jtext/filename.h"
 
@@ -95,10 +96,9 @@ bool LooksLikeFormula(std::string_view field) {
 void AppendCsvCell(std::string& out, std::string_view cell, std::string& scratch) {
     std::string_view text = InertText(cell, true, scratch);
     if (LooksLikeFormula(text)) {
-        if (text.data() == scratch.data())
-            scratch.insert(0, 1, '\'');
-        else
-            scratch.assign("'").append(text);
+        if (text.data() != scratch.data())
+            scratch.assign(text);
+        scratch.insert(scratch.begin(), '\'');
         text = scratch;
     }
     AppendCsvField(out, text);
@@ -124,6 +124,41 @@ std::string HeaderLine() {
     return line;
 }
 
+// The lines of rows' file rows, each made by line(out, row, scratch) from its row alone, appended
+// to out in order; a large list's two halves side by side.
+template <class Line>
+size_t AppendFileLines(std::string& out, const std::vector<ListRow>& rows, Line line) {
+    auto make = [&line](std::string& to, const ListRow* first, const ListRow* last) {
+        std::string scratch;
+        size_t files = 0;
+        for (const ListRow* row = first; row != last; ++row) {
+            // The texts of a large list lie all over memory once it is sorted: those of a few
+            // rows ahead are fetched while this one is written.
+            if (constexpr ptrdiff_t kAhead = 8; last - row > kAhead) {
+                __builtin_prefetch(row[kAhead].caption.data());
+                __builtin_prefetch(row[kAhead].cells.Text().data());
+            }
+            if (row->isFolder)
+                continue;
+            line(to, *row, scratch);
+            ++files;
+        }
+        return files;
+    };
+    const ListRow* begin = rows.data();
+    const ListRow* end = begin + rows.size();
+    if (!TwoThreadsPay(rows.size()))
+        return make(out, begin, end);
+    const ListRow* middle = begin + rows.size() / 2;
+    std::string second;
+    second.reserve((out.capacity() - out.size()) / 2);
+    size_t files = 0, secondFiles = 0;
+    RunSideBySide([&] { files = make(out, begin, middle); },
+                  [&] { secondFiles = make(second, middle, end); });
+    out += second;
+    return files + secondFiles;
+}
+
 } // namespace
 
 std::string QuoteCell(const std::string& cell) {
@@ -143,16 +178,14 @@ std::string BuildCsvTable(const std::vector<ListRow>& rows, const std::vector<Co
         AppendCsvField(out, InfoOf(columns[i]).caption);
     }
     out += "\r\n";
-    std::string scratch;
-    for (const ListRow& row : rows) {
-        if (row.isFolder)
-            continue;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            out += i ? "," : "";
-            AppendCsvCell(out, CellText(row, columns[i]), scratch);
-        }
-        out += "\r\n";
-    }
+    AppendFileLines(out, rows,
+                    [&columns](std::string& to, const ListRow& row, std::string& scratch) {
+                        for (size_t i = 0; i < columns.size(); ++i) {
+                            to += i ? "," : "";
+                            AppendCsvCell(to, CellText(row, columns[i]), scratch);
+                        }
+                        to += "\r\n";
+                    });
     return out;
 }
 
@@ -166,49 +199,39 @@ std::string BuildSavedList(const std::string& folder, const std::vector<ListRow>
     auto put = [&](std::string_view text) { AppendUtf8AsCp932(out, text); };
     // 932 is never longer than UTF-8.
     out.reserve(SizeOfList(rows));
-    std::string scratch;
     // The location is one line whatever the folder's name holds.
-    put("ファイルの場所：" + AppendBackslash(std::string(InertText(folder, false, scratch))) + eol +
-        HeaderLine() + eol);
-    int files = 0;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        // The texts of a large list lie all over memory once it is sorted: those of a few
-        // rows ahead are fetched while this one is written.
-        if (constexpr size_t kAhead = 8; i + kAhead < rows.size()) {
-            const ListRow& ahead = rows[i + kAhead];
-            __builtin_prefetch(ahead.caption.data());
-            __builtin_prefetch(ahead.cells.Text().data());
-        }
-        const ListRow& row = rows[i];
-        if (row.isFolder)
-            continue;
-        out += "  ";
-        // A Shift-JIS name is written as its own bytes in the 932 list: they are that name
-        // (unless it holds a control character, which only the name as shown escapes).
-        const std::string_view shown = InertText(row.caption, true, scratch);
-        const bool ownBytes = IsCp932Name(row.nameBytes) && shown.data() == row.caption.data();
-        auto putName = [&](std::string_view text) {
-            if (ownBytes)
-                out.append(text);
+    std::string inertFolder;
+    put("ファイルの場所：" + AppendBackslash(std::string(InertText(folder, false, inertFolder))) +
+        eol + HeaderLine() + eol);
+    const size_t files = AppendFileLines(
+        out, rows, [&eol](std::string& to, const ListRow& row, std::string& scratch) {
+            auto put = [&](std::string_view text) { AppendUtf8AsCp932(to, text); };
+            to += "  ";
+            // A Shift-JIS name is written as its own bytes in the 932 list: they are that name
+            // (unless it holds a control character, which only the name as shown escapes).
+            const std::string_view shown = InertText(row.caption, true, scratch);
+            const bool ownBytes = IsCp932Name(row.nameBytes) && shown.data() == row.caption.data();
+            auto putName = [&](std::string_view text) {
+                if (ownBytes)
+                    to.append(text);
+                else
+                    put(text);
+            };
+            const std::string_view name = ownBytes ? std::string_view(row.nameBytes) : shown;
+            if (NeedsQuotes(kColumns[0].quoting, name))
+                AppendQuoted(to, name, putName);
             else
-                put(text);
-        };
-        const std::string_view name = ownBytes ? std::string_view(row.nameBytes) : shown;
-        if (NeedsQuotes(kColumns[0].quoting, name))
-            AppendQuoted(out, name, putName);
-        else
-            putName(name);
-        for (size_t c = 1; c < size_t(kColumnCount); ++c) {
-            const std::string_view cell = InertText(row.cells[c - 1], true, scratch);
-            out += ',';
-            if (NeedsQuotes(kColumns[c].quoting, cell))
-                AppendQuoted(out, cell, put);
-            else
-                put(cell);
-        }
-        out += eol;
-        ++files;
-    }
+                putName(name);
+            for (size_t c = 1; c < size_t(kColumnCount); ++c) {
+                const std::string_view cell = InertText(row.cells[c - 1], true, scratch);
+                to += ',';
+                if (NeedsQuotes(kColumns[c].quoting, cell))
+                    AppendQuoted(to, cell, put);
+                else
+                    put(cell);
+            }
+            to += eol;
+        });
     put(HeaderLine() + eol + "合計：" + std::to_string(files) + "ファイル" + eol);
     return out;
 }

@@ -55,7 +55,8 @@ int SortColumnAfterClick(int sortColumn, int clicked) {
 
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare) {
     SortRowsBy(
-        rows, sortColumn, [](std::string_view text) { return std::string(text); }, compare);
+        rows, sortColumn, [](std::string_view text) { return std::string(text); }, compare,
+        [&compare] { return compare; });
 }
 
 void MoveRowsInto(std::vector<ListRow>& rows, std::vector<size_t> moved) {

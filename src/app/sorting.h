@@ -9,6 +9,7 @@
 
 #include "app/columns.h"
 #include "app/listrows.h"
+#include "common/sidebyside.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,7 +45,8 @@ std::string_view SortText(const ListRow& row, int column);
 // column again reverses the direction, another one sorts ascending by it.
 int SortColumnAfterClick(int sortColumn, int clicked);
 
-// Sorts by |sortColumn|, descending when it is negative, comparing texts with compare.
+// Sorts by |sortColumn|, descending when it is negative, comparing texts with compare (which a
+// large list calls from two threads at once).
 void SortRows(std::vector<ListRow>& rows, int sortColumn, const TextCompare& compare);
 
 // Asks for row's bytes to be brought into the cache ahead of their use.
@@ -58,11 +60,13 @@ inline void PrefetchRow(const ListRow& row) {
 void MoveRowsInto(std::vector<ListRow>& rows, std::vector<size_t> moved);
 
 // The same sort with each text made once by prepare (from a UTF-8 text) and compared by
-// compare: for a collation that would otherwise convert both texts every time.
+// compare: for a collation that would otherwise convert both texts every time. A large list is
+// sorted in two halves side by side, the second with what helperCompare() makes on the other
+// thread (a collation that may not be shared between threads), then merged.
 // Returns, for each place, the index the row there had before.
-template <class Prepare, class Compare>
+template <class Prepare, class Compare, class MakeCompare>
 std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepare prepare,
-                               Compare compare) {
+                               const Compare& compare, MakeCompare helperCompare) {
     const int column = sortColumn < 0 ? -sortColumn : sortColumn;
     const bool descending = sortColumn < 0;
     const SortKind kind = InfoOfSortColumn(column).sort;
@@ -91,22 +95,37 @@ std::vector<size_t> SortRowsBy(std::vector<ListRow>& rows, int sortColumn, Prepa
             key.name = prepare(row.caption);
         keys.push_back(std::move(key));
     }
-    std::stable_sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+    // Whether a goes before b, texts compared by textCompare.
+    auto before = [&](const Key& a, const Key& b, const auto& textCompare) {
         if (a.group != b.group)
             return a.group < b.group;
         int c = 0;
         if (byText)
-            c = compare(a.text, b.text);
+            c = textCompare(a.text, b.text);
         else if (a.number.has != b.number.has)
             c = a.number.has ? 1 : -1;
         else if (a.number.value != b.number.value)
             c = a.number.value < b.number.value ? -1 : 1;
         else if (thenText)
-            c = compare(a.text, b.text);
+            c = textCompare(a.text, b.text);
         if (c != 0)
             return descending ? c > 0 : c < 0;
-        return kind != SortKind::Name && compare(a.name, b.name) < 0;
-    });
+        return kind != SortKind::Name && textCompare(a.name, b.name) < 0;
+    };
+    auto sortPart = [&](auto first, auto last, const auto& textCompare) {
+        std::stable_sort(first, last,
+                         [&](const Key& a, const Key& b) { return before(a, b, textCompare); });
+    };
+    if (TwoThreadsPay(keys.size())) {
+        const auto middle = keys.begin() + ptrdiff_t(keys.size() / 2);
+        RunSideBySide([&] { sortPart(keys.begin(), middle, compare); },
+                      [&] { sortPart(middle, keys.end(), helperCompare()); });
+        // Of equal keys, the first half's go first: the order a stable sort of the whole keeps.
+        std::inplace_merge(keys.begin(), middle, keys.end(),
+                           [&](const Key& a, const Key& b) { return before(a, b, compare); });
+    } else {
+        sortPart(keys.begin(), keys.end(), compare);
+    }
     std::vector<size_t> from(keys.size());
     for (size_t i = 0; i < keys.size(); ++i)
         from[i] = keys[i].index;

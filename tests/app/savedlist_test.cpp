@@ -123,8 +123,9 @@ TEST(SavedList, FoldersOnlyNamesAndQuoting) {
 }
 
 TEST(SavedList, ALargeListHasEveryRowInItsPlace) {
-    // A large list, sized at once and read with its rows' texts fetched ahead, must read as
-    // its rows written one by one, folders left out and counted out, as a list and as a table.
+    // A large list, sized at once, made in two halves on two threads and read with its rows'
+    // texts fetched ahead, must read as its rows written one by one, folders left out and
+    // counted out, as a list and as a table.
     std::vector<ListRow> rows;
     for (int i = 0; i < 9001; ++i) {
         RowCells cells{};

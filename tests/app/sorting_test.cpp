@@ -132,6 +132,38 @@ TEST(Sorting, EveryOrderOfFiveRowsEndsSortedWithItsCells) {
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
+TEST(Sorting, ALargeListSortedInHalvesKeepsEqualRowsInTheirOrder) {
+    // Few names and few types, so that most rows tie on both: a large list is sorted in two
+    // halves on two threads and merged, and rows that tie must still keep the order they had.
+    std::vector<ListRow> rows;
+    for (int i = 0; i < 5000; ++i) {
+        RowCells cells;
+        cells[7] = std::to_string(i); // where the row was
+        cells[11] = i % 3 ? ".PDF" : ".TXT";
+        ListRow& row = rows.emplace_back(Row(std::string(1, char('a' + i * 7 % 5)), i % 997 == 0));
+        row.cells = cells;
+    }
+    for (const int column : {13, -13, 1, -1}) {
+        SCOPED_TRACE(column);
+        const int direction = column < 0 ? -1 : 1;
+        auto before = [&](const ListRow& a, const ListRow& b) {
+            if (a.isFolder != b.isFolder)
+                return a.isFolder;
+            if (std::abs(column) == 1)
+                return direction * a.caption.compare(b.caption) < 0;
+            if (const int type = a.cells[11].compare(b.cells[11]))
+                return direction * type < 0;
+            return a.caption < b.caption;
+        };
+        std::vector<ListRow> expected = rows;
+        std::stable_sort(expected.begin(), expected.end(), before);
+        std::vector<ListRow> sorted = rows;
+        SortRows(sorted, column, ByteCompare);
+        for (size_t k = 0; k < sorted.size(); ++k)
+            ASSERT_EQ(sorted[k].cells[7], expected[k].cells[7]) << k;
+    }
+}
+
 TEST(Sorting, OptionalColumnsGoByTheirValues) {
     // name, paper cell, its area (-1: none), signatures, updates
     const struct {
