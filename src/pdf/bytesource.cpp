@@ -151,6 +151,16 @@ int64_t ByteSource::Pread(char* buffer, int64_t count, int64_t offset) const {
     return done;
 }
 
+std::string_view ByteSource::CachedFrom(int64_t offset) const {
+    if (offset < 0 || offset >= Size())
+        return {};
+    const CachedBlock& block = BlockAt(offset - offset % kCacheBlockSize);
+    const int64_t within = offset - block.start;
+    if (within >= block.size)
+        return {};
+    return std::string_view(block.data.get() + within, size_t(block.size - within));
+}
+
 std::string ByteSource::Read(int64_t offset, int64_t count) const {
     std::string out;
     if (offset < 0 || offset >= Size() || count <= 0)

@@ -29,6 +29,10 @@ public:
     // count bytes at offset (fewer at the end of the file, none outside it): long reads such
     // as a stream's data go past the cache.
     std::string Read(int64_t offset, int64_t count) const;
+    // The bytes from offset to the end of the cached block that holds it (read into the cache
+    // first when it is not there): a view that stays valid until the next read or search of
+    // this source. Empty outside the file.
+    std::string_view CachedFrom(int64_t offset) const;
     // Where keyword next starts at or after from, looking at most limit bytes on (the keyword
     // must start within them); -1 when it does not. The ranges searched are remembered, so
     // that no byte is searched twice for one keyword whatever the order of the searches: a

@@ -96,7 +96,12 @@ public:
         };
         const PdfObject* root = trailer.Get("Root");
         failIfHidden(root);
-        const PdfObject catalog = root ? store.Resolve(*root) : PdfObject();
+        // Without the features, the catalog is read for what the list shows: its other entries
+        // (a form's fields, name trees, outlines) may be large.
+        static constexpr std::string_view kListedKeys[] = {"Pages", "Metadata"};
+        const PdfObject catalog =
+            root ? store.Resolve(*root, options_.features ? KeySet() : KeySet(kListedKeys))
+                 : PdfObject();
         if (!catalog.IsDictionary())
             return std::nullopt;
         if (const PdfObject* pages = catalog.Get("Pages")) {

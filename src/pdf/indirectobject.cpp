@@ -57,28 +57,32 @@ bool HoldsObject(const ByteSource& source, int64_t offset, int64_t number) {
 
 namespace {
 
-// Reads bytes at offset in growing windows and parses them with parse(text, pos, cutShort) until
-// the value ends within one window (most objects are small; a damaged one is cut at
-// kMaxObjectBytes), each parse counting against budget. parse returns false when the bytes hold
-// nothing to parse. Gives the last window's text, pos left after the value; nothing when parse said
-// so.
+// Parses the bytes at offset with parse(text, pos, cutShort) until the value ends within them:
+// first where they lie in the source's cache, as most objects do, then in copies that grow
+// (a damaged object is cut at kMaxObjectBytes), each parse counting against budget. parse
+// returns false when the bytes hold nothing to parse, and so does this.
 template <class Parse>
-std::optional<std::string> ParseInWindows(const ByteSource& source, int64_t offset,
-                                          ReadBudget& budget, size_t& pos, Parse&& parse) {
+bool ParseInWindows(const ByteSource& source, int64_t offset, ReadBudget& budget, Parse&& parse) {
     if (offset < 0 || offset >= source.Size())
-        return std::nullopt;
-    for (int64_t window = kFirstWindow;; window = std::min(window * 2, kMaxObjectBytes)) {
-        std::string text = source.Read(offset, window);
-        pos = 0;
+        return false;
+    std::string copy;
+    std::string_view text = source.CachedFrom(offset);
+    for (int64_t window = kFirstWindow;;
+         window = std::min(int64_t(text.size()) * 2, kMaxObjectBytes)) {
+        if (int64_t(text.size()) < window && offset + int64_t(text.size()) < source.Size()) {
+            copy = source.Read(offset, window);
+            text = copy;
+        }
+        size_t pos = 0;
         bool cutShort = false;
-        const bool parsed = parse(std::string_view(text), pos, cutShort);
+        const bool parsed = parse(text, pos, cutShort);
         budget.SpendParsing(int64_t(std::max<size_t>(pos, 1))); // what the parser went through
         if (!parsed)
-            return std::nullopt;
+            return false;
         const bool wholeFile = offset + int64_t(text.size()) >= source.Size();
-        if (wholeFile || window == kMaxObjectBytes ||
+        if (wholeFile || int64_t(text.size()) >= kMaxObjectBytes ||
             (!cutShort && pos + kLookahead <= text.size()))
-            return text;
+            return true;
     }
 }
 
@@ -86,31 +90,28 @@ std::optional<std::string> ParseInWindows(const ByteSource& source, int64_t offs
 
 PdfObject ReadValueAt(const ByteSource& source, int64_t offset, ReadBudget& budget) {
     PdfObject value;
-    size_t pos = 0;
-    ParseInWindows(source, offset, budget, pos,
-                   [&](std::string_view text, size_t& at, bool& cutShort) {
-                       value = ParseObject(text, at, &cutShort);
-                       return true;
-                   });
+    ParseInWindows(source, offset, budget, [&](std::string_view text, size_t& at, bool& cutShort) {
+        value = ParseObject(text, at, &cutShort);
+        return true;
+    });
     return value;
 }
 
 std::optional<IndirectObject> ReadIndirectObject(const ByteSource& source, int64_t offset,
                                                  ReadBudget& budget,
-                                                 const LengthResolver& resolveLength) {
+                                                 const LengthResolver& resolveLength, KeySet keep) {
     IndirectObject object;
-    size_t pos = 0;
-    const std::optional<std::string> text = ParseInWindows(
-        source, offset, budget, pos, [&](std::string_view bytes, size_t& at, bool& cutShort) {
+    size_t data = std::string::npos; // where a stream's data starts, from offset
+    const bool parsed = ParseInWindows(
+        source, offset, budget, [&](std::string_view bytes, size_t& at, bool& cutShort) {
             if (!ParseObjectHeader(bytes, at, object.number, object.generation))
                 return false;
-            object.value = ParseObject(bytes, at, &cutShort);
+            object.value = ParseObject(bytes, at, &cutShort, keep);
+            data = object.value.IsDictionary() ? StreamDataStart(bytes, at) : std::string::npos;
             return true;
         });
-    if (!text)
+    if (!parsed)
         return std::nullopt;
-    const size_t data =
-        object.value.IsDictionary() ? StreamDataStart(*text, pos) : std::string::npos;
     if (data == std::string::npos)
         return object;
     std::optional<int64_t> length;

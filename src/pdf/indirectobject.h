@@ -34,9 +34,12 @@ using LengthResolver = std::function<std::optional<int64_t>(const PdfObject&)>;
 // parsed count against budget. A stream's data runs for its /Length when "endstream" follows it
 // there; otherwise up to the next "endstream"; otherwise (none within kMaxStreamLength) for its
 // /Length when that lies within the file; otherwise it is unreadable (dataLength -1).
+// keep: the keys its dictionary is read for (ParseObject); a stream's data is found without
+// its /Length unless keep holds it.
 std::optional<IndirectObject> ReadIndirectObject(const ByteSource& source, int64_t offset,
                                                  ReadBudget& budget,
-                                                 const LengthResolver& resolveLength = {});
+                                                 const LengthResolver& resolveLength = {},
+                                                 KeySet keep = {});
 
 // The value that starts at offset (white space and comments first), such as a trailer's
 // dictionary; null when there is none.

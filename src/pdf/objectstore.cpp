@@ -43,18 +43,20 @@ ObjectStore::ObjectStore(const ByteSource& source, const XrefTable& table, ReadB
                          const SecurityHandler* security)
     : source_(source), table_(table), budget_(budget), security_(security) {}
 
-std::optional<IndirectObject> ObjectStore::InFile(int64_t n) {
+std::optional<IndirectObject> ObjectStore::InFile(int64_t n, KeySet keep) {
     const XrefEntry* entry = table_.Find(n);
     if (!entry || entry->kind() != XrefEntry::Kind::InFile ||
         std::find(reading_.begin(), reading_.end(), n) != reading_.end() ||
         reading_.size() >= kMaxNesting)
         return std::nullopt;
     const Reading reading(reading_, n);
-    std::optional<IndirectObject> object =
-        ReadIndirectObject(source_, entry->Offset(), budget_, [this](const PdfObject& length) {
+    std::optional<IndirectObject> object = ReadIndirectObject(
+        source_, entry->Offset(), budget_,
+        [this](const PdfObject& length) {
             const PdfObject value = Resolve(length);
             return value.IsInteger() ? std::optional<int64_t>(value.integer) : std::nullopt;
-        });
+        },
+        keep);
     if (!object || object->number != n) {
         if (table_.origin() == XrefTable::Origin::Chain)
             throw ObjectNotAtEntry();
@@ -63,25 +65,25 @@ std::optional<IndirectObject> ObjectStore::InFile(int64_t n) {
     return object;
 }
 
-PdfObject ObjectStore::Object(int64_t n) {
+PdfObject ObjectStore::Object(int64_t n, KeySet keep) {
     const XrefEntry* entry = table_.Find(n);
     if (!entry)
         return {};
     if (entry->kind() == XrefEntry::Kind::Compressed)
-        return Compressed(n, entry->Stream(), entry->Index());
-    std::optional<IndirectObject> object = InFile(n);
+        return Compressed(n, entry->Stream(), entry->Index(), keep);
+    std::optional<IndirectObject> object = InFile(n, keep);
     if (!object)
         return {};
     DecryptStrings(object->value, n, object->generation);
     return std::move(object->value);
 }
 
-PdfObject ObjectStore::Resolve(const PdfObject& value) {
+PdfObject ObjectStore::Resolve(const PdfObject& value, KeySet keep) {
     if (!value.IsReference())
         return value;
-    PdfObject o = Object(value.integer);
+    PdfObject o = Object(value.integer, keep);
     for (int k = 1; k < kMaxResolve && o.IsReference(); ++k)
-        o = Object(o.integer);
+        o = Object(o.integer, keep);
     if (o.IsReference())
         return {};
     return o; // moved out, where the conditional operator would copy it
@@ -170,7 +172,7 @@ int64_t ObjectStore::LoadedStream::EndOf(int64_t start) const {
     return next != starts.end() ? *next : whole ? int64_t(data.size()) : INT64_MAX;
 }
 
-PdfObject ObjectStore::Compressed(int64_t n, int64_t s, int64_t index) {
+PdfObject ObjectStore::Compressed(int64_t n, int64_t s, int64_t index, KeySet keep) {
     for (size_t want = 0;;) {
         const LoadedStream* stream = ObjectStream(s, want);
         if (!stream)
@@ -194,6 +196,6 @@ PdfObject ObjectStore::Compressed(int64_t n, int64_t s, int64_t index) {
         const std::string_view text =
             std::string_view(stream->data).substr(size_t(start), size_t(end - start));
         size_t pos = 0;
-        return ParseObject(text, pos);
+        return ParseObject(text, pos, nullptr, keep);
     }
 }

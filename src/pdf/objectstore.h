@@ -41,15 +41,16 @@ public:
     // Object n's value; null when the table has no object n or its entry is free (a reference
     // to a missing object is null). Raises ObjectNotAtEntry when a table walked from startxref
     // points elsewhere; a recovered table's entries are taken as they are.
-    PdfObject Object(int64_t n);
+    // keep: the keys a dictionary is read for (ParseObject); empty for all.
+    PdfObject Object(int64_t n, KeySet keep = {});
     // value itself, or the object it refers to (followed a few times at most).
-    PdfObject Resolve(const PdfObject& value);
+    PdfObject Resolve(const PdfObject& value, KeySet keep = {});
     // The decoded data of stream object n, at most maxOutput bytes; empty when n is no stream.
     std::string StreamData(int64_t n, size_t maxOutput);
 
 private:
     // Object n as it stands in the file, or nothing.
-    std::optional<IndirectObject> InFile(int64_t n);
+    std::optional<IndirectObject> InFile(int64_t n, KeySet keep = {});
     // An object stream decoded as far as it was needed: the objects a document is read for
     // mostly come first, while a page tree's thousands of pages may follow.
     struct LoadedStream {
@@ -65,7 +66,7 @@ private:
     // The object stream s with its table, decoded whole or at least as far as want bytes;
     // nullptr when it cannot be read.
     const LoadedStream* ObjectStream(int64_t s, size_t want);
-    PdfObject Compressed(int64_t n, int64_t s, int64_t index);
+    PdfObject Compressed(int64_t n, int64_t s, int64_t index, KeySet keep);
     void DecryptStrings(PdfObject& value, int64_t n, int32_t g) const;
 
     const ByteSource& source_;

@@ -9,7 +9,9 @@
 #include <vector>
 
 int32_t PageCount(ObjectStore& store, const PdfObject& pages, ReadBudget& budget) {
-    const PdfObject root = store.Resolve(pages);
+    // The root is read for its count first: its /Kids may name every page of the document.
+    static constexpr std::string_view kCountKeys[] = {"Type", "Count"};
+    PdfObject root = store.Resolve(pages, kCountKeys);
     if (!root.IsDictionary())
         return 0;
     // A catalog whose /Pages names a single page rather than a tree: that page is the document.
@@ -22,6 +24,7 @@ int32_t PageCount(ObjectStore& store, const PdfObject& pages, ReadBudget& budget
         if (value.kind != PdfObject::Kind::Null)
             return 0; // a /Count that is no number says the tree is damaged, not how big it is
     }
+    root = store.Resolve(pages);
     // No /Count: the leaves are counted, depth first, each object once. Kids are references
     // (kept as their numbers, as a tree may have millions) or, in damaged files, the nodes
     // themselves.

@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <type_traits>
 
 namespace {
 
@@ -266,17 +267,23 @@ bool ReferenceTail(std::string_view text, size_t& pos, int64_t& generation) {
     return true;
 }
 
+// What the parser gives for a value it makes, and for one it steps over.
+struct SteppedOver {};
+template <bool kMake> using Made = std::conditional_t<kMake, PdfObject, SteppedOver>;
+
 class Parser {
 public:
-    explicit Parser(std::string_view text) : text_(text) {}
+    Parser(std::string_view text, KeySet keep) : text_(text), keep_(keep) {}
 
-    PdfObject Object(size_t& pos, int depth) {
+    // The value at pos, made when kMake; otherwise stepped over: pos moves on, and the value
+    // counts, exactly as when it is made, so that what follows is read the same either way.
+    template <bool kMake = true> Made<kMake> Object(size_t& pos, int depth) {
         // A value takes a hundred bytes or so however few it is written in: "null " five times
         // over a few MiB would be hundreds of MiB.
         if (++values_ > kMaxObjectValues)
             throw EReadError(ErrorKind::OverBudget,
                              "ひとつのオブジェクトの値が 262,144 個を超えます");
-        PdfObject o;
+        Made<kMake> o;
         SkipSpace(text_, pos);
         if (pos >= text_.size())
             return o;
@@ -297,20 +304,23 @@ public:
                 cutShort_ = true; // a string that never closes is no value
                 return o;
             }
-            o.kind = PdfObject::Kind::String;
-            o.text = UnescapeLiteral(text_.substr(start, end - start));
+            if constexpr (kMake) {
+                o.kind = PdfObject::Kind::String;
+                o.text = UnescapeLiteral(text_.substr(start, end - start));
+            }
         } else if (c == '<' && pos + 1 < text_.size() && text_[pos + 1] == '<') {
             pos += 2;
-            Dictionary(o, pos, depth);
+            Dictionary<kMake>(o, pos, depth);
         } else if (c == '<') {
             const size_t end = std::min(text_.find('>', pos + 1), text_.size());
             if (end == text_.size())
                 cutShort_ = true;
-            o.kind = PdfObject::Kind::String;
-            o.text = HexToBytes(text_.substr(pos + 1, end - pos - 1));
+            if constexpr (kMake) {
+                o.kind = PdfObject::Kind::String;
+                o.text = HexToBytes(text_.substr(pos + 1, end - pos - 1));
+            }
             pos = std::min(end + 1, text_.size());
         } else if (c == '[') {
-            o.kind = PdfObject::Kind::Array;
             ++pos;
             std::vector<PdfObject>& items = Scratch().items;
             const size_t first = items.size();
@@ -324,17 +334,26 @@ public:
                     break;
                 if (IsKeywordEnd(pos))
                     break; // a damaged array stops before the object's end
-                items.push_back(Object(pos, depth + 1));
+                if constexpr (kMake)
+                    items.push_back(Object(pos, depth + 1));
+                else
+                    Object<false>(pos, depth + 1);
             }
-            o.items.assign(std::make_move_iterator(items.begin() + ptrdiff_t(first)),
-                           std::make_move_iterator(items.end()));
-            items.resize(first);
+            if constexpr (kMake) {
+                o.kind = PdfObject::Kind::Array;
+                o.items.assign(std::make_move_iterator(items.begin() + ptrdiff_t(first)),
+                               std::make_move_iterator(items.end()));
+                items.resize(first);
+            }
             if (pos < text_.size() && text_[pos] == ']')
                 ++pos;
         } else if (c == '/') {
             ++pos;
-            o.kind = PdfObject::Kind::Name;
-            o.text = Name(RegularRun(text_, pos));
+            const std::string_view raw = RegularRun(text_, pos);
+            if constexpr (kMake) {
+                o.kind = PdfObject::Kind::Name;
+                o.text = Name(raw);
+            }
         } else if (IsDelimiter(c)) {
             ++pos; // a stray ')', '>', ']', '{' or '}' stands for nothing
         } else {
@@ -344,40 +363,55 @@ public:
     }
 
 private:
-    void Entries(PdfObject& o, size_t& pos, int depth) {
-        o.kind = PdfObject::Kind::Dictionary;
-        std::vector<PdfEntry>& entries = Scratch().entries;
+    template <bool kMake> void Dictionary(Made<kMake>& o, size_t& pos, int depth) {
+        ParseScratch& scratch = Scratch();
+        const size_t first = scratch.entries.size();
         for (;;) {
             SkipSpace(text_, pos);
             if (pos >= text_.size()) {
                 cutShort_ = true;
-                return;
+                break;
             }
             if (text_.compare(pos, 2, ">>") == 0) {
                 pos += 2;
-                return;
+                break;
             }
             if (IsKeywordEnd(pos))
-                return;
+                break;
             if (text_[pos] != '/') {
-                Object(pos, depth + 1); // a value without a key is stepped over
+                Object<false>(pos, depth + 1); // a value without a key is stepped over
                 continue;
             }
             ++pos;
-            std::string key = Name(RegularRun(text_, pos));
+            const std::string_view rawKey = RegularRun(text_, pos);
             SkipSpace(text_, pos);
+            const bool hasValue =
+                pos < text_.size() && text_.compare(pos, 2, ">>") != 0 && !IsKeywordEnd(pos);
+            std::string key;
+            if constexpr (kMake)
+                key = Name(rawKey);
+            // Of a dictionary read for some of its keys, the other values are stepped over.
+            if (!kMake || (depth == 0 && !keep_.empty() && !Kept(key))) {
+                if (hasValue)
+                    Object<false>(pos, depth + 1);
+                continue;
+            }
             PdfObject value;
-            if (pos < text_.size() && text_.compare(pos, 2, ">>") != 0 && !IsKeywordEnd(pos))
+            if (hasValue)
                 value = Object(pos, depth + 1);
-            entries.push_back(PdfEntry{std::move(key), std::move(value)});
+            scratch.entries.push_back(PdfEntry{std::move(key), std::move(value)});
+        }
+        if constexpr (kMake) {
+            o.kind = PdfObject::Kind::Dictionary;
+            TakeSortedEntries(scratch, first, o.entries);
         }
     }
 
-    void Dictionary(PdfObject& o, size_t& pos, int depth) {
-        ParseScratch& scratch = Scratch();
-        const size_t first = scratch.entries.size();
-        Entries(o, pos, depth);
-        TakeSortedEntries(scratch, first, o.entries);
+    // Whether key is one the dictionary is read for; without regard to case, as Get finds
+    // keys.
+    bool Kept(std::string_view key) const {
+        return std::any_of(keep_.begin(), keep_.end(),
+                           [key](std::string_view k) { return CompareFolded(k, key) == 0; });
     }
 
     // Whether the keyword at pos ends the object being read: what follows belongs to no value.
@@ -393,7 +427,7 @@ private:
         return word == "endobj" || word == "stream" || word == "endstream" || word == "obj";
     }
 
-    void Word(PdfObject& o, size_t& pos) {
+    template <class Value> void Word(Value& o, size_t& pos) {
         const std::string_view word = RegularRun(text_, pos);
         if (word.empty()) {
             ++pos;
@@ -401,16 +435,23 @@ private:
         }
         int64_t value = 0;
         if (ParseInteger(word, value)) {
-            o.kind = PdfObject::Kind::Integer;
-            o.integer = value;
             // "n g R": a reference, when both numbers are unsigned.
             int64_t generation = 0;
-            if (IsDigit(word[0]) && value <= INT32_MAX && ReferenceTail(text_, pos, generation)) {
-                o.kind = PdfObject::Kind::Reference;
-                o.generation = int32_t(std::min<int64_t>(generation, INT32_MAX));
+            const bool reference =
+                IsDigit(word[0]) && value <= INT32_MAX && ReferenceTail(text_, pos, generation);
+            if constexpr (std::is_same_v<Value, PdfObject>) {
+                o.kind = reference ? PdfObject::Kind::Reference : PdfObject::Kind::Integer;
+                o.integer = value;
+                o.generation = reference ? int32_t(std::min<int64_t>(generation, INT32_MAX)) : 0;
             }
             return;
         }
+        if constexpr (std::is_same_v<Value, PdfObject>)
+            Keyword(o, word); // nothing else moves pos on
+    }
+
+    // A word that is no integer: a boolean, a real, or anything else (null).
+    static void Keyword(PdfObject& o, std::string_view word) {
         if (word == "true" || word == "false") {
             o.kind = PdfObject::Kind::Boolean;
             o.integer = word == "true";
@@ -446,6 +487,7 @@ private:
     }
 
     std::string_view text_;
+    KeySet keep_;
     bool cutShort_ = false;
     size_t values_ = 0;
 
@@ -518,7 +560,7 @@ void PdfObject::Set(std::string key, PdfObject value) {
         entries.insert(at, PdfEntry{std::move(key), std::move(value)});
 }
 
-PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort) {
+PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort, KeySet keep) {
     // A parse given up (over its budget) leaves the scratch as it found it.
     struct Restore {
         ParseScratch& scratch = Scratch();
@@ -533,7 +575,7 @@ PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort) {
                 std::vector<PdfObject>().swap(scratch.items);
         }
     } restore;
-    Parser parser(text);
+    Parser parser(text, keep);
     PdfObject o = parser.Object(pos, 0);
     if (cutShort)
         *cutShort = parser.CutShort();

@@ -5,6 +5,7 @@
 // holding "/Count" or line breaks, a nested dictionary) can never pass for a key.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,13 +53,21 @@ constexpr int kMaxObjectDepth = 64;
 // far beyond real files); more raise EReadError(OverBudget).
 constexpr size_t kMaxObjectValues = size_t(1) << 18;
 
+// The keys (without their slash) a dictionary is read for; empty for all of them.
+using KeySet = std::span<const std::string_view>;
+
 // Reads one object from text at pos (white space and comments first skipped), leaving pos
 // after it; "n g R" is a reference. A damaged object gives what was read of it: an unclosed
 // dictionary ends at the end of the text, an unknown keyword is null, a character that is no
 // hexadecimal digit inside <...> is passed over. cutShort, when given, tells whether the text
 // ended inside the object (an unclosed string or dictionary). More than kMaxObjectValues values
 // raise EReadError(OverBudget).
-PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort = nullptr);
+// When keep names keys and the object is a dictionary, only its entries of those keys (in any
+// case, as Get finds them) are made: the other values are stepped over, which costs a fraction
+// of making them (a page tree's /Kids of every page, when only its /Count is wanted). Whatever
+// keep holds, pos, cutShort and the budget come out the same.
+PdfObject ParseObject(std::string_view text, size_t& pos, bool* cutShort = nullptr,
+                      KeySet keep = {});
 
 // The integer at pos as ParseObject reads it, with pos left after it; false when the value there
 // is anything else (a real, a keyword, "n g R"). Plain digits, as tables of numbers hold them,

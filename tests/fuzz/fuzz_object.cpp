@@ -43,6 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PdfObject o = ParseObject(text, pos, &cutShort);
     Require(pos <= text.size(), "the parser went past the text");
     Check(o, 0);
+    // Read for some of its keys, an object ends where it does read whole, with those entries.
+    static constexpr std::string_view kSome[] = {"Type", "Count", "Length"};
+    size_t keptEnd = 0;
+    bool keptCut = false;
+    const PdfObject kept = ParseObject(text, keptEnd, &keptCut, kSome);
+    Require(keptEnd == pos && keptCut == cutShort && kept.kind == o.kind,
+            "a value stepped over ends elsewhere than one made");
+    for (const std::string_view key : kSome) {
+        const PdfObject* whole = o.Get(key);
+        const PdfObject* some = kept.Get(key);
+        Require((whole == nullptr) == (some == nullptr) &&
+                    (!whole ||
+                     (whole->kind == some->kind && whole->integer == some->integer &&
+                      whole->text == some->text && whole->items.size() == some->items.size())),
+                "a kept entry differs from the one read whole");
+    }
     // What a newer trailer leaves out, an older one fills in; what it has stays.
     size_t more = pos;
     const PdfObject older = ParseObject(text, more);

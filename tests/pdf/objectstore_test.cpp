@@ -365,6 +365,42 @@ TEST(Tokenizer, DeepNestingAndDamageEndWithoutHarm) {
     EXPECT_TRUE(cutShort);
 }
 
+TEST(Tokenizer, ADictionaryReadForSomeKeysEndsWhereItDoesWhenReadWhole) {
+    static constexpr std::string_view kKeys[] = {"Type", "Count"};
+    for (const std::string& text : {
+             "<< /Type /Pages /Kids [1 0 R 2 0 R 3 0 R] /Count 3 >> 9"s,
+             "<< /Kids [<< /A (x) >> [1 [2]] (s \\) )] /count 5 /Type/Pages>>"s,
+             "<< /Kids [4 0 R 5 0 R /Count 4 endobj"s, // a damaged array stops at the keyword
+             "<< /Kids (never closed /Count 3 >>"s,    // nor does the dictionary end
+             "<< 12 0 R /Count 7 /X 1 0 R /Y <41 /Count 8 >>"s,
+             "<< /Kids "s + std::string(200, '[') + " /Count 2 >>",
+             "[/Count 1]"s,
+         }) {
+        SCOPED_TRACE(text);
+        size_t wholeEnd = 0, keptEnd = 0;
+        bool wholeCut = false, keptCut = false;
+        const PdfObject whole = ParseObject(text, wholeEnd, &wholeCut);
+        const PdfObject kept = ParseObject(text, keptEnd, &keptCut, kKeys);
+        EXPECT_EQ(keptEnd, wholeEnd);
+        EXPECT_EQ(keptCut, wholeCut);
+        ASSERT_EQ(kept.kind, whole.kind);
+        if (!whole.IsDictionary()) {
+            EXPECT_EQ(kept.items.size(), whole.items.size());
+            continue;
+        }
+        EXPECT_EQ(kept.Get("Kids"), nullptr);
+        for (const std::string_view key : kKeys) {
+            const PdfObject* a = whole.Get(key);
+            const PdfObject* b = kept.Get(key);
+            ASSERT_EQ(a == nullptr, b == nullptr) << key;
+            if (a) {
+                EXPECT_TRUE(a->kind == b->kind && a->integer == b->integer && a->text == b->text)
+                    << key;
+            }
+        }
+    }
+}
+
 // Each case was a silent wrong result when dictionaries were read line by line.
 TEST(ReadPdfInfo, DictionariesAreReadByTokens) {
     struct Case {
