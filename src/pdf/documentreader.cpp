@@ -16,6 +16,7 @@
 #include "pdf/xrefrecovery.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <optional>
 
@@ -46,7 +47,7 @@ struct TextField {
     std::string DocumentInfo::*field;
     std::optional<std::string> XmpProperties::*xmp;
 };
-const TextField kTextFields[] = {
+constexpr TextField kTextFields[] = {
     {"Title", &DocumentInfo::title, &XmpProperties::Title},
     {"Subject", &DocumentInfo::subject, &XmpProperties::Subject},
     {"Author", &DocumentInfo::author, &XmpProperties::Author},
@@ -54,6 +55,17 @@ const TextField kTextFields[] = {
     {"Creator", &DocumentInfo::creator, &XmpProperties::Creator},
     {"Producer", &DocumentInfo::producer, &XmpProperties::Producer},
 };
+
+// The keys the Info dictionary is read for: other entries (a writer's own, of any size) are
+// stepped over, and in an encrypted file not decrypted.
+constexpr auto kInformationKeys = [] {
+    std::array<std::string_view, std::size(kTextFields) + 2> keys{};
+    for (size_t i = 0; i < std::size(kTextFields); ++i)
+        keys[i] = kTextFields[i].key;
+    keys[std::size(kTextFields)] = "CreationDate";
+    keys[std::size(kTextFields) + 1] = "ModDate";
+    return keys;
+}();
 
 // Whether the table names a root that the file holds where the table says.
 bool RootUsable(const ByteSource& source, const XrefTable& table) {
@@ -119,7 +131,7 @@ public:
         if (!info.encryption.TextReadable())
             return info;
         if (const PdfObject* entry = trailer.Get("Info"))
-            ReadInformation(store, store.Resolve(*entry), info);
+            ReadInformation(store, store.Resolve(*entry, kInformationKeys), info);
         ReadMetadata(store, catalog, info);
         return info;
     }
