@@ -11,20 +11,8 @@
 
 namespace {
 
-// What each byte is to the parser, looked up rather than searched for: the parser asks it of
-// every byte it reads.
-enum class ByteClass : uint8_t { Regular, Space, Delimiter };
-constexpr auto kByteClasses = [] {
-    std::array<ByteClass, 256> classes{};
-    for (const char c : std::string_view("\0\t\n\f\r ", 6))
-        classes[uint8_t(c)] = ByteClass::Space;
-    for (const char c : std::string_view("()<>[]{}/%"))
-        classes[uint8_t(c)] = ByteClass::Delimiter;
-    return classes;
-}();
-
 bool IsDelimiter(char c) {
-    return kByteClasses[uint8_t(c)] == ByteClass::Delimiter;
+    return pdfbytes::kClasses[uint8_t(c)] == pdfbytes::Class::Delimiter;
 }
 
 bool IsRegular(char c) {
@@ -496,14 +484,6 @@ public:
 };
 
 } // namespace
-
-bool IsPdfSpace(char c) {
-    return kByteClasses[uint8_t(c)] == ByteClass::Space;
-}
-
-bool IsRegularChar(char c) {
-    return kByteClasses[uint8_t(c)] == ByteClass::Regular;
-}
 
 const PdfObject* PdfObject::Get(std::string_view key) const {
     const auto exact =

@@ -4,6 +4,7 @@
 // read whole, so a key is looked up at the level it belongs to: a value's bytes (a string
 // holding "/Count" or line breaks, a nested dictionary) can never pass for a key.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -81,7 +82,25 @@ bool ParseObjectHeader(std::string_view text, size_t& pos, int64_t& number, int3
 // when no stream follows.
 size_t StreamDataStart(std::string_view text, size_t pos);
 
+// What each byte is to the parser, looked up rather than searched for: the readers ask it of
+// every byte they read.
+namespace pdfbytes {
+enum class Class : uint8_t { Regular, Space, Delimiter };
+inline constexpr auto kClasses = [] {
+    std::array<Class, 256> classes{};
+    for (const char c : std::string_view("\0\t\n\f\r ", 6))
+        classes[uint8_t(c)] = Class::Space;
+    for (const char c : std::string_view("()<>[]{}/%"))
+        classes[uint8_t(c)] = Class::Delimiter;
+    return classes;
+}();
+} // namespace pdfbytes
+
 // PDF white space: NUL, TAB, LF, FF, CR, space.
-bool IsPdfSpace(char c);
+inline bool IsPdfSpace(char c) {
+    return pdfbytes::kClasses[uint8_t(c)] == pdfbytes::Class::Space;
+}
 // A byte that is neither white space nor a delimiter: part of a number, keyword or name.
-bool IsRegularChar(char c);
+inline bool IsRegularChar(char c) {
+    return pdfbytes::kClasses[uint8_t(c)] == pdfbytes::Class::Regular;
+}

@@ -15,8 +15,8 @@ void Spend(int64_t& spent, int64_t n, int64_t bound, const char* what) {
 
 } // namespace
 
-void ReadBudget::SpendEntries(int64_t n) {
-    Spend(entries_, n, kMaxEntries, "相互参照の項目が 2,097,152 個を超えます");
+void ReadBudget::EntriesOverBudget() {
+    throw EReadError(ErrorKind::OverBudget, "相互参照の項目が 2,097,152 個を超えます");
 }
 
 void ReadBudget::SpendParsing(int64_t bytes) {

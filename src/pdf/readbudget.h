@@ -20,12 +20,18 @@ public:
     static constexpr int64_t kMaxPageTreeNodes = kMaxEntries;
 
     // Each raises EReadError(OverBudget) naming the bound when n more would pass it.
-    void SpendEntries(int64_t n);
+    void SpendEntries(int64_t n) {
+        // Inline: a table spends an entry at a time.
+        if (n < 0 || n > kMaxEntries - entries_)
+            EntriesOverBudget();
+        entries_ += n;
+    }
     void SpendParsing(int64_t bytes);
     void SpendStreamBytes(int64_t bytes);
     void SpendPageTreeNodes(int64_t n);
     int64_t EntriesLeft() const { return kMaxEntries - entries_; }
 
 private:
+    [[noreturn]] static void EntriesOverBudget();
     int64_t entries_ = 0, parsed_ = 0, streamBytes_ = 0, pageTreeNodes_ = 0;
 };

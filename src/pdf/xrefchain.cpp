@@ -100,20 +100,46 @@ public:
         if (!Have(19))
             return false;
         const char* e = buffer_.data() + pos_;
-        if (e[10] != ' ' || e[16] != ' ' || (e[17] != 'n' && e[17] != 'f') ||
-            IsRegularChar(e[18]) || !AllDigits(LoadWord(e)) || !IsDigit(e[8]) || !IsDigit(e[9]))
+        if (IsRegularChar(e[18]) || !StandardFields(e))
             return false;
-        for (int i = 11; i < 16; ++i)
-            if (!IsDigit(e[i]))
-                return false;
-        offset = int64_t(EightDigitsValue(LoadWord(e)) * 100 + uint64_t(e[8] - '0') * 10 +
-                         uint64_t(e[9] - '0'));
+        offset = EntryOffset(e);
         inUse = e[17] == 'n';
         pos_ += 18;
         return true;
     }
 
+    // The entries from the read position on that are written in the standard form with a
+    // two-byte line end, 20 bytes each, as nearly every table is: at most count of them, each
+    // given to add(offset, inUse) as StandardEntry would read it. Returns how many; what
+    // follows is left to StandardEntry and tokens.
+    template <class AddEntry> int64_t StandardRun(int64_t count, AddEntry&& add) {
+        SkipSpace();
+        int64_t taken = 0;
+        for (; taken < count && Have(20); ++taken, pos_ += 20) {
+            const char* e = buffer_.data() + pos_;
+            if (!IsPdfSpace(e[18]) || !IsPdfSpace(e[19]) || !StandardFields(e))
+                break;
+            add(EntryOffset(e), e[17] == 'n');
+        }
+        return taken;
+    }
+
 private:
+    // Whether the 18 bytes at e are "oooooooooo ggggg n" or "... f".
+    static bool StandardFields(const char* e) {
+        if (e[10] != ' ' || e[16] != ' ' || (e[17] != 'n' && e[17] != 'f') ||
+            !AllDigits(LoadWord(e)) || !IsDigit(e[8]) || !IsDigit(e[9]))
+            return false;
+        for (int i = 11; i < 16; ++i)
+            if (!IsDigit(e[i]))
+                return false;
+        return true;
+    }
+    static int64_t EntryOffset(const char* e) {
+        return int64_t(EightDigitsValue(LoadWord(e)) * 100 + uint64_t(e[8] - '0') * 10 +
+                       uint64_t(e[9] - '0'));
+    }
+
     // Whether n bytes from the read position are in the window, reading on when they are not.
     // Reads grow from a few hundred bytes (a section of one entry, as a chain of thousands of
     // updates has them) to 64 KiB (a table of thousands of entries).
@@ -130,8 +156,11 @@ private:
     }
     void SkipSpace() {
         while (Have(1)) {
+            // The blanks in the window at once; Have reads on only at its end.
             if (IsPdfSpace(buffer_[pos_])) {
-                ++pos_;
+                do
+                    ++pos_;
+                while (pos_ < buffer_.size() && IsPdfSpace(buffer_[pos_]));
             } else if (buffer_[pos_] == '%') {
                 while (Have(1) && buffer_[pos_] != '\r' && buffer_[pos_] != '\n')
                     ++pos_;
@@ -233,7 +262,15 @@ private:
                              size_t(std::max<int64_t>(
                                  0, std::min({*count, (source_.Size() - reader.Position()) / 20,
                                               budget_.EntriesLeft()}))));
-            for (int64_t k = 0; k < *count; ++k) {
+            int64_t number = *first;
+            const int64_t end = *first + *count;
+            auto add = [&](int64_t offset, bool inUse) {
+                Add(inUse ? XrefEntry::InFile(number, offset) : XrefEntry::Free(number));
+                ++number;
+            };
+            while (number < end) {
+                if (reader.StandardRun(end - number, add) > 0)
+                    continue;
                 int64_t offset = 0;
                 bool inUse = false;
                 if (!reader.StandardEntry(offset, inUse)) {
@@ -248,8 +285,7 @@ private:
                     offset = *at;
                     inUse = type == "n";
                 }
-                const int64_t number = *first + k;
-                Add(inUse ? XrefEntry::InFile(number, offset) : XrefEntry::Free(number));
+                add(offset, inUse);
             }
         }
     }

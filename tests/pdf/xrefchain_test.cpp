@@ -110,7 +110,8 @@ TEST(XrefChain, WhatLeadsNowhereIsDamagedAndWhatIsTooBigIsOverBudget) {
 }
 
 TEST(XrefChain, EntriesInEveryFormTheirWritersUse) {
-    // The usual 20-byte form is read at fixed places; any other form goes by tokens.
+    // The usual 20-byte form is read at fixed places, runs of it at once; any other form goes
+    // by tokens.
     const struct {
         const char* line;
         int64_t offset; // -1: a free entry
@@ -120,6 +121,7 @@ TEST(XrefChain, EntriesInEveryFormTheirWritersUse) {
         {"   0000017 00000 n \r\n", 17},       {"4242 0 n\n", 4242},
         {"0000000099 00000 f \r\n", -1},       {"0000005000 00000 n\r\r\n", 5000},
         {"0000000042 00000 n\n", 42}, // nineteen bytes
+        {"0000000077 00000 n \n% a comment between entries\n", 77},
     };
     std::string bytes = "%PDF-1.4\n";
     const int64_t xref = int64_t(bytes.size());
