@@ -8,6 +8,7 @@
 #include "common/errors.h"
 #include "pdf/bytesource.h"
 #include "pdf/documentreader.h"
+#include "pdf/objectstream.h"
 #include "pdf/readbudget.h"
 #include "pdf/streamfilters.h"
 #include "pdf/xrefchain.h"
@@ -269,6 +270,32 @@ TEST(Tokenizer, IntegersAreReadAsTheParserReadsThem) {
         EXPECT_EQ(ParseIntegerAt(c.text, pos, value), c.integer) << c.text;
         EXPECT_EQ(c.integer ? value : 0, c.value) << c.text;
         EXPECT_EQ(pos, c.end) << c.text;
+    }
+}
+
+TEST(Tokenizer, AnObjectStreamsTableHoldsItsPairsOfNumbersAlone) {
+    using Pairs = std::vector<std::pair<int64_t, int64_t>>;
+    const struct {
+        std::string header; // /First is its size; /N is 4
+        Pairs objects;      // offsets from /First
+    } cases[] = {
+        {"5 0 6 12 ", {{5, 0}, {6, 12}}},
+        {"5 0\r\n6 12\0\t7  3"s, {{5, 0}, {6, 12}, {7, 3}}},
+        {"5 0 6 99 7 3 ", {{5, 0}, {7, 3}}},                  // 99 lies beyond the data
+        {"5 0 6 12 R 7 3 ", {{5, 0}}},                        // "6 12 R" is a reference
+        {"5 0 %six\n6 12 ", {{5, 0}, {6, 12}}},               // a comment is a blank
+        {"5 0 6 1234567890123456789 7 3 ", {{5, 0}, {7, 3}}}, // 19 digits: beyond the data
+        {"5 0 6 x 7 3 ", {{5, 0}}},                           // what is no number ends it
+        {"1 0 2 1 3 2 4 3 5 4 6 5 ", {{1, 0}, {2, 1}, {3, 2}, {4, 3}}}, // /N pairs at most
+    };
+    for (const auto& c : cases) {
+        const std::string data = c.header + std::string(50, ' ');
+        const int64_t first = int64_t(c.header.size());
+        Pairs expected = c.objects;
+        for (auto& [number, offset] : expected)
+            offset += first;
+        EXPECT_EQ(ReadObjectStreamTable(4, first, data, int64_t(data.size())).objects, expected)
+            << c.header;
     }
 }
 
