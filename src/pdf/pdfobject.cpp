@@ -375,19 +375,18 @@ private:
             SkipSpace(text_, pos);
             const bool hasValue =
                 pos < text_.size() && text_.compare(pos, 2, ">>") != 0 && !IsKeywordEnd(pos);
-            std::string key;
-            if constexpr (kMake)
-                key = Name(rawKey);
-            // Of a dictionary read for some of its keys, the other values are stepped over.
-            if (!kMake || (depth == 0 && !keep_.empty() && !Kept(key))) {
-                if (hasValue)
-                    Object<false>(pos, depth + 1);
-                continue;
+            if constexpr (kMake) {
+                std::string key = Name(rawKey);
+                // Of a dictionary read for some of its keys, the others' values are stepped over.
+                if (depth > 0 || keep_.empty() || Kept(key)) {
+                    // The value is made before its entry: a nested dictionary uses the scratch.
+                    scratch.entries.emplace_back(std::move(key),
+                                                 hasValue ? Object(pos, depth + 1) : PdfObject());
+                    continue;
+                }
             }
-            PdfObject value;
             if (hasValue)
-                value = Object(pos, depth + 1);
-            scratch.entries.push_back(PdfEntry{std::move(key), std::move(value)});
+                Object<false>(pos, depth + 1);
         }
         if constexpr (kMake) {
             o.kind = PdfObject::Kind::Dictionary;
