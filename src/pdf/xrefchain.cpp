@@ -304,10 +304,10 @@ private:
     // The entries of the cross-reference stream at offset, after those read so far; gives its
     // dictionary, or null when no such stream is there.
     PdfObject StreamSection(int64_t offset) {
-        const std::optional<IndirectObject> object = ReadIndirectObject(source_, offset, budget_);
+        std::optional<IndirectObject> object = ReadIndirectObject(source_, offset, budget_);
         if (!object || !object->IsStream())
             return {};
-        const PdfObject& dict = object->value;
+        const PdfObject& dict = object->value; // moved out, not copied, when it is given
         const PdfObject* w = dict.Get("W");
         if (!w || !w->IsArray() || w->items.size() < 3)
             return {};
@@ -334,7 +334,7 @@ private:
             rows += count;
         }
         if (rowSize == 0 || rows == 0)
-            return dict;
+            return std::move(object->value);
         // The entries are counted before the rows are decoded: a stream that lists more than
         // the budget allows is not inflated at all.
         if (rows > budget_.EntriesLeft())
@@ -361,7 +361,7 @@ private:
                 // A type this reader does not know stands for nothing.
             }
         }
-        return dict;
+        return std::move(object->value);
     }
 
     static uint64_t Field(std::string_view row, size_t& at, int64_t width) {
