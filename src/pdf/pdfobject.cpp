@@ -485,6 +485,20 @@ public:
 } // namespace
 
 const PdfObject* PdfObject::Get(std::string_view key) const {
+    // Most dictionaries have a handful of entries, looked through one by one: nearly every key
+    // differs from the one asked for in its length, and only one of the same length is compared.
+    if (constexpr size_t kFewEntries = 12; entries.size() <= kFewEntries) {
+        const PdfObject* folded = nullptr;
+        for (const PdfEntry& e : entries) {
+            if (e.key.size() != key.size())
+                continue;
+            if (e.key == key)
+                return &e.value;
+            if (CompareFolded(e.key, key) == 0)
+                folded = &e.value; // the last of them, as the search below finds
+        }
+        return folded;
+    }
     const auto exact =
         std::lower_bound(entries.begin(), entries.end(), key,
                          [](const PdfEntry& e, std::string_view k) { return KeyLess(e.key, k); });
