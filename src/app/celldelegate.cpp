@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/celldelegate.h"
 
+#include "app/qtpaths.h"
+
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QStyle>
@@ -15,8 +17,8 @@ bool CellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
         text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + cut;
     if (text.isEmpty())
         QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+    else // a title or a name that looks like HTML is shown as it is
+        QToolTip::showText(event->globalPos(), PlainToolTip(text), view->viewport(), option.rect);
     return true;
 }
 

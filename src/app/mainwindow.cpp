@@ -549,11 +549,10 @@ void MainWindow::locationTyped(const QString& text) {
         WithSlash(loader_->listedFolder().isEmpty() ? currentFolder() : loader_->listedFolder()));
     if (!place.problem.isEmpty() || place.folder.isEmpty()) {
         // The list stays as it is, and so does the field, for the user to mend.
-        platform::ShowMessageBox({kCaption + QStringLiteral("の情報"),
-                                  place.problem.isEmpty()
-                                      ? QStringLiteral("場所を入力してください。")
-                                      : InertShown(place.problem),
-                                  QMessageBox::Ok, QMessageBox::Warning, false, this});
+        platform::ShowMessageBox(
+            {kCaption + QStringLiteral("の情報"),
+             place.problem.isEmpty() ? QStringLiteral("場所を入力してください。") : place.problem,
+             QMessageBox::Ok, QMessageBox::Warning, false, this});
         return;
     }
     if (!place.selectName.isEmpty())
@@ -656,7 +655,7 @@ void MainWindow::listingFinished(bool quiet, FolderLoader::Outcome outcome) {
         // A folder read again that can no longer be read: the list stays as it was, and
         // says why.
         if (quiet)
-            fileList_->setToolTip(loader_->error());
+            fileList_->setToolTip(PlainToolTip(loader_->error()));
         else
             showOneBox(loader_->error());
         return;

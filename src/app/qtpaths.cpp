@@ -3,6 +3,8 @@
 
 #include "app/listrows.h"
 
+#include <QTextDocument>
+
 QString InertShown(std::string_view utf8) {
     std::string scratch;
     const std::string_view shown = InertText(utf8, false, scratch);
@@ -11,4 +13,8 @@ QString InertShown(std::string_view utf8) {
 
 QString InertShown(const QString& text) {
     return InertShown(text.toStdString());
+}
+
+QString PlainToolTip(const QString& text) {
+    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }

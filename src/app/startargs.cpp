@@ -2,6 +2,7 @@
 #include "app/startargs.h"
 
 #include "app/mainwindow.h"
+#include "app/qtpaths.h"
 #include "platform/platform.h"
 
 #include <QCoreApplication>
@@ -59,7 +60,8 @@ StartPlace ResolveStartPlace(const QString& path, const QString& currentFolder) 
         place.problem =
             QStringLiteral("「%1」というフォルダもファイルもありません。\r\n現在のフォルダ（%"
                            "2）を表示します。")
-                .arg(platform::PathForDisplay(path), platform::PathForDisplay(currentFolder));
+                .arg(InertShown(platform::PathForDisplay(path)),
+                     InertShown(platform::PathForDisplay(currentFolder)));
         return place;
     }
     // The folder with its links resolved, as the current folder comes from the system: the

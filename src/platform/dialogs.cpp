@@ -19,6 +19,9 @@ BeepHandler& BeepHook() {
 
 QMessageBox::StandardButton RealMessageBox(const MessageBoxRequest& request) {
     QMessageBox box(request.icon, request.caption, request.text, request.buttons, request.owner);
+    // Every text is the program's words with names and paths in them; Qt would take one whose
+    // first line holds a tag ("<h1>x.pdf") for HTML, and hide or restyle the name.
+    box.setTextFormat(Qt::PlainText);
     if (!request.owner)
         box.setWindowModality(Qt::ApplicationModal);
     if (request.foreground)

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -123,10 +124,12 @@ TEST_F(LayoutTest, ControlsFollowTheWindowsEdges) {
 TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
     File("work/a-rather-long-file-name-that-does-not-fit.pdf",
          BuiltPdf("%PDF-1.4", 1, "/Title (short)"));
+    // A title written like HTML, which Qt would show as a heading without its tags.
+    File("work/b.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (<h1>Quarterly <i>report of the year)"));
     ASSERT_NO_FATAL_FAILURE(Open());
-    const QModelIndex item = Item("a-rather-long-file-name-that-does-not-fit.pdf");
-    ASSERT_TRUE(item.isValid());
-    auto tooltipAt = [&](int column) {
+    auto tooltipAt = [&](const char* name, int column) {
+        const QModelIndex item = Item(name);
+        EXPECT_TRUE(item.isValid()) << name;
         list->scrollTo(item);
         list->horizontalScrollBar()->setValue(list->header()->sectionPosition(column));
         QApplication::processEvents();
@@ -136,14 +139,25 @@ TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
         EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
         QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &help);
-        return QToolTip::isVisible() ? QToolTip::text() : QString();
+        if (!QToolTip::isVisible())
+            return QString();
+        // What the tip shows: Qt reads a text that looks like HTML as HTML.
+        QTextDocument shown;
+        if (Qt::mightBeRichText(QToolTip::text()))
+            shown.setHtml(QToolTip::text());
+        else
+            shown.setPlainText(QToolTip::text());
+        return shown.toPlainText();
     };
+    const char* longName = "a-rather-long-file-name-that-does-not-fit.pdf";
     list->setColumnWidth(0, 120); // the first start fitted it to the name
-    EXPECT_EQ(tooltipAt(0), "a-rather-long-file-name-that-does-not-fit.pdf");
-    EXPECT_EQ(tooltipAt(1), ""); // "short" fits
+    EXPECT_EQ(tooltipAt(longName, 0), longName);
+    EXPECT_EQ(tooltipAt(longName, 1), ""); // "short" fits
+    list->setColumnWidth(1, 80);
+    EXPECT_EQ(tooltipAt("b.pdf", 1), "<h1>Quarterly <i>report of the year");
     // Wide enough: no tooltip.
     list->setColumnWidth(0, 600);
-    EXPECT_EQ(tooltipAt(0), "");
+    EXPECT_EQ(tooltipAt(longName, 0), "");
     QToolTip::hideText();
 }
 

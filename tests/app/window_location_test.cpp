@@ -58,14 +58,17 @@ TEST_F(LocationTest, APathThatDoesNotExistIsToldAndTheListStays) {
     Fixture("work/a.pdf", "crypt/empty40.pdf");
     ASSERT_NO_FATAL_FAILURE(Open());
     const int asked = listingsAsked;
-    ASSERT_NO_FATAL_FAILURE(TypeLocation(At("work/nothing here")));
+    // A name that looks like HTML is told as it is, and the message keeps its line break.
+    ASSERT_NO_FATAL_FAILURE(TypeLocation(At("work/<h1>nothing here")));
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].text.contains(At("work/nothing here"))) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains("「" + At("work/<h1>nothing here") + "」"))
+        << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.contains("\r\n現在のフォルダ")) << boxes[0].text.toStdString();
     EXPECT_EQ(listingsAsked, asked);
     EXPECT_EQ(Listed(), At("work"));
     EXPECT_NE(Row("a.pdf"), nullptr);
     // The text stays for the user to mend; Esc shows the folder again.
-    EXPECT_EQ(chooser->text(), At("work/nothing here"));
+    EXPECT_EQ(chooser->text(), At("work/<h1>nothing here"));
     QTest::keyClick(chooser, Qt::Key_Escape);
     EXPECT_EQ(chooser->text(), At("work"));
     EXPECT_TRUE(form->isVisible());

@@ -5,9 +5,11 @@
 #include "platform/keyboard.h"
 #include "platform/volumes.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -42,6 +44,20 @@ TEST(MessageBox, HandlerSeesTheRequestAndAnswers) {
     EXPECT_EQ(shown[1].text, "broken");
     EXPECT_EQ(shown[1].icon, QMessageBox::Critical);
     EXPECT_EQ(shown[1].buttons, QMessageBox::Ok);
+}
+
+TEST(MessageBox, TheRealBoxShowsItsTextAsItIs) {
+    // Qt would read a first line with a tag in it as HTML: "<h1>x.pdf" as a heading "x.pdf".
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    ShowMessageBox(
+        {"Title", "「/tmp/<h1>x.pdf」がありません", QMessageBox::Ok, QMessageBox::Warning, false});
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST(Icons, ThemeIsChosenOffscreenAndFoldersFilesAndVolumesHaveIcons) {
