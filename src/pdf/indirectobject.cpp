@@ -57,20 +57,25 @@ bool HoldsObject(const ByteSource& source, int64_t offset, int64_t number) {
 
 namespace {
 
-// Parses the bytes at offset with parse(text, pos, cutShort) until the value ends within them:
-// first where they lie in the source's cache, as most objects do, then in copies that grow
-// (a damaged object is cut at kMaxObjectBytes), each parse counting against budget. parse
-// returns false when the bytes hold nothing to parse, and so does this.
+// Parses the bytes at offset with parse(text, pos, cutShort) in windows of 1 KiB, 2 KiB and so
+// on until the value ends within one (a damaged object is cut at kMaxObjectBytes), each parse
+// counting against budget. A window is parsed where the source's cache holds it, as most are,
+// or else in a copy. The windows are the same wherever the object lies in the cache's blocks,
+// so that what is read never depends on it. parse returns false when the bytes hold nothing to
+// parse, and so does this.
 template <class Parse>
 bool ParseInWindows(const ByteSource& source, int64_t offset, ReadBudget& budget, Parse&& parse) {
     if (offset < 0 || offset >= source.Size())
         return false;
     std::string copy;
-    std::string_view text = source.CachedFrom(offset);
-    for (int64_t window = kFirstWindow;;
-         window = std::min(int64_t(text.size()) * 2, kMaxObjectBytes)) {
-        if (int64_t(text.size()) < window && offset + int64_t(text.size()) < source.Size()) {
+    std::string_view cached = source.CachedFrom(offset); // valid until the source reads again
+    for (int64_t window = kFirstWindow;; window = std::min(window * 2, kMaxObjectBytes)) {
+        std::string_view text;
+        if (int64_t(cached.size()) >= window || offset + int64_t(cached.size()) >= source.Size()) {
+            text = cached.substr(0, size_t(window));
+        } else {
             copy = source.Read(offset, window);
+            cached = {};
             text = copy;
         }
         size_t pos = 0;
@@ -79,8 +84,11 @@ bool ParseInWindows(const ByteSource& source, int64_t offset, ReadBudget& budget
         budget.SpendParsing(int64_t(std::max<size_t>(pos, 1))); // what the parser went through
         if (!parsed)
             return false;
-        const bool wholeFile = offset + int64_t(text.size()) >= source.Size();
-        if (wholeFile || int64_t(text.size()) >= kMaxObjectBytes ||
+        // A window that came back short ends the file: it is at its end, or it shrank since
+        // it was opened.
+        const bool wholeFile =
+            int64_t(text.size()) < window || offset + int64_t(text.size()) >= source.Size();
+        if (wholeFile || window == kMaxObjectBytes ||
             (!cutShort && pos + kLookahead <= text.size()))
             return true;
     }

@@ -8,6 +8,7 @@
 #include "common/errors.h"
 #include "pdf/bytesource.h"
 #include "pdf/documentreader.h"
+#include "pdf/indirectobject.h"
 #include "pdf/objectstream.h"
 #include "pdf/readbudget.h"
 #include "pdf/streamfilters.h"
@@ -16,6 +17,7 @@
 #include "support/pdfbuilder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace std::string_literals;
 
@@ -175,6 +177,35 @@ TEST(ObjectStore, ObjectsByNumberAndAStreamsDecodedBytes) {
     EXPECT_TRUE(store.Object(99).IsNull());   // no such object
     EXPECT_TRUE(store.Object(0).IsNull());    // a free one
     EXPECT_EQ(store.StreamData(2, 1000), ""); // no stream
+}
+
+TEST(ObjectStore, AFileCutShortAfterItWasOpenedIsReadAsFarAsItGoes) {
+    // The file's size is taken when it is opened; reads beyond what is left come back short,
+    // which must end the file for the parser, not make it ask again and again.
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Object(2, "<< /Type /Pages /Kids [] /Count 3 >>")
+        .Raw(std::string(6000, ' '))
+        .Object(3, "<< /Title (Late) >>")
+        .FullSection("/Size 4 /Root 1 0 R /Info 3 0 R");
+    const std::string bytes = pdf.Bytes();
+    const struct {
+        int64_t keep; // bytes left of the file
+        int32_t pages;
+    } cases[] = {
+        {int64_t(bytes.size()) - 40, 3}, // the trailer cut: the objects are found by a scan
+        {pdf.OffsetOf(3) + 10, 3},       // the Info dictionary cut too
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keep);
+        TempDir dir;
+        const std::string path = dir.Write("cut.pdf", bytes);
+        const ByteSource source(path);
+        ASSERT_EQ(::truncate(path.c_str(), c.keep), 0);
+        EXPECT_EQ(ReadPdfInfo(source).pageCount, c.pages);
+        ReadBudget budget;
+        EXPECT_TRUE(ReadValueAt(source, c.keep + 100, budget).IsNull()); // beyond what is left
+    }
 }
 
 TEST(ObjectStore, AnEntryThatDoesNotHoldItsObjectDistrustsTheWholeTable) {
