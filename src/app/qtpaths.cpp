@@ -3,8 +3,6 @@
 
 #include "app/listrows.h"
 
-#include <QTextDocument>
-
 QString InertShown(std::string_view utf8) {
     std::string scratch;
     const std::string_view shown = InertText(utf8, false, scratch);
@@ -16,5 +14,8 @@ QString InertShown(const QString& text) {
 }
 
 QString PlainToolTip(const QString& text) {
-    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+    // Blanks as they are (a name's double space, a leading one), long lines wrapped.
+    return text.isEmpty() ? text
+                          : QStringLiteral("<p style='white-space:pre-wrap'>") +
+                                text.toHtmlEscaped() + QStringLiteral("</p>");
 }

@@ -124,8 +124,9 @@ TEST_F(LayoutTest, ControlsFollowTheWindowsEdges) {
 TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
     File("work/a-rather-long-file-name-that-does-not-fit.pdf",
          BuiltPdf("%PDF-1.4", 1, "/Title (short)"));
-    // A title written like HTML, which Qt would show as a heading without its tags.
-    File("work/b.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (<h1>Quarterly <i>report of the year)"));
+    // A title written like HTML, which Qt would show as a heading without its tags, and with
+    // two blanks in a row.
+    File("work/b.pdf", BuiltPdf("%PDF-1.4", 1, "/Title (<h1>Quarterly  <i>report of the year)"));
     ASSERT_NO_FATAL_FAILURE(Open());
     auto tooltipAt = [&](const char* name, int column) {
         const QModelIndex item = Item(name);
@@ -154,7 +155,7 @@ TEST_F(LayoutTest, NarrowCellsShowTheirWholeTextAsTooltip) {
     EXPECT_EQ(tooltipAt(longName, 0), longName);
     EXPECT_EQ(tooltipAt(longName, 1), ""); // "short" fits
     list->setColumnWidth(1, 80);
-    EXPECT_EQ(tooltipAt("b.pdf", 1), "<h1>Quarterly <i>report of the year");
+    EXPECT_EQ(tooltipAt("b.pdf", 1), "<h1>Quarterly  <i>report of the year");
     // Wide enough: no tooltip.
     list->setColumnWidth(0, 600);
     EXPECT_EQ(tooltipAt(longName, 0), "");
