@@ -17,8 +17,8 @@ QLocale CollationLocale() {
     return system.language() == QLocale::C ? QLocale(QLocale::Japanese, QLocale::Japan) : system;
 }
 
-QCollator MakeCollator() {
-    QCollator c(CollationLocale());
+QCollator MakeCollator(const QLocale& locale) {
+    QCollator c(locale);
     // Case sensitive at the collation's own strength: letters decide first, case only
     // between texts that are otherwise equal.
     c.setCaseSensitivity(Qt::CaseSensitive);
@@ -27,7 +27,7 @@ QCollator MakeCollator() {
 
 // The collator of the thread that sorts and compares; a sort's helper thread makes its own.
 const QCollator& Collator() {
-    static const QCollator collator = MakeCollator();
+    static const QCollator collator = MakeCollator(CollationLocale());
     return collator;
 }
 
@@ -42,8 +42,9 @@ std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn)
     return SortRowsBy(
         rows, sortColumn, FromUtf8,
         [&collator](const QString& a, const QString& b) { return collator.compare(a, b); },
-        [] {
-            return [own = MakeCollator()](const QString& a, const QString& b) {
+        // The helper's collator is made there, for the locale the caller's thread looked up.
+        [locale = collator.locale()] {
+            return [own = MakeCollator(locale)](const QString& a, const QString& b) {
                 return own.compare(a, b);
             };
         });

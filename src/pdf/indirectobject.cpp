@@ -120,7 +120,9 @@ std::optional<IndirectObject> ReadIndirectObject(const ByteSource& source, int64
         });
     if (!parsed)
         return std::nullopt;
-    if (data == std::string::npos)
+    // An object read for some keys is wanted for them alone: where the data of a stream would
+    // end is not looked for.
+    if (data == std::string::npos || !keep.empty())
         return object;
     std::optional<int64_t> length;
     if (const PdfObject* l = object.value.Get("Length"); l && l->IsInteger())

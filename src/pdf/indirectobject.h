@@ -34,8 +34,8 @@ using LengthResolver = std::function<std::optional<int64_t>(const PdfObject&)>;
 // parsed count against budget. A stream's data runs for its /Length when "endstream" follows it
 // there; otherwise up to the next "endstream"; otherwise (none within kMaxStreamLength) for its
 // /Length when that lies within the file; otherwise it is unreadable (dataLength -1).
-// keep: the keys its dictionary is read for (ParseObject); a stream's data is found without
-// its /Length unless keep holds it.
+// keep: the keys its dictionary is read for (ParseObject); an object read for some keys is
+// no stream to its callers (its data is not looked for).
 std::optional<IndirectObject> ReadIndirectObject(const ByteSource& source, int64_t offset,
                                                  ReadBudget& budget,
                                                  const LengthResolver& resolveLength = {},
