@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/celldelegate.h"
 
-#include "app/qtpaths.h"
+#include "platform/dialogs.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -18,7 +18,8 @@ bool CellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
     if (text.isEmpty())
         QToolTip::hideText();
     else // a title or a name that looks like HTML is shown as it is
-        QToolTip::showText(event->globalPos(), PlainToolTip(text), view->viewport(), option.rect);
+        QToolTip::showText(event->globalPos(), platform::PlainToolTip(text), view->viewport(),
+                           option.rect);
     return true;
 }
 

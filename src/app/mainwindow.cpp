@@ -655,7 +655,7 @@ void MainWindow::listingFinished(bool quiet, FolderLoader::Outcome outcome) {
         // A folder read again that can no longer be read: the list stays as it was, and
         // says why.
         if (quiet)
-            fileList_->setToolTip(PlainToolTip(loader_->error()));
+            fileList_->setToolTip(platform::PlainToolTip(loader_->error()));
         else
             showOneBox(loader_->error());
         return;

@@ -12,10 +12,3 @@ QString InertShown(std::string_view utf8) {
 QString InertShown(const QString& text) {
     return InertShown(text.toStdString());
 }
-
-QString PlainToolTip(const QString& text) {
-    // Blanks as they are (a name's double space, a leading one), long lines wrapped.
-    return text.isEmpty() ? text
-                          : QStringLiteral("<p style='white-space:pre-wrap'>") +
-                                text.toHtmlEscaped() + QStringLiteral("</p>");
-}

@@ -38,7 +38,3 @@ inline bool IsDriveList(const QString& path) {
 // names it is made of (platform::PathForDisplay) before that.
 QString InertShown(const QString& text);
 QString InertShown(std::string_view utf8);
-
-// A tool tip that shows text as it is: Qt takes a tip whose first line holds a tag (a name
-// such as "<h1>x.pdf") for HTML.
-QString PlainToolTip(const QString& text);

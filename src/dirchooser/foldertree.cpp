@@ -15,7 +15,6 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
-#include <QTextDocument>
 
 #include <algorithm>
 
@@ -152,7 +151,7 @@ void FolderTree::loadDrives() {
         QTreeWidgetItem* node = newNode(place.caption, image, image);
         node->setData(0, RoleKind, int(NodeKind::Place));
         node->setData(0, RolePlacePath, place.path);
-        node->setToolTip(0, Qt::convertFromPlainText(place.path)); // a folder named "<h1>x"
+        node->setToolTip(0, platform::PlainToolTip(place.path));
         node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         addTopLevelItem(node);
     }

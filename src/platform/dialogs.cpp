@@ -40,6 +40,12 @@ QMessageBox::StandardButton RealMessageBox(const MessageBoxRequest& request) {
 
 } // namespace
 
+QString PlainToolTip(const QString& text) {
+    return text.isEmpty() ? text
+                          : QStringLiteral("<p style='white-space:pre-wrap'>") +
+                                text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 QMessageBox::StandardButton ShowMessageBox(const MessageBoxRequest& request) {
     if (BoxHandler())
         return BoxHandler()(request);

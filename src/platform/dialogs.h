@@ -23,6 +23,10 @@ struct MessageBoxRequest {
 // Shows the box modally and returns the button pressed (the default button when closed).
 QMessageBox::StandardButton ShowMessageBox(const MessageBoxRequest& request);
 
+// A tool tip that shows text as it is: Qt takes a tip whose first line holds a tag (a name
+// such as "<h1>x.pdf") for HTML. Blanks are kept, long lines wrapped.
+QString PlainToolTip(const QString& text);
+
 using MessageBoxHandler = std::function<QMessageBox::StandardButton(const MessageBoxRequest&)>;
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
