@@ -10,8 +10,8 @@ Three tables come out:
   kCp932SingleByte  256 entries: what a byte that is not a lead byte decodes to on its own.
   kCp932DoubleByte  one entry per (lead 0x81-0x9F/0xE0-0xFC, trail 0x40-0xFC): the decoded
                     character, U+FFFD where the pair is undefined.
-  kUnicodeToCp932   every BMP code point above U+007F the code page can write, with its code,
-                    sorted by code point.
+  kUnicodeToCp932Codes  65,536 entries, made by the compiler from the pairs of every BMP code
+                    point above U+007F the code page can write: its code, 0 where there is none.
 
 Where several codes decode to one character (the NEC and IBM duplicates), the code written is the
 one Windows writes: a JIS X 0208 code first, then NEC row 13 (0x8740-0x879C), then the IBM
@@ -133,11 +133,18 @@ const std::array<char16_t, kCp932LeadCount * kCp932TrailCount> kCp932DoubleByte 
 {rows(double, hex4)}
 }}}};
 
-static const Cp932Pair kPairs[] = {{
+static constexpr Cp932Pair kPairs[] = {{
 {rows(pairs, lambda p: "{%s, %s}" % (hex4(p[0]), hex4(p[1])))}
 }};
 
-const std::span<const Cp932Pair> kUnicodeToCp932(kPairs);
+// Made by the compiler: the table lies ready in the program's read-only data, and a process
+// touches only the pages of the characters it writes.
+const std::array<std::uint16_t, 0x10000> kUnicodeToCp932Codes = [] {{
+    std::array<std::uint16_t, 0x10000> codes{{}};
+    for (const Cp932Pair& pair : kPairs)
+        codes[pair.unicode] = pair.code;
+    return codes;
+}}();
 """
 
 

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -73,19 +72,6 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
     return length;
 }
 
-// The code of every unit as kUnicodeToCp932 gives it (the first pair of a unit), 0 for a unit
-// the code page lacks: a lookup per character instead of a search of the pairs.
-const std::array<uint16_t, 0x10000>& UnicodeToCp932Codes() {
-    static const auto codes = [] {
-        auto table = std::make_unique<std::array<uint16_t, 0x10000>>();
-        table->fill(0);
-        for (auto it = kUnicodeToCp932.rbegin(); it != kUnicodeToCp932.rend(); ++it)
-            (*table)[it->unicode] = it->code; // from the back, so the first pair stays
-        return table;
-    }();
-    return *codes;
-}
-
 // A place at or before the end of the run of ASCII bytes from i, found eight bytes at a time;
 // the caller goes on from there byte by byte.
 std::size_t AsciiRunEnd(std::string_view text, std::size_t i) {
@@ -106,7 +92,7 @@ void AppendUnitAsCp932(std::string& out, char16_t unit) {
         out += static_cast<char>(unit);
         return;
     }
-    const uint16_t code = UnicodeToCp932Codes()[unit];
+    const uint16_t code = kUnicodeToCp932Codes[unit];
     if (code == 0)
         out += '?';
     else if (code < 0x100)

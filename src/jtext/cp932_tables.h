@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 
 // Lead bytes 0x81-0x9F and 0xE0-0xFC; trail bytes 0x40-0xFC (0x7F included, never defined).
 inline constexpr int kCp932LeadCount = 60;
@@ -31,5 +30,6 @@ struct Cp932Pair {
     std::uint16_t code; // one byte when below 0x100, else lead * 256 + trail
 };
 
-// Every code point above U+007F the code page can write, sorted by code point.
-extern const std::span<const Cp932Pair> kUnicodeToCp932;
+// The code of every unit above U+007F the code page can write (one byte when below 0x100, else
+// lead * 256 + trail), 0 for the others.
+extern const std::array<std::uint16_t, 0x10000> kUnicodeToCp932Codes;
