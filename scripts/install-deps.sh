@@ -9,7 +9,7 @@ packages=(
     g++ cmake ninja-build pkg-config libgtest-dev
     qt6-base-dev libgl-dev qt6-qpa-plugins libssl-dev libpoppler-qt6-dev
     xdg-utils fonts-ipafont-gothic fonts-noto-cjk fonts-noto-color-emoji adwaita-icon-theme
-    qt6-translations-l10n zlib1g-dev libexpat1-dev qpdf poppler-utils python3
+    qt6-translations-l10n zlib1g-dev libexpat1-dev libicu-dev qpdf poppler-utils python3
     desktop-file-utils appstream man-db libimage-exiftool-perl
     "$@"
 )

@@ -3,7 +3,7 @@
 
 #include "app/qtpaths.h"
 #include "platform/dialogs.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/process.h"
 
 namespace {

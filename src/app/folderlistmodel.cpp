@@ -5,7 +5,7 @@
 #include "app/listlocale.h"
 #include "app/shownrows.h"
 #include "app/sorting.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include <QBrush>
 #include <QTimer>

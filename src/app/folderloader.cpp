@@ -3,7 +3,7 @@
 
 #include "app/folderscan.h"
 #include "app/qtpaths.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/volumes.h"
 #include "platform/watchers.h"
 

@@ -34,7 +34,7 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         const std::string fullPath = at.path + listed.bytes;
         std::string nameBytes = at.relative + listed.bytes;
         std::string name =
-            at.relative.empty() ? listed.name.toStdString() : FileNameForDisplay(nameBytes);
+            at.relative.empty() ? listed.name : FileNameForDisplay(nameBytes);
         std::optional<ScanSettings> changed;
         if (events.currentSettings)
             if (ScanSettings now = events.currentSettings(); !(now == settings))

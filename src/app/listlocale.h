@@ -11,7 +11,5 @@
 // SortRows in the locale's collation of the UTF-8 texts, case deciding only between otherwise
 // equal ones; each key is converted once. Returns what SortRowsBy returns.
 std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn);
-// The same collation of two UTF-8 texts: negative, zero or positive.
-int CompareByLocale(const std::string& a, const std::string& b);
 // The cell format of the user's locale.
 CellFormat LocaleCellFormat();

@@ -5,7 +5,7 @@
 #include "app/startargs.h"
 #include "app/translations.h"
 
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/savedialog.h"
 
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -13,16 +13,13 @@
 #include "cli/infojson.h"
 #include "common/errors.h"
 #include "jtext/filename.h"
-#include "platform/filesearch.h"
-
-#include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -307,6 +304,18 @@ std::string Records(const std::vector<ListRow>& rows, const std::vector<Column>&
     return json ? out + "\n]\n" : out;
 }
 
+// The folder's bytes as given, made absolute, without "." and ".." names, doubled slashes or a
+// trailing one: the path the list's first line shows.
+std::string AbsoluteFolder(const std::string& given) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path path = fs::absolute(given, error); // as given when the current folder is gone
+    std::string clean = (error ? fs::path(given) : path).lexically_normal().native();
+    while (clean.size() > 1 && clean.back() == '/')
+        clean.pop_back();
+    return clean;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -314,10 +323,7 @@ int main(int argc, char** argv) {
     // program with this signal and no word; ignored, the write fails and is told.
     std::signal(SIGXFSZ, SIG_IGN);
     const Options options = ParseOptions(argc, argv);
-    // The folder's bytes as given, made absolute; Qt's cleaning works on the reversible form.
-    const QString folder =
-        QDir::cleanPath(QDir(platform::PathFromBytes(options.folder)).absolutePath());
-    const std::string folderBytes = platform::PathToBytes(folder);
+    const std::string folderBytes = AbsoluteFolder(options.folder);
     Lister lister(options);
     try {
         lister.List(folderBytes);

@@ -2,7 +2,7 @@
 #include "dirchooser/folderchooser.h"
 
 #include "dirchooser/foldertree.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/watchers.h"
 
 #include <QAbstractItemView>

@@ -4,7 +4,7 @@
 #include "dirchooser/nodeicons.h"
 #include "jtext/filename.h"
 #include "platform/dialogs.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/icons.h"
 #include "platform/places.h"
 #include "platform/volumes.h"

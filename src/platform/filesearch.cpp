@@ -4,7 +4,6 @@
 #include "common/iotiming.h"
 #include "jtext/filename.h"
 
-#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -373,10 +372,6 @@ const FolderFacts& FileSearch::Facts() const {
     return state_ ? state_->lookup.facts : none;
 }
 
-bool FileSearch::FindFirst(const QString& folder, uint32_t filter, FindData& found) {
-    return FindFirst(PathToBytes(folder), filter, found);
-}
-
 bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
     FindClose();
     error_ = 0;
@@ -458,7 +453,7 @@ bool FileSearch::FindNext(FindData& found) {
                 return false;
             if (!PassesFilter(data.attr, state.filter))
                 continue;
-            data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
+            data.name = FileNameForDisplay(data.bytes);
             found = std::move(data);
             return true;
         }
@@ -479,13 +474,13 @@ bool FileSearch::FindNext(FindData& found) {
                 std::make_unique<LookupAhead>(state.dir, state.isRoot, state.lookup, threads);
         if (!ok || !PassesFilter(data.attr, state.filter))
             continue;
-        data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
+        data.name = FileNameForDisplay(data.bytes);
         found = std::move(data);
         return true;
     }
 }
 
-std::vector<FindData> ListFolder(const QString& folder, uint32_t filter) {
+std::vector<FindData> ListFolder(const std::string& folder, uint32_t filter) {
     std::vector<FindData> entries;
     FileSearch search;
     FindData data;
@@ -525,110 +520,28 @@ bool MayHaveSubfolders(const std::string& folder, bool hidden) {
     return found;
 }
 
-QString PathFromBytes(std::string_view bytes) {
-    QString out;
-    out.reserve(qsizetype(bytes.size()));
-    size_t run = 0;
-    for (size_t i = 0; i < bytes.size();) {
-        if (const size_t n = Utf8SequenceAt(bytes, i)) {
-            i += n;
-            continue;
-        }
-        out += QString::fromUtf8(bytes.data() + run, qsizetype(i - run));
-        out += QChar(char16_t(0xDC00 + static_cast<unsigned char>(bytes[i])));
-        run = ++i;
-    }
-    out += QString::fromUtf8(bytes.data() + run, qsizetype(bytes.size() - run));
-    return out;
-}
-
-std::string PathToBytes(const QString& path) {
-    std::string out;
-    out.reserve(size_t(path.size()));
-    qsizetype run = 0;
-    auto flush = [&](qsizetype end) {
-        out += QStringView(path).mid(run, end - run).toUtf8().toStdString();
-    };
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        const char16_t u = path[i].unicode();
-        const bool escaped = u >= 0xDC80 && u <= 0xDCFF &&
-                             (i == 0 || !QChar::isHighSurrogate(path[i - 1].unicode()));
-        if (!escaped)
-            continue;
-        flush(i);
-        out += char(u - 0xDC00);
-        run = i + 1;
-    }
-    flush(path.size());
-    return out;
-}
-
-QString PathForDisplay(const QString& path) {
-    QString shown;
-    shown.reserve(path.size());
-    qsizetype start = 0;
-    while (start <= path.size()) {
-        qsizetype slash = path.indexOf(QLatin1Char('/'), start);
-        if (slash < 0)
-            slash = path.size();
-        const QStringView name = QStringView(path).mid(start, slash - start);
-        const std::string bytes = PathToBytes(name.toString());
-        // Names that are UTF-8 stay as they are without a round through the rule.
-        if (name.toUtf8().toStdString() == bytes)
-            shown += name;
-        else
-            shown += QString::fromStdString(FileNameForDisplay(bytes));
-        if (slash < path.size())
-            shown += QLatin1Char('/');
-        start = slash + 1;
-    }
-    return shown;
-}
-
-QString CurrentFolderPath() {
-    std::string buffer(256, '\0');
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    return PathFromBytes(buffer.c_str());
-}
-
-std::optional<QString> CanonicalPath(const QString& path) {
-    const std::string bytes = PathToBytes(path);
-    char* resolved = ::realpath(bytes.c_str(), nullptr);
-    if (!resolved)
-        return std::nullopt;
-    QString out = PathFromBytes(resolved);
-    std::free(resolved);
-    return out;
-}
-
-std::optional<FindData> FileInfoOf(const QString& path) {
-    QByteArray bytes = QByteArray::fromStdString(PathToBytes(path));
-    if (bytes.isEmpty())
+std::optional<FindData> FileInfoOf(const std::string& path) {
+    if (path.empty())
         return std::nullopt;
     // The last component decides "hidden"; trailing slashes do not make one.
-    QByteArray trimmed = bytes;
-    while (trimmed.size() > 1 && trimmed.endsWith('/'))
-        trimmed.chop(1);
-    const qsizetype slash = trimmed.lastIndexOf('/');
-    const QByteArray last = slash < 0 ? trimmed : trimmed.mid(slash + 1);
+    std::string_view trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.remove_suffix(1);
+    const size_t slash = trimmed.rfind('/');
     FindData data;
-    data.bytes = last.toStdString();
+    data.bytes = std::string(slash == trimmed.npos ? trimmed : trimmed.substr(slash + 1));
     FolderFacts facts;
     AskIdentity(facts);
-    if (!StatEntry(AT_FDCWD, facts, data, bytes.constData()))
+    if (!StatEntry(AT_FDCWD, facts, data, path.c_str()))
         return std::nullopt;
     if (struct statfs volume{};
-        ::statfs(bytes.constData(), &volume) == 0 && (volume.f_flags & ST_RDONLY) != 0)
+        ::statfs(path.c_str(), &volume) == 0 && (volume.f_flags & ST_RDONLY) != 0)
         data.attr |= faReadOnly;
-    data.name = QString::fromStdString(FileNameForDisplay(data.bytes));
+    data.name = FileNameForDisplay(data.bytes);
     return data;
 }
 
-std::optional<uint32_t> FileAttributes(const QString& path) {
+std::optional<uint32_t> FileAttributes(const std::string& path) {
     const auto info = FileInfoOf(path);
     if (!info)
         return std::nullopt;

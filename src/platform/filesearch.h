@@ -7,7 +7,6 @@
 #include "common/filestatus.h"
 #include "common/iotiming.h"
 
-#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,7 +34,7 @@ constexpr uint32_t kListedEntries = faAnyFile & ~(faHidden | faSysFile | faVolum
 // One entry as found.
 struct FindData {
     std::string bytes;          // the name exactly as the file system gives it, without path
-    QString name;               // how it is shown (FileNameForDisplay); "." and ".." as found
+    std::string name;           // how it is shown (FileNameForDisplay); "." and ".." as found
     uint32_t attr = 0;          // FileAttr bits
     int64_t size = 0;           // bytes; 0 for directories
     TDateTime creationTime = 0; // birth time, or change time when the file system keeps none
@@ -96,10 +95,8 @@ public:
     // The facts of the folder being searched, from FindFirst on.
     const FolderFacts& Facts() const;
 
-    // Starts listing folder (with or without trailing "/"). False when the folder cannot be
-    // opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
-    bool FindFirst(const QString& folder, uint32_t filter, FindData& found);
-    // The same for a folder named by its bytes.
+    // Starts listing folder (bytes, with or without trailing "/"). False when the folder cannot
+    // be opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const std::string& folder, uint32_t filter, FindData& found);
     // The next entry that passes the filter; false at the end.
     bool FindNext(FindData& found);
@@ -114,27 +111,8 @@ private:
     int error_ = 0;
 };
 
-// A path as bytes and as a QString that gives the same bytes back. Qt's own file-name
-// conversion replaces bytes that are not UTF-8, so a file with a Shift-JIS name could not be
-// named again from its QString; here each such byte is carried as the lone surrogate
-// U+DC80 + (byte - 0x80), which no UTF-8 name can produce.
-QString PathFromBytes(std::string_view bytes);
-std::string PathToBytes(const QString& path);
-
-// How a path (as PathFromBytes gives it) is shown: each of its names as FileNameForDisplay
-// shows it, so that a Shift-JIS folder inside a UTF-8 one reads right and neither garbles the
-// other.
-QString PathForDisplay(const QString& path);
-
-// The process's current folder, by its bytes; empty when it cannot be told (it was removed).
-QString CurrentFolderPath();
-
-// path with every link and "." and ".." resolved, by its bytes; nothing when some part of it
-// does not exist.
-std::optional<QString> CanonicalPath(const QString& path);
-
 // All entries of folder that pass filter, in file-system order; empty when it cannot be read.
-std::vector<FindData> ListFolder(const QString& folder, uint32_t filter = faAnyFile);
+std::vector<FindData> ListFolder(const std::string& folder, uint32_t filter = faAnyFile);
 
 // The names of folder's subfolders (links to folders included, "." and ".." left out) in
 // file-system order; nothing when it cannot be read. An entry
@@ -148,11 +126,12 @@ std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder
 constexpr size_t kProbedEntries = 256;
 bool MayHaveSubfolders(const std::string& folder, bool hidden);
 
-// The attributes of one path (links followed), as the search would report them; nothing when
-// the path cannot be stat'ed.
-std::optional<uint32_t> FileAttributes(const QString& path);
+// The attributes of one path (bytes; links followed), as the search would report them; nothing
+// when the path cannot be stat'ed.
+std::optional<uint32_t> FileAttributes(const std::string& path);
 
-// The full record of one path; nothing when it cannot be stat'ed. name is the last component.
-std::optional<FindData> FileInfoOf(const QString& path);
+// The full record of one path (bytes); nothing when it cannot be stat'ed. name is the last
+// component.
+std::optional<FindData> FileInfoOf(const std::string& path);
 
 } // namespace platform

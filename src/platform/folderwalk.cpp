@@ -99,7 +99,7 @@ void WalkFolder(const std::string& root, const FolderWalk& walk) {
         throw EInvalidFileName("パス名は空指定('')はできません");
     const std::string path = root.back() == '/' ? root : root + "/";
     FileId id{0, 0};
-    if (const auto info = FileInfoOf(PathFromBytes(path)))
+    if (const auto info = FileInfoOf(path))
         id = {info->device, info->inode};
     Walker(walk).Walk({path, "", {}}, id);
 }

@@ -19,7 +19,7 @@
 // fake volumes, key states, message-box answers, icons and process starts.
 
 #include "platform/dialogs.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/hooks.h"
 #include "platform/icons.h"
 #include "platform/keyboard.h"

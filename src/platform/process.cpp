@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/process.h"
 
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "platform/volumes.h"
 
 #include "platform/dialogs.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include <QDir>
 #include <QFile>
@@ -236,9 +236,9 @@ bool DriveAvailable(const QString& path) {
     // there here, so they do not count.
     FileSearch search;
     FindData found;
-    for (bool ok = search.FindFirst(volume->mountPoint, faAnyFile, found); ok;
+    for (bool ok = search.FindFirst(PathToBytes(volume->mountPoint), faAnyFile, found); ok;
          ok = search.FindNext(found)) {
-        if (found.name != QLatin1String(".") && found.name != QLatin1String(".."))
+        if (found.bytes != "." && found.bytes != "..")
             return true;
     }
     return false;

@@ -6,7 +6,7 @@
 
 #include "app/columns.h"
 #include "app/folderlistmodel.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/hooks.h"
 #include "support/pdfbuilder.h"
 

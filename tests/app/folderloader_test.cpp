@@ -3,7 +3,7 @@
 // call (the platform's search step hangs) that nothing waits for.
 
 #include "app/folderloader.h"
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/hooks.h"
 #include "support/pdfbuilder.h"
 

@@ -5,7 +5,7 @@
 
 #include "chooserfixture.h"
 
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 
 #include "common/iotiming.h"
 #include "support/bytenamedtempdir.h"
@@ -47,8 +47,8 @@ bool AsOrdinaryUser(const std::function<bool()>& check) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::map<QString, FindData> ByName(const std::vector<FindData>& entries) {
-    std::map<QString, FindData> map;
+std::map<std::string, FindData> ByName(const std::vector<FindData>& entries) {
+    std::map<std::string, FindData> map;
     for (const FindData& e : entries)
         map[e.name] = e;
     return map;
@@ -80,7 +80,7 @@ protected:
 
 TEST_F(FileSearchTest, ReportsEveryEntryWithWindowsAttributeBits) {
     const auto entries = ByName(ListFolder(root, faAnyFile));
-    const std::map<QString, uint32_t> expected = {
+    const std::map<std::string, uint32_t> expected = {
         {".", faDirectory},
         {"..", faDirectory},
         {"a.txt", faArchive},
@@ -92,9 +92,9 @@ TEST_F(FileSearchTest, ReportsEveryEntryWithWindowsAttributeBits) {
     };
     ASSERT_EQ(entries.size(), expected.size()) << "the broken link must be skipped";
     for (const auto& [name, attr] : expected) {
-        ASSERT_TRUE(entries.count(name)) << name.toStdString();
+        ASSERT_TRUE(entries.count(name)) << name;
         // Root may write everything, so the read-only bit is not part of this comparison.
-        EXPECT_EQ(entries.at(name).attr & ~faReadOnly, attr) << name.toStdString();
+        EXPECT_EQ(entries.at(name).attr & ~faReadOnly, attr) << name;
     }
     EXPECT_EQ(entries.at("a.txt").size, 3);
     EXPECT_EQ(entries.at("sub").size, 0);
@@ -103,7 +103,7 @@ TEST_F(FileSearchTest, ReportsEveryEntryWithWindowsAttributeBits) {
 TEST_F(FileSearchTest, FilterKeepsSpecialEntriesOnlyWhenAsked) {
     struct Case {
         uint32_t filter;
-        std::vector<QString> names;
+        std::vector<std::string> names;
     };
     const std::vector<Case> cases = {
         {0, {"a.txt"}},
@@ -115,8 +115,8 @@ TEST_F(FileSearchTest, FilterKeepsSpecialEntriesOnlyWhenAsked) {
     for (const Case& c : cases) {
         const auto entries = ByName(ListFolder(root, c.filter));
         EXPECT_EQ(entries.size(), c.names.size()) << "filter " << c.filter;
-        for (const QString& name : c.names)
-            EXPECT_TRUE(entries.count(name)) << "filter " << c.filter << ": " << name.toStdString();
+        for (const std::string& name : c.names)
+            EXPECT_TRUE(entries.count(name)) << "filter " << c.filter << ": " << name;
     }
 }
 
@@ -124,7 +124,7 @@ TEST_F(FileSearchTest, FilterKeepsSpecialEntriesOnlyWhenAsked) {
 std::vector<std::string> Described(const std::vector<FindData>& entries) {
     std::vector<std::string> lines;
     for (const FindData& e : entries)
-        lines.push_back(e.name.toStdString() + " " + std::to_string(e.attr) + " " +
+        lines.push_back(e.name + " " + std::to_string(e.attr) + " " +
                         std::to_string(e.size) + " " + std::to_string(e.lastWriteTime) + " " +
                         std::to_string(e.creationTime) + " " + std::to_string(e.inode));
     return lines;
@@ -149,13 +149,13 @@ TEST_F(FileSearchTest, LookupsOnManyThreadsGiveTheSameEntriesInTheSameOrder) {
     const iotiming::AssumeSlowDevice slow;
     FileSearch search;
     FindData found;
-    ASSERT_TRUE(search.FindFirst(root, faAnyFile, found));
+    ASSERT_TRUE(search.FindFirst(PathToBytes(root), faAnyFile, found));
     for (int i = 0; i < 300; ++i)
         ASSERT_TRUE(search.FindNext(found));
     search.FindClose();
     EXPECT_FALSE(search.FindNext(found));
     // The root: still no "..".
-    const auto rootEntries = ByName(ListFolder("/", faAnyFile));
+    const auto rootEntries = ByName(ListFolder(std::string("/"), faAnyFile));
     EXPECT_TRUE(rootEntries.count("."));
     EXPECT_FALSE(rootEntries.count(".."));
 }
@@ -203,7 +203,7 @@ TEST_F(FileSearchTest, ReadOnlyBitFollowsWritePermission) {
         for (const auto& [path, readOnly] : expected) {
             const uint32_t attr = faArchive | (readOnly ? uint32_t(faReadOnly) : 0);
             const QString name = path.mid(path.lastIndexOf('/') + 1);
-            if (FileAttributes(path) != attr || listed.at(name).attr != attr)
+            if (FileAttributes(path) != attr || listed.at(name.toStdString()).attr != attr)
                 return false;
         }
         return true;
@@ -223,7 +223,7 @@ TEST_F(FileSearchTest, DeferredEntriesAreLeftToTheCallerAndCompleteAlike) {
     });
     std::vector<FindData> deferred;
     FindData found;
-    for (bool ok = search.FindFirst(root, faAnyFile, found); ok; ok = search.FindNext(found))
+    for (bool ok = search.FindFirst(PathToBytes(root), faAnyFile, found); ok; ok = search.FindNext(found))
         deferred.push_back(found);
     ASSERT_EQ(deferred.size(), plain.size());
     for (FindData& entry : deferred) {
@@ -244,24 +244,24 @@ TEST_F(FileSearchTest, UnreadableFolderCannotBeSearched) {
     EXPECT_TRUE(AsOrdinaryUser([&] {
         FileSearch search;
         FindData found;
-        return !search.FindFirst(root + "/noread", faAnyFile, found) && search.error() == EACCES;
+        return !search.FindFirst(PathToBytes(root) + "/noread", faAnyFile, found) && search.error() == EACCES;
     }));
 }
 
 TEST_F(FileSearchTest, MissingOrEmptyFolderFails) {
     FileSearch search;
     FindData found;
-    EXPECT_FALSE(search.FindFirst(root + "/nothing", faAnyFile, found));
+    EXPECT_FALSE(search.FindFirst(PathToBytes(root) + "/nothing", faAnyFile, found));
     EXPECT_EQ(search.error(), ENOENT);
-    EXPECT_FALSE(search.FindFirst(QString(), faAnyFile, found));
+    EXPECT_FALSE(search.FindFirst(std::string(), faAnyFile, found));
     EXPECT_FALSE(search.FindNext(found)) << "a failed search has nothing more";
 }
 
 TEST(FileSearchRoot, RootHasDotButNoDotDot) {
-    const auto entries = ByName(ListFolder("/"));
+    const auto entries = ByName(ListFolder(std::string("/")));
     EXPECT_TRUE(entries.count("."));
     EXPECT_FALSE(entries.count(".."));
-    EXPECT_EQ(FileAttributes("/"), faDirectory);
+    EXPECT_EQ(FileAttributes(std::string("/")), faDirectory);
 }
 
 TEST_F(FileSearchTest, TimesAreLocal) {
@@ -319,7 +319,7 @@ TEST(FileSearchBytes, NamesKeepTheirBytesAndPathsRoundTrip) {
         ASSERT_GE(fd, 0) << name;
         ::close(fd);
     }
-    std::map<std::string, QString> found;
+    std::map<std::string, std::string> found;
     for (const FindData& data : ListFolder(dir.path(), faAnyFile))
         found[data.bytes] = data.name;
     for (const std::string& name : names) {
@@ -331,8 +331,8 @@ TEST(FileSearchBytes, NamesKeepTheirBytesAndPathsRoundTrip) {
         EXPECT_TRUE(FileInfoOf(path).has_value()) << name;
         EXPECT_EQ(FileInfoOf(path)->bytes, name);
     }
-    EXPECT_EQ(found["\x95\xf1\x8d\x90.pdf"], QStringLiteral("報告.pdf"));
-    EXPECT_EQ(found["caf\xe9.pdf"], QStringLiteral("caf\\xe9.pdf"));
+    EXPECT_EQ(found["\x95\xf1\x8d\x90.pdf"], "報告.pdf");
+    EXPECT_EQ(found["caf\xe9.pdf"], "caf\\xe9.pdf");
     // A UTF-8 path is the same QString Qt makes of it.
     EXPECT_EQ(PathFromBytes("/tmp/資料.pdf"), QStringLiteral("/tmp/資料.pdf"));
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/filesearch.h"
+#include "platform/pathnames.h"
 #include "platform/hooks.h"
 #include "platform/watchers.h"
 #include "support/bytenamedtempdir.h"
