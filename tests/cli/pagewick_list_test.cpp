@@ -36,14 +36,18 @@ struct ListRun {
     std::string out, err;
 };
 
-ListRun ListFolder(const std::string& arguments) {
+// environment, when given, is all the program's environment ("LANG=C").
+ListRun ListFolder(const std::string& arguments, const std::string& environment = {}) {
     // A file of this process's own: the tests run side by side.
     static int calls = 0;
     const std::string errFile =
         std::filesystem::temp_directory_path() /
         ("pagewick-list-" + std::to_string(::getpid()) + "-" + std::to_string(++calls) + ".err");
     FILE* pipe =
-        ::popen((std::string(PAGEWICK_LIST) + " " + arguments + " 2>" + errFile).c_str(), "r");
+        ::popen(((environment.empty() ? "" : "env -i " + environment + " ") + PAGEWICK_LIST + " " +
+                 arguments + " 2>" + errFile)
+                    .c_str(),
+                "r");
     std::string out;
     char buffer[4096];
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
@@ -157,6 +161,36 @@ TEST_F(ListedFolder, RecursiveNamesAreRelativeToTheFolder) {
     EXPECT_NE(run.out.find("\r\nSub/inner.pdf,Report,,Ann,"), std::string::npos) << run.out;
     // The header and five files.
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6) << run.out;
+}
+
+// The environment names the locale as the C library reads it: LC_ALL, then LC_MESSAGES for the
+// order (the locale the window's texts follow) or LC_NUMERIC for the digit groups, then LANG.
+// The C locale and languages without data sort as Japanese does: by letter, not by code.
+TEST(PagewickList, TheLocaleDecidesTheOrderAndTheDigitGroups) {
+    TempDir dir;
+    // Blank lines after the end make the file 1,148 bytes and change nothing read.
+    const std::string pdf = ReadAll(kData + "/crypt/empty128.pdf") + std::string(400, '\n');
+    for (const char* name : {"b.pdf", "\xc3\xa4.pdf", "Z.pdf", "a.pdf"})
+        dir.Write(name, pdf);
+    const struct {
+        const char* environment;
+        const char* listed;
+    } cases[] = {
+        {"LANG=C", "a.pdf:1,148 \xc3\xa4.pdf:1,148 b.pdf:1,148 Z.pdf:1,148 "},
+        {"LANG=xx_YY.UTF-8", "a.pdf:1,148 \xc3\xa4.pdf:1,148 b.pdf:1,148 Z.pdf:1,148 "},
+        {"LANG=de_DE.UTF-8", "a.pdf:1.148 \xc3\xa4.pdf:1.148 b.pdf:1.148 Z.pdf:1.148 "},
+        {"LANG=C LC_MESSAGES=sv_SE.UTF-8", "a.pdf:1,148 b.pdf:1,148 Z.pdf:1,148 \xc3\xa4.pdf:1,148 "},
+        {"LANG=C LC_NUMERIC=de_DE.UTF-8", "a.pdf:1.148 \xc3\xa4.pdf:1.148 b.pdf:1.148 Z.pdf:1.148 "},
+        {"LANG=sv_SE.UTF-8 LC_ALL=de_DE.UTF-8", "a.pdf:1.148 \xc3\xa4.pdf:1.148 b.pdf:1.148 Z.pdf:1.148 "},
+    };
+    for (const auto& c : cases) {
+        const ListRun run = ListFolder(
+            "--format tsv --columns name,bytes '" + dir.Path() + "'", c.environment);
+        std::string cells = run.out.substr(run.out.find('\n') + 1);
+        std::replace(cells.begin(), cells.end(), '\t', ':');
+        std::replace(cells.begin(), cells.end(), '\n', ' ');
+        EXPECT_EQ(cells, c.listed) << c.environment;
+    }
 }
 
 TEST(PagewickList, ExitStatusesAndMessages) {
