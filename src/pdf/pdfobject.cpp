@@ -398,7 +398,9 @@ private:
     // keys.
     bool Kept(std::string_view key) const {
         return std::any_of(keep_.begin(), keep_.end(),
-                           [key](std::string_view k) { return CompareFolded(k, key) == 0; });
+                           [key](std::string_view k) {
+                               return k.size() == key.size() && CompareFolded(k, key) == 0;
+                           });
     }
 
     // Whether the keyword at pos ends the object being read: what follows belongs to no value.
