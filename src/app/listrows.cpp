@@ -22,6 +22,7 @@ std::string DateCell(TDateTime value, bool fourDigitYear) {
                        p.minute <= 99 && p.second >= 0 && p.second <= 99;
     if (usual) { // as the format below writes it, without its cost on every row
         std::string out;
+        out.reserve(19);
         auto two = [&](int v) {
             out += char('0' + v / 10);
             out += char('0' + v % 10);

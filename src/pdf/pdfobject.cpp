@@ -168,8 +168,11 @@ void TakeSortedEntries(ParseScratch& scratch, size_t first, std::vector<PdfEntry
     order.clear();
     for (size_t i = first; i < from.size(); ++i)
         order.push_back(uint32_t(i));
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return KeyLess(from[a].key, from[b].key); });
+    // Equal keys stay in file order; sorted so, a dictionary's few entries need no buffer.
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const std::string_view x = from[a].key, y = from[b].key;
+        return KeyLess(x, y) || (x == y && a < b);
+    });
     // Of each run of one key, the last (in file order) is kept.
     size_t kept = 0;
     for (size_t i = 0; i < order.size(); ++i)

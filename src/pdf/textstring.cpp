@@ -23,6 +23,7 @@ size_t LanguageEscapeUnits(const std::u16string& units) {
 
 std::u16string UnitsOf(std::string_view bytes, bool bigEndian) {
     std::u16string units;
+    units.reserve(bytes.size() / 2);
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         const auto a = uint8_t(bytes[i]), b = uint8_t(bytes[i + 1]);
         units += char16_t(bigEndian ? (a << 8 | b) : (b << 8 | a));
