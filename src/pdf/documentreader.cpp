@@ -83,10 +83,11 @@ public:
     DocumentReader(const ByteSource& source, ReadBudget& budget, const ReadOptions& options)
         : source_(source), budget_(budget), options_(options) {}
 
-    // The document the table leads to; nothing when its catalog cannot be read. Raises
-    // ObjectNotAtEntry for a walked table whose entries do not hold their objects.
-    std::optional<DocumentInfo> Read(const XrefTable& table) {
-        DocumentInfo info;
+    // Fills info (made anew) with the document the table leads to; false when its catalog
+    // cannot be read. Raises ObjectNotAtEntry for a walked table whose entries do not hold
+    // their objects. The caller's one DocumentInfo is filled rather than one returned, as the
+    // record is large and would be moved on every way out.
+    bool Read(const XrefTable& table, DocumentInfo& info) {
         info.fileSize = source_.Size();
         const PdfObject& trailer = table.Trailer();
         std::optional<SecurityHandler> security = Security(table);
@@ -115,7 +116,7 @@ public:
             root ? store.Resolve(*root, options_.features ? KeySet() : KeySet(kListedKeys))
                  : PdfObject();
         if (!catalog.IsDictionary())
-            return std::nullopt;
+            return false;
         if (const PdfObject* pages = catalog.Get("Pages")) {
             failIfHidden(pages);
             info.pageCount = PageCount(store, *pages, budget_);
@@ -129,11 +130,11 @@ public:
                 {source_, table, store, raw ? &*raw : nullptr, budget_}, catalog, info.pageCount);
         }
         if (!info.encryption.TextReadable())
-            return info;
+            return true;
         if (const PdfObject* entry = trailer.Get("Info"))
             ReadInformation(store, store.Resolve(*entry, kInformationKeys), info);
         ReadMetadata(store, catalog, info);
-        return info;
+        return true;
     }
 
     // The handler of an encrypted file's table, from its /Encrypt dictionary (read as it
@@ -218,10 +219,7 @@ DocumentInfo ReadPdfInfo(const std::string& path, const ReadOptions& options) {
 DocumentInfo ReadPdfInfo(const ByteSource& source, const ReadOptions& options) {
     ReadBudget budget;
     const std::optional<std::string> version = HeaderVersion(source);
-    auto withVersion = [&](DocumentInfo info) {
-        info.pdfVersion = version.value_or("");
-        return info;
-    };
+    DocumentInfo info;
     std::optional<XrefTable> chain;
     try {
         chain = ReadXrefChain(source, budget);
@@ -231,9 +229,10 @@ DocumentInfo ReadPdfInfo(const ByteSource& source, const ReadOptions& options) {
     }
     if (chain && RootUsable(source, *chain)) {
         try {
-            if (std::optional<DocumentInfo> info =
-                    DocumentReader(source, budget, options).Read(*chain))
-                return withVersion(std::move(*info));
+            if (DocumentReader(source, budget, options).Read(*chain, info)) {
+                info.pdfVersion = version.value_or("");
+                return info;
+            }
         } catch (const ObjectNotAtEntry&) {
         }
     }
@@ -247,8 +246,11 @@ DocumentInfo ReadPdfInfo(const ByteSource& source, const ReadOptions& options) {
                 DocumentReader(source, budget, options).Security(recovered);
             security && security->Opened())
             recovered = RecoverXrefTable(source, scan, &*security, budget);
-    if (std::optional<DocumentInfo> info = DocumentReader(source, budget, options).Read(recovered))
-        return withVersion(std::move(*info));
+    info = DocumentInfo(); // nothing of what the stated table led to
+    if (DocumentReader(source, budget, options).Read(recovered, info)) {
+        info.pdfVersion = version.value_or("");
+        return info;
+    }
     if (!version)
         throw EReadError(ErrorKind::NotPdf);
     throw EReadError(ErrorKind::Damaged, "文書カタログが見つかりません");
