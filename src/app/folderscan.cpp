@@ -33,8 +33,7 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
     walk.onEntry = [&](const platform::WalkedFolder& at, const platform::FindData& listed) {
         const std::string fullPath = at.path + listed.bytes;
         std::string nameBytes = at.relative + listed.bytes;
-        std::string name =
-            at.relative.empty() ? listed.name : FileNameForDisplay(nameBytes);
+        std::string name = at.relative.empty() ? listed.name : FileNameForDisplay(nameBytes);
         std::optional<ScanSettings> changed;
         if (events.currentSettings)
             if (ScanSettings now = events.currentSettings(); !(now == settings))

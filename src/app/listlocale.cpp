@@ -8,7 +8,9 @@
 #include <unicode/unum.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 
@@ -17,20 +19,37 @@
 
 namespace {
 
-// The locale named by the environment for category, as the C library would take it: LC_ALL,
-// then the category's own variable, then LANG. The codeset and modifier are dropped
-// ("de_DE.UTF-8" is "de_DE"). The C and POSIX locales, and languages ICU does not know, have
+// The value of the first of the variables that is set and not empty.
+std::string_view FirstSet(std::initializer_list<const char*> variables) {
+    for (const char* variable : variables)
+        if (const char* value = std::getenv(variable); value && *value)
+            return value;
+    return {};
+}
+
+// A locale name's language, script and territory ("sr_Latn_RS.UTF-8@latin"), its codeset and
+// modifier dropped.
+struct LocaleParts {
+    std::string_view language, script, territory;
+};
+
+LocaleParts PartsOf(std::string_view name) {
+    name = name.substr(0, name.find_first_of(".@"));
+    LocaleParts parts;
+    for (size_t start = 0, k = 0; start <= name.size(); ++k) {
+        const size_t end = std::min(name.find_first_of("_-", start), name.size());
+        const std::string_view part = name.substr(start, end - start);
+        (k == 0 ? parts.language : part.size() == 4 ? parts.script : parts.territory) = part;
+        start = end + 1;
+    }
+    return parts;
+}
+
+// The locale ICU is asked for. The C and POSIX locales, and languages ICU does not know, have
 // no collation or numbers of their own; there the list goes as Japanese does, which orders
 // Latin letters alphabetically and kana by their reading, and groups digits by commas.
-std::string LocaleFor(const char* category) {
-    std::string_view name;
-    for (const char* variable : {"LC_ALL", category, "LANG"})
-        if (const char* value = std::getenv(variable); value && *value) {
-            name = value;
-            break;
-        }
-    name = name.substr(0, name.find_first_of(".@"));
-    const std::string id(name);
+std::string IcuLocale(std::string_view name) {
+    const std::string id(name.substr(0, name.find_first_of(".@")));
     if (id.empty() || id == "C" || id == "POSIX")
         return "ja_JP";
     char language[ULOC_LANG_CAPACITY] = {};
@@ -41,9 +60,23 @@ std::string LocaleFor(const char* category) {
     return id;
 }
 
-// The collation follows the locale of the messages, the one Qt takes for the window.
+// The collation follows the locale Qt takes for the window's texts: LC_ALL, LC_MESSAGES or
+// LANG, unless the first language of LANGUAGE says otherwise or more (a language, script or
+// territory of its own), outside the C locale.
 const std::string& CollationLocale() {
-    static const std::string locale = LocaleFor("LC_MESSAGES");
+    static const std::string locale = [] {
+        std::string_view name = FirstSet({"LC_ALL", "LC_MESSAGES", "LANG"});
+        const std::string_view languages = FirstSet({"LANGUAGE"});
+        const std::string_view first = languages.substr(0, languages.find(':'));
+        if (!name.empty() && name != "C" && name != "POSIX" && !first.empty()) {
+            const LocaleParts maybe = PartsOf(first), known = PartsOf(name);
+            if (maybe.language != known.language ||
+                (!maybe.script.empty() && maybe.script != known.script) ||
+                (!maybe.territory.empty() && maybe.territory != known.territory))
+                name = first;
+        }
+        return IcuLocale(name);
+    }();
     return locale;
 }
 
@@ -59,15 +92,19 @@ Collator MakeCollator(const std::string& locale) {
         c.reset(ucol_open("", &(status = U_ZERO_ERROR))); // the root collation
     // Canonically equivalent texts (a letter and its accent apart or composed) collate alike.
     // Case is left to the locale's own strength: letters decide first, case only between texts
-    // that are otherwise equal.
+    // that are otherwise equal. Blanks and punctuation count, and digits go one by one, in
+    // every locale (Thai's own collation passes over blanks and punctuation).
     ucol_setAttribute(c.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+    ucol_setAttribute(c.get(), UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+    ucol_setAttribute(c.get(), UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
     return c;
 }
 
 int Compare(const UCollator* c, std::string_view a, std::string_view b) {
+    if (!c) // no collation data at all
+        return a.compare(b);
     UErrorCode status = U_ZERO_ERROR;
-    return ucol_strcollUTF8(c, a.data(), int32_t(a.size()), b.data(), int32_t(b.size()),
-                            &status);
+    return ucol_strcollUTF8(c, a.data(), int32_t(a.size()), b.data(), int32_t(b.size()), &status);
 }
 
 } // namespace
@@ -88,7 +125,8 @@ std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn)
 CellFormat LocaleCellFormat() {
     UErrorCode status = U_ZERO_ERROR;
     UNumberFormat* format =
-        unum_open(UNUM_DECIMAL, nullptr, 0, LocaleFor("LC_NUMERIC").c_str(), nullptr, &status);
+        unum_open(UNUM_DECIMAL, nullptr, 0,
+                  IcuLocale(FirstSet({"LC_ALL", "LC_NUMERIC", "LANG"})).c_str(), nullptr, &status);
     UChar symbol[16] = {};
     const int32_t length =
         unum_getSymbol(format, UNUM_GROUPING_SEPARATOR_SYMBOL, symbol, 16, &status);

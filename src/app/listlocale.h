@@ -9,7 +9,7 @@
 #include <vector>
 
 // SortRows in the locale's collation of the UTF-8 texts, case deciding only between otherwise
-// equal ones; each key is converted once. Returns what SortRowsBy returns.
+// equal ones. Returns what SortRowsBy returns.
 std::vector<size_t> SortRowsByLocale(std::vector<ListRow>& rows, int sortColumn);
 // The cell format of the user's locale.
 CellFormat LocaleCellFormat();

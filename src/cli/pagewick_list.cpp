@@ -309,7 +309,9 @@ std::string Records(const std::vector<ListRow>& rows, const std::vector<Column>&
 std::string AbsoluteFolder(const std::string& given) {
     namespace fs = std::filesystem;
     std::error_code error;
-    fs::path path = fs::absolute(given, error); // as given when the current folder is gone
+    // As given when it cannot be made absolute: the current folder is gone, or it is empty
+    // (and refused as such by the listing).
+    fs::path path = fs::absolute(given, error);
     std::string clean = (error ? fs::path(given) : path).lexically_normal().native();
     while (clean.size() > 1 && clean.back() == '/')
         clean.pop_back();

@@ -4,8 +4,8 @@
 #include "dirchooser/nodeicons.h"
 #include "jtext/filename.h"
 #include "platform/dialogs.h"
-#include "platform/pathnames.h"
 #include "platform/icons.h"
+#include "platform/pathnames.h"
 #include "platform/places.h"
 #include "platform/volumes.h"
 

@@ -1755,7 +1755,7 @@ static constexpr Cp932Pair kPairs[] = {
 
 // Made by the compiler: the table lies ready in the program's read-only data, and a process
 // touches only the pages of the characters it writes.
-const std::array<std::uint16_t, 0x10000> kUnicodeToCp932Codes = [] {
+constinit const std::array<std::uint16_t, 0x10000> kUnicodeToCp932Codes = [] {
     std::array<std::uint16_t, 0x10000> codes{};
     for (const Cp932Pair& pair : kPairs)
         codes[pair.unicode] = pair.code;

@@ -400,10 +400,9 @@ private:
     // Whether key is one the dictionary is read for; without regard to case, as Get finds
     // keys.
     bool Kept(std::string_view key) const {
-        return std::any_of(keep_.begin(), keep_.end(),
-                           [key](std::string_view k) {
-                               return k.size() == key.size() && CompareFolded(k, key) == 0;
-                           });
+        return std::any_of(keep_.begin(), keep_.end(), [key](std::string_view k) {
+            return k.size() == key.size() && CompareFolded(k, key) == 0;
+        });
     }
 
     // Whether the keyword at pos ends the object being read: what follows belongs to no value.

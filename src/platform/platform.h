@@ -19,10 +19,10 @@
 // fake volumes, key states, message-box answers, icons and process starts.
 
 #include "platform/dialogs.h"
-#include "platform/pathnames.h"
 #include "platform/hooks.h"
 #include "platform/icons.h"
 #include "platform/keyboard.h"
+#include "platform/pathnames.h"
 #include "platform/places.h"
 #include "platform/process.h"
 #include "platform/volumes.h"

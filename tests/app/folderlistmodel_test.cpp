@@ -6,8 +6,8 @@
 
 #include "app/columns.h"
 #include "app/folderlistmodel.h"
-#include "platform/pathnames.h"
 #include "platform/hooks.h"
+#include "platform/pathnames.h"
 #include "support/pdfbuilder.h"
 
 #include <QAbstractItemModelTester>

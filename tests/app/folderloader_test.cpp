@@ -3,8 +3,8 @@
 // call (the platform's search step hangs) that nothing waits for.
 
 #include "app/folderloader.h"
-#include "platform/pathnames.h"
 #include "platform/hooks.h"
+#include "platform/pathnames.h"
 #include "support/pdfbuilder.h"
 
 #include <QDir>

@@ -36,7 +36,7 @@ struct ListRun {
     std::string out, err;
 };
 
-// environment, when given, is all the program's environment ("LANG=C").
+// environment, when given, sets the program's locale ("LANG=C"), with no other locale variable.
 ListRun ListFolder(const std::string& arguments, const std::string& environment = {}) {
     // A file of this process's own: the tests run side by side.
     static int calls = 0;
@@ -44,8 +44,11 @@ ListRun ListFolder(const std::string& arguments, const std::string& environment 
         std::filesystem::temp_directory_path() /
         ("pagewick-list-" + std::to_string(::getpid()) + "-" + std::to_string(++calls) + ".err");
     FILE* pipe =
-        ::popen(((environment.empty() ? "" : "env -i " + environment + " ") + PAGEWICK_LIST + " " +
-                 arguments + " 2>" + errFile)
+        ::popen(((environment.empty() ? ""
+                                      : "env -u LC_ALL -u LC_MESSAGES -u LC_NUMERIC -u LANG "
+                                        "-u LANGUAGE " +
+                                            environment + " ") +
+                 PAGEWICK_LIST + " " + arguments + " 2>" + errFile)
                     .c_str(),
                 "r");
     std::string out;
@@ -163,33 +166,42 @@ TEST_F(ListedFolder, RecursiveNamesAreRelativeToTheFolder) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6) << run.out;
 }
 
-// The environment names the locale as the C library reads it: LC_ALL, then LC_MESSAGES for the
-// order (the locale the window's texts follow) or LC_NUMERIC for the digit groups, then LANG.
-// The C locale and languages without data sort as Japanese does: by letter, not by code.
+// The environment names the locale as the window takes it: LC_ALL, then LC_MESSAGES for the
+// order, or LC_NUMERIC for the digit groups, then LANG; the first language of LANGUAGE decides
+// the order when it says otherwise. The C locale and languages without data sort as Japanese
+// does: by letter, not by code. Punctuation counts in every locale.
 TEST(PagewickList, TheLocaleDecidesTheOrderAndTheDigitGroups) {
     TempDir dir;
     // Blank lines after the end make the file 1,148 bytes and change nothing read.
     const std::string pdf = ReadAll(kData + "/crypt/empty128.pdf") + std::string(400, '\n');
-    for (const char* name : {"b.pdf", "\xc3\xa4.pdf", "Z.pdf", "a.pdf"})
+    for (const char* name : {"b.pdf", "\xc3\xa4.pdf", "Z.pdf", "a.pdf", "_z.pdf"})
         dir.Write(name, pdf);
+    const std::string japanese = "_z a \xc3\xa4 b Z", swedish = "_z a b Z \xc3\xa4";
     const struct {
         const char* environment;
-        const char* listed;
+        std::string order;
+        const char* bytes; // as the files' 容量 shows them
     } cases[] = {
-        {"LANG=C", "a.pdf:1,148 \xc3\xa4.pdf:1,148 b.pdf:1,148 Z.pdf:1,148 "},
-        {"LANG=xx_YY.UTF-8", "a.pdf:1,148 \xc3\xa4.pdf:1,148 b.pdf:1,148 Z.pdf:1,148 "},
-        {"LANG=de_DE.UTF-8", "a.pdf:1.148 \xc3\xa4.pdf:1.148 b.pdf:1.148 Z.pdf:1.148 "},
-        {"LANG=C LC_MESSAGES=sv_SE.UTF-8", "a.pdf:1,148 b.pdf:1,148 Z.pdf:1,148 \xc3\xa4.pdf:1,148 "},
-        {"LANG=C LC_NUMERIC=de_DE.UTF-8", "a.pdf:1.148 \xc3\xa4.pdf:1.148 b.pdf:1.148 Z.pdf:1.148 "},
-        {"LANG=sv_SE.UTF-8 LC_ALL=de_DE.UTF-8", "a.pdf:1.148 \xc3\xa4.pdf:1.148 b.pdf:1.148 Z.pdf:1.148 "},
+        {"LANG=C", japanese, "1,148"},
+        {"LANG=xx_YY.UTF-8", japanese, "1,148"},
+        {"LANG=de_DE.UTF-8", japanese, "1.148"},
+        {"LANG=th_TH.UTF-8", japanese, "1,148"},
+        {"LANG=C LC_MESSAGES=sv_SE.UTF-8", swedish, "1,148"},
+        {"LANG=C LC_NUMERIC=de_DE.UTF-8", japanese, "1.148"},
+        {"LANG=sv_SE.UTF-8 LC_ALL=de_DE.UTF-8", japanese, "1.148"},
+        {"LANG=en_US.UTF-8 LANGUAGE=sv:en", swedish, "1,148"},
+        {"LANG=C LANGUAGE=sv", japanese, "1,148"},
     };
     for (const auto& c : cases) {
-        const ListRun run = ListFolder(
-            "--format tsv --columns name,bytes '" + dir.Path() + "'", c.environment);
-        std::string cells = run.out.substr(run.out.find('\n') + 1);
-        std::replace(cells.begin(), cells.end(), '\t', ':');
-        std::replace(cells.begin(), cells.end(), '\n', ' ');
-        EXPECT_EQ(cells, c.listed) << c.environment;
+        const ListRun run =
+            ListFolder("--format tsv --columns name,bytes '" + dir.Path() + "'", c.environment);
+        std::string expected;
+        for (size_t at = 0; at <= c.order.size();) {
+            const size_t end = std::min(c.order.find(' ', at), c.order.size());
+            expected += c.order.substr(at, end - at) + ".pdf\t" + c.bytes + "\n";
+            at = end + 1;
+        }
+        EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), expected) << c.environment;
     }
 }
 

@@ -124,9 +124,9 @@ TEST_F(FileSearchTest, FilterKeepsSpecialEntriesOnlyWhenAsked) {
 std::vector<std::string> Described(const std::vector<FindData>& entries) {
     std::vector<std::string> lines;
     for (const FindData& e : entries)
-        lines.push_back(e.name + " " + std::to_string(e.attr) + " " +
-                        std::to_string(e.size) + " " + std::to_string(e.lastWriteTime) + " " +
-                        std::to_string(e.creationTime) + " " + std::to_string(e.inode));
+        lines.push_back(e.name + " " + std::to_string(e.attr) + " " + std::to_string(e.size) + " " +
+                        std::to_string(e.lastWriteTime) + " " + std::to_string(e.creationTime) +
+                        " " + std::to_string(e.inode));
     return lines;
 }
 
@@ -223,7 +223,8 @@ TEST_F(FileSearchTest, DeferredEntriesAreLeftToTheCallerAndCompleteAlike) {
     });
     std::vector<FindData> deferred;
     FindData found;
-    for (bool ok = search.FindFirst(PathToBytes(root), faAnyFile, found); ok; ok = search.FindNext(found))
+    for (bool ok = search.FindFirst(PathToBytes(root), faAnyFile, found); ok;
+         ok = search.FindNext(found))
         deferred.push_back(found);
     ASSERT_EQ(deferred.size(), plain.size());
     for (FindData& entry : deferred) {
@@ -244,7 +245,8 @@ TEST_F(FileSearchTest, UnreadableFolderCannotBeSearched) {
     EXPECT_TRUE(AsOrdinaryUser([&] {
         FileSearch search;
         FindData found;
-        return !search.FindFirst(PathToBytes(root) + "/noread", faAnyFile, found) && search.error() == EACCES;
+        return !search.FindFirst(PathToBytes(root) + "/noread", faAnyFile, found) &&
+               search.error() == EACCES;
     }));
 }
 

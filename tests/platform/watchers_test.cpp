@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/pathnames.h"
 #include "platform/hooks.h"
+#include "platform/pathnames.h"
 #include "platform/watchers.h"
 #include "support/bytenamedtempdir.h"
 
