@@ -43,14 +43,12 @@ ListRun ListFolder(const std::string& arguments, const std::string& environment 
     const std::string errFile =
         std::filesystem::temp_directory_path() /
         ("pagewick-list-" + std::to_string(::getpid()) + "-" + std::to_string(++calls) + ".err");
-    FILE* pipe =
-        ::popen(((environment.empty() ? ""
-                                      : "env -u LC_ALL -u LC_MESSAGES -u LC_NUMERIC -u LANG "
-                                        "-u LANGUAGE " +
-                                            environment + " ") +
-                 PAGEWICK_LIST + " " + arguments + " 2>" + errFile)
-                    .c_str(),
-                "r");
+    std::string command;
+    if (!environment.empty())
+        command = "env -u LC_ALL -u LC_MESSAGES -u LC_NUMERIC -u LANG -u LANGUAGE ";
+    command.append(environment).append(" ").append(PAGEWICK_LIST).append(" ").append(arguments);
+    command.append(" 2>").append(errFile);
+    FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
