@@ -15,7 +15,8 @@
 #include <string_view>
 
 // The collation comes from ICU itself rather than through Qt Core, so that the command-line
-// lister need not load Qt: its start took 4.0 ms with Qt Core and its libraries, 1.9 ms without.
+// lister need not load Qt: its start took 3.6 ms with Qt Core and the libraries behind it, 3.1 ms
+// without, and the keys it sorts are compared as the UTF-8 they are.
 
 namespace {
 

@@ -240,6 +240,27 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
+// A folder whose name is not UTF-8 is listed however it is named: by its path, from beside it,
+// or as the current folder (the name was once made into text and lost on the way back).
+TEST(ByteFolders, AFolderNamedInShiftJisIsListedFromAnywhere) {
+    TempDir dir;
+    const std::string folder = "\x95\xf1\x8d\x90"; // 報告
+    std::filesystem::create_directory(dir.File(folder));
+    dir.Write(folder + "/a.pdf", Pdf(2, "Shift-JIS folder"));
+    const std::string list = std::string(PAGEWICK_LIST) + " --format tsv --columns name,pages ";
+    const std::string from[] = {
+        list + Quoted(dir.File(folder)),
+        "cd " + Quoted(dir.Path()) + " && " + list + Quoted(folder),
+        "cd " + Quoted(dir.Path()) + " && " + list + Quoted("./" + folder + "/../" + folder + "/"),
+        "cd " + Quoted(dir.File(folder)) + " && " + list,
+    };
+    for (const std::string& command : from) {
+        const ToolRun run = RunTool(command, "");
+        EXPECT_EQ(run.status, 0) << command << "\n" << run.err;
+        EXPECT_NE(run.out.find("a.pdf\t2\n"), std::string::npos) << command;
+    }
+}
+
 TEST(RecursiveList, GoesOnPastUnlistableFoldersAndSaysWhichLinksItDoesNotEnter) {
     TempDir dir;
     ::chmod(dir.Path().c_str(), 0755);
