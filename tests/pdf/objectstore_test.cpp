@@ -273,12 +273,18 @@ TEST(StreamDecoding, PredictorsAndTheirLimits) {
             << c.predictor << " " << c.columns;
 }
 
+// One stream is inflated after another on a thread: one left unfinished or damaged must not
+// change the next.
 TEST(StreamDecoding, InflateStopsAtItsBound) {
     const std::string zeros(1 << 20, '\0');
     const std::string packed = Deflate(zeros);
+    std::string damaged = packed;
+    damaged[2] = char(0xFF); // a block type that does not exist
     EXPECT_EQ(Inflate(packed, 1000).size(), 1000u);
     EXPECT_EQ(Inflate(packed, size_t(4) << 20), zeros);
     EXPECT_EQ(Inflate(packed.substr(0, packed.size() / 2), size_t(4) << 20).size() > 0, true);
+    EXPECT_EQ(Inflate(damaged, size_t(4) << 20), "");
+    EXPECT_EQ(Inflate(Deflate("abc"), 3), "abc");
 }
 
 TEST(Tokenizer, IntegersAreReadAsTheParserReadsThem) {
