@@ -13,6 +13,8 @@ shown, which reports the time from the program's start until the window was expo
 Peak memory is GNU time's maximum resident set (for the pdfinfo loop, of its largest process).
 With --latency-ms, DIR is the latency mount: the floor reads one file after another there, and
 the lines below the table hold pagewick-list against that sequential floor and the slow tools.
+With --hog, a busy loop runs on every processor throughout, and each run's threads are counted
+from /proc every 5 ms: a warm local folder must get no more threads for it.
 """
 
 import argparse
@@ -48,21 +50,50 @@ def commands(bin_dir, folder):
     }
 
 
-def run_once(argv, env, keep_stdout):
-    """Wall seconds, peak resident MiB, exit status, stdout and stderr of one run. Output goes
-    to files (stdout to /dev/null unless kept), so no pipe can fill and stall the tool. GNU
-    time takes the peak: the usage wait4 gives here would count this Python process, whose
-    pages the child holds until it execs."""
+def threads_below(pid):
+    """The most threads of one process below pid (GNU time's child, the tool) right now; 0 when
+    there is none yet."""
+    try:
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as children:
+            child = children.read().split()
+        if not child:
+            return 0
+        with open("/proc/%s/status" % child[0]) as status:
+            for line in status:
+                if line.startswith("Threads:"):
+                    return int(line.split()[1])
+    except (OSError, ValueError):
+        pass
+    return 0
+
+
+def run_once(argv, env, keep_stdout, count_threads=False):
+    """Wall seconds, peak resident MiB, exit status, stdout, stderr and the most threads seen
+    (0 unless count_threads) of one run. Output goes to files (stdout to /dev/null unless kept),
+    so no pipe can fill and stall the tool. GNU time takes the peak: the usage wait4 gives here
+    would count this Python process, whose pages the child holds until it execs."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
             tempfile.NamedTemporaryFile("r") as peak:
         began = time.perf_counter()
-        code = subprocess.call([GNU_TIME, "-f", "%M", "-o", peak.name, "--"] + argv, env=env,
-                               stdout=out if keep_stdout else subprocess.DEVNULL, stderr=err)
+        child = subprocess.Popen([GNU_TIME, "-f", "%M", "-o", peak.name, "--"] + argv, env=env,
+                                 stdout=out if keep_stdout else subprocess.DEVNULL, stderr=err)
+        threads = 0
+        while count_threads and child.poll() is None:
+            threads = max(threads, threads_below(child.pid))
+            time.sleep(0.005)
+        code = child.wait()
         wall = time.perf_counter() - began
         out.seek(0)
         err.seek(0)
         kib = peak.read().split()
-        return wall, int(kib[-1]) / 1024 if kib else float("nan"), code, out.read(), err.read()
+        return (wall, int(kib[-1]) / 1024 if kib else float("nan"), code, out.read(), err.read(),
+                threads)
+
+
+def start_hogs():
+    """A busy loop on every processor, as other work on a busy machine."""
+    return [subprocess.Popen([sys.executable, "-c", "while True: pass"])
+            for _ in range(os.cpu_count() or 1)]
 
 
 def main():
@@ -74,6 +105,8 @@ def main():
     parser.add_argument("--tools", default=",".join(ALL))
     parser.add_argument("--latency-ms", type=float,
                         help="DIR is a mount that delays every request by this much")
+    parser.add_argument("--hog", action="store_true",
+                        help="a busy loop on every processor throughout; threads counted")
     args = parser.parse_args()
     tools = [t for t in args.tools.split(",") if t]
     unknown = [t for t in tools if t not in ALL]
@@ -100,13 +133,29 @@ def main():
     walls = {t: [] for t in tools}
     started_scans = []
     peaks = {t: [] for t in tools}
+    threads = {t: 0 for t in tools}
     rounds = max(args.runs, slow_runs)
+    hogs = start_hogs() if args.hog else []
+    try:
+        measure_rounds(args, tools, table, env, files, slow_runs, rounds, walls, peaks, threads,
+                       started_scans)
+    finally:
+        for hog in hogs:
+            hog.kill()
+            hog.wait()
+    print_table(args, tools, table, files, folder, walls, peaks, threads, started_scans)
+
+
+def measure_rounds(args, tools, table, env, files, slow_runs, rounds, walls, peaks, threads,
+                   started_scans):
+    """The tools' runs, taking turns round by round."""
     for round_no in range(rounds):
         for tool in tools:
             if round_no >= (slow_runs if tool in SLOW else args.runs):
                 continue
-            wall, peak, code, out, err = run_once(table[tool][0], env,
-                                                  tool in ("window", "shown"))
+            wall, peak, code, out, err, seen = run_once(table[tool][0], env,
+                                                        tool in ("window", "shown"), args.hog)
+            threads[tool] = max(threads[tool], seen)
             if tool in ("window", "shown"):
                 fields = out.split()
                 if code != 0 or len(fields) != (2 if tool == "window" else 3):
@@ -125,19 +174,30 @@ def main():
             walls[tool].append(wall)
             peaks[tool].append(peak)
 
+
+def print_table(args, tools, table, files, folder, walls, peaks, threads, started_scans):
     median = {t: statistics.median(walls[t]) for t in tools if walls[t]}
     floor = median.get("floor")
-    print("%d files in %s" % (files, folder))
-    print("%-26s %5s %10s %10s %9s %8s" % ("tool", "runs", "median s", "files/s", "peak MiB",
-                                          "x floor"))
+    print("%d files in %s%s" % (files, folder, ", a busy loop on every processor" if args.hog
+                                else ""))
+    print("%-26s %5s %10s %10s %9s %8s%s" % ("tool", "runs", "median s", "files/s", "peak MiB",
+                                            "x floor", " threads" if args.hog else ""))
     for tool in tools:
         if tool not in median:
             continue
         m = median[tool]
-        print("%-26s %5d %10.3f %10.0f %9.1f %8.1f" % (
+        print("%-26s %5d %10.3f %10.0f %9.1f %8.1f%s" % (
             table[tool][1], len(walls[tool]), m, files / m if m else 0, max(peaks[tool]),
-            m / floor if floor else float("nan")))
+            m / floor if floor else float("nan"), " %7d" % threads[tool] if args.hog else ""))
     print()
+    if args.hog and "list" in median and floor:
+        # On a busy machine a warm local folder keeps its one worker beside the scan's thread.
+        ratio = median["list"] / floor
+        print("pagewick-list / floor, busy  %6.2f  (target <= 2.5)  %s" % (
+            ratio, "met" if ratio <= 2.5 else "MISSED"))
+        print("pagewick-list threads, busy  %6d  (target <= 2)    %s" % (
+            threads["list"], "met" if threads["list"] <= 2 else "MISSED"))
+        return
     if started_scans:
         print("window started on DIR: shown after %.3f s (target <= 0.5) %s, its scan %.3f s" % (
             median["shown"], "met" if median["shown"] <= 0.5 else "MISSED",

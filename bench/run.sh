@@ -5,12 +5,13 @@
 # to the I/O floor for each tool. See bench/README.md.
 #
 #   bench/run.sh [--runs R] [--slow-runs R] [--tools list,window,shown,exiftool,pdfinfo,floor,floor2]
-#                [--seed S] [--latency-ms MS] [--modern] N|DIR
+#                [--seed S] [--latency-ms MS] [--modern] [--hog] N|DIR
 #
 # N makes the corpus of N files under /tmp/pagewick-bench-N (kept for later runs; another seed
 # gets a folder of its own, and so does --modern, the same documents with cross-reference and
 # object streams); DIR measures an existing folder. --latency-ms reads the corpus
-# through pagewick-latencyfs, which makes every request to it wait MS milliseconds.
+# through pagewick-latencyfs, which makes every request to it wait MS milliseconds. --hog keeps a
+# busy loop on every processor while the tools run, and counts their threads.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,6 +23,7 @@ tools=list,window,shown,exiftool,pdfinfo,floor,floor2
 seed=1
 latency=
 modern=
+hog=
 
 usage() {
     sed -n '7,8p' "$0" | sed 's/^# *//' >&2
@@ -29,8 +31,8 @@ usage() {
 }
 
 while [ $# -gt 1 ]; do
-    if [ "$1" = --modern ]; then
-        modern=--modern
+    if [ "$1" = --modern ] || [ "$1" = --hog ]; then
+        [ "$1" = --modern ] && modern=--modern || hog=--hog
         shift
         continue
     fi
@@ -106,4 +108,4 @@ with ThreadPoolExecutor(128) as pool:
 fi
 
 python3 "$here/measure.py" --bin "$build" --runs "$runs" ${slow_runs:+--slow-runs "$slow_runs"} \
-    --tools "$tools" ${latency:+--latency-ms "$latency"} "$dir"
+    --tools "$tools" ${latency:+--latency-ms "$latency"} $hog "$dir"
