@@ -17,6 +17,19 @@
 #include <QStyleOptionViewItem>
 
 #include <algorithm>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// What the tree's probing threads share with it. A thread holds it for as long as it runs, so a
+// probe stuck on a share whose server stopped answering outlives the tree harmlessly.
+struct MarkProbes {
+    std::mutex mutex;
+    FolderTree* tree = nullptr; // null once the tree is gone
+    uint64_t generation = 0;    // the tree's; a thread of another one stops
+};
 
 namespace {
 
@@ -69,7 +82,8 @@ QString WithTrailingSlash(const QString& path) {
 }
 
 FolderTree::FolderTree(QWidget* owner, NodeIcons* icons)
-    : QTreeWidget(owner), owner_(owner), icons_(icons) {
+    : QTreeWidget(owner), owner_(owner), icons_(icons), probes_(std::make_shared<MarkProbes>()) {
+    probes_->tree = this;
     // A popup of its own, so that it can float over (and beyond) the window; its font still
     // follows the owner's.
     setWindowFlags(Qt::Popup);
@@ -142,10 +156,19 @@ QTreeWidgetItem* FolderTree::newNode(const QString& caption, int image, int sele
     return node;
 }
 
+FolderTree::~FolderTree() {
+    const std::lock_guard lock(probes_->mutex);
+    probes_->tree = nullptr;
+}
+
 void FolderTree::loadDrives() {
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     clear();
+    {
+        const std::lock_guard lock(probes_->mutex);
+        probes_->generation = ++generation_;
+    }
     for (const platform::Place& place : platform::UserPlaces()) {
         const int image = icons_->add(platform::PlaceIcon(place));
         QTreeWidgetItem* node = newNode(place.caption, image, image);
@@ -208,30 +231,70 @@ void SortChildren(QTreeWidgetItem* node) {
 
 } // namespace
 
-bool FolderTree::hasSubfolders(const QString& path) const {
-    // A mark shown for nothing goes once the folder is expanded; a mark missed would hide
-    // subfolders, so a folder too full to be probed quickly gets one.
-    return platform::MayHaveSubfolders(platform::PathToBytes(path), showHidden_);
-}
-
 void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
     const auto names = platform::SubfolderNames(platform::PathToBytes(path));
     if (!names)
         return;
+    // Nothing of a subfolder is looked at here: on a share each look waits for the server, and
+    // a folder of hundreds of subfolders held the window for seconds. They are folders, so
+    // they get the folder's icons.
+    const int image = icons_->add(platform::FolderIcon(false));
+    const int openImage = icons_->add(platform::FolderIcon(true));
     for (const std::string& bytes : *names) {
         if (!showHidden_ && IsHiddenName(bytes))
             continue;
         // The caption shows the name; the path is made of its bytes.
         const QString name = platform::PathFromBytes(bytes);
-        const QString folder = WithTrailingSlash(path) + name;
-        QTreeWidgetItem* child = newNode(QString::fromStdString(FileNameForDisplay(bytes)),
-                                         icons_->add(platform::ShellIcon(folder, false)),
-                                         icons_->add(platform::ShellIcon(folder, true)));
+        QTreeWidgetItem* child =
+            newNode(QString::fromStdString(FileNameForDisplay(bytes)), image, openImage);
         child->setData(0, RoleName, name);
-        if (hasSubfolders(folder))
-            child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        // A mark shown for nothing goes once the folder is probed or expanded; a mark missed
+        // would hide subfolders.
+        child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         node->addChild(child);
     }
+}
+
+void FolderTree::probeMarks(QTreeWidgetItem* node, const QString& path) {
+    // In the order they show, so that the first ones settle first.
+    std::vector<QTreeWidgetItem*> nodes;
+    for (int i = 0; i < node->childCount(); ++i)
+        nodes.push_back(node->child(i));
+    if (nodes.empty())
+        return;
+    std::sort(nodes.begin(), nodes.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+        return a->text(0).compare(b->text(0), Qt::CaseInsensitive) < 0;
+    });
+    std::vector<std::string> paths;
+    for (const QTreeWidgetItem* child : nodes)
+        paths.push_back(platform::PathToBytes(WithTrailingSlash(path) + nameOf(child)));
+    auto probe = [probes = probes_, generation = generation_, hidden = showHidden_,
+                  nodes = std::move(nodes), paths = std::move(paths)] {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            // A folder too full to be probed quickly counts as having subfolders.
+            const bool marked = platform::MayHaveSubfolders(paths[i], hidden);
+            const std::lock_guard lock(probes->mutex);
+            FolderTree* tree = probes->tree;
+            if (!tree || probes->generation != generation)
+                return; // the tree or its nodes are gone
+            if (!marked)
+                QMetaObject::invokeMethod(
+                    tree,
+                    [tree, generation, node = nodes[i]] { tree->takeMarkAway(generation, node); },
+                    Qt::QueuedConnection);
+        }
+    };
+    try {
+        std::thread(std::move(probe)).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the marks stay, and go as each folder is expanded.
+    }
+}
+
+void FolderTree::takeMarkAway(uint64_t generation, QTreeWidgetItem* node) {
+    // A node expanded meanwhile has had its mark set by its listing.
+    if (generation == generation_ && node->childCount() == 0)
+        node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
 void FolderTree::loadChildren(QTreeWidgetItem* node) {
@@ -245,6 +308,7 @@ void FolderTree::loadChildren(QTreeWidgetItem* node) {
     const QString folder = pathOf(node);
     addSubfolders(folder, node);
     SortChildren(node);
+    probeMarks(node, folder);
     emit folderListed(folder);
 }
 

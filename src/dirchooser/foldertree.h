@@ -10,7 +10,11 @@
 #include <QString>
 #include <QTreeWidget>
 
+#include <cstdint>
+#include <memory>
+
 class NodeIcons;
+struct MarkProbes;
 
 // The pseudo-path of the root node.
 inline const QString kDrivesPath = QStringLiteral("Drives");
@@ -27,6 +31,8 @@ public:
 
     // A popup of owner's: it gives the focus back to owner when it closes.
     FolderTree(QWidget* owner, NodeIcons* icons);
+    // Marks still being probed are left to their thread, which then posts nothing.
+    ~FolderTree() override;
 
     // Deletes all nodes and builds the user's folders, the root and one node per volume.
     void loadDrives();
@@ -94,7 +100,10 @@ private:
     void leftButtonDown(const QPoint& viewportPos);
     void commitNode();
     void addSubfolders(const QString& path, QTreeWidgetItem* node);
-    bool hasSubfolders(const QString& path) const;
+    // Tells on a thread of its own which children of node (listed from path) have no
+    // subfolder, and takes their marks away once told; they are marked meanwhile.
+    void probeMarks(QTreeWidgetItem* node, const QString& path);
+    void takeMarkAway(uint64_t generation, QTreeWidgetItem* node);
     void showContextMenu(const QPoint& viewportPos);
     QTreeWidgetItem* newNode(const QString& caption, int image, int selectedImage);
 
@@ -104,4 +113,8 @@ private:
     QString lastPath_;       // the path committed before, for going back to it
     bool expanding_ = false; // expandNode has loaded the node already
     bool showHidden_ = false;
+    // Counts the trees built (loadDrives): a probe's answer about an earlier tree's node is
+    // dropped, as that node is gone.
+    uint64_t generation_ = 0;
+    std::shared_ptr<MarkProbes> probes_;
 };
