@@ -7,9 +7,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
+#include <QHash>
 #include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <system_error>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -80,11 +87,93 @@ VolumeKind KindOf(const QByteArray& device, const QByteArray& type) {
     return VolumeKind::Fixed;
 }
 
-std::optional<uint64_t> TotalSizeOf(const QString& mountPoint) {
-    struct statvfs info {};
-    if (statvfs(QFile::encodeName(mountPoint).constData(), &info) != 0)
-        return std::nullopt;
-    return uint64_t(info.f_blocks) * uint64_t(info.f_frsize);
+// A mount point as the mount table writes it: blanks, tabs, newlines and backslashes as octal
+// escapes.
+QString UnescapedMountPoint(const QByteArray& field) {
+    QByteArray bytes;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        bool octal = false;
+        const int code = field[i] == '\\' ? field.mid(i + 1, 3).toInt(&octal, 8) : 0;
+        if (octal && i + 3 < field.size()) {
+            bytes += char(code);
+            i += 3;
+        } else {
+            bytes += field[i];
+        }
+    }
+    return QFile::decodeName(bytes);
+}
+
+struct MountEntry {
+    QString mountPoint;
+    QByteArray device; // the mount source
+    QByteArray type;
+};
+
+// The real file systems of the mount table, in its order; the table alone, nothing is asked.
+std::vector<MountEntry> MountTable() {
+    // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw": the fifth field
+    // is the mount point, the type and the source follow the "-".
+    std::vector<MountEntry> entries;
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return entries;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size() ||
+            IsPseudoFileSystem(fields[dash + 1]))
+            continue;
+        entries.push_back({UnescapedMountPoint(fields[4]), fields[dash + 2], fields[dash + 1]});
+    }
+    return entries;
+}
+
+// What the system says of a mount point itself.
+VolumeAnswer AskSystem(const std::string& mountPoint) {
+    VolumeAnswer answer;
+    struct stat status {};
+    answer.folder = ::stat(mountPoint.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    if (struct statvfs info{}; ::statvfs(mountPoint.c_str(), &info) == 0)
+        answer.totalSize = uint64_t(info.f_blocks) * uint64_t(info.f_frsize);
+    return answer;
+}
+
+// A network share or a file system in user space may not answer for minutes (a server that
+// died, a hard NFS mount); every other volume is asked on the spot.
+bool MayStall(const QByteArray& type) {
+    return IsNetworkFileSystem(type) || type == "fuse" || type.startsWith("fuse.");
+}
+// How long a volume that may stall is waited for: a share far away answers in a fraction of it.
+constexpr std::chrono::milliseconds kStallWait{500};
+
+const char* const kSystemFolders[] = {"/dev", "/proc", "/sys", "/var/run", "/var/lock"};
+
+// "My\x20Disk" as udev names a label's link: bytes written \xHH.
+QString DecodedLabel(const QString& name) {
+    QByteArray bytes;
+    const QByteArray raw = QFile::encodeName(name);
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        bool hex = false;
+        const int code = raw.mid(i, 2) == "\\x" ? raw.mid(i + 2, 2).toInt(&hex, 16) : 0;
+        if (hex && i + 3 < raw.size()) {
+            bytes += char(code);
+            i += 3;
+        } else {
+            bytes += raw[i];
+        }
+    }
+    return QString::fromUtf8(bytes);
+}
+
+// The file systems' labels by the canonical path of their device.
+QHash<QString, QString> DeviceLabels() {
+    QHash<QString, QString> labels;
+    const QDir links(QStringLiteral("/dev/disk/by-label"));
+    for (const QFileInfo& link :
+         links.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        labels.insert(link.canonicalFilePath(), DecodedLabel(link.fileName()));
+    return labels;
 }
 
 // "/a/b" holds "/a/b" and "/a/b/c", not "/a/bc".
@@ -104,24 +193,78 @@ QString Volume::displayLabel() const {
     return mountPoint.mid(mountPoint.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+std::optional<VolumeAnswer> AskWithin(const std::string& mountPoint, std::chrono::milliseconds wait,
+                                      const VolumeAsker& asker) {
+    struct Question {
+        bool done = false;
+        VolumeAnswer answer;
+    };
+    // Never destroyed: a thread still waiting for a server when the process ends must find it.
+    struct Open {
+        std::mutex mutex;
+        std::condition_variable answered;
+        std::map<std::string, std::shared_ptr<Question>> questions; // unanswered in time
+    };
+    static Open* const open = new Open;
+    std::unique_lock lock(open->mutex);
+    if (const auto it = open->questions.find(mountPoint); it != open->questions.end()) {
+        if (!it->second->done)
+            return std::nullopt; // still waiting: one thread a volume, and no second wait
+        open->questions.erase(it);
+    }
+    auto question = std::make_shared<Question>();
+    try {
+        std::thread([question, mountPoint, asker] {
+            VolumeAnswer answer = asker(mountPoint);
+            const std::lock_guard done(open->mutex);
+            question->answer = std::move(answer);
+            question->done = true;
+            open->answered.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        lock.unlock();
+        return asker(mountPoint); // no thread to be had: asked here
+    }
+    if (open->answered.wait_for(lock, wait, [&] { return question->done; }))
+        return question->answer;
+    open->questions[mountPoint] = question;
+    return std::nullopt;
+}
+
 std::vector<Volume> SystemVolumes() {
+    // From the mount table, each volume asked about itself: Qt's list of volumes asks every
+    // one of them at once, and a share whose server stopped answering held the window.
     std::vector<Volume> volumes;
-    for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
-        const QString mountPoint = storage.rootPath();
-        const QByteArray type = storage.fileSystemType();
-        const bool isRoot = mountPoint == QLatin1String("/");
-        if (!isRoot && (IsPseudoFileSystem(type) || !QFileInfo(mountPoint).isDir()))
+    const QHash<QString, QString> labels = DeviceLabels();
+    for (const MountEntry& mount : MountTable()) {
+        // The system's own mounts below these hold nothing a user would look for.
+        if (std::any_of(
+                std::begin(kSystemFolders), std::end(kSystemFolders),
+                [&](const char* folder) { return MountPointHolds(folder, mount.mountPoint); }))
+            continue;
+        const bool isRoot = mount.mountPoint == QLatin1String("/");
+        const std::string bytes = QFile::encodeName(mount.mountPoint).toStdString();
+        // One that does not answer in time is listed as not ready.
+        const VolumeAnswer answer =
+            MayStall(mount.type)
+                ? AskWithin(bytes, kStallWait, AskSystem).value_or(VolumeAnswer{true, std::nullopt})
+                : AskSystem(bytes);
+        // A volume of no size holds nothing a user would look for.
+        if (!isRoot && (!answer.folder || answer.totalSize == uint64_t(0)))
             continue;
         Volume volume;
-        volume.mountPoint = mountPoint;
-        volume.label = storage.name();
-        volume.device = QString::fromLocal8Bit(storage.device());
-        volume.fileSystem = QString::fromLatin1(type);
-        volume.kind = KindOf(storage.device(), type);
-        volume.totalSize = TotalSizeOf(mountPoint);
+        volume.mountPoint = mount.mountPoint;
+        const QString device = QFile::decodeName(mount.device);
+        volume.label = device.startsWith(QLatin1Char('/'))
+                           ? labels.value(QFileInfo(device).canonicalFilePath())
+                           : QString();
+        volume.device = QString::fromLocal8Bit(mount.device);
+        volume.fileSystem = QString::fromLatin1(mount.type);
+        volume.kind = KindOf(mount.device, mount.type);
+        volume.totalSize = answer.totalSize;
         // A later mount over the same point hides the earlier one.
         auto same = std::find_if(volumes.begin(), volumes.end(),
-                                 [&](const Volume& v) { return v.mountPoint == mountPoint; });
+                                 [&](const Volume& v) { return v.mountPoint == mount.mountPoint; });
         if (same != volumes.end())
             *same = volume;
         else
@@ -131,7 +274,7 @@ std::vector<Volume> SystemVolumes() {
                      [](const Volume& v) { return v.mountPoint == QLatin1String("/"); })) {
         Volume root;
         root.mountPoint = QStringLiteral("/");
-        root.totalSize = TotalSizeOf(root.mountPoint);
+        root.totalSize = AskSystem("/").totalSize;
         volumes.push_back(root);
     }
     std::stable_sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) {
@@ -168,27 +311,6 @@ std::optional<Volume> VolumeOfPath(const QString& path) {
     return best;
 }
 
-namespace {
-
-// A mount point as the mount table writes it: blanks, tabs, newlines and backslashes as octal
-// escapes.
-QString UnescapedMountPoint(const QByteArray& field) {
-    QByteArray bytes;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        bool octal = false;
-        const int code = field[i] == '\\' ? field.mid(i + 1, 3).toInt(&octal, 8) : 0;
-        if (octal && i + 3 < field.size()) {
-            bytes += char(code);
-            i += 3;
-        } else {
-            bytes += field[i];
-        }
-    }
-    return QFile::decodeName(bytes);
-}
-
-} // namespace
-
 QString MountPointOf(const QString& path) {
     if (!path.startsWith(QLatin1Char('/')))
         return {};
@@ -203,19 +325,8 @@ QString MountPointOf(const QString& path) {
             consider(volume.mountPoint);
         return best;
     }
-    // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw": the fifth field
-    // is the mount point, the type follows the "-".
-    QFile table(QStringLiteral("/proc/self/mountinfo"));
-    if (!table.open(QIODevice::ReadOnly))
-        return best;
-    for (const QByteArray& line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype dash = fields.indexOf("-");
-        if (fields.size() < 5 || dash < 0 || dash + 1 >= fields.size() ||
-            IsPseudoFileSystem(fields[dash + 1]))
-            continue;
-        consider(UnescapedMountPoint(fields[4]));
-    }
+    for (const MountEntry& mount : MountTable())
+        consider(mount.mountPoint);
     return best;
 }
 

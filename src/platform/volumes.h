@@ -4,9 +4,11 @@
 // systems in mount-point order.
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -35,8 +37,23 @@ using VolumeSource = std::function<std::vector<Volume>()>;
 // previous source.
 VolumeSource SetVolumeSource(VolumeSource source);
 
-// The volumes of the system itself, bypassing the hook.
+// The volumes of the system itself, bypassing the hook. A network share or a file system in
+// user space that does not answer within half a second is listed as not ready.
 std::vector<Volume> SystemVolumes();
+
+// What asking a mount point (bytes) found: whether it is a folder, and the total size of its
+// volume (nothing when that could not be asked).
+struct VolumeAnswer {
+    bool folder = false;
+    std::optional<uint64_t> totalSize;
+};
+using VolumeAsker = std::function<VolumeAnswer(const std::string& mountPoint)>;
+// asker's answer about mountPoint, asked on a thread of its own, when it comes within wait;
+// nothing when it does not. A question not answered in time is left to its thread, and until it
+// is answered the next questions about mountPoint get nothing at once: a server that stopped
+// answering holds one thread, and no caller waits for it twice.
+std::optional<VolumeAnswer> AskWithin(const std::string& mountPoint, std::chrono::milliseconds wait,
+                                      const VolumeAsker& asker);
 
 // The volume whose mount point is the longest prefix (by whole components) of path.
 std::optional<Volume> VolumeOfPath(const QString& path);

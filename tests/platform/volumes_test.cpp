@@ -8,6 +8,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
 using namespace platform;
 
 namespace {
@@ -31,6 +36,42 @@ TEST(SystemVolumes, RootFirstThenMountPointOrderWithoutPseudoFileSystems) {
         for (const char* pseudo : {"proc", "sysfs", "tmpfs", "devpts", "cgroup", "cgroup2"})
             EXPECT_NE(volumes[i].fileSystem, pseudo) << volumes[i].mountPoint.toStdString();
     }
+}
+
+// A volume that does not answer (a share whose server died) holds up its caller once, for the
+// wait, and holds one thread however often it is asked about; once it answers it is asked anew.
+TEST(AskWithin, AVolumeThatDoesNotAnswerHoldsOneThreadAndNoCallerTwice) {
+    using namespace std::chrono_literals;
+    std::promise<void> serverBack;
+    std::shared_future<void> back = serverBack.get_future().share();
+    auto asked = std::make_shared<std::atomic<int>>(0);
+    const VolumeAsker stalling = [=](const std::string&) {
+        ++*asked;
+        back.wait();
+        return VolumeAnswer{true, 7};
+    };
+    const std::string share = "/asked-within/stalling";
+    EXPECT_EQ(AskWithin(share, 50ms, stalling), std::nullopt);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(AskWithin(share, 60s, stalling), std::nullopt) << "still unanswered: not waited for";
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 30s);
+    EXPECT_EQ(asked->load(), 1);
+    serverBack.set_value();
+    std::optional<VolumeAnswer> again; // nothing until the late answer is in
+    for (int tries = 0; tries < 30000 && !again; ++tries) {
+        again = AskWithin(share, 60s, stalling);
+        if (!again)
+            std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->totalSize, 7u);
+    EXPECT_EQ(asked->load(), 2);
+    // One that answers in time is not left behind.
+    const auto local = AskWithin("/asked-within/local", 60s, [](const std::string& point) {
+        return VolumeAnswer{point == "/asked-within/local", 1};
+    });
+    ASSERT_TRUE(local);
+    EXPECT_TRUE(local->folder);
 }
 
 TEST(VolumeOfPath, LongestWholeComponentPrefix) {
