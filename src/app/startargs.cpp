@@ -54,8 +54,14 @@ StartPlace ResolveStartPlace(const QString& path, const QString& currentFolder) 
             : currentFolder +
                   (currentFolder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
                   path;
-    // Links are followed: a dangling link names nothing a user could list.
-    const auto found = platform::FileInfoOf(absolute);
+    // Links are followed: a dangling link names nothing a user could list. A share that does
+    // not answer is taken for a folder as named, which the listing's own thread then tries.
+    const auto answer = platform::FileInfoOfInTime(absolute);
+    if (!answer) {
+        place.folder = absolute;
+        return place;
+    }
+    const std::optional<platform::FindData>& found = *answer;
     if (!found) {
         place.problem =
             QStringLiteral("「%1」というフォルダもファイルもありません。\r\n現在のフォルダ（%"

@@ -3,6 +3,7 @@
 
 #include "dirchooser/foldertree.h"
 #include "platform/pathnames.h"
+#include "platform/volumes.h"
 #include "platform/watchers.h"
 
 #include <QAbstractItemView>
@@ -38,10 +39,9 @@ bool IsRebuildCode(long eventCode) {
 }
 
 // Whether path names a folder, taken by its bytes (Qt's own check loses those that are not
-// UTF-8).
+// UTF-8); a share that does not answer in time names none.
 bool IsFolder(const QString& path) {
-    const auto found = platform::FileInfoOf(path);
-    return found && (found->attr & platform::faDirectory);
+    return platform::IsFolderInTime(path);
 }
 
 // The drop-down button. A right click does nothing at all (no context menu).
@@ -142,7 +142,7 @@ void FolderChooser::completeFolders(const QString& typed) {
         return;
     completedFolder_ = key;
     QStringList paths;
-    if (const auto names = platform::SubfolderNames(platform::PathToBytes(folder))) {
+    if (const auto names = platform::SubfolderNamesInTime(folder)) {
         for (const std::string& name : *names)
             if (hidden || name.front() != '.')
                 paths << folder + platform::PathFromBytes(name) + QLatin1Char('/');

@@ -232,7 +232,8 @@ void SortChildren(QTreeWidgetItem* node) {
 } // namespace
 
 void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
-    const auto names = platform::SubfolderNames(platform::PathToBytes(path));
+    // A share that does not answer is left unlisted rather than holding the window.
+    const auto names = platform::SubfolderNamesInTime(path);
     if (!names)
         return;
     // Nothing of a subfolder is looked at here: on a share each look waits for the server, and

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/volumes.h"
 
+#include "platform/answerwithin.h"
 #include "platform/dialogs.h"
+#include "platform/filesearch.h"
 #include "platform/pathnames.h"
 
 #include <QDir>
@@ -9,14 +11,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
-#include <condition_variable>
-#include <map>
-#include <memory>
-#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <system_error>
-#include <thread>
 
 namespace platform {
 namespace {
@@ -110,8 +106,9 @@ struct MountEntry {
     QByteArray type;
 };
 
-// The real file systems of the mount table, in its order; the table alone, nothing is asked.
-std::vector<MountEntry> MountTable() {
+// The real file systems of the mount table (with pseudo ones too), in its order; the table
+// alone, nothing is asked.
+std::vector<MountEntry> MountTable(bool withPseudo = false) {
     // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw": the fifth field
     // is the mount point, the type and the source follow the "-".
     std::vector<MountEntry> entries;
@@ -122,7 +119,7 @@ std::vector<MountEntry> MountTable() {
         const QList<QByteArray> fields = line.split(' ');
         const qsizetype dash = fields.indexOf("-");
         if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size() ||
-            IsPseudoFileSystem(fields[dash + 1]))
+            (!withPseudo && IsPseudoFileSystem(fields[dash + 1])))
             continue;
         entries.push_back({UnescapedMountPoint(fields[4]), fields[dash + 2], fields[dash + 1]});
     }
@@ -195,40 +192,8 @@ QString Volume::displayLabel() const {
 
 std::optional<VolumeAnswer> AskWithin(const std::string& mountPoint, std::chrono::milliseconds wait,
                                       const VolumeAsker& asker) {
-    struct Question {
-        bool done = false;
-        VolumeAnswer answer;
-    };
-    // Never destroyed: a thread still waiting for a server when the process ends must find it.
-    struct Open {
-        std::mutex mutex;
-        std::condition_variable answered;
-        std::map<std::string, std::shared_ptr<Question>> questions; // unanswered in time
-    };
-    static Open* const open = new Open;
-    std::unique_lock lock(open->mutex);
-    if (const auto it = open->questions.find(mountPoint); it != open->questions.end()) {
-        if (!it->second->done)
-            return std::nullopt; // still waiting: one thread a volume, and no second wait
-        open->questions.erase(it);
-    }
-    auto question = std::make_shared<Question>();
-    try {
-        std::thread([question, mountPoint, asker] {
-            VolumeAnswer answer = asker(mountPoint);
-            const std::lock_guard done(open->mutex);
-            question->answer = std::move(answer);
-            question->done = true;
-            open->answered.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
-        lock.unlock();
-        return asker(mountPoint); // no thread to be had: asked here
-    }
-    if (open->answered.wait_for(lock, wait, [&] { return question->done; }))
-        return question->answer;
-    open->questions[mountPoint] = question;
-    return std::nullopt;
+    return AnswerWithin<VolumeAnswer>(mountPoint, wait,
+                                      [mountPoint, asker] { return asker(mountPoint); });
 }
 
 std::vector<Volume> SystemVolumes() {
@@ -379,6 +344,52 @@ bool CheckDrive(const QString& path, bool showMessages, const QString& invalidDr
             {QStringLiteral("警告"), notReadyText, QMessageBox::Ok, QMessageBox::Warning});
     }
     return false;
+}
+
+bool MayStallAt(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')))
+        return false;
+    const QString clean = QDir::cleanPath(path);
+    qsizetype longest = -1;
+    bool stalls = false;
+    const auto consider = [&](const QString& mountPoint, bool mayStall) {
+        if (MountPointHolds(mountPoint, clean) && mountPoint.size() > longest) {
+            longest = mountPoint.size();
+            stalls = mayStall;
+        }
+    };
+    if (Source()) {
+        for (const Volume& volume : Source()())
+            consider(volume.mountPoint, volume.kind == VolumeKind::Network);
+        return stalls;
+    }
+    // Pseudo file systems too: a desktop's own share mounts are among them.
+    for (const MountEntry& mount : MountTable(true))
+        consider(mount.mountPoint, MayStall(mount.type));
+    return stalls;
+}
+
+std::optional<std::vector<std::string>> SubfolderNamesInTime(const QString& folder) {
+    const std::string bytes = PathToBytes(folder);
+    if (!MayStallAt(folder))
+        return SubfolderNames(bytes);
+    using Names = std::optional<std::vector<std::string>>;
+    return AnswerWithin<Names>("subfolders " + bytes, kStallWait,
+                               [bytes] { return SubfolderNames(bytes); })
+        .value_or(std::nullopt);
+}
+
+std::optional<std::optional<FindData>> FileInfoOfInTime(const QString& path) {
+    const std::string bytes = PathToBytes(path);
+    if (!MayStallAt(path))
+        return FileInfoOf(bytes);
+    return AnswerWithin<std::optional<FindData>>("info " + bytes, kStallWait,
+                                                 [bytes] { return FileInfoOf(bytes); });
+}
+
+bool IsFolderInTime(const QString& path) {
+    const auto answer = FileInfoOfInTime(path);
+    return answer && *answer && ((*answer)->attr & faDirectory) != 0;
 }
 
 } // namespace platform

@@ -3,6 +3,8 @@
 // Mounted volumes stand in for drives: "/" first, then the other real (not pseudo) file
 // systems in mount-point order.
 
+#include "platform/filesearch.h"
+
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -82,5 +84,19 @@ std::optional<uint64_t> DriveTotalSize(const QString& path);
 // a warning box (caption "警告", OK) shows notReadyText. Returns whether the volume is ready.
 bool CheckDrive(const QString& path, bool showMessages, const QString& invalidDriveText,
                 const QString& notReadyText);
+
+// Whether path lies on a network share or a file system in user space (through the hook: a
+// network volume), told from the mount table alone: such a volume may not answer for minutes.
+bool MayStallAt(const QString& path);
+
+// The names of folder's subfolders, as SubfolderNames gives them. On a volume that may stall,
+// listed on a thread of its own and waited for half a second at most (AnswerWithin): nothing
+// when the folder cannot be read or does not answer in time.
+std::optional<std::vector<std::string>> SubfolderNamesInTime(const QString& folder);
+// FileInfoOf(path), by its bytes; on a volume that may stall, asked as SubfolderNamesInTime
+// asks: the outer nothing when it does not answer in time.
+std::optional<std::optional<FindData>> FileInfoOfInTime(const QString& path);
+// Whether path names a folder, by its bytes; false when it does not answer in time.
+bool IsFolderInTime(const QString& path);
 
 } // namespace platform

@@ -74,6 +74,29 @@ TEST(AskWithin, AVolumeThatDoesNotAnswerHoldsOneThreadAndNoCallerTwice) {
     EXPECT_TRUE(local->folder);
 }
 
+// A path on a network volume is one whose folder may not answer; its folders are then listed on
+// a thread of their own, with the same result.
+TEST(MayStallAt, PathsOnANetworkVolume) {
+    QTemporaryDir share;
+    ASSERT_TRUE(QDir(share.path()).mkpath("inner/deeper"));
+    const QString net = share.path();
+    ScopedHook<VolumeSource> source(SetVolumeSource, [&] {
+        return std::vector<Volume>{Fake("/"), Fake(net, VolumeKind::Network),
+                                   Fake(net + "/inner", VolumeKind::Fixed)};
+    });
+    const struct {
+        QString path;
+        bool stalls;
+    } cases[] = {{net, true},        {net + "/x/y", true},
+                 {net + "x", false}, {net + "/inner/a", false},
+                 {"/home", false},   {"relative", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(MayStallAt(c.path), c.stalls) << c.path.toStdString();
+    EXPECT_EQ(SubfolderNamesInTime(net), std::vector<std::string>{"inner"});
+    EXPECT_TRUE(IsFolderInTime(net + "/inner"));
+    EXPECT_FALSE(IsFolderInTime(net + "/missing"));
+}
+
 TEST(VolumeOfPath, LongestWholeComponentPrefix) {
     ScopedHook<VolumeSource> source(SetVolumeSource, [] {
         return std::vector<Volume>{Fake("/"), Fake("/media/usb"), Fake("/media/usb2")};
