@@ -140,9 +140,12 @@ void FolderChooser::completeFolders(const QString& typed) {
     const QString key = folder + (hidden ? QStringLiteral(".") : QString());
     if (key == completedFolder_)
         return;
+    const auto listing = platform::SubfolderNamesInTime(folder);
+    if (!listing)
+        return; // asked again at the next key, once the share has answered
     completedFolder_ = key;
     QStringList paths;
-    if (const auto names = platform::SubfolderNamesInTime(folder)) {
+    if (const auto& names = *listing) {
         for (const std::string& name : *names)
             if (hidden || name.front() != '.')
                 paths << folder + platform::PathFromBytes(name) + QLatin1Char('/');

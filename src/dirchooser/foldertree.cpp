@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTimer>
 
 #include <algorithm>
 #include <mutex>
@@ -32,6 +33,9 @@ struct MarkProbes {
 };
 
 namespace {
+
+// How often an open folder whose share has not answered yet is asked again.
+constexpr int kListingPollMilliseconds = 250;
 
 enum NodeRole {
     RoleImage = Qt::UserRole,
@@ -231,11 +235,14 @@ void SortChildren(QTreeWidgetItem* node) {
 
 } // namespace
 
-void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
-    // A share that does not answer is left unlisted rather than holding the window.
-    const auto names = platform::SubfolderNamesInTime(path);
+bool FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
+    // A share that does not answer in time is left unlisted rather than holding the window.
+    const auto listing = platform::SubfolderNamesInTime(path);
+    if (!listing)
+        return false;
+    const auto& names = *listing;
     if (!names)
-        return;
+        return true;
     // Nothing of a subfolder is looked at here: on a share each look waits for the server, and
     // a folder of hundreds of subfolders held the window for seconds. They are folders, so
     // they get the folder's icons.
@@ -254,6 +261,7 @@ void FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
         child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         node->addChild(child);
     }
+    return true;
 }
 
 void FolderTree::probeMarks(QTreeWidgetItem* node, const QString& path) {
@@ -307,7 +315,18 @@ void FolderTree::loadChildren(QTreeWidgetItem* node) {
     if (kindOf(node) == NodeKind::Root)
         return;
     const QString folder = pathOf(node);
-    addSubfolders(folder, node);
+    if (!addSubfolders(folder, node)) {
+        // The share has not answered yet: the folder stays marked, and fills in once the answer
+        // has come while it is open (asking again meanwhile costs nothing).
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        QTimer::singleShot(kListingPollMilliseconds, this, [this, node, generation = generation_] {
+            if (generation == generation_ && node->isExpanded() && node->childCount() == 0) {
+                loadChildren(node);
+                SortChildren(node);
+            }
+        });
+        return;
+    }
     SortChildren(node);
     probeMarks(node, folder);
     emit folderListed(folder);

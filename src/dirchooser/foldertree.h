@@ -99,7 +99,8 @@ private:
     void loadChildren(QTreeWidgetItem* node);
     void leftButtonDown(const QPoint& viewportPos);
     void commitNode();
-    void addSubfolders(const QString& path, QTreeWidgetItem* node);
+    // false when the folder did not answer in time.
+    bool addSubfolders(const QString& path, QTreeWidgetItem* node);
     // Tells on a thread of its own which children of node (listed from path) have no
     // subfolder, and takes their marks away once told; they are marked meanwhile.
     void probeMarks(QTreeWidgetItem* node, const QString& path);

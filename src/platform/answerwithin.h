@@ -2,9 +2,10 @@
 #pragma once
 // Questions to a file system that may not answer for minutes (a share whose server died, a hard
 // NFS mount), asked where a window must not wait for them. Each is asked on a thread of its own
-// and waited for a while; one not answered in time is left to its thread, and until it is
-// answered the same question gets nothing at once: it holds one thread, and no caller waits for
-// it twice.
+// and waited for a while; one not answered in time is left to its thread. Until it is answered
+// the same question gets nothing at once: it holds one thread, and no caller waits for it twice.
+// Once answered, the answer goes to the next caller, so that a slow share that takes longer than
+// the wait is not asked in vain again and again.
 
 #include <chrono>
 #include <condition_variable>
@@ -21,7 +22,8 @@
 namespace platform {
 
 // ask's answer when it comes within wait; nothing when it does not, or at once while the same
-// question (by its text) is still unanswered from an earlier call.
+// question (by its text) is still unanswered from an earlier call; that call's answer once it
+// came.
 template <class Answer>
 std::optional<Answer> AnswerWithin(const std::string& question, std::chrono::milliseconds wait,
                                    std::function<Answer()> ask) {
@@ -40,7 +42,9 @@ std::optional<Answer> AnswerWithin(const std::string& question, std::chrono::mil
     if (const auto it = open->unanswered.find(question); it != open->unanswered.end()) {
         if (!it->second->done)
             return std::nullopt;
-        open->unanswered.erase(it); // answered late: asked anew
+        Answer late = std::move(it->second->answer);
+        open->unanswered.erase(it);
+        return late;
     }
     auto asked = std::make_shared<Asked>();
     try {

@@ -369,14 +369,12 @@ bool MayStallAt(const QString& path) {
     return stalls;
 }
 
-std::optional<std::vector<std::string>> SubfolderNamesInTime(const QString& folder) {
+std::optional<std::optional<std::vector<std::string>>> SubfolderNamesInTime(const QString& folder) {
     const std::string bytes = PathToBytes(folder);
     if (!MayStallAt(folder))
         return SubfolderNames(bytes);
-    using Names = std::optional<std::vector<std::string>>;
-    return AnswerWithin<Names>("subfolders " + bytes, kStallWait,
-                               [bytes] { return SubfolderNames(bytes); })
-        .value_or(std::nullopt);
+    return AnswerWithin<std::optional<std::vector<std::string>>>(
+        "subfolders " + bytes, kStallWait, [bytes] { return SubfolderNames(bytes); });
 }
 
 std::optional<std::optional<FindData>> FileInfoOfInTime(const QString& path) {

@@ -50,10 +50,9 @@ struct VolumeAnswer {
     std::optional<uint64_t> totalSize;
 };
 using VolumeAsker = std::function<VolumeAnswer(const std::string& mountPoint)>;
-// asker's answer about mountPoint, asked on a thread of its own, when it comes within wait;
-// nothing when it does not. A question not answered in time is left to its thread, and until it
-// is answered the next questions about mountPoint get nothing at once: a server that stopped
-// answering holds one thread, and no caller waits for it twice.
+// asker's answer about mountPoint as AnswerWithin (answerwithin.h) gives it: asked on a thread of
+// its own and waited for at most wait; a server that stopped answering holds one thread, and no
+// caller waits for it twice.
 std::optional<VolumeAnswer> AskWithin(const std::string& mountPoint, std::chrono::milliseconds wait,
                                       const VolumeAsker& asker);
 
@@ -89,12 +88,11 @@ bool CheckDrive(const QString& path, bool showMessages, const QString& invalidDr
 // network volume), told from the mount table alone: such a volume may not answer for minutes.
 bool MayStallAt(const QString& path);
 
-// The names of folder's subfolders, as SubfolderNames gives them. On a volume that may stall,
-// listed on a thread of its own and waited for half a second at most (AnswerWithin): nothing
-// when the folder cannot be read or does not answer in time.
-std::optional<std::vector<std::string>> SubfolderNamesInTime(const QString& folder);
+// SubfolderNames(folder). On a volume that may stall, listed on a thread of its own and waited
+// for half a second at most (AnswerWithin): the outer nothing when it does not answer in time.
+std::optional<std::optional<std::vector<std::string>>> SubfolderNamesInTime(const QString& folder);
 // FileInfoOf(path), by its bytes; on a volume that may stall, asked as SubfolderNamesInTime
-// asks: the outer nothing when it does not answer in time.
+// asks.
 std::optional<std::optional<FindData>> FileInfoOfInTime(const QString& path);
 // Whether path names a folder, by its bytes; false when it does not answer in time.
 bool IsFolderInTime(const QString& path);
