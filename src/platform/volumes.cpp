@@ -83,21 +83,28 @@ VolumeKind KindOf(const QByteArray& device, const QByteArray& type) {
     return VolumeKind::Fixed;
 }
 
+// raw with each escape (prefix, then digits digits of base) made the byte it stands for.
+QByteArray Unescaped(const QByteArray& raw, const QByteArray& prefix, int digits, int base) {
+    QByteArray bytes;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        bool escape = false;
+        const int code = raw.mid(i, prefix.size()) == prefix
+                             ? raw.mid(i + prefix.size(), digits).toInt(&escape, base)
+                             : 0;
+        if (escape && i + prefix.size() + digits <= raw.size()) {
+            bytes += char(code);
+            i += prefix.size() + digits - 1;
+        } else {
+            bytes += raw[i];
+        }
+    }
+    return bytes;
+}
+
 // A mount point as the mount table writes it: blanks, tabs, newlines and backslashes as octal
 // escapes.
 QString UnescapedMountPoint(const QByteArray& field) {
-    QByteArray bytes;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        bool octal = false;
-        const int code = field[i] == '\\' ? field.mid(i + 1, 3).toInt(&octal, 8) : 0;
-        if (octal && i + 3 < field.size()) {
-            bytes += char(code);
-            i += 3;
-        } else {
-            bytes += field[i];
-        }
-    }
-    return QFile::decodeName(bytes);
+    return QFile::decodeName(Unescaped(field, "\\", 3, 8));
 }
 
 struct MountEntry {
@@ -148,19 +155,7 @@ const char* const kSystemFolders[] = {"/dev", "/proc", "/sys", "/var/run", "/var
 
 // "My\x20Disk" as udev names a label's link: bytes written \xHH.
 QString DecodedLabel(const QString& name) {
-    QByteArray bytes;
-    const QByteArray raw = QFile::encodeName(name);
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        bool hex = false;
-        const int code = raw.mid(i, 2) == "\\x" ? raw.mid(i + 2, 2).toInt(&hex, 16) : 0;
-        if (hex && i + 3 < raw.size()) {
-            bytes += char(code);
-            i += 3;
-        } else {
-            bytes += raw[i];
-        }
-    }
-    return QString::fromUtf8(bytes);
+    return QString::fromUtf8(Unescaped(QFile::encodeName(name), "\\x", 2, 16));
 }
 
 // The file systems' labels by the canonical path of their device.
