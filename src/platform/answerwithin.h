@@ -40,11 +40,11 @@ std::optional<Answer> AnswerWithin(const std::string& question, std::chrono::mil
     static Open* const open = new Open;
     std::unique_lock lock(open->mutex);
     if (const auto it = open->unanswered.find(question); it != open->unanswered.end()) {
-        if (!it->second->done)
+        const std::shared_ptr<Asked> late = it->second;
+        if (!late->done)
             return std::nullopt;
-        Answer late = std::move(it->second->answer);
         open->unanswered.erase(it);
-        return late;
+        return std::move(late->answer);
     }
     auto asked = std::make_shared<Asked>();
     try {
