@@ -55,7 +55,8 @@ StartPlace ResolveStartPlace(const QString& path, const QString& currentFolder) 
                   (currentFolder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
                   path;
     // Links are followed: a dangling link names nothing a user could list. A share that does
-    // not answer is taken for a folder as named, which the listing's own thread then tries.
+    // not answer in time is taken for a folder as named, rather than the window waiting for it
+    // before it shows (the chooser, finding no answer either, stays on the drive list).
     const auto answer = platform::FileInfoOfInTime(absolute);
     if (!answer) {
         place.folder = absolute;

@@ -133,7 +133,14 @@ std::vector<MountEntry> MountTable(bool withPseudo = false) {
     return entries;
 }
 
-// What the system says of a mount point itself.
+// What asking a mount point found: whether it is a folder, and the total size of its volume
+// (nothing when that could not be asked).
+struct VolumeAnswer {
+    bool folder = false;
+    std::optional<uint64_t> totalSize;
+};
+
+// What the system says of a mount point (bytes) itself.
 VolumeAnswer AskSystem(const std::string& mountPoint) {
     VolumeAnswer answer;
     struct stat status {};
@@ -185,12 +192,6 @@ QString Volume::displayLabel() const {
     return mountPoint.mid(mountPoint.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-std::optional<VolumeAnswer> AskWithin(const std::string& mountPoint, std::chrono::milliseconds wait,
-                                      const VolumeAsker& asker) {
-    return AnswerWithin<VolumeAnswer>(mountPoint, wait,
-                                      [mountPoint, asker] { return asker(mountPoint); });
-}
-
 std::vector<Volume> SystemVolumes() {
     // From the mount table, each volume asked about itself: Qt's list of volumes asks every
     // one of them at once, and a share whose server stopped answering held the window.
@@ -206,9 +207,10 @@ std::vector<Volume> SystemVolumes() {
         const std::string bytes = QFile::encodeName(mount.mountPoint).toStdString();
         // One that does not answer in time is listed as not ready.
         const VolumeAnswer answer =
-            MayStall(mount.type)
-                ? AskWithin(bytes, kStallWait, AskSystem).value_or(VolumeAnswer{true, std::nullopt})
-                : AskSystem(bytes);
+            MayStall(mount.type) ? AnswerWithin<VolumeAnswer>("volume " + bytes, kStallWait,
+                                                              [bytes] { return AskSystem(bytes); })
+                                       .value_or(VolumeAnswer{true, std::nullopt})
+                                 : AskSystem(bytes);
         // A volume of no size holds nothing a user would look for.
         if (!isRoot && (!answer.folder || answer.totalSize == uint64_t(0)))
             continue;

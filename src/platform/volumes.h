@@ -6,7 +6,6 @@
 #include "platform/filesearch.h"
 
 #include <QString>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -42,19 +41,6 @@ VolumeSource SetVolumeSource(VolumeSource source);
 // The volumes of the system itself, bypassing the hook. A network share or a file system in
 // user space that does not answer within half a second is listed as not ready.
 std::vector<Volume> SystemVolumes();
-
-// What asking a mount point (bytes) found: whether it is a folder, and the total size of its
-// volume (nothing when that could not be asked).
-struct VolumeAnswer {
-    bool folder = false;
-    std::optional<uint64_t> totalSize;
-};
-using VolumeAsker = std::function<VolumeAnswer(const std::string& mountPoint)>;
-// asker's answer about mountPoint as AnswerWithin (answerwithin.h) gives it: asked on a thread of
-// its own and waited for at most wait; a server that stopped answering holds one thread, and no
-// caller waits for it twice.
-std::optional<VolumeAnswer> AskWithin(const std::string& mountPoint, std::chrono::milliseconds wait,
-                                      const VolumeAsker& asker);
 
 // The volume whose mount point is the longest prefix (by whole components) of path.
 std::optional<Volume> VolumeOfPath(const QString& path);
