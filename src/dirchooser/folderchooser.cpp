@@ -38,12 +38,6 @@ bool IsRebuildCode(long eventCode) {
     }
 }
 
-// Whether path names a folder, taken by its bytes (Qt's own check loses those that are not
-// UTF-8); a share that does not answer in time names none.
-bool IsFolder(const QString& path) {
-    return platform::IsFolderInTime(path);
-}
-
 // The drop-down button. A right click does nothing at all (no context menu).
 class DropDownButton : public QToolButton {
 public:
@@ -191,7 +185,7 @@ void FolderChooser::openPath(const QString& path) {
     // would depend on the working folder of the moment.
     if ((path.size() == 1 && path != QLatin1String("/")) || !path.startsWith(QLatin1Char('/')))
         return;
-    if (!IsFolder(path))
+    if (!platform::IsFolderInTime(path))
         return;
     const QString target = WithTrailingSlash(path);
     tree_->selectPath(target);
@@ -228,7 +222,7 @@ void FolderChooser::dropDown() {
 }
 
 void FolderChooser::watchFolder(const QString& folder) {
-    if (folderWatcher_ && IsFolder(folder))
+    if (folderWatcher_ && platform::IsFolderInTime(folder))
         folderWatcher_->watch(folder);
 }
 

@@ -182,6 +182,29 @@ bool MountPointHolds(const QString& mountPoint, const QString& path) {
     return path == mountPoint || path.startsWith(mountPoint + QLatin1Char('/'));
 }
 
+// The mount whose mount point is the longest prefix (by whole components) of path, told from the
+// mount table alone (with its pseudo file systems when withPseudo), or from the hook's volumes
+// (a network one as "nfs"); nothing for a relative path or when none holds it.
+std::optional<MountEntry> MountHolding(const QString& path, bool withPseudo) {
+    if (!path.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    std::vector<MountEntry> mounts;
+    if (Source()) {
+        for (const Volume& volume : Source()())
+            mounts.push_back(
+                {volume.mountPoint, {}, volume.kind == VolumeKind::Network ? "nfs" : QByteArray()});
+    } else {
+        mounts = MountTable(withPseudo);
+    }
+    const QString clean = QDir::cleanPath(path);
+    std::optional<MountEntry> longest;
+    for (MountEntry& mount : mounts)
+        if (MountPointHolds(mount.mountPoint, clean) &&
+            (!longest || mount.mountPoint.size() > longest->mountPoint.size()))
+            longest = std::move(mount);
+    return longest;
+}
+
 } // namespace
 
 QString Volume::displayLabel() const {
@@ -276,20 +299,8 @@ std::optional<Volume> VolumeOfPath(const QString& path) {
 QString MountPointOf(const QString& path) {
     if (!path.startsWith(QLatin1Char('/')))
         return {};
-    const QString clean = QDir::cleanPath(path);
-    QString best = QStringLiteral("/");
-    const auto consider = [&](const QString& mountPoint) {
-        if (MountPointHolds(mountPoint, clean) && mountPoint.size() > best.size())
-            best = mountPoint;
-    };
-    if (Source()) {
-        for (const Volume& volume : Source()())
-            consider(volume.mountPoint);
-        return best;
-    }
-    for (const MountEntry& mount : MountTable())
-        consider(mount.mountPoint);
-    return best;
+    const auto mount = MountHolding(path, false);
+    return mount ? mount->mountPoint : QStringLiteral("/");
 }
 
 QString FallbackFolder() {
@@ -344,26 +355,9 @@ bool CheckDrive(const QString& path, bool showMessages, const QString& invalidDr
 }
 
 bool MayStallAt(const QString& path) {
-    if (!path.startsWith(QLatin1Char('/')))
-        return false;
-    const QString clean = QDir::cleanPath(path);
-    qsizetype longest = -1;
-    bool stalls = false;
-    const auto consider = [&](const QString& mountPoint, bool mayStall) {
-        if (MountPointHolds(mountPoint, clean) && mountPoint.size() > longest) {
-            longest = mountPoint.size();
-            stalls = mayStall;
-        }
-    };
-    if (Source()) {
-        for (const Volume& volume : Source()())
-            consider(volume.mountPoint, volume.kind == VolumeKind::Network);
-        return stalls;
-    }
     // Pseudo file systems too: a desktop's own share mounts are among them.
-    for (const MountEntry& mount : MountTable(true))
-        consider(mount.mountPoint, MayStall(mount.type));
-    return stalls;
+    const auto mount = MountHolding(path, true);
+    return mount && MayStall(mount->type);
 }
 
 std::optional<std::optional<std::vector<std::string>>> SubfolderNamesInTime(const QString& folder) {
