@@ -318,14 +318,19 @@ bool DriveAvailable(const QString& path) {
         return true;
     // An empty disc drive or a dead share has nothing in its root; "." and ".." are always
     // there here, so they do not count.
-    FileSearch search;
-    FindData found;
-    for (bool ok = search.FindFirst(PathToBytes(volume->mountPoint), faAnyFile, found); ok;
-         ok = search.FindNext(found)) {
-        if (found.bytes != "." && found.bytes != "..")
-            return true;
-    }
-    return false;
+    const std::string root = PathToBytes(volume->mountPoint);
+    auto holdsEntries = [root] {
+        FileSearch search;
+        FindData found;
+        for (bool ok = search.FindFirst(root, faAnyFile, found); ok; ok = search.FindNext(found))
+            if (found.bytes != "." && found.bytes != "..")
+                return true;
+        return false;
+    };
+    // A share that does not answer in time is not available now.
+    if (!MayStallAt(volume->mountPoint))
+        return holdsEntries();
+    return AnswerWithin<bool>("entries " + root, kStallWait, holdsEntries).value_or(false);
 }
 
 std::optional<uint64_t> DriveTotalSize(const QString& path) {
