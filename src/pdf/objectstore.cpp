@@ -154,6 +154,7 @@ const ObjectStore::LoadedStream* ObjectStore::ObjectStream(int64_t s, size_t wan
     // An object's bytes end where the next one (by offset) begins, or with the data: a string
     // that never closes cannot make a parse run through the rest of the stream. Writers list
     // the objects in order mostly.
+    loaded.starts.reserve(loaded.table.objects.size());
     for (const auto& [number, offset] : loaded.table.objects)
         loaded.starts.push_back(offset);
     if (!std::is_sorted(loaded.starts.begin(), loaded.starts.end()))

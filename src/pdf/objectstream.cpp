@@ -19,33 +19,44 @@ std::string ObjectStreamData(const ByteSource& source, const IndirectObject& str
 
 namespace {
 
-// Whether text holds only digits and blanks, no run of digits longer than 18: numbers that
-// cannot overflow, with nothing between them that could make two of them part of another value.
-bool PlainNumbers(std::string_view text) {
+// The table read in one pass from a header that holds only digits and blanks, no run of digits
+// longer than 18: numbers that cannot overflow, with nothing between them that could make two
+// of them part of another value. Writers put nothing else there. False when the header holds
+// anything else (which the parser then reads value by value), with the table left empty.
+bool ReadPlainTable(std::string_view header, int64_t pairs, int64_t first, int64_t room,
+                    ObjectStreamTable& table) {
+    int64_t taken = 0, value = 0, number = 0;
     size_t digits = 0;
-    for (const char c : text) {
+    bool haveNumber = false;
+    for (size_t i = 0; i <= header.size(); ++i) {
+        const char c = i < header.size() ? header[i] : ' ';
         if (c >= '0' && c <= '9') {
-            if (++digits > 18)
+            if (++digits > 18) {
+                table.objects.clear();
                 return false;
-        } else if (IsPdfSpace(c)) {
-            digits = 0;
-        } else {
+            }
+            value = value * 10 + (c - '0');
+            continue;
+        }
+        if (!IsPdfSpace(c)) {
+            table.objects.clear();
             return false;
         }
+        if (digits == 0)
+            continue;
+        digits = 0;
+        if (taken < pairs) {
+            if (!haveNumber) {
+                number = value;
+            } else {
+                ++taken;
+                if (value <= room) // else an object that cannot be there
+                    table.objects.emplace_back(number, first + value);
+            }
+            haveNumber = !haveNumber;
+        }
+        value = 0;
     }
-    return true;
-}
-
-// The next number of plain text (PlainNumbers) from pos on, with pos left after it; false at
-// its end.
-bool NextPlainNumber(std::string_view text, size_t& pos, int64_t& value) {
-    while (pos < text.size() && IsPdfSpace(text[pos]))
-        ++pos;
-    if (pos == text.size())
-        return false;
-    value = 0;
-    for (; pos < text.size() && !IsPdfSpace(text[pos]); ++pos)
-        value = value * 10 + (text[pos] - '0');
     return true;
 }
 
@@ -58,18 +69,15 @@ ObjectStreamTable ReadObjectStreamTable(int64_t count, int64_t first, std::strin
         return table;
     const std::string_view header = data.substr(0, size_t(first));
     const int64_t room = dataSize - first;
-    size_t pos = 0;
-    // Writers put nothing but the numbers there, which are then read without asking, number by
-    // number, whether they begin some other value.
-    const bool plain = PlainNumbers(header);
-    auto next = [&](int64_t& value) {
-        return plain ? NextPlainNumber(header, pos, value) : ParseIntegerAt(header, pos, value);
-    };
     // Each pair takes at least four bytes ("1 0 "), so the header bounds the count.
-    for (int64_t k = 0;
-         k < std::min(count, kMaxObjectStreamObjects) && size_t(k) <= header.size() / 2; ++k) {
+    const int64_t pairs = std::min({count, kMaxObjectStreamObjects, int64_t(header.size() / 2) + 1});
+    table.objects.reserve(size_t(std::min<int64_t>(pairs, int64_t(header.size() / 4) + 1)));
+    if (ReadPlainTable(header, pairs, first, room, table))
+        return table;
+    size_t pos = 0;
+    for (int64_t k = 0; k < pairs; ++k) {
         int64_t number = 0, offset = 0;
-        if (!next(number) || !next(offset))
+        if (!ParseIntegerAt(header, pos, number) || !ParseIntegerAt(header, pos, offset))
             break;
         if (number < 0 || offset < 0 || offset > room)
             continue; // an object that cannot be there
