@@ -341,6 +341,7 @@ private:
             budget_.SpendEntries(rows);
         const std::string data = DecodeStream(dict, RawStreamData(source_, *object, budget_),
                                               size_t(rows * rowSize), budget_);
+        entries_.reserve(entries_.size() + data.size() / size_t(rowSize));
         size_t at = 0;
         for (const auto& [first, count] : subsections) {
             // Rows beyond what the data holds are not there.
