@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "crypto/rc4.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 void Rc4Setup(Rc4State& state, const uint8_t* key, int keyLength) {
@@ -16,9 +18,13 @@ void Rc4Setup(Rc4State& state, const uint8_t* key, int keyLength) {
     state.S = kIdentity;
     if (keyLength < 1)
         return; // no key to schedule; leaves the identity rather than dividing by zero
+    // The key repeated over the 256 steps, laid out once rather than wrapped at every step.
+    std::array<uint8_t, 256> repeated;
+    for (size_t k = 0; k < 256; k += size_t(keyLength))
+        std::memcpy(repeated.data() + k, key, std::min<size_t>(size_t(keyLength), 256 - k));
     unsigned j = 0;
-    for (size_t k = 0, at = 0; k < 256; ++k, at = at + 1 == size_t(keyLength) ? 0 : at + 1) {
-        j = (j + state.S[k] + key[at]) & 0xff;
+    for (size_t k = 0; k < 256; ++k) {
+        j = (j + state.S[k] + repeated[k]) & 0xff;
         std::swap(state.S[k], state.S[j]);
     }
 }

@@ -105,8 +105,10 @@ std::string UnescapeLiteral(std::string_view content) {
 // string gives what its digits spell and costs nothing else. A final odd digit stands as if
 // followed by 0.
 std::string HexToBytes(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 2);
+    // Made at the most it can hold and cut to what the digits gave: a byte appended at a time
+    // cost as much as the digits' lookups.
+    std::string out((text.size() + 1) / 2, '\0');
+    size_t made = 0;
     int high = -1;
     for (char c : text) {
         const int d = HexDigit(c);
@@ -115,12 +117,13 @@ std::string HexToBytes(std::string_view text) {
         if (high < 0) {
             high = d;
         } else {
-            out += char(high * 16 + d);
+            out[made++] = char(high * 16 + d);
             high = -1;
         }
     }
     if (high >= 0)
-        out += char(high * 16);
+        out[made++] = char(high * 16);
+    out.resize(made);
     return out;
 }
 
