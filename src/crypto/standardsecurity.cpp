@@ -35,11 +35,22 @@ void Rc4InPlace(std::string_view key, std::string& data) {
     Rc4Apply(state, reinterpret_cast<uint8_t*>(data.data()), int64_t(data.size()));
 }
 
-std::string XorEach(std::string_view key, int value) {
-    std::string result(key);
-    for (char& c : result)
-        c = char(uint8_t(c) ^ value);
-    return result;
+// RC4 over data with each byte of key XORed with value, as revision 3 and later pass over
+// their entries 19 more times. Only a key's first 256 bytes take part in RC4.
+void Rc4WithXoredKey(std::string_view key, int value, std::string& data) {
+    std::array<uint8_t, 256> xored;
+    const size_t n = std::min(key.size(), xored.size());
+    for (size_t i = 0; i < n; ++i)
+        xored[i] = uint8_t(uint8_t(key[i]) ^ value);
+    Rc4State state;
+    Rc4Setup(state, xored.data(), int(n));
+    Rc4Apply(state, reinterpret_cast<uint8_t*>(data.data()), int64_t(data.size()));
+}
+
+// MD5 of the first n bytes of digest, 50 times over (revision 3 and later); n is at most 16.
+void Rehash50Times(Md5Digest& digest, size_t n) {
+    for (int round = 0; round < 50; ++round)
+        Md5OfString(std::string_view(reinterpret_cast<const char*>(digest.data()), n), digest);
 }
 
 // The crypt filter a /StrF or /StmF entry names; nothing for a filter this handler does not
@@ -179,12 +190,13 @@ std::string ComputeFileKey(const Bytes32& paddedPassword, const EncryptionParams
     input += params.ID;
     if (params.R >= 4 && !params.EncryptMetadata)
         input += LittleEndian32(0xFFFFFFFF);
-    std::string key = Md5(input);
+    Md5Digest key;
+    Md5OfString(input, key);
     if (!IsRevision2(params))
-        for (int round = 0; round < 50; ++round)
-            key = Md5(std::string_view(key).substr(0, n));
-    key.resize(n);
-    return key;
+        Rehash50Times(key, std::min(n, key.size()));
+    std::string result(key.begin(), key.end());
+    result.resize(n);
+    return result;
 }
 
 std::string ComputeU(const std::string& fileKey, const EncryptionParams& params) {
@@ -195,24 +207,25 @@ std::string ComputeU(const std::string& fileKey, const EncryptionParams& params)
     }
     std::string u = Md5(std::string(View(PasswordPad)) + params.ID);
     for (int i = 0; i <= 19; ++i)
-        Rc4InPlace(XorEach(fileKey, i), u);
+        Rc4WithXoredKey(fileKey, i, u);
     return u;
 }
 
 Bytes32 DecryptOwnerEntry(const std::string& password, const EncryptionParams& params) {
-    const size_t n = size_t(FileKeyBytes(params));
-    std::string digest = Md5(View(PadPassword(password)));
+    const size_t n = std::min(size_t(FileKeyBytes(params)), Md5Digest().size());
+    Md5Digest digest;
+    Md5OfString(View(PadPassword(password)), digest);
+    const std::string_view key(reinterpret_cast<const char*>(digest.data()), n);
     std::string user = params.O.substr(0, 32);
     user.resize(32, '\0');
     if (IsRevision2(params)) {
-        Rc4InPlace(std::string_view(digest).substr(0, 5), user);
+        Rc4InPlace(key.substr(0, 5), user);
     } else {
         // Each rehash takes the key's length only, as for the file key: with keys shorter than
         // 16 bytes this is what the writers do (Ghostscript's 40- and 96-bit revision 3 files).
-        for (int round = 0; round < 50; ++round)
-            digest = Md5(std::string_view(digest).substr(0, n));
+        Rehash50Times(digest, n);
         for (int i = 19; i >= 0; --i)
-            Rc4InPlace(XorEach(std::string_view(digest).substr(0, n), i), user);
+            Rc4WithXoredKey(key, i, user);
     }
     Bytes32 result;
     std::copy_n(user.begin(), 32, result.begin());
