@@ -70,7 +70,8 @@ ObjectStreamTable ReadObjectStreamTable(int64_t count, int64_t first, std::strin
     const std::string_view header = data.substr(0, size_t(first));
     const int64_t room = dataSize - first;
     // Each pair takes at least four bytes ("1 0 "), so the header bounds the count.
-    const int64_t pairs = std::min({count, kMaxObjectStreamObjects, int64_t(header.size() / 2) + 1});
+    const int64_t pairs =
+        std::min({count, kMaxObjectStreamObjects, int64_t(header.size() / 2) + 1});
     table.objects.reserve(size_t(std::min<int64_t>(pairs, int64_t(header.size() / 4) + 1)));
     if (ReadPlainTable(header, pairs, first, room, table))
         return table;

@@ -156,32 +156,31 @@ std::string DecodeStream(const PdfObject& dict, std::string_view raw, size_t max
                          ReadBudget& budget) {
     const PdfObject* filter = dict.Get("Filter");
     const PdfObject* parms = dict.Get("DecodeParms");
-    std::vector<const PdfObject*> filters, parameters;
-    if (filter && filter->kind == PdfObject::Kind::Array) {
-        for (size_t i = 0; i < filter->items.size(); ++i) {
-            filters.push_back(&filter->items[i]);
-            parameters.push_back(parms && parms->kind == PdfObject::Kind::Array &&
-                                         i < parms->items.size()
-                                     ? &parms->items[i]
-                                     : nullptr);
-        }
-    } else if (filter && !filter->IsNull()) {
-        filters.push_back(filter);
-        parameters.push_back(parms);
-    }
-    std::string data(raw.substr(0, filters.empty() ? maxOutput : raw.size()));
-    for (size_t i = 0; i < filters.size(); ++i) {
-        const PdfObject& f = *filters[i];
+    const bool chain = filter && filter->kind == PdfObject::Kind::Array;
+    const size_t filters = chain ? filter->items.size() : filter && !filter->IsNull() ? 1 : 0;
+    if (filters == 0)
+        return std::string(raw.substr(0, maxOutput));
+    // Each filter decodes what the one before gave, the first the raw bytes themselves.
+    std::string data;
+    std::string_view input = raw;
+    bool decoded = false;
+    for (size_t i = 0; i < filters; ++i) {
+        const PdfObject& f = chain ? filter->items[i] : *filter;
         if (f.IsNull() || f.IsName("Crypt"))
             continue;
         if (!f.IsName("FlateDecode") && !f.IsName("Fl"))
             throw EReadError(ErrorKind::UnsupportedFilter,
                              "圧縮方式 /" + (f.kind == PdfObject::Kind::Name ? f.text : "?"));
-        const PdfObject* p = parameters[i];
+        const PdfObject* p =
+            !chain ? parms
+            : parms && parms->kind == PdfObject::Kind::Array && i < parms->items.size()
+                ? &parms->items[i]
+                : nullptr;
         const bool predicted = p && p->IsDictionary() && IntegerOr(p->Get("Predictor"), 1) >= 2;
         // A PNG predictor adds a byte to every row: room for those before it is undone. (A
         // row of one byte doubles the data; that is as far as it can go.)
-        data = Inflate(data, predicted && maxOutput < SIZE_MAX / 2 ? 2 * maxOutput + 1 : maxOutput);
+        data =
+            Inflate(input, predicted && maxOutput < SIZE_MAX / 2 ? 2 * maxOutput + 1 : maxOutput);
         budget.SpendStreamBytes(int64_t(data.size()));
         if (predicted) {
             data = Unpredict(std::move(data), IntegerOr(p->Get("Predictor"), 1),
@@ -190,6 +189,9 @@ std::string DecodeStream(const PdfObject& dict, std::string_view raw, size_t max
             if (data.size() > maxOutput)
                 data.resize(maxOutput);
         }
+        input = data;
+        decoded = true;
     }
-    return data;
+    // Filters that change nothing (null, /Crypt) leave the raw bytes as they are.
+    return decoded ? std::move(data) : std::string(raw);
 }
