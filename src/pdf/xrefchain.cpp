@@ -246,6 +246,14 @@ private:
         entries_.push_back(entry);
     }
 
+    // Room for count more entries. The room at least doubles, as push_back's does: a file of
+    // a thousand sections would otherwise copy all the entries so far once a section.
+    void ReserveMore(int64_t count) {
+        const size_t needed = entries_.size() + size_t(std::max<int64_t>(0, count));
+        if (needed > entries_.capacity())
+            entries_.reserve(std::max(needed, 2 * entries_.capacity()));
+    }
+
     // The subsections of a classic section up to its "trailer" keyword.
     void TableEntries(SectionReader& reader) {
         for (;;) {
@@ -258,10 +266,8 @@ private:
                 Damaged("相互参照表の小見出しが壊れています");
             // Room for the entries the rest of the file can hold in their standard form; a
             // count beyond that is damage and is not allocated for.
-            entries_.reserve(entries_.size() +
-                             size_t(std::max<int64_t>(
-                                 0, std::min({*count, (source_.Size() - reader.Position()) / 20,
-                                              budget_.EntriesLeft()}))));
+            ReserveMore(std::min(
+                {*count, (source_.Size() - reader.Position()) / 20, budget_.EntriesLeft()}));
             int64_t number = *first;
             const int64_t end = *first + *count;
             auto add = [&](int64_t offset, bool inUse) {
@@ -341,7 +347,7 @@ private:
             budget_.SpendEntries(rows);
         const std::string data = DecodeStream(dict, RawStreamData(source_, *object, budget_),
                                               size_t(rows * rowSize), budget_);
-        entries_.reserve(entries_.size() + data.size() / size_t(rowSize));
+        ReserveMore(std::min(rows, int64_t(data.size() / size_t(rowSize))));
         size_t at = 0;
         for (const auto& [first, count] : subsections) {
             // Rows beyond what the data holds are not there.

@@ -325,6 +325,32 @@ std::string ZeroRowTables(const TempDir& dir, ZeroRows where) {
     return dir.Write("zero.pdf", bytes);
 }
 
+// A thousand cross-reference streams of a thousand rows each, each naming the one before with
+// /Prev: a million entries in 200 KiB, which must cost the reader one pass, not one copy of
+// every entry so far a section.
+std::string ThousandSections(const TempDir& dir) {
+    PdfBuilder pdf;
+    pdf.Object(1, "<< /Type /Catalog /Pages 3 0 R >>").Object(2, kInfo);
+    pdf.Object(3, "<< /Type /Pages /Kids [] /Count 2 >>");
+    std::string rows; // /W [1 2 1]: objects 1 to 3 where they are, the others free
+    for (int n = 0; n < 1000; ++n) {
+        const int64_t at = n >= 1 && n <= 3 ? pdf.OffsetOf(n) : 0;
+        rows += {char(at ? 1 : 0), char(at >> 8), char(at), '\0'};
+    }
+    const std::string packed = Deflate(rows);
+    int64_t previous = -1;
+    for (int n = 4; n < 1004; ++n) {
+        pdf.Object(n, "<< /Type /XRef /W [1 2 1] /Size 1000 /Root 1 0 R /Info 2 0 R "
+                      "/Filter /FlateDecode /Length " +
+                          std::to_string(packed.size()) +
+                          (previous < 0 ? "" : " /Prev " + std::to_string(previous)) +
+                          " >>\nstream\n" + packed + "\nendstream");
+        previous = pdf.OffsetOf(n);
+    }
+    return dir.Write("sections.pdf",
+                     pdf.Bytes() + "startxref\n" + std::to_string(previous) + "\n%%EOF\n");
+}
+
 // n object streams, each inflating to 64 MiB of blanks after its one object, in a file whose
 // table must be recovered; the information dictionary is object 100 + k of stream k.
 std::string ObjectStreamBombs(const TempDir& dir, int n) {
@@ -626,6 +652,11 @@ const HostileCase kCases[] = {
          return Plain("/Size 4 /Root 1 0 R /Info 2147483647 0 R").WriteTo(d.File("a.pdf"));
      },
      "record", [](const Result& r) { EXPECT_EQ(r.title, ""); }},
+    {"AThousandSectionsAlongPrev", ThousandSections, "record",
+     [](const Result& r) {
+         EXPECT_EQ(r.title, "Report");
+         EXPECT_EQ(r.pages, 2);
+     }},
     {"PrevLoopOfTwoSections", [](const TempDir& d) { return PrevLoop(d, false); }, "record",
      [](const Result& r) {
          EXPECT_EQ(r.title, "Update");
