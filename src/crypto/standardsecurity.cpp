@@ -47,10 +47,17 @@ void Rc4WithXoredKey(std::string_view key, int value, std::string& data) {
     Rc4Apply(state, reinterpret_cast<uint8_t*>(data.data()), int64_t(data.size()));
 }
 
-// MD5 of the first n bytes of digest, 50 times over (revision 3 and later); n is at most 16.
+// The first n bytes of digest (n at most 16) as bytes to hash or to key RC4 with.
+std::string_view Prefix(const Md5Digest& digest, size_t n) {
+    return std::string_view(reinterpret_cast<const char*>(digest.data()), n);
+}
+
+// MD5 of the first n bytes of digest, 50 times over (revision 3 and later).
 void Rehash50Times(Md5Digest& digest, size_t n) {
-    for (int round = 0; round < 50; ++round)
-        Md5OfString(std::string_view(reinterpret_cast<const char*>(digest.data()), n), digest);
+    for (int round = 0; round < 50; ++round) {
+        const Md5Digest input = digest;
+        Md5OfString(Prefix(input, n), digest);
+    }
 }
 
 // The crypt filter a /StrF or /StmF entry names; nothing for a filter this handler does not
@@ -215,17 +222,16 @@ Bytes32 DecryptOwnerEntry(const std::string& password, const EncryptionParams& p
     const size_t n = std::min(size_t(FileKeyBytes(params)), Md5Digest().size());
     Md5Digest digest;
     Md5OfString(View(PadPassword(password)), digest);
-    const std::string_view key(reinterpret_cast<const char*>(digest.data()), n);
     std::string user = params.O.substr(0, 32);
     user.resize(32, '\0');
     if (IsRevision2(params)) {
-        Rc4InPlace(key.substr(0, 5), user);
+        Rc4InPlace(Prefix(digest, 5), user);
     } else {
         // Each rehash takes the key's length only, as for the file key: with keys shorter than
         // 16 bytes this is what the writers do (Ghostscript's 40- and 96-bit revision 3 files).
         Rehash50Times(digest, n);
         for (int i = 19; i >= 0; --i)
-            Rc4WithXoredKey(key, i, user);
+            Rc4WithXoredKey(Prefix(digest, n), i, user);
     }
     Bytes32 result;
     std::copy_n(user.begin(), 32, result.begin());

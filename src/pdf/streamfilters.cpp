@@ -156,26 +156,30 @@ std::string DecodeStream(const PdfObject& dict, std::string_view raw, size_t max
                          ReadBudget& budget) {
     const PdfObject* filter = dict.Get("Filter");
     const PdfObject* parms = dict.Get("DecodeParms");
+    // One filter with its parameters, or an array of filters with an array of parameters.
     const bool chain = filter && filter->kind == PdfObject::Kind::Array;
-    const size_t filters = chain ? filter->items.size() : filter && !filter->IsNull() ? 1 : 0;
-    if (filters == 0)
+    const size_t count = chain ? filter->items.size() : filter && !filter->IsNull() ? 1 : 0;
+    if (count == 0)
         return std::string(raw.substr(0, maxOutput));
+    auto parametersOf = [&](size_t i) -> const PdfObject* {
+        if (!chain)
+            return parms;
+        const bool listed =
+            parms && parms->kind == PdfObject::Kind::Array && i < parms->items.size();
+        return listed ? &parms->items[i] : nullptr;
+    };
     // Each filter decodes what the one before gave, the first the raw bytes themselves.
     std::string data;
     std::string_view input = raw;
     bool decoded = false;
-    for (size_t i = 0; i < filters; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         const PdfObject& f = chain ? filter->items[i] : *filter;
         if (f.IsNull() || f.IsName("Crypt"))
             continue;
         if (!f.IsName("FlateDecode") && !f.IsName("Fl"))
             throw EReadError(ErrorKind::UnsupportedFilter,
                              "圧縮方式 /" + (f.kind == PdfObject::Kind::Name ? f.text : "?"));
-        const PdfObject* p =
-            !chain ? parms
-            : parms && parms->kind == PdfObject::Kind::Array && i < parms->items.size()
-                ? &parms->items[i]
-                : nullptr;
+        const PdfObject* p = parametersOf(i);
         const bool predicted = p && p->IsDictionary() && IntegerOr(p->Get("Predictor"), 1) >= 2;
         // A PNG predictor adds a byte to every row: room for those before it is undone. (A
         // row of one byte doubles the data; that is as far as it can go.)
@@ -192,6 +196,6 @@ std::string DecodeStream(const PdfObject& dict, std::string_view raw, size_t max
         input = data;
         decoded = true;
     }
-    // Filters that change nothing (null, /Crypt) leave the raw bytes as they are.
+    // Filters that change nothing (null, /Crypt) leave the raw bytes as they are, whole.
     return decoded ? std::move(data) : std::string(raw);
 }

@@ -13,7 +13,8 @@
 class ReadBudget;
 
 // The decoded bytes of a stream with dictionary dict and raw (undecoded, decrypted) bytes raw,
-// at most maxOutput of them (a stream made to inflate without end, a "zip bomb", stops there).
+// at most maxOutput of them (a stream made to inflate without end, a "zip bomb", stops there);
+// raw whole when its filters change nothing (null, /Crypt).
 // Damaged compressed data gives what inflated before the damage. A /Crypt filter is passed
 // over (the object store has decrypted the data); any filter other than FlateDecode raises
 // EReadError(UnsupportedFilter) naming it. The bytes decoded count against budget.
