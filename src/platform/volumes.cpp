@@ -327,10 +327,12 @@ bool DriveAvailable(const QString& path) {
                 return true;
         return false;
     };
-    // A share that does not answer in time is not available now.
     if (!MayStallAt(volume->mountPoint))
         return holdsEntries();
-    return AnswerWithin<bool>("entries " + root, kStallWait, holdsEntries).value_or(false);
+    // A share is asked for its root within the wait, not for as long as it takes. One that
+    // told its size just now (ready) is slow rather than gone when its root takes longer: it
+    // counts as there, so that the folder shown is not left for that.
+    return AnswerWithin<bool>("entries " + root, kStallWait, holdsEntries).value_or(true);
 }
 
 std::optional<uint64_t> DriveTotalSize(const QString& path) {

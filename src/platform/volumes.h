@@ -56,8 +56,8 @@ QString FallbackFolder();
 
 // Whether the volume holding path can be read now: its total size can be obtained, and for a
 // network or CD volume its mount point also holds at least one entry besides "." and "..".
-// An empty or relative path is not ready, nor a share whose root is not listed in time
-// (MayStallAt).
+// An empty or relative path is not ready. A share's root is listed within a wait (MayStallAt);
+// one not listed by then counts as holding entries.
 bool DriveAvailable(const QString& path);
 
 // The total size in bytes of the volume that holds path, or nothing when it is not ready or
