@@ -205,8 +205,13 @@ void MainWindow::openSelected() {
     if (const ListRow* row = shown_->rowAt(highlightedRow());
         row && nameField_->text() == InertShown(row->caption))
         name = pathOf(*row);
-    const auto attributes = platform::FileAttributes(name);
-    if (!attributes || (*attributes & (platform::faDirectory | platform::faVolumeID))) {
+    // A share that does not answer in time leaves things as they are: the row is still
+    // highlighted for another try.
+    const auto answer = platform::FileInfoOfInTime(name);
+    if (!answer)
+        return;
+    const std::optional<platform::FindData>& found = *answer;
+    if (!found || (found->attr & (platform::faDirectory | platform::faVolumeID))) {
         // A name that no longer exists is handed to the chooser too, which ignores it.
         folderChooser_->openPath(name);
         nameField_->clear();
