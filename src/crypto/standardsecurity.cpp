@@ -42,9 +42,7 @@ void Rc4WithXoredKey(std::string_view key, int value, std::string& data) {
     const size_t n = std::min(key.size(), xored.size());
     for (size_t i = 0; i < n; ++i)
         xored[i] = uint8_t(uint8_t(key[i]) ^ value);
-    Rc4State state;
-    Rc4Setup(state, xored.data(), int(n));
-    Rc4Apply(state, reinterpret_cast<uint8_t*>(data.data()), int64_t(data.size()));
+    Rc4InPlace(std::string_view(reinterpret_cast<const char*>(xored.data()), n), data);
 }
 
 // The first n bytes of digest (n at most 16) as bytes to hash or to key RC4 with.
