@@ -71,6 +71,7 @@ FolderChooser::FolderChooser(QWidget* parent) : QLineEdit(parent) {
     setCompleter(completer_);
     connect(this, &QLineEdit::textEdited, this, [this](const QString& typed) {
         editing_ = true;
+        awaitedPath_.clear(); // the user has moved on from a folder a share is slow to answer for
         completeFolders(typed);
     });
 
@@ -82,7 +83,11 @@ FolderChooser::FolderChooser(QWidget* parent) : QLineEdit(parent) {
     tree_->resize(0, kTreeHeight);
     // The chooser's keys work in the open tree too.
     tree_->installEventFilter(this);
-    connect(tree_, &FolderTree::folderListed, this, &FolderChooser::watchFolder);
+    connect(tree_, &FolderTree::folderListed, this,
+            [this](const QString& folder, const std::vector<std::string>& subfolders) {
+                if (folderWatcher_)
+                    folderWatcher_->watch(folder, subfolders);
+            });
     connect(tree_, &FolderTree::nodeCommitted, this, &FolderChooser::nodeCommitted);
     // Without the focus the tree's selection shows in the colours of an unselected node.
     QPalette palette = tree_->palette();
@@ -185,14 +190,43 @@ void FolderChooser::openPath(const QString& path) {
     // would depend on the working folder of the moment.
     if ((path.size() == 1 && path != QLatin1String("/")) || !path.startsWith(QLatin1Char('/')))
         return;
-    if (!platform::IsFolderInTime(path))
+    if (path != awaitedPath_)
+        awaitedPath_.clear(); // another folder chosen meanwhile
+    const auto answer = platform::FileInfoOfInTime(path);
+    if (!answer) {
+        if (!reopening_)
+            awaitFolder(path);
+        return;
+    }
+    awaitedPath_.clear();
+    if (!*answer || !((*answer)->attr & platform::faDirectory))
         return;
     const QString target = WithTrailingSlash(path);
     tree_->selectPath(target);
     showNode(tree_->selectedNode());
     setSelectedPath(target);
-    watchFolder(target);
+    if (folderWatcher_)
+        folderWatcher_->watch(target);
     emit pathChanged(selectedPath());
+}
+
+// A share waking up is slow, not gone: a folder on one that did not answer within the wait is
+// asked again every quarter second (at once: its late answer, or nothing while it is still
+// unanswered) and opened once it answers, unless another folder was chosen meanwhile or the
+// user is typing another into the field. Half a minute on, the user has given up on it, and a
+// late answer would move the list unasked.
+void FolderChooser::awaitFolder(const QString& path) {
+    if (awaitedPath_.isEmpty()) {
+        awaitedPath_ = path;
+        awaitingSince_.start();
+    } else if (awaitingSince_.hasExpired(30'000)) {
+        awaitedPath_.clear();
+        return;
+    }
+    QTimer::singleShot(250, this, [this, path] {
+        if (awaitedPath_ == path)
+            openPath(path);
+    });
 }
 
 void FolderChooser::rebuildTree() {
@@ -219,11 +253,6 @@ void FolderChooser::dropDown() {
     } else {
         tree_->open();
     }
-}
-
-void FolderChooser::watchFolder(const QString& folder) {
-    if (folderWatcher_ && platform::IsFolderInTime(folder))
-        folderWatcher_->watch(folder);
 }
 
 void FolderChooser::scheduleNotification(long eventCode) {
@@ -261,6 +290,7 @@ void FolderChooser::notifyChange(long eventCode) {
 void FolderChooser::nodeCommitted() {
     const QString path = tree_->selectedPath();
     showNode(tree_->selectedNode());
+    awaitedPath_.clear();
     emit pathChanged(path);
 }
 
@@ -281,6 +311,7 @@ void FolderChooser::enterKey() {
     tree_->lower();
     tree_->setEnabled(false);
     tree_->hide();
+    awaitedPath_.clear();
     emit pathChanged(path);
 }
 

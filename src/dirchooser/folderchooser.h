@@ -9,6 +9,7 @@
 
 #include "dirchooser/nodeicons.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 class FolderTree;
@@ -36,7 +37,8 @@ public:
 
     // Selects folder path in the tree, shows it and reports it with a trailing "/". Ignored for
     // an empty, relative or one-character path (other than "/") and a path that is not an
-    // existing folder.
+    // existing folder. A folder on a share that does not answer in time is opened when it
+    // answers, within half a minute, unless another folder is chosen first.
     void openPath(const QString& path);
     // Clears the tree and loads the volumes again; reports nothing.
     void rebuildTree();
@@ -92,7 +94,7 @@ private:
     bool handleKey(QKeyEvent* event);
     void updateEditRect();
     void showNode(QTreeWidgetItem* node);
-    void watchFolder(const QString& folder);
+    void awaitFolder(const QString& path);
     void scheduleNotification(long eventCode);
     void nodeCommitted();
     void enterKey();
@@ -111,6 +113,8 @@ private:
     QStringListModel* completions_ = nullptr;
     QString completedFolder_; // whose subfolders completions_ holds
     bool reopening_ = false;
+    QString awaitedPath_; // asked of a share that has not answered yet
+    QElapsedTimer awaitingSince_;
     bool notificationPending_ = false;
     long pendingCode_ = 0;
     platform::MountWatcher* mountWatcher_ = nullptr;

@@ -235,20 +235,13 @@ void SortChildren(QTreeWidgetItem* node) {
 
 } // namespace
 
-bool FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
-    // A share that does not answer in time is left unlisted rather than holding the window.
-    const auto listing = platform::SubfolderNamesInTime(path);
-    if (!listing)
-        return false;
-    const auto& names = *listing;
-    if (!names)
-        return true;
+void FolderTree::addSubfolders(const std::vector<std::string>& names, QTreeWidgetItem* node) {
     // Nothing of a subfolder is looked at here: on a share each look waits for the server, and
     // a folder of hundreds of subfolders held the window for seconds. They are folders, so
     // they get the folder's icons.
     const int image = icons_->add(platform::FolderIcon(false));
     const int openImage = icons_->add(platform::FolderIcon(true));
-    for (const std::string& bytes : *names) {
+    for (const std::string& bytes : names) {
         if (!showHidden_ && IsHiddenName(bytes))
             continue;
         // The caption shows the name; the path is made of its bytes.
@@ -261,7 +254,6 @@ bool FolderTree::addSubfolders(const QString& path, QTreeWidgetItem* node) {
         child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         node->addChild(child);
     }
-    return true;
 }
 
 void FolderTree::probeMarks(QTreeWidgetItem* node, const QString& path) {
@@ -315,7 +307,9 @@ void FolderTree::loadChildren(QTreeWidgetItem* node) {
     if (kindOf(node) == NodeKind::Root)
         return;
     const QString folder = pathOf(node);
-    if (!addSubfolders(folder, node)) {
+    // A share that does not answer in time is left unlisted rather than holding the window.
+    const auto listing = platform::SubfolderNamesInTime(folder);
+    if (!listing) {
         // The share has not answered yet: the folder stays marked, and fills in once the answer
         // has come while it is open (asking again meanwhile costs nothing).
         node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -323,13 +317,19 @@ void FolderTree::loadChildren(QTreeWidgetItem* node) {
             if (generation == generation_ && node->isExpanded() && node->childCount() == 0) {
                 loadChildren(node);
                 SortChildren(node);
+                // A path being selected through this folder goes on down once it is listed.
+                if (!selectingPath_.isEmpty() && currentItem() == node && node->childCount() > 0)
+                    selectPath(selectingPath_);
             }
         });
         return;
     }
+    if (!*listing)
+        return; // unreadable: listed as empty
+    addSubfolders(**listing, node);
     SortChildren(node);
     probeMarks(node, folder);
-    emit folderListed(folder);
+    emit folderListed(folder, **listing);
 }
 
 void FolderTree::expandNode(QTreeWidgetItem* node) {
@@ -405,11 +405,12 @@ void FolderTree::selectPath(const QString& path) {
         collapseNode(node);
     // The first component is the volume: the mount point that is the longest prefix.
     const auto [volume, consumed] = VolumeHolding(node, path);
+    QString rest;
     if (volume) {
         selectNode(volume);
         expandNode(volume);
         node = volume;
-        QString rest = path.mid(consumed);
+        rest = path.mid(consumed);
         for (qsizetype cut = rest.indexOf(QLatin1Char('/')); cut >= 0 && node->childCount() > 0;
              cut = rest.indexOf(QLatin1Char('/'))) {
             QTreeWidgetItem* match = ChildNamed(node, rest.left(cut));
@@ -421,6 +422,9 @@ void FolderTree::selectPath(const QString& path) {
             node = match;
         }
     }
+    // Stopped at a folder of a share that has not listed its subfolders yet: the rest of the way
+    // is taken once it has.
+    selectingPath_ = rest.contains(QLatin1Char('/')) && node->childCount() == 0 ? path : QString();
     setUpdatesEnabled(updates);
 }
 

@@ -84,8 +84,9 @@ public:
     static QString nameOf(const QTreeWidgetItem* node);
 
 signals:
-    // The tree listed the subfolders of folder, which can now be watched.
-    void folderListed(const QString& folder);
+    // The tree listed the subfolders of folder (their names' bytes, hidden ones included),
+    // which can now be watched.
+    void folderListed(const QString& folder, const std::vector<std::string>& subfolders);
     // A click committed the selected node (selectedPath() holds its path); the tree is closed.
     void nodeCommitted();
 
@@ -99,8 +100,8 @@ private:
     void loadChildren(QTreeWidgetItem* node);
     void leftButtonDown(const QPoint& viewportPos);
     void commitNode();
-    // false when the folder did not answer in time.
-    bool addSubfolders(const QString& path, QTreeWidgetItem* node);
+    // A node under node for each of names, a folder's subfolders just listed.
+    void addSubfolders(const std::vector<std::string>& names, QTreeWidgetItem* node);
     // Tells on a thread of its own which children of node (listed from path) have no
     // subfolder, and takes their marks away once told; they are marked meanwhile.
     void probeMarks(QTreeWidgetItem* node, const QString& path);
@@ -112,6 +113,7 @@ private:
     NodeIcons* icons_;
     QString selectedPath_;
     QString lastPath_;       // the path committed before, for going back to it
+    QString selectingPath_;  // selectPath's, while a share along it has not answered
     bool expanding_ = false; // expandNode has loaded the node already
     bool showHidden_ = false;
     // Counts the trees built (loadDrives): a probe's answer about an earlier tree's node is

@@ -2,6 +2,7 @@
 #include "platform/places.h"
 
 #include "platform/pathnames.h"
+#include "platform/volumes.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -31,9 +32,13 @@ std::vector<Place> SystemPlaces() {
     };
     for (const auto& w : wanted) {
         const QString path = QDir::cleanPath(QStandardPaths::writableLocation(w.location));
-        const auto found = FileAttributes(path);
-        if (path.isEmpty() || !found || !(*found & faDirectory) ||
-            (w.kind != PlaceKind::Home && path == home))
+        if (path.isEmpty() || (w.kind != PlaceKind::Home && path == home))
+            continue;
+        // Asked within the chooser's wait: a user folder on a share whose server died must not
+        // hold the window at its start. One that does not answer is offered all the same, as
+        // configured; opening it asks again.
+        const auto found = FileInfoOfInTime(path);
+        if (found && !(*found && ((*found)->attr & faDirectory)))
             continue;
         places.push_back({w.kind, QString::fromUtf16(w.caption), path});
     }

@@ -20,7 +20,8 @@ struct Place {
 };
 
 // Those of the three that exist, in that order; a user folder that is the home folder itself
-// (no such folder configured) is left out. Through the hook when one is set.
+// (no such folder configured) is left out, one on a share that does not answer within
+// half a second kept. Through the hook when one is set.
 std::vector<Place> UserPlaces();
 
 using PlaceSource = std::function<std::vector<Place>()>;

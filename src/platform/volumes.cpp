@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <chrono>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -158,6 +161,33 @@ bool MayStall(const QByteArray& type) {
 // How long a volume that may stall is waited for: a share far away answers in a fraction of it.
 constexpr std::chrono::milliseconds kStallWait{500};
 
+// What a volume that may stall said, asked within the wait and kept for a moment: at the
+// window's start and at every mount its two mount watchers and the chooser's tree each ask
+// about every volume within milliseconds, and a share far away was asked three times over.
+// One that does not answer in time counts as a folder of unknown size.
+VolumeAnswer AskInTime(const std::string& mountPoint) {
+    constexpr std::chrono::seconds kFresh{2};
+    struct Kept {
+        VolumeAnswer answer;
+        std::chrono::steady_clock::time_point at;
+    };
+    static std::mutex mutex;
+    static std::map<std::string, Kept> kept;
+    const auto now = std::chrono::steady_clock::now();
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto it = kept.find(mountPoint); it != kept.end() && now - it->second.at < kFresh)
+            return it->second.answer;
+    }
+    const auto answer = AnswerWithin<VolumeAnswer>("volume " + mountPoint, kStallWait,
+                                                   [mountPoint] { return AskSystem(mountPoint); });
+    if (!answer)
+        return VolumeAnswer{true, std::nullopt};
+    const std::lock_guard lock(mutex);
+    kept[mountPoint] = {*answer, now};
+    return *answer;
+}
+
 const char* const kSystemFolders[] = {"/dev", "/proc", "/sys", "/var/run", "/var/lock"};
 
 // "My\x20Disk" as udev names a label's link: bytes written \xHH.
@@ -229,11 +259,7 @@ std::vector<Volume> SystemVolumes() {
         const bool isRoot = mount.mountPoint == QLatin1String("/");
         const std::string bytes = QFile::encodeName(mount.mountPoint).toStdString();
         // One that does not answer in time is listed as not ready.
-        const VolumeAnswer answer =
-            MayStall(mount.type) ? AnswerWithin<VolumeAnswer>("volume " + bytes, kStallWait,
-                                                              [bytes] { return AskSystem(bytes); })
-                                       .value_or(VolumeAnswer{true, std::nullopt})
-                                 : AskSystem(bytes);
+        const VolumeAnswer answer = MayStall(mount.type) ? AskInTime(bytes) : AskSystem(bytes);
         // A volume of no size holds nothing a user would look for.
         if (!isRoot && (!answer.folder || answer.totalSize == uint64_t(0)))
             continue;
@@ -368,7 +394,10 @@ bool MayStallAt(const QString& path) {
 }
 
 std::optional<std::optional<std::vector<std::string>>> SubfolderNamesInTime(const QString& folder) {
-    const std::string bytes = PathToBytes(folder);
+    std::string bytes = PathToBytes(folder);
+    // "a/b/" and "a/b" list the same folder: the tree and the watchers ask one question.
+    while (bytes.size() > 1 && bytes.back() == '/')
+        bytes.pop_back();
     if (!MayStallAt(folder))
         return SubfolderNames(bytes);
     return AnswerWithin<std::optional<std::vector<std::string>>>(
@@ -381,11 +410,6 @@ std::optional<std::optional<FindData>> FileInfoOfInTime(const QString& path) {
         return FileInfoOf(bytes);
     return AnswerWithin<std::optional<FindData>>("info " + bytes, kStallWait,
                                                  [bytes] { return FileInfoOf(bytes); });
-}
-
-bool IsFolderInTime(const QString& path) {
-    const auto answer = FileInfoOfInTime(path);
-    return answer && *answer && ((*answer)->attr & faDirectory) != 0;
 }
 
 } // namespace platform

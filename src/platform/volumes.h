@@ -81,7 +81,5 @@ std::optional<std::optional<std::vector<std::string>>> SubfolderNamesInTime(cons
 // FileInfoOf(path), by its bytes; on a volume that may stall, asked as SubfolderNamesInTime
 // asks.
 std::optional<std::optional<FindData>> FileInfoOfInTime(const QString& path);
-// Whether path names a folder, by its bytes; false when it does not answer in time.
-bool IsFolderInTime(const QString& path);
 
 } // namespace platform

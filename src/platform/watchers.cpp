@@ -2,6 +2,7 @@
 #include "platform/watchers.h"
 
 #include "platform/pathnames.h"
+#include "platform/volumes.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,13 +29,9 @@ QString ChildPath(const QString& folder, const QString& name) {
     return folder == QLatin1String("/") ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-// The names of folder's subfolders, hidden ones included; nothing when it cannot be read.
-std::optional<QSet<QString>> Subfolders(const QString& folder) {
-    const auto names = SubfolderNames(PathToBytes(folder));
-    if (!names)
-        return std::nullopt;
+QSet<QString> NameSet(const std::vector<std::string>& names) {
     QSet<QString> out;
-    for (const std::string& name : *names)
+    for (const std::string& name : names)
         out.insert(PathFromBytes(name));
     return out;
 }
@@ -104,19 +101,23 @@ FolderWatcher::FolderWatcher(QObject* parent)
 FolderWatcher::~FolderWatcher() = default;
 
 bool FolderWatcher::watch(const QString& folder) {
+    if (watched_.contains(NormalFolder(folder)))
+        return true;
+    const auto listing = SubfolderNamesInTime(NormalFolder(folder));
+    return listing && *listing && watch(folder, **listing);
+}
+
+bool FolderWatcher::watch(const QString& folder, const std::vector<std::string>& subfolders) {
     const QString path = NormalFolder(folder);
     if (path.isEmpty())
         return false;
     if (watched_.contains(path))
         return true;
-    auto names = Subfolders(path);
-    if (!names)
-        return false;
     auto handle = std::make_shared<WatchableFolder>(path);
     if (handle->path().isEmpty() || !watcher_->addPath(handle->path()))
         return false;
     byWatcherPath_.insert(handle->path(), path);
-    watched_.insert(path, {*names, std::move(handle)});
+    watched_.insert(path, {NameSet(subfolders), std::move(handle)});
     return true;
 }
 
@@ -147,17 +148,20 @@ void FolderWatcher::rescan(const QString& folder) {
     auto known = watched_.find(path);
     if (known == watched_.end())
         return;
-    const auto now = Subfolders(path);
-    if (!now) {
+    const auto listing = SubfolderNamesInTime(path);
+    if (!listing)
+        return; // a share that has not answered yet: its next change looks again
+    if (!*listing) {
         // The folder itself is gone (or unreadable now): report it as removed, stop watching.
         unwatch(path);
         emit changeNotified(shcneRmDir, path);
         return;
     }
+    const QSet<QString> now = NameSet(**listing);
     const QSet<QString> before = known->subfolders;
-    known->subfolders = *now;
-    const QSet<QString> added = *now - before;
-    const QSet<QString> removed = before - *now;
+    known->subfolders = now;
+    const QSet<QString> added = now - before;
+    const QSet<QString> removed = before - now;
     if (added.size() == 1 && removed.size() == 1) {
         emit changeNotified(shcneRenameFolder, ChildPath(path, *added.begin()));
         return;

@@ -84,8 +84,11 @@ public:
     explicit FolderWatcher(QObject* parent = nullptr);
     ~FolderWatcher() override;
 
-    // Starts watching folder (its list of subfolders is taken now). False when it cannot be.
+    // Starts watching folder, its list of subfolders read now (on a share, within the wait of
+    // SubfolderNamesInTime) or given as just read. False when it cannot be: a share that does
+    // not answer in time is not watched.
     bool watch(const QString& folder);
+    bool watch(const QString& folder, const std::vector<std::string>& subfolders);
     void unwatch(const QString& folder);
     void clear();
     QStringList folders() const;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chooserfixture.h"
+#include "support/stalledshare.h"
 
 #include <QHelpEvent>
 #include <QScreen>
@@ -55,6 +56,46 @@ TEST_F(ChooserTest, OpenPathReportsExistingFoldersWithTrailingSlash) {
         EXPECT_EQ(chooser->selectedPath(), c.reported);
         EXPECT_EQ(chooser->text(), QDir(c.path).dirName());
     }
+}
+
+// A folder on a share that answers after the wait is opened when it answers, unless another
+// was chosen meanwhile.
+TEST_F(ChooserTest, AFolderOnAShareThatAnswersLateOpensThenUnlessAnotherWasChosen) {
+    for (const char* folder : {"late", "dropped", "typed"})
+        ASSERT_TRUE(QDir().mkpath(base + "/Share/" + folder));
+    volumes.push_back(Volume(base + "/Share", "", platform::VolumeKind::Network, true));
+    chooser->rebuildTree();
+    const struct {
+        QString path;
+        QString chosenMeanwhile; // empty: none
+        QString typedMeanwhile;  // into the field
+        QStringList reported;
+    } cases[] = {
+        {base + "/Share/late", "", "", {base + "/Share/late/"}},
+        {base + "/Share/dropped", fixed + "/Data", "", {fixed + "/Data/"}},
+        {base + "/Share/typed", "", "/tm", {}},
+    };
+    for (const auto& c : cases) {
+        fired.clear();
+        std::promise<void> serverBack = StallFileInfoOf(c.path);
+        chooser->openPath(c.path);
+        EXPECT_TRUE(fired.empty()) << c.path.toStdString();
+        if (!c.chosenMeanwhile.isEmpty())
+            chooser->openPath(c.chosenMeanwhile);
+        if (!c.typedMeanwhile.isEmpty())
+            QTest::keyClicks(chooser, c.typedMeanwhile);
+        serverBack.set_value();
+        QTest::qWait(1000); // asked again every quarter second: four times over
+        EXPECT_EQ(fired, c.reported) << c.path.toStdString();
+    }
+    // The tree goes down to the folder once the share has listed the folders on the way.
+    chooser->rebuildTree();
+    std::promise<void> listed = StallSubfolderNamesOf(base + "/Share");
+    chooser->openPath(base + "/Share/late");
+    EXPECT_EQ(PathOf(tree()->currentItem()), base + "/Share/");
+    listed.set_value();
+    QTest::qWait(1000);
+    EXPECT_EQ(PathOf(tree()->currentItem()), base + "/Share/late");
 }
 
 TEST_F(ChooserTest, OpenPathOfTheFileSystemRoot) {

@@ -2,7 +2,9 @@
 #include "platform/answerwithin.h"
 #include "platform/dialogs.h"
 #include "platform/hooks.h"
+#include "platform/places.h"
 #include "platform/volumes.h"
+#include "support/stalledshare.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,8 +94,39 @@ TEST(MayStallAt, PathsOnANetworkVolume) {
     for (const auto& c : cases)
         EXPECT_EQ(MayStallAt(c.path), c.stalls) << c.path.toStdString();
     EXPECT_EQ(SubfolderNamesInTime(net), std::optional(std::vector<std::string>{"inner"}));
-    EXPECT_TRUE(IsFolderInTime(net + "/inner"));
-    EXPECT_FALSE(IsFolderInTime(net + "/missing"));
+    const auto inner = FileInfoOfInTime(net + "/inner");
+    ASSERT_TRUE(inner && *inner);
+    EXPECT_TRUE((*inner)->attr & faDirectory);
+    const auto missing = FileInfoOfInTime(net + "/missing");
+    EXPECT_TRUE(missing && !*missing);
+}
+
+// The user's folders as the desktop names them (~/.config/user-dirs.dirs): one that is not
+// there is left out, one on a share that does not answer in time offered as configured.
+TEST(UserPlaces, AFolderOnAShareThatDoesNotAnswerIsOffered) {
+    QTemporaryDir top;
+    // The share's folder is not made: only the question left unanswered can offer it.
+    ASSERT_TRUE(QDir().mkpath(top.path() + "/home") && QDir().mkpath(top.path() + "/config"));
+    const QString documents = top.path() + "/share/Documents";
+    QFile dirs(top.path() + "/config/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\nXDG_DESKTOP_DIR=\"" +
+               top.path().toUtf8() + "/missing\"\n");
+    dirs.close();
+    const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", (top.path() + "/home").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (top.path() + "/config").toUtf8());
+    ScopedHook<VolumeSource> source(SetVolumeSource, [&] {
+        return std::vector<Volume>{Fake("/"), Fake(top.path() + "/share", VolumeKind::Network)};
+    });
+    std::promise<void> serverBack = StallFileInfoOf(documents);
+    const std::vector<Place> places = UserPlaces();
+    qputenv("HOME", home);
+    qputenv("XDG_CONFIG_HOME", config);
+    ASSERT_EQ(places.size(), 2u);
+    EXPECT_EQ(places[0].path, top.path() + "/home");
+    EXPECT_EQ(places[1].kind, PlaceKind::Documents);
+    EXPECT_EQ(places[1].path, documents);
 }
 
 TEST(VolumeOfPath, LongestWholeComponentPrefix) {

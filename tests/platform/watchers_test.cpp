@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/hooks.h"
 #include "platform/pathnames.h"
+#include "platform/volumes.h"
 #include "platform/watchers.h"
 #include "support/bytenamedtempdir.h"
+#include "support/stalledshare.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,6 +111,38 @@ TEST(WatchableFolder, IsThePathItselfUnlessTheNameIsNotUtf8) {
     EXPECT_EQ(std::string(target), folder);
     EXPECT_TRUE(WatchableFolder(PathFromBytes(folder + "/missing\xe9")).path().isEmpty());
     std::filesystem::remove_all(folder);
+}
+
+// A folder on a share is watched once the share answers for its subfolders, without waiting
+// for it meanwhile; a change while the share does not answer is not taken for its removal.
+TEST(FolderWatcher, AFolderOnAShareIsWatchedOnceItAnswers) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    ScopedHook<VolumeSource> volumes(SetVolumeSource, [&] {
+        Volume share;
+        share.mountPoint = root;
+        share.kind = VolumeKind::Network;
+        share.totalSize = 1;
+        return std::vector<Volume>{share};
+    });
+    FolderWatcher watcher;
+    std::vector<Event> events;
+    QObject::connect(&watcher, &FolderWatcher::changeNotified,
+                     [&](long code, const QString& path) { events.emplace_back(code, path); });
+    std::promise<void> serverBack = StallSubfolderNamesOf(root);
+    EXPECT_FALSE(watcher.watch(root + "/"));
+    serverBack.set_value();
+    QElapsedTimer waited;
+    waited.start();
+    while (!watcher.watch(root) && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(watcher.folders(), QStringList{root});
+
+    std::promise<void> serverGone = StallSubfolderNamesOf(root);
+    ASSERT_TRUE(QDir(root).mkdir("new"));
+    WaitFor(events, 1);
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(watcher.folders(), QStringList{root});
 }
 
 TEST(FolderWatcher, FolderThatCannotBeWatchedIsNotFatal) {
