@@ -22,8 +22,8 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings);
         if (events.onFolderStart)
             events.onFolderStart(at, pdfFiles.size());
-        readAhead =
-            std::make_unique<PdfReadAhead>(std::move(pdfFiles), settings, workers, at.facts.device);
+        readAhead = std::make_unique<PdfReadAhead>(at.path, std::move(pdfFiles), settings, workers,
+                                                   at.facts.device);
     };
     // The files the reader opens are not looked up besides: their status comes from the open.
     walk.deferLookup = [&settings](std::string_view name) {
@@ -41,7 +41,7 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         const ScanSettings& used = changed ? *changed : settings;
         const bool listedFolder = (listed.attr & platform::faDirectory) != 0;
         std::optional<PdfRead> read = !changed && readAhead && ReadsPdf(name, listedFolder, used)
-                                          ? readAhead->Take(fullPath)
+                                          ? readAhead->Take(listed.bytes)
                                           : std::nullopt;
         // An entry the search left to the reader gets its size and times from the open file.
         const platform::FindData* looked = &listed;

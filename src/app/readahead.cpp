@@ -8,12 +8,12 @@
 #include <system_error>
 
 std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings) {
-    std::vector<std::string> paths;
+    std::vector<std::string> names;
     if (folder.empty())
-        return paths;
+        return names;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
-        return paths;
+        return names;
     while (const dirent* entry = ::readdir(dir)) {
         // As the scan lists them: no hidden entry, and only regular files (links followed),
         // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
@@ -26,10 +26,10 @@ std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSetting
             regular = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
-            paths.push_back(folder + entry->d_name);
+            names.emplace_back(name);
     }
     ::closedir(dir);
-    return paths;
+    return names;
 }
 
 namespace {
@@ -42,11 +42,11 @@ unsigned Processors() {
 
 } // namespace
 
-PdfReadAhead::PdfReadAhead(std::vector<std::string> paths, const ScanSettings& settings,
-                           unsigned workers, iotiming::Device device)
-    : paths_(std::move(paths)), settings_(settings), device_(device), slots_(paths_.size()),
-      limit_(std::min(kAhead, paths_.size())), takerTimer_(device) {
-    const size_t count = std::min<size_t>(std::max(workers, 1u), paths_.size());
+PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string> names,
+                           const ScanSettings& settings, unsigned workers, iotiming::Device device)
+    : folder_(std::move(folder)), names_(std::move(names)), settings_(settings), device_(device),
+      slots_(names_.size()), limit_(std::min(kAhead, names_.size())), takerTimer_(device) {
+    const size_t count = std::min<size_t>(std::max(workers, 1u), names_.size());
     // Held while starting, as a worker that finds its reads waiting adds workers of its own.
     const std::lock_guard lock(mutex_);
     try {
@@ -95,18 +95,18 @@ void PdfReadAhead::Work() {
 // after another (bench/README.md).
 void PdfReadAhead::AddWorkers(unsigned count) {
     count = std::min(count, kMaxWorkers);
-    if (stopping_ || workers_.size() >= count || workers_.size() >= paths_.size())
+    if (stopping_ || workers_.size() >= count || workers_.size() >= names_.size())
         return;
     waitingReads_ = true;
     try {
-        while (workers_.size() < std::min<size_t>(count, paths_.size()))
+        while (workers_.size() < std::min<size_t>(count, names_.size()))
             workers_.emplace_back([this] { Work(); });
     } catch (const std::system_error&) {
         // The threads started so far do the work.
     }
     // The workers now run further ahead, each with a few files, so none waits for the scan.
     ahead_ = std::max(kAhead, kAheadPerWorker * workers_.size());
-    limit_ = std::max(limit_, std::min(expected_ + ahead_, paths_.size()));
+    limit_ = std::max(limit_, std::min(expected_ + ahead_, names_.size()));
     workAllowed_.notify_all();
 }
 
@@ -120,7 +120,7 @@ void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::
     std::exception_ptr error;
     timer.Start();
     try {
-        PdfRead result = ReadPdf(paths_[i], settings_);
+        PdfRead result = ReadPdf(folder_ + names_[i], settings_);
         if (read)
             *read = std::move(result);
         else
@@ -142,15 +142,15 @@ void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::
         slotDone_.notify_one();
 }
 
-std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
+std::optional<PdfRead> PdfReadAhead::Take(std::string_view name) {
     size_t i = expected_;
-    if (i >= paths_.size() || paths_[i] != path) {
+    if (i >= names_.size() || names_[i] != name) {
         if (indexOf_.empty()) {
-            indexOf_.reserve(paths_.size());
-            for (size_t k = 0; k < paths_.size(); ++k)
-                indexOf_.emplace(std::string_view(paths_[k]), k);
+            indexOf_.reserve(names_.size());
+            for (size_t k = 0; k < names_.size(); ++k)
+                indexOf_.emplace(std::string_view(names_[k]), k);
         }
-        const auto found = indexOf_.find(path);
+        const auto found = indexOf_.find(name);
         if (found == indexOf_.end())
             return std::nullopt;
         i = found->second;
@@ -165,9 +165,9 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
     slot.taken = true;
     // Taking a file lets the workers go on to the files after it, in batches, so that a worker
     // that caught up is not woken for every file taken.
-    if (const size_t wanted = std::min(i + 1 + ahead_, paths_.size());
+    if (const size_t wanted = std::min(i + 1 + ahead_, names_.size());
         i >= limit_ || wanted >= limit_ + ahead_ / 2 ||
-        (wanted == paths_.size() && wanted > limit_)) {
+        (wanted == names_.size() && wanted > limit_)) {
         limit_ = std::max(limit_, wanted);
         if (idleWorkers_ > 0)
             workAllowed_.notify_all();
@@ -182,7 +182,7 @@ std::optional<PdfRead> PdfReadAhead::Take(const std::string& path) {
         // once rather than being woken for each; only for files below limit_, which the
         // workers will read.
         awaitedFrom_ = i;
-        awaitedTo_ = std::min({i + kWakeBatch, limit_, paths_.size()});
+        awaitedTo_ = std::min({i + kWakeBatch, limit_, names_.size()});
         awaitedLeft_ = size_t(std::count_if(slots_.begin() + ptrdiff_t(awaitedFrom_),
                                             slots_.begin() + ptrdiff_t(awaitedTo_),
                                             [](const Slot& s) { return !s.done; }));

@@ -22,30 +22,30 @@ std::string Summary(const PdfRead& read) {
     return summary;
 }
 
-std::vector<std::string> FixturePaths() {
-    std::vector<std::string> paths;
-    for (const char* folder : {"/real", "/crypt"})
-        for (const auto& entry :
-             std::filesystem::directory_iterator(std::string(PAGEWICK_TEST_DATA) + folder))
-            if (entry.path().extension() == ".pdf")
-                paths.push_back(entry.path().string());
-    std::sort(paths.begin(), paths.end());
-    return paths;
+// The PDF files of a fixture folder, by name.
+std::vector<std::string> FixtureNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".pdf")
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-// n small files, each with its number as its title and page count.
+// n small files, each with its number as its title and page count; their names.
 std::vector<std::string> NumberedFiles(const TempDir& dir, int n) {
-    std::vector<std::string> paths;
+    std::vector<std::string> names;
     for (int i = 1; i <= n; ++i) {
         const std::string number = std::to_string(i);
-        paths.push_back(PdfBuilder()
-                            .Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-                            .Object(2, "<< /Type /Pages /Count " + number + " >>")
-                            .Object(3, "<< /Title (" + number + ") >>")
-                            .FullSection("/Root 1 0 R /Info 3 0 R")
-                            .WriteTo(dir.File("f" + number + ".pdf")));
+        names.push_back("f" + number + ".pdf");
+        PdfBuilder()
+            .Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .Object(2, "<< /Type /Pages /Count " + number + " >>")
+            .Object(3, "<< /Title (" + number + ") >>")
+            .FullSection("/Root 1 0 R /Info 3 0 R")
+            .WriteTo(dir.File(names.back()));
     }
-    return paths;
+    return names;
 }
 
 TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
@@ -73,10 +73,7 @@ TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
         settings.fileMask = FileMaskForIndex(c.typeIndex);
         std::vector<std::string> found = PdfFilesIn(dir.Path() + "/", settings);
         std::sort(found.begin(), found.end());
-        std::vector<std::string> expected;
-        for (const std::string& name : c.names)
-            expected.push_back(dir.Path() + "/" + name);
-        EXPECT_EQ(found, expected) << c.typeIndex;
+        EXPECT_EQ(found, c.names) << c.typeIndex;
     }
     EXPECT_TRUE(PdfFilesIn(dir.File("missing") + "/", ScanSettings()).empty());
 }
@@ -84,45 +81,47 @@ TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
 TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
     // Readable, damaged, encrypted with and without the password, in both orders of taking;
     // with one worker the taking thread reads most files itself.
-    const std::vector<std::string> paths = FixturePaths();
-    ASSERT_GT(paths.size(), 10u);
-    for (const char* password : {"", "user"}) {
-        ScanSettings settings;
-        settings.password = password;
-        for (const auto& [reversed, workers, slowDevice] : {std::tuple{false, 1u, false},
-                                                            {false, 3u, false},
-                                                            {true, 1u, false},
-                                                            {true, 3u, false},
-                                                            {false, 1u, true},
-                                                            {true, 1u, true}}) {
-            // On a slow device the workers grow in number and the taking thread reads nothing.
-            std::optional<iotiming::AssumeSlowDevice> slow;
-            if (slowDevice)
-                slow.emplace();
-            PdfReadAhead ahead(paths, settings, workers);
-            std::vector<std::string> order = paths;
-            if (reversed)
-                std::reverse(order.begin(), order.end());
-            for (const std::string& path : order) {
-                const std::optional<PdfRead> read = ahead.Take(path);
-                ASSERT_TRUE(read) << path;
-                EXPECT_EQ(Summary(*read), Summary(ReadPdf(path, settings))) << path;
+    for (const char* fixtures : {"/real/", "/crypt/"})
+        for (const char* password : {"", "user"}) {
+            const std::string folder = PAGEWICK_TEST_DATA + std::string(fixtures);
+            const std::vector<std::string> names = FixtureNames(folder);
+            ASSERT_GT(names.size(), 3u);
+            ScanSettings settings;
+            settings.password = password;
+            for (const auto& [reversed, workers, slowDevice] : {std::tuple{false, 1u, false},
+                                                                {false, 3u, false},
+                                                                {true, 1u, false},
+                                                                {true, 3u, false},
+                                                                {false, 1u, true},
+                                                                {true, 1u, true}}) {
+                // On a slow device the workers grow in number and the taking thread reads nothing.
+                std::optional<iotiming::AssumeSlowDevice> slow;
+                if (slowDevice)
+                    slow.emplace();
+                PdfReadAhead ahead(folder, names, settings, workers);
+                std::vector<std::string> order = names;
+                if (reversed)
+                    std::reverse(order.begin(), order.end());
+                for (const std::string& name : order) {
+                    const std::optional<PdfRead> read = ahead.Take(name);
+                    ASSERT_TRUE(read) << name;
+                    EXPECT_EQ(Summary(*read), Summary(ReadPdf(folder + name, settings))) << name;
+                }
             }
         }
-    }
 }
 
 TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
     TempDir dir;
-    const std::vector<std::string> paths = NumberedFiles(dir, int(PdfReadAhead::kAhead) * 3);
+    const std::vector<std::string> names = NumberedFiles(dir, int(PdfReadAhead::kAhead) * 3);
     for (const auto& [workers, slowDevice] : {std::pair{1u, false}, {2u, false}, {1u, true}}) {
         std::optional<iotiming::AssumeSlowDevice> slow;
         if (slowDevice)
             slow.emplace();
-        PdfReadAhead ahead(paths, ScanSettings(), workers);
+        PdfReadAhead ahead(dir.Path() + "/", names, ScanSettings(), workers);
         // The last file first: the workers go on past their lead to reach it.
-        for (size_t k = paths.size(); k-- > 0;) {
-            const std::optional<PdfRead> read = ahead.Take(paths[k]);
+        for (size_t k = names.size(); k-- > 0;) {
+            const std::optional<PdfRead> read = ahead.Take(names[k]);
             ASSERT_TRUE(read);
             EXPECT_EQ(read->cells[0], std::to_string(k + 1)); // title
             EXPECT_EQ(read->cells[7], std::to_string(k + 1)); // pages
@@ -132,17 +131,17 @@ TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
 
 TEST(PdfReadAhead, UnknownOrTakenPathsAreLeftToTheCaller) {
     TempDir dir;
-    const std::vector<std::string> paths = NumberedFiles(dir, 3);
-    PdfReadAhead ahead(paths, ScanSettings(), 2);
-    EXPECT_FALSE(ahead.Take(dir.File("other.pdf")));
-    EXPECT_TRUE(ahead.Take(paths[1]));
-    EXPECT_FALSE(ahead.Take(paths[1]));
-    EXPECT_TRUE(ahead.Take(paths[0]));
+    const std::vector<std::string> names = NumberedFiles(dir, 3);
+    PdfReadAhead ahead(dir.Path() + "/", names, ScanSettings(), 2);
+    EXPECT_FALSE(ahead.Take("other.pdf"));
+    EXPECT_TRUE(ahead.Take(names[1]));
+    EXPECT_FALSE(ahead.Take(names[1]));
+    EXPECT_TRUE(ahead.Take(names[0]));
 }
 
 TEST(PdfReadAhead, StopsWithFilesLeftUntaken) {
     TempDir dir;
-    const std::vector<std::string> paths = NumberedFiles(dir, 300);
+    const std::vector<std::string> names = NumberedFiles(dir, 300);
     for (const auto& [taken, slowDevice] : {std::pair{size_t(0), false},
                                             {size_t(1), false},
                                             {size_t(150), false},
@@ -151,12 +150,12 @@ TEST(PdfReadAhead, StopsWithFilesLeftUntaken) {
         std::optional<iotiming::AssumeSlowDevice> slow;
         if (slowDevice)
             slow.emplace(); // workers are added while others stop
-        PdfReadAhead ahead(paths, ScanSettings(), 4);
+        PdfReadAhead ahead(dir.Path() + "/", names, ScanSettings(), 4);
         for (size_t k = 0; k < taken; ++k)
-            ASSERT_TRUE(ahead.Take(paths[k]));
+            ASSERT_TRUE(ahead.Take(names[k]));
     } // each destructor returns once the workers have stopped
-    PdfReadAhead none({}, ScanSettings(), 4);
-    EXPECT_FALSE(none.Take(paths[0]));
+    PdfReadAhead none(dir.Path() + "/", {}, ScanSettings(), 4);
+    EXPECT_FALSE(none.Take(names[0]));
 }
 
 } // namespace
