@@ -86,7 +86,8 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
         ThreadUsage(device_.kind, cpu, sign);
         if (sign > signAtStart_) {
             lastPassed_ = 0;
-            if (++waits_ >= kWaitsToConfirm) {
+            waits_ = wall >= kLongWait ? kWaitsToConfirm : waits_ + 1;
+            if (waits_ >= kWaitsToConfirm) {
                 wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
                 const std::lock_guard lock(waiting.mutex);
                 waiting.threads[device_.id] = wanted;

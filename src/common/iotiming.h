@@ -15,6 +15,11 @@ constexpr std::chrono::nanoseconds kSlowCall = std::chrono::microseconds(200);
 // device counts as waiting: one such call may be a thread preempted, or asleep on a lock,
 // while the machine is busy.
 constexpr int kWaitsToConfirm = 3;
+// A call this long that showed the sign confirms the wait by itself: no busy machine keeps a
+// thread off its processor that long, nor does a lock in the reader, while a file on a share
+// at 300 ms a request takes over a second, and waiting for three of them a thread held a
+// listing of 100 files back by 4.5 s.
+constexpr std::chrono::nanoseconds kLongWait = std::chrono::milliseconds(50);
 constexpr unsigned kMaxPassedOver = 64;
 
 // What the kernel says of the device that holds the files, which decides how calls are
@@ -34,13 +39,14 @@ struct Device {
 unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanoseconds cpu,
                               unsigned processors, unsigned limit);
 
-// Times a series of calls on one thread, on one device. After a slow call the next one is also
-// timed on the processor and counted for the device's sign of waiting (blocks read from a
-// disk; sleeps on a remote file system); kWaitsToConfirm slow calls in a row with that sign
-// show the device waiting. A slow call without the sign makes the timer look again only after
-// twice as many slow calls as the last time (at most kMaxPassedOver), so that a machine where
-// every call is slow (busy, or traced) does not pay for the looking on every call. Calls on a
-// local device cost nothing, fast calls two reads of the clock.
+// Times a series of calls on one thread, on one device. The first call and each one after a
+// slow call are also timed on the processor and counted for the device's sign of waiting
+// (blocks read from a disk; sleeps on a remote file system); kWaitsToConfirm slow calls in a
+// row with that sign, or one of kLongWait, show the device waiting. A slow call without the sign
+// makes the timer look again only after twice as many slow calls as the last time (at most
+// kMaxPassedOver), so that a machine where every call is slow (busy, or traced) does not pay for
+// the looking on every call. Calls on a local device cost nothing, fast calls two reads of the
+// clock.
 class CallTimer {
 public:
     explicit CallTimer(Device device = {}) : device_(device) {}
@@ -51,7 +57,7 @@ public:
 
 private:
     Device device_;
-    bool measuring_ = false; // this call is timed on the processor too
+    bool measuring_ = true; // this call is timed on the processor too
     bool first_ = true;
     int waits_ = 0;         // slow calls in a row that showed the sign of waiting
     unsigned passOver_ = 0; // slow calls still to be passed over before looking again
