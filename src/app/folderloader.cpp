@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <dirent.h>
 #include <exception>
 #include <mutex>
 
@@ -31,20 +30,6 @@ constexpr int kStopGraceMilliseconds = 250;
 // Quiet re-reads come at most once a second, and at the earliest this long after a change.
 constexpr qint64 kQuietInterval = 1000;
 constexpr qint64 kQuietDelay = 200;
-
-// The entries a listing of folder reads, from the names alone, so that the count is at hand at
-// once even on slow storage: its files and folders, without "." and "..", and without the
-// hidden names the listing leaves out.
-int CountEntries(const std::string& folder) {
-    int count = 0;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.')
-                ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
 
 // The folder a listing of path reads: path itself, or the folder of a file (with "/").
 std::string FolderToList(const std::string& path) {
@@ -112,8 +97,6 @@ void RunListing(ListingJob& job) {
             const std::lock_guard lock(job.mutex);
             job.folder = folder;
         }
-        if (!job.quiet)
-            job.total = CountEntries(folder);
         ScanSettings settings = job.currentSettings();
         unsigned version = job.settingsVersion;
         ScanEvents events;
@@ -121,8 +104,13 @@ void RunListing(ListingJob& job) {
             const std::lock_guard lock(job.mutex);
             job.rows.push_back(std::move(row));
         };
-        events.onFolderStart = [&job](const platform::WalkedFolder&, size_t pdfFiles) {
+        // The count of entries comes from the pass that names the PDF files, before any file
+        // is read: on a share a pass of its own cost three round trips before the first row.
+        events.onFolderStart = [&job](const platform::WalkedFolder&, size_t pdfFiles,
+                                      size_t entries) {
             job.pdfFiles = pdfFiles;
+            if (!job.quiet)
+                job.total = int(entries);
         };
         events.onFailure = [&job](const ReadFailure& failure) {
             const std::lock_guard lock(job.mutex);

@@ -19,9 +19,10 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
     walk.onFolderStart = [&](const platform::WalkedFolder& at) {
         // The PDF files are told from the folder's names and read ahead while the entries
         // are looked up one by one.
-        std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings);
+        size_t entries = 0;
+        std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings, &entries);
         if (events.onFolderStart)
-            events.onFolderStart(at, pdfFiles.size());
+            events.onFolderStart(at, pdfFiles.size(), entries);
         readAhead = std::make_unique<PdfReadAhead>(at.path, std::move(pdfFiles), settings, workers,
                                                    at.facts.device);
     };

@@ -13,8 +13,10 @@
 
 struct ScanEvents {
     // Before a folder's entries are made into rows: how many of its files will be handed to
-    // the reader. The count is known from the names alone, before any file is read.
-    std::function<void(const platform::WalkedFolder& folder, size_t pdfFiles)> onFolderStart;
+    // the reader, and how many entries it shows (without the hidden ones). Both are known from
+    // the names alone, before any file is read.
+    std::function<void(const platform::WalkedFolder& folder, size_t pdfFiles, size_t entries)>
+        onFolderStart;
     // The image index a row gets; -1 without this event.
     std::function<int(const platform::WalkedFolder& folder, const platform::FindData& entry)>
         imageIndex;

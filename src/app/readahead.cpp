@@ -7,7 +7,8 @@
 #include <sys/stat.h>
 #include <system_error>
 
-std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings) {
+std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings,
+                                    size_t* entries) {
     std::vector<std::string> names;
     if (folder.empty())
         return names;
@@ -18,7 +19,11 @@ std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSetting
         // As the scan lists them: no hidden entry, and only regular files (links followed),
         // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
         const std::string_view name = entry->d_name;
-        if (name.empty() || name[0] == '.' || !ReadsPdf(name, false, settings))
+        if (name.empty() || name[0] == '.')
+            continue;
+        if (entries)
+            ++*entries;
+        if (!ReadsPdf(name, false, settings))
             continue;
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {

@@ -26,8 +26,11 @@
 // The names of the files of folder (ending in "/") that a scan with settings hands to the
 // reader, told by their names alone: nothing is looked up, so a folder with such a name may be
 // among them (reading it ahead is in vain, as it is never asked for). Names, not paths: a
-// folder of 100,000 files held 6.7 MB of paths while it was read.
-std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings);
+// folder of 100,000 files held 6.7 MB of paths while it was read. entries, when given, gets the
+// number of entries a listing shows (its files and folders without the hidden ones): the same
+// pass counts them, as on a share each pass over a folder costs round trips to the server.
+std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings,
+                                    size_t* entries = nullptr);
 
 class PdfReadAhead {
 public:

@@ -206,7 +206,7 @@ public:
     // subfolder that cannot be listed is told on standard error and left out.
     void List(const std::string& folder) {
         ScanEvents events;
-        events.onFolderStart = [&](const platform::WalkedFolder&, size_t pdfFiles) {
+        events.onFolderStart = [&](const platform::WalkedFolder&, size_t pdfFiles, size_t) {
             // Room for the rows of at least those, growing as push_back does, so that a large
             // folder's rows are not moved again and again as the list grows.
             if (const size_t needed = rows_.size() + pdfFiles; needed > rows_.capacity())

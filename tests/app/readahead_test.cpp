@@ -71,9 +71,11 @@ TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
     for (const auto& c : cases) {
         ScanSettings settings;
         settings.fileMask = FileMaskForIndex(c.typeIndex);
-        std::vector<std::string> found = PdfFilesIn(dir.Path() + "/", settings);
+        size_t entries = 0;
+        std::vector<std::string> found = PdfFilesIn(dir.Path() + "/", settings, &entries);
         std::sort(found.begin(), found.end());
         EXPECT_EQ(found, c.names) << c.typeIndex;
+        EXPECT_EQ(entries, 10u) << c.typeIndex; // all but .hidden.pdf, whatever their kind
     }
     EXPECT_TRUE(PdfFilesIn(dir.File("missing") + "/", ScanSettings()).empty());
 }
