@@ -33,6 +33,10 @@ constexpr qint64 kQuietDelay = 200;
 
 // The folder a listing of path reads: path itself, or the folder of a file (with "/").
 std::string FolderToList(const std::string& path) {
+    // A path ending in "/" names a folder or nothing, which the listing tells: not asked, as on a
+    // share every question waits for the server.
+    if (!path.empty() && path.back() == '/')
+        return path;
     const auto attributes = platform::FileAttributes(platform::PathFromBytes(path));
     std::string folder = path;
     if (attributes && (*attributes & (platform::faDirectory | platform::faVolumeID)) == 0) {

@@ -147,11 +147,18 @@ bool PassesFilter(uint32_t attr, uint32_t filter) {
     return (special & ~filter) == 0;
 }
 
+// The device and inode of what path in dirFd names (dirFd itself for ""): as long as the folder
+// is open they cannot change, so the kernel answers from what it knows. On a share each status
+// asked anew waits for the server, which the folder's opening has just asked.
+bool IdentityOf(int dirFd, const char* path, FileStatus& status) {
+    return StatFile(dirFd, path, (*path ? 0 : AT_EMPTY_PATH) | AT_STATX_DONT_SYNC, status);
+}
+
 // ".." of the root is the root itself: that is the one folder without a ".." entry.
-bool IsOwnParent(int dirFd, const struct stat& self) {
-    struct stat parent {};
-    return fstatat(dirFd, "..", &parent, 0) == 0 && self.st_dev == parent.st_dev &&
-           self.st_ino == parent.st_ino;
+bool IsOwnParent(int dirFd, const FileStatus& self) {
+    FileStatus parent;
+    return IdentityOf(dirFd, "..", parent) && self.device == parent.device &&
+           self.inode == parent.inode;
 }
 
 } // namespace
@@ -384,11 +391,12 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
     state_->path = path;
     state_->dir = dir;
     state_->filter = filter;
-    struct stat self {};
+    FileStatus self;
     const int fd = dirfd(dir);
-    if (fstat(fd, &self) == 0) {
+    if (IdentityOf(fd, "", self)) {
         state_->isRoot = IsOwnParent(fd, self);
-        state_->lookup.facts = FactsOf(fd, self.st_dev);
+        state_->lookup.facts = FactsOf(fd, dev_t(self.device));
+        state_->lookup.facts.inode = self.inode;
     }
     state_->lookup.dirFd = fd;
     state_->lookup.deferred = deferred_;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -30,8 +31,9 @@ class Walker {
 public:
     explicit Walker(const FolderWalk& walk) : walk_(walk) {}
 
-    // False when keepGoing ended the walk.
-    bool Walk(WalkedFolder folder, const FileId& id) {
+    // False when keepGoing ended the walk. id is the folder's as its entry gave it; the root's
+    // is taken from the folder opened.
+    bool Walk(WalkedFolder folder, std::optional<FileId> id) {
         FileSearch search;
         search.DeferLookups(walk_.deferLookup);
         FindData found;
@@ -42,9 +44,10 @@ public:
             walk_.onUnlistable(folder.path, message);
             return true;
         }
-        entered_.emplace(id, folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
-                                                    : folder.path);
         folder.facts = search.Facts();
+        entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
+                         folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
+                                                : folder.path);
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
         std::vector<std::pair<std::string, FileId>> later;
@@ -98,10 +101,7 @@ void WalkFolder(const std::string& root, const FolderWalk& walk) {
     if (root.empty())
         throw EInvalidFileName("パス名は空指定('')はできません");
     const std::string path = root.back() == '/' ? root : root + "/";
-    FileId id{0, 0};
-    if (const auto info = FileInfoOf(path))
-        id = {info->device, info->inode};
-    Walker(walk).Walk({path, "", {}}, id);
+    Walker(walk).Walk({path, "", {}}, std::nullopt);
 }
 
 } // namespace platform
