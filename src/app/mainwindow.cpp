@@ -46,6 +46,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -432,12 +433,24 @@ void MainWindow::showEvent(QShowEvent* event) {
     typeFilter_->view()->setMinimumWidth(
         QFontMetrics(typeFilter_->font()).horizontalAdvance(longest) +
         style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 10);
-    // The first folder is listed once the window shows, so the window appears at once
-    // however long that takes; unless a folder was chosen meanwhile.
-    QTimer::singleShot(0, this, [this] {
-        if (startPending_)
-            folderChooser_->openPath(WithSlash(startFolder_));
-    });
+    // The first folder is opened once the window has been painted, so that the window appears
+    // at once however long the opening's first questions take (on a share each waits for the
+    // server); unless a folder was chosen meanwhile. One the system never paints opens it a
+    // quarter second on all the same.
+    QTimer::singleShot(250, this, &MainWindow::openStartFolder);
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::Paint && shownOnce_ && !startOpened_)
+        QTimer::singleShot(0, this, &MainWindow::openStartFolder);
+    return handled;
+}
+
+void MainWindow::openStartFolder() {
+    if (std::exchange(startOpened_, true) || !startPending_)
+        return;
+    folderChooser_->openPath(WithSlash(startFolder_));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -52,6 +52,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +69,7 @@ private:
     void createFileList();
     void connectControls();
     void orderTabs();
+    void openStartFolder();
 
     // What the user does.
     void folderChosen(const QString& path);
@@ -168,6 +170,7 @@ private:
     QString startFolder_;
     bool shownOnce_ = false;
     bool startPending_ = true; // no listing was asked for yet
+    bool startOpened_ = false; // the start folder was opened (or another chosen first)
     bool listedOnce_ = false;  // a listing asked for has been done
     QString pendingEntry_;     // selectEntry's, until the listing is done
     bool boxOpen_ = false;

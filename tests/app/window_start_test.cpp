@@ -158,4 +158,28 @@ TEST_F(StartTest, APathThatNamesNothingIsReportedOverTheCurrentFolder) {
     }
 }
 
+// The window is painted before its folder is opened, as on a share each question of the opening
+// waits for the server.
+TEST_F(StartTest, TheWindowIsPaintedBeforeItsFolderIsOpened) {
+    struct PaintSeen : QObject {
+        QStringList* order = nullptr;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint && !order->contains("painted"))
+                *order << "painted";
+            return false;
+        }
+    } paintSeen;
+    QStringList order;
+    paintSeen.order = &order;
+    ASSERT_TRUE(QDir::setCurrent(At("work")));
+    form = OpenMainWindow(ResolveStartPlace("Sub", QDir::currentPath()));
+    form->installEventFilter(&paintSeen);
+    ASSERT_NO_FATAL_FAILURE(Bind());
+    QObject::connect(loader, &FolderLoader::started, form.get(), [&] { order << "listed"; });
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_NO_FATAL_FAILURE(WaitUntilIdle());
+    EXPECT_EQ(order, QStringList({"painted", "listed"}));
+    EXPECT_EQ(Listed(), At("work/Sub"));
+}
+
 } // namespace
