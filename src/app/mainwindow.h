@@ -170,7 +170,7 @@ private:
     QString startFolder_;
     bool shownOnce_ = false;
     bool startPending_ = true; // no listing was asked for yet
-    bool startOpened_ = false; // the start folder was opened (or another chosen first)
+    bool startOpened_ = false; // the start folder's opening came (done unless one was chosen)
     bool listedOnce_ = false;  // a listing asked for has been done
     QString pendingEntry_;     // selectEntry's, until the listing is done
     bool boxOpen_ = false;

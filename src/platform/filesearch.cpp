@@ -112,11 +112,11 @@ bool IsSlowDisk(dev_t device) {
 // Whether calls on the volume of the open folder dirFd may wait for its device, from what the
 // kernel says of it, and whether it is mounted read-only.
 void AskVolume(int dirFd, dev_t device, FolderFacts& facts) {
+    facts.device.id = device; // known whatever the volume answers: it tells the folder again
     struct statfs volume {};
     if (::fstatfs(dirFd, &volume) != 0)
         return;
     facts.readOnlyVolume = (volume.f_flags & ST_RDONLY) != 0;
-    facts.device.id = device;
     // A device number of major 0 has no block device behind it: memory, an overlay, a file
     // system that numbers its own volumes.
     facts.device.kind = IsRemoteFileSystem(long(volume.f_type))    ? iotiming::DeviceKind::Remote

@@ -51,7 +51,7 @@ struct FindData {
 // is mounted read-only) and who asks, which the read-only bit depends on.
 struct FolderFacts {
     iotiming::Device device;
-    uint64_t inode = 0; // the folder's own (with device.id, which folder it is)
+    uint64_t inode = 0; // the folder's own: with device.id, which folder it is (0 and 0 unknown)
     bool readOnlyVolume = false;
     uint32_t user = 0; // the process's effective user and groups
     uint32_t group = 0;
