@@ -9,7 +9,6 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QFileSystemWatcher>
 #include <QThread>
 #include <QTimer>
 
@@ -145,9 +144,8 @@ void RunListing(ListingJob& job) {
 FolderLoader::FolderLoader(QObject* parent)
     : QObject(parent), sinceQuietListing_(std::make_unique<QElapsedTimer>()) {
     // A folder that cannot be watched (an inotify limit) only costs the live updates.
-    folderWatcher_ = new QFileSystemWatcher(this);
-    connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, this,
-            &FolderLoader::folderChanged);
+    folderChanges_ = new platform::FolderChanges(this);
+    connect(folderChanges_, &platform::FolderChanges::changed, this, &FolderLoader::folderChanged);
     quietTimer_ = new QTimer(this);
     quietTimer_->setSingleShot(true);
     connect(quietTimer_, &QTimer::timeout, this, &FolderLoader::rescanQuietly);
@@ -288,8 +286,7 @@ void FolderLoader::drop(bool tell) {
 void FolderLoader::stopWatching() {
     stopped_ = true;
     quietTimer_->stop();
-    if (const QStringList watched = folderWatcher_->directories(); !watched.isEmpty())
-        folderWatcher_->removePaths(watched);
+    folderChanges_->clear();
 }
 
 size_t FolderLoader::expectedRows() const {
@@ -307,19 +304,14 @@ bool FolderLoader::volumeGone(const QString& folder) const {
 }
 
 void FolderLoader::watch(const QString& folder) {
-    const QStringList watched = folderWatcher_->directories();
-    const bool watching = watched.size() == 1 && WithSlash(folder) == WithSlash(listedFolder_);
+    const bool watching = folderChanges_->folders().size() == 1 &&
+                          WithSlash(folder) == WithSlash(listedFolder_);
     listedFolder_ = folder;
     if (watching || stopped_)
         return;
-    if (!watched.isEmpty())
-        folderWatcher_->removePaths(watched);
-    const QString path =
-        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
-    // The watch holds the folder itself and outlives the handle it was set up through.
-    const platform::WatchableFolder handle(path);
-    if (!handle.path().isEmpty())
-        folderWatcher_->addPath(handle.path());
+    folderChanges_->clear();
+    folderChanges_->watch(
+        folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder);
 }
 
 void FolderLoader::folderChanged() {

@@ -21,11 +21,11 @@
 #include <vector>
 
 class QElapsedTimer;
-class QFileSystemWatcher;
 class QThread;
 class QTimer;
 
 namespace platform {
+class FolderChanges;
 class MountWatcher;
 }
 
@@ -120,7 +120,7 @@ private:
     std::string listingFolder_;
     QString listedFolder_;
     QString listedVolume_; // mount point of the volume the last listing read
-    QFileSystemWatcher* folderWatcher_ = nullptr;
+    platform::FolderChanges* folderChanges_ = nullptr;
     QTimer* quietTimer_ = nullptr;
     std::unique_ptr<QElapsedTimer> sinceQuietListing_;
     platform::MountWatcher* mountWatcher_ = nullptr;

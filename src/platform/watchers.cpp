@@ -6,10 +6,18 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileSystemWatcher>
+#include "platform/answerwithin.h"
+
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -38,20 +46,162 @@ QSet<QString> NameSet(const std::vector<std::string>& names) {
 
 } // namespace
 
-WatchableFolder::WatchableFolder(const QString& folder) {
-    const std::string bytes = PathToBytes(folder);
-    if (QFile::encodeName(folder).toStdString() == bytes) {
-        path_ = folder;
-        return;
+// The process's one inotify instance, read on the window's thread while any FolderChanges lives.
+// It is never closed: a thread still waiting for a share to add a watch must find it open, and
+// not another file under its number. The kernel gives the same watch for the same folder, so
+// the watches are counted and given up when no folder holds them any more.
+struct FolderChangesDispatch {
+    static constexpr uint32_t kEvents =
+        IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO | IN_CREATE | IN_DELETE | IN_DELETE_SELF | IN_ONLYDIR;
+
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QSocketNotifier* notifier = nullptr;
+    std::vector<FolderChanges*> listeners;
+    std::map<int, int> users; // watch -> how many folders hold it
+
+    static FolderChangesDispatch& instance() {
+        static auto* const dispatch = new FolderChangesDispatch;
+        return *dispatch;
     }
-    fd_ = ::open(bytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ >= 0)
-        path_ = QStringLiteral("/proc/self/fd/%1").arg(fd_);
+
+    void join(FolderChanges* listener) {
+        listeners.push_back(listener);
+        if (!notifier && fd >= 0) {
+            notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+            QObject::connect(notifier, &QSocketNotifier::activated, notifier, [this] { read(); });
+        }
+    }
+
+    void leave(FolderChanges* listener) {
+        std::erase(listeners, listener);
+        if (listeners.empty()) {
+            delete notifier; // Qt's notifier allows this from within its own signal
+            notifier = nullptr;
+        }
+    }
+
+    void release(int watch) {
+        if (--users[watch] <= 0) {
+            users.erase(watch);
+            ::inotify_rm_watch(fd, watch);
+        }
+    }
+
+    void read() {
+        QSet<int> touched;
+        QSet<int> gone; // given up by the kernel: the folder was removed, or its volume unmounted
+        bool overflow = false;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->mask & IN_Q_OVERFLOW)
+                    overflow = true;
+                else
+                    touched.insert(event->wd);
+                if (event->mask & IN_IGNORED)
+                    gone.insert(event->wd);
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        for (int watch : gone)
+            users.erase(watch);
+        // A listener told of a change may end another, or itself.
+        const std::vector<FolderChanges*> told = listeners;
+        for (FolderChanges* listener : told)
+            if (std::find(listeners.begin(), listeners.end(), listener) != listeners.end())
+                listener->take(touched, gone, overflow);
+    }
+};
+
+int AddKernelWatch(const std::string& folder) {
+    const int fd = FolderChangesDispatch::instance().fd;
+    return fd < 0 ? -1 : ::inotify_add_watch(fd, folder.c_str(), FolderChangesDispatch::kEvents);
 }
 
-WatchableFolder::~WatchableFolder() {
-    if (fd_ >= 0)
-        ::close(fd_);
+FolderChanges::FolderChanges(QObject* parent) : QObject(parent) {
+    FolderChangesDispatch::instance().join(this);
+}
+
+FolderChanges::~FolderChanges() {
+    clear();
+    FolderChangesDispatch::instance().leave(this);
+}
+
+bool FolderChanges::watch(const QString& folder) {
+    FolderChangesDispatch& dispatch = FolderChangesDispatch::instance();
+    if (folder.isEmpty() || dispatch.fd < 0)
+        return false;
+    if (watches_.contains(folder))
+        return true;
+    if (MayStallAt(folder)) {
+        watches_.insert(folder, kAsking);
+        askShare(folder);
+        return true;
+    }
+    const int watch = AddKernelWatch(PathToBytes(folder));
+    if (watch < 0)
+        return false;
+    ++dispatch.users[watch];
+    watches_.insert(folder, watch);
+    return true;
+}
+
+// Asked at once and again every tenth of a second (nothing while the share has not answered,
+// its answer once it has), as long as the folder is wanted.
+void FolderChanges::askShare(const QString& folder) {
+    FolderChangesDispatch& dispatch = FolderChangesDispatch::instance();
+    const std::string bytes = PathToBytes(folder);
+    const auto watch = AnswerWithin<int>("watch " + bytes, std::chrono::milliseconds(0),
+                                         [bytes] { return AddKernelWatch(bytes); });
+    if (!watch) {
+        QTimer::singleShot(100, this, [this, folder] {
+            if (watches_.value(folder, 0) == kAsking)
+                askShare(folder);
+        });
+        return;
+    }
+    if (*watch < 0) {
+        watches_.remove(folder);
+        return;
+    }
+    ++dispatch.users[*watch];
+    watches_[folder] = *watch;
+}
+
+void FolderChanges::unwatch(const QString& folder) {
+    const auto found = watches_.find(folder);
+    if (found == watches_.end())
+        return;
+    const int watch = *found;
+    watches_.erase(found);
+    if (watch != kAsking)
+        FolderChangesDispatch::instance().release(watch);
+}
+
+void FolderChanges::clear() {
+    for (const int watch : std::as_const(watches_))
+        if (watch != kAsking)
+            FolderChangesDispatch::instance().release(watch);
+    watches_.clear();
+}
+
+QStringList FolderChanges::folders() const {
+    return watches_.keys();
+}
+
+void FolderChanges::take(const QSet<int>& touched, const QSet<int>& gone, bool overflow) {
+    QStringList changedFolders;
+    for (auto it = watches_.begin(); it != watches_.end();) {
+        const bool changed = *it != kAsking && (overflow || touched.contains(*it));
+        if (changed)
+            changedFolders << it.key();
+        it = changed && gone.contains(*it) ? watches_.erase(it) : std::next(it);
+    }
+    const QPointer<FolderChanges> alive(this);
+    for (const QString& folder : std::as_const(changedFolders))
+        if (alive)
+            emit changed(folder);
 }
 
 MountWatcher::MountWatcher(QObject* parent) : QObject(parent), known_(MountPoints()) {
@@ -93,9 +243,8 @@ void MountWatcher::rescan() {
 }
 
 FolderWatcher::FolderWatcher(QObject* parent)
-    : QObject(parent), watcher_(new QFileSystemWatcher(this)) {
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this,
-            [this](const QString& folder) { rescan(folder); });
+    : QObject(parent), changes_(new FolderChanges(this)) {
+    connect(changes_, &FolderChanges::changed, this, &FolderWatcher::rescan);
 }
 
 FolderWatcher::~FolderWatcher() = default;
@@ -109,32 +258,19 @@ bool FolderWatcher::watch(const QString& folder) {
 
 bool FolderWatcher::watch(const QString& folder, const std::vector<std::string>& subfolders) {
     const QString path = NormalFolder(folder);
-    if (path.isEmpty())
+    if (path.isEmpty() || !changes_->watch(path))
         return false;
-    if (watched_.contains(path))
-        return true;
-    auto handle = std::make_shared<WatchableFolder>(path);
-    if (handle->path().isEmpty() || !watcher_->addPath(handle->path()))
-        return false;
-    byWatcherPath_.insert(handle->path(), path);
-    watched_.insert(path, {NameSet(subfolders), std::move(handle)});
+    watched_.insert(path, NameSet(subfolders));
     return true;
 }
 
 void FolderWatcher::unwatch(const QString& folder) {
-    const auto found = watched_.find(NormalFolder(folder));
-    if (found == watched_.end())
-        return;
-    watcher_->removePath(found->handle->path());
-    byWatcherPath_.remove(found->handle->path());
-    watched_.erase(found);
+    changes_->unwatch(NormalFolder(folder));
+    watched_.remove(NormalFolder(folder));
 }
 
 void FolderWatcher::clear() {
-    const QStringList watched = watcher_->directories();
-    if (!watched.isEmpty())
-        watcher_->removePaths(watched);
-    byWatcherPath_.clear();
+    changes_->clear();
     watched_.clear();
 }
 
@@ -143,8 +279,7 @@ QStringList FolderWatcher::folders() const {
 }
 
 void FolderWatcher::rescan(const QString& folder) {
-    // The watcher reports a folder under the name it was given.
-    const QString path = byWatcherPath_.value(folder, NormalFolder(folder));
+    const QString path = NormalFolder(folder);
     auto known = watched_.find(path);
     if (known == watched_.end())
         return;
@@ -158,8 +293,8 @@ void FolderWatcher::rescan(const QString& folder) {
         return;
     }
     const QSet<QString> now = NameSet(**listing);
-    const QSet<QString> before = known->subfolders;
-    known->subfolders = now;
+    const QSet<QString> before = *known;
+    *known = now;
     const QSet<QString> added = now - before;
     const QSet<QString> removed = before - now;
     if (added.size() == 1 && removed.size() == 1) {

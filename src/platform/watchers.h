@@ -12,9 +12,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
+#include <string>
+#include <vector>
 
-class QFileSystemWatcher;
 class QSocketNotifier;
 
 namespace platform {
@@ -27,24 +27,43 @@ enum ShellChangeEvent : long {
     shcneRenameFolder = 0x20000,
 };
 
-// A folder as Qt's file-system watcher can be handed it. The watcher names a folder by UTF-8
-// alone, so a folder whose name holds other bytes (escaped as PathFromBytes does) is opened and
-// handed over as /proc/self/fd/N: the kernel's watch holds the folder itself, not its name, and
-// stays when the handle is closed. For any other folder the handle opens nothing and is the
-// path itself.
-class WatchableFolder {
-public:
-    explicit WatchableFolder(const QString& folder);
-    ~WatchableFolder();
-    WatchableFolder(const WatchableFolder&) = delete;
-    WatchableFolder& operator=(const WatchableFolder&) = delete;
+// The kernel's watch on folder (bytes) in the process's one inotify instance, which FolderChanges
+// reads: negative when it cannot be set. Asked by path, so on a share it waits for the server.
+int AddKernelWatch(const std::string& folder);
 
-    // What to give the watcher; empty when the folder could not be opened.
-    const QString& path() const { return path_; }
+// Tells when a folder's entries change: an entry created, removed or renamed in it, or its
+// attributes changed; and when the folder itself goes. Qt's watcher looks a folder up on the
+// calling thread, twice: on a share each look is a round trip, and one to a server that died
+// never ends. Here a folder on a volume that may stall is looked up on a thread of its own,
+// and watched from the moment its share answers; any other is watched at once. Folders are
+// named by their bytes, so a name that is not UTF-8 is watched like any other.
+class FolderChanges : public QObject {
+    Q_OBJECT
+public:
+    explicit FolderChanges(QObject* parent = nullptr);
+    ~FolderChanges() override;
+
+    // Starts watching folder (a path without a trailing "/"). False when it cannot be (missing,
+    // not a folder, the inotify limit); true at once for a folder on a share, whose watch
+    // starts when the share answers.
+    bool watch(const QString& folder);
+    void unwatch(const QString& folder);
+    void clear();
+    // The folders watched or waiting for their share.
+    QStringList folders() const;
+
+signals:
+    // Something changed in folder, or folder itself was removed, and is no longer watched.
+    void changed(const QString& folder);
 
 private:
-    int fd_ = -1;
-    QString path_;
+    friend struct FolderChangesDispatch;
+    void askShare(const QString& folder);
+    void take(const QSet<int>& touched, const QSet<int>& gone, bool overflow);
+    void release(int watch);
+
+    static constexpr int kAsking = -1; // a share not answered yet
+    QHash<QString, int> watches_;      // folder -> the kernel's watch
 };
 
 // Watches /proc/self/mountinfo, which signals a change of the mount table through poll
@@ -103,15 +122,8 @@ signals:
     void changeNotified(long eventCode, const QString& path);
 
 private:
-    struct Watched {
-        QSet<QString> subfolders;
-        // Open while the folder is watched, so that no other folder's handle takes its name.
-        std::shared_ptr<WatchableFolder> handle;
-    };
-
-    QFileSystemWatcher* watcher_;
-    QHash<QString, Watched> watched_;
-    QHash<QString, QString> byWatcherPath_; // the watcher's name of a folder -> its path
+    FolderChanges* changes_;
+    QHash<QString, QSet<QString>> watched_; // folder -> its subfolders' names
 };
 
 } // namespace platform

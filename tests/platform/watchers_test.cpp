@@ -98,19 +98,50 @@ TEST(FolderWatcher, WatchesFoldersWhoseNamesAreNotUtf8) {
     std::filesystem::remove_all(root);
 }
 
-TEST(WatchableFolder, IsThePathItselfUnlessTheNameIsNotUtf8) {
-    ByteNamedTempDir dir;
-    const std::string folder = PathToBytes(dir.path()) + "/caf\xe9";
-    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-    EXPECT_EQ(WatchableFolder(dir.path()).path(), dir.path());
-    const WatchableFolder handle(PathFromBytes(folder));
-    ASSERT_FALSE(handle.path().isEmpty());
-    // The path Qt is given names the folder itself.
-    char target[4096] = {};
-    ASSERT_GT(::readlink(handle.path().toUtf8().constData(), target, sizeof target - 1), 0);
-    EXPECT_EQ(std::string(target), folder);
-    EXPECT_TRUE(WatchableFolder(PathFromBytes(folder + "/missing\xe9")).path().isEmpty());
-    std::filesystem::remove_all(folder);
+// Makes a new subfolder of folder every 50 ms until an event arrives or ten seconds passed: for
+// a watch that starts once a share has answered.
+void MakeSubfoldersUntilReported(const QString& folder, const std::vector<Event>& events) {
+    QElapsedTimer waited;
+    waited.start();
+    const size_t before = events.size();
+    for (int i = 0; events.size() == before && waited.elapsed() < 10000; ++i) {
+        QDir(folder).mkdir(QStringLiteral("made%1").arg(i));
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+}
+
+ScopedHook<VolumeSource> ShareAt(const QString& root) {
+    return ScopedHook<VolumeSource>(SetVolumeSource, [root] {
+        Volume share;
+        share.mountPoint = root;
+        share.kind = VolumeKind::Network;
+        share.totalSize = 1;
+        return std::vector<Volume>{share};
+    });
+}
+
+// On a share even the kernel's watch looks the folder up on the server: it is asked without
+// waiting (a server that never answers would hold the window), and the folder is watched from
+// the moment the server answers.
+TEST(FolderChanges, AFolderOnAShareIsWatchedOnceItAnswersWithoutWaitingForIt) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    const auto share = ShareAt(root);
+    FolderChanges changes;
+    std::vector<Event> events;
+    QObject::connect(&changes, &FolderChanges::changed,
+                     [&](const QString& folder) { events.emplace_back(0, folder); });
+    std::promise<void> serverBack = StallFolderWatch(root);
+    ASSERT_TRUE(changes.watch(root));
+    EXPECT_EQ(changes.folders(), QStringList{root});
+    ASSERT_TRUE(QDir(root).mkdir("unseen"));
+    WaitFor(events, 1);
+    EXPECT_TRUE(events.empty());
+
+    serverBack.set_value();
+    MakeSubfoldersUntilReported(root, events);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0], Event(0, root));
 }
 
 // A folder on a share is watched once the share answers for its subfolders, without waiting
@@ -118,13 +149,7 @@ TEST(WatchableFolder, IsThePathItselfUnlessTheNameIsNotUtf8) {
 TEST(FolderWatcher, AFolderOnAShareIsWatchedOnceItAnswers) {
     QTemporaryDir dir;
     const QString root = dir.path();
-    ScopedHook<VolumeSource> volumes(SetVolumeSource, [&] {
-        Volume share;
-        share.mountPoint = root;
-        share.kind = VolumeKind::Network;
-        share.totalSize = 1;
-        return std::vector<Volume>{share};
-    });
+    const auto share = ShareAt(root);
     FolderWatcher watcher;
     std::vector<Event> events;
     QObject::connect(&watcher, &FolderWatcher::changeNotified,
@@ -137,8 +162,12 @@ TEST(FolderWatcher, AFolderOnAShareIsWatchedOnceItAnswers) {
     while (!watcher.watch(root) && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(watcher.folders(), QStringList{root});
+    MakeSubfoldersUntilReported(root, events);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].first, shcneMkDir);
 
     std::promise<void> serverGone = StallSubfolderNamesOf(root);
+    events.clear();
     ASSERT_TRUE(QDir(root).mkdir("new"));
     WaitFor(events, 1);
     EXPECT_TRUE(events.empty());

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A share whose server stops answering one question: FileInfoOfInTime(path) or
-// SubfolderNamesInTime(folder) gets no answer until the returned promise is kept (or dropped),
+// A share whose server stops answering one question: FileInfoOfInTime(path),
+// SubfolderNamesInTime(folder) or the kernel's watch of a folder gets no answer until the returned promise is kept (or dropped),
 // and then the real one. The question is asked here first, in the words the platform asks it
 // in, and left waiting. The path must lie on a volume the volume hook calls a network one, or
 // it is not asked through the wait.
@@ -9,6 +9,7 @@
 #include "platform/answerwithin.h"
 #include "platform/filesearch.h"
 #include "platform/pathnames.h"
+#include "platform/watchers.h"
 
 #include <chrono>
 #include <functional>
@@ -39,4 +40,10 @@ inline std::promise<void> StallSubfolderNamesOf(const QString& folder) {
     const std::string bytes = platform::PathToBytes(folder);
     return StallQuestion<std::optional<std::vector<std::string>>>(
         "subfolders " + bytes, [bytes] { return platform::SubfolderNames(bytes); });
+}
+
+// folder without a trailing "/", as FolderChanges asks.
+inline std::promise<void> StallFolderWatch(const QString& folder) {
+    const std::string bytes = platform::PathToBytes(folder);
+    return StallQuestion<int>("watch " + bytes, [bytes] { return platform::AddKernelWatch(bytes); });
 }
