@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/readahead.h"
 
+#include "common/folderentries.h"
+
 #include <algorithm>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -12,10 +13,8 @@ std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSetting
     std::vector<std::string> names;
     if (folder.empty())
         return names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (const dirent* entry = ::readdir(dir)) {
+    FolderEntries dir(folder);
+    while (const dirent64* entry = dir.next()) {
         // As the scan lists them: no hidden entry, and only regular files (links followed),
         // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
         const std::string_view name = entry->d_name;
@@ -28,12 +27,11 @@ std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSetting
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            regular = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+            regular = ::fstatat(dir.fd(), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
             names.emplace_back(name);
     }
-    ::closedir(dir);
     return names;
 }
 

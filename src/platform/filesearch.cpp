@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/filesearch.h"
 
+#include "common/folderentries.h"
 #include "common/iotiming.h"
 #include "jtext/filename.h"
 
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -35,7 +35,7 @@ bool IsDotName(const char* name) {
 // Whether an entry of the folder open as fd is a folder, a link to one included. It is looked
 // up only when the listing of names does not tell what it is (a link, or a file system without
 // entry types).
-bool IsFolderEntry(int fd, const dirent& entry) {
+bool IsFolderEntry(int fd, const dirent64& entry) {
     if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
         return entry.d_type == DT_DIR;
     struct stat st {};
@@ -231,7 +231,7 @@ public:
     // How many names are read from the folder ahead of the entry handed out.
     static constexpr size_t kAhead = 4 * kMaxThreads;
 
-    LookupAhead(DIR* dir, bool isRoot, const EntryLookup& lookup, unsigned threads)
+    LookupAhead(FolderEntries& dir, bool isRoot, const EntryLookup& lookup, unsigned threads)
         : dir_(dir), isRoot_(isRoot), lookup_(lookup) {
         try {
             for (unsigned i = 0; i < threads; ++i)
@@ -252,8 +252,8 @@ public:
     LookupAhead(const LookupAhead&) = delete;
     LookupAhead& operator=(const LookupAhead&) = delete;
 
-    // The next entry whose lookup succeeded; false at the end of the folder, with readdir's
-    // errno in error.
+    // The next entry whose lookup succeeded; false at the end of the folder, with the listing's
+    // error in error.
     bool Next(FindData& found, int& error) {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -290,15 +290,14 @@ private:
         bool done = false;
     };
 
-    // Tops the names up to kAhead; readdir is called on this thread only, with the lock held
+    // Tops the names up to kAhead; the folder is read on this thread only, with the lock held
     // (the names come in large blocks, so it seldom waits).
     void ReadNames() {
         const size_t before = pending_.size();
         while (!dirEnded_ && pending_.size() < kAhead) {
-            errno = 0;
-            const dirent* entry = readdir(dir_);
+            const dirent64* entry = dir_.next();
             if (!entry) {
-                readError_ = errno;
+                readError_ = dir_.error();
                 dirEnded_ = true;
                 break;
             }
@@ -330,7 +329,7 @@ private:
         }
     }
 
-    DIR* const dir_;
+    FolderEntries& dir_;
     const bool isRoot_;
     const EntryLookup& lookup_;
     std::mutex mutex_;
@@ -346,7 +345,7 @@ private:
 
 struct FileSearch::State {
     std::string path; // as given to FindFirst
-    DIR* dir = nullptr;
+    std::optional<FolderEntries> dir;
     uint32_t filter = 0;
     bool isRoot = false;
     EntryLookup lookup;
@@ -355,8 +354,6 @@ struct FileSearch::State {
     std::unique_ptr<LookupAhead> ahead;
     ~State() {
         ahead.reset(); // its threads use dir
-        if (dir)
-            closedir(dir);
     }
 };
 
@@ -382,17 +379,20 @@ const FolderFacts& FileSearch::Facts() const {
 bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
     FindClose();
     error_ = 0;
-    DIR* dir = path.empty() ? nullptr : opendir(path.c_str());
-    if (!dir) {
-        error_ = path.empty() ? ENOENT : errno;
+    if (path.empty()) {
+        error_ = ENOENT;
         return false;
     }
     state_ = std::make_unique<State>();
+    if (!state_->dir.emplace(path).isOpen()) {
+        error_ = errno;
+        state_.reset();
+        return false;
+    }
     state_->path = path;
-    state_->dir = dir;
     state_->filter = filter;
     FileStatus self;
-    const int fd = dirfd(dir);
+    const int fd = state_->dir->fd();
     if (IdentityOf(fd, "", self)) {
         state_->isRoot = IsOwnParent(fd, self);
         state_->lookup.facts = FactsOf(fd, dev_t(self.device));
@@ -465,10 +465,9 @@ bool FileSearch::FindNext(FindData& found) {
             found = std::move(data);
             return true;
         }
-        errno = 0;
-        const dirent* entry = readdir(state.dir);
+        const dirent64* entry = state.dir->next();
         if (!entry) {
-            error_ = errno;
+            error_ = state.dir->error();
             return false;
         }
         const char* name = entry->d_name;
@@ -479,7 +478,7 @@ bool FileSearch::FindNext(FindData& found) {
         if (const unsigned threads = state.lookupTimer.Stop(1, LookupAhead::kMaxThreads);
             threads > 1)
             state.ahead =
-                std::make_unique<LookupAhead>(state.dir, state.isRoot, state.lookup, threads);
+                std::make_unique<LookupAhead>(*state.dir, state.isRoot, state.lookup, threads);
         if (!ok || !PassesFilter(data.attr, state.filter))
             continue;
         data.name = FileNameForDisplay(data.bytes);
@@ -498,33 +497,35 @@ std::vector<FindData> ListFolder(const std::string& folder, uint32_t filter) {
 }
 
 std::optional<std::vector<std::string>> SubfolderNames(const std::string& folder) {
-    DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
-    if (!dir)
+    if (folder.empty())
+        return std::nullopt;
+    FolderEntries dir(folder);
+    if (!dir.isOpen())
         return std::nullopt;
     std::vector<std::string> names;
-    while (const dirent* entry = readdir(dir))
-        if (!IsDotName(entry->d_name) && IsFolderEntry(dirfd(dir), *entry))
+    while (const dirent64* entry = dir.next())
+        if (!IsDotName(entry->d_name) && IsFolderEntry(dir.fd(), *entry))
             names.emplace_back(entry->d_name);
-    closedir(dir);
     return names;
 }
 
 bool MayHaveSubfolders(const std::string& folder, bool hidden) {
-    DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
-    if (!dir)
+    if (folder.empty())
+        return false;
+    FolderEntries dir(folder);
+    if (!dir.isOpen())
         return false;
     bool found = false;
-    for (size_t probed = 0; const dirent* entry = readdir(dir); ++probed) {
+    for (size_t probed = 0; const dirent64* entry = dir.next(); ++probed) {
         if (probed == kProbedEntries) {
             found = true;
             break;
         }
         if (IsDotName(entry->d_name) || (!hidden && entry->d_name[0] == '.'))
             continue;
-        if ((found = IsFolderEntry(dirfd(dir), *entry)))
+        if ((found = IsFolderEntry(dir.fd(), *entry)))
             break;
     }
-    closedir(dir);
     return found;
 }
 
