@@ -286,7 +286,8 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
     return !isFolder && PassesFileFilter(settings.fileMask, name) && IsPdfName(name);
 }
 
-PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
+PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings,
+                const std::function<void()>& opened) {
     PdfRead read;
     std::optional<ByteSource> source;
     try {
@@ -296,6 +297,8 @@ PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings) {
         read.error = e.what();
         return read;
     }
+    if (opened)
+        opened();
     for (size_t next = 0;; ++next) {
         const std::string& password =
             next == 0 ? settings.password : settings.otherPasswords[next - 1];

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -153,8 +154,9 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 // Reads the file at fullPath with the scan's password and option and makes its cells. A file
 // the password does not open is read again with each of the other passwords in turn, until
 // one opens it; the reader tries the empty password first every time. Only the reader's own
-// errors are caught.
-PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings);
+// errors are caught. opened, when given, is called once the file is open, before it is read.
+PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings,
+                const std::function<void()>& opened = {});
 
 // The row for one entry of a listed folder, or nothing when the filter leaves a file out.
 // fullPath is where the reader finds the file; preRead, when given, is what ReadPdf already

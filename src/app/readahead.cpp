@@ -122,8 +122,16 @@ void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::
     lock.unlock();
     std::exception_ptr error;
     timer.Start();
+    // On a share the open alone takes two round trips: one that long adds the workers while
+    // this file is read, not after.
+    const auto opened = [&] {
+        if (const unsigned wanted = timer.Midway(Processors(), kMaxWorkers); wanted > 0) {
+            const std::lock_guard relock(mutex_);
+            AddWorkers(wanted);
+        }
+    };
     try {
-        PdfRead result = ReadPdf(folder_ + names_[i], settings_);
+        PdfRead result = ReadPdf(folder_ + names_[i], settings_, opened);
         if (read)
             *read = std::move(result);
         else

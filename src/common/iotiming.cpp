@@ -105,6 +105,31 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
     return wanted;
 }
 
+unsigned CallTimer::Midway(unsigned processors, unsigned limit) const {
+    if (assumedSlow.load(std::memory_order_relaxed) > 0)
+        return std::max(limit, processors);
+    if (device_.kind == DeviceKind::Local || waits_ >= kWaitsToConfirm)
+        return 0; // nothing to tell, or told by the calls before
+    WaitingDevices& waiting = Waiting();
+    if (first_) {
+        const std::lock_guard lock(waiting.mutex);
+        if (const auto seen = waiting.threads.find(device_.id); seen != waiting.threads.end())
+            return std::min(seen->second, std::max(limit, processors));
+    }
+    const auto wall = std::chrono::steady_clock::now() - wallStart_;
+    if (!measuring_ || wall < kLongWait)
+        return 0;
+    std::chrono::nanoseconds cpu;
+    int64_t sign = 0;
+    ThreadUsage(device_.kind, cpu, sign);
+    if (sign <= signAtStart_)
+        return 0;
+    const unsigned wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
+    const std::lock_guard lock(waiting.mutex);
+    waiting.threads[device_.id] = wanted;
+    return wanted;
+}
+
 AssumeSlowDevice::AssumeSlowDevice() {
     ++assumedSlow;
 }

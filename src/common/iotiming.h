@@ -54,6 +54,11 @@ public:
     // After the call: the threads wanted (ThreadsToHideLatency) once the device is seen to
     // wait, at once for a device seen waiting before in this process; otherwise 0.
     unsigned Stop(unsigned processors, unsigned limit);
+    // While the call is under way: the threads wanted when what it has waited so far shows the
+    // device waiting by itself (kLongWait with the sign, or a device seen waiting before), so
+    // that a file whose open alone took a share's round trips need not be read to the end
+    // first; otherwise 0. Stop still ends the call as it would have.
+    unsigned Midway(unsigned processors, unsigned limit) const;
 
 private:
     Device device_;

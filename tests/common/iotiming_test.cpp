@@ -44,6 +44,11 @@ void Spin() {
     while (std::chrono::steady_clock::now() < until) {
     }
 }
+void LongSpin() {
+    const auto until = std::chrono::steady_clock::now() + iotiming::kLongWait + 10ms;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
 void Nothing() {}
 
 // What a timer on device answers to each of calls calls of work.
@@ -92,11 +97,38 @@ TEST(CallTimer, ThreadsOnlyForRepeatedOrLongWaitsOfADeviceThatCanWait) {
     }
 }
 
+// What a call has waited so far shows the device waiting before the call ends, on the terms
+// that confirm a wait by one call.
+TEST(CallTimer, ALongWaitIsSeenBeforeTheCallEnds) {
+    using iotiming::DeviceKind;
+    const struct {
+        DeviceKind kind;
+        void (*work)();
+        bool seen;
+    } cases[] = {
+        {DeviceKind::Remote, LongSleep, true}, {DeviceKind::Remote, Sleep, false},
+        {DeviceKind::Remote, LongSpin, false}, {DeviceKind::Disk, LongSleep, false},
+        {DeviceKind::Local, LongSleep, false},
+    };
+    uint64_t id = 0x7E570200;
+    for (const auto& c : cases) {
+        CallTimer timer({c.kind, id++});
+        timer.Start();
+        c.work();
+        EXPECT_EQ(timer.Midway(2, 64) > 2, c.seen) << int(c.kind) << " " << id;
+        EXPECT_EQ(timer.Stop(2, 64) > 2, c.seen) << int(c.kind) << " " << id;
+    }
+}
+
 TEST(CallTimer, ADeviceSeenWaitingIsTrustedAtOnce) {
     const iotiming::Device share{iotiming::DeviceKind::Remote, 0x7E570100};
     ASSERT_GT(Answers(share, Sleep, 4).back(), 2u);
-    // The next series on that device (the next folder, a second listing) does not wait to see.
+    // The next series on that device (the next folder, a second listing) does not wait to see,
+    // not even for its first call to end.
     EXPECT_GT(Answers(share, Nothing, 1).front(), 2u);
+    CallTimer next(share);
+    next.Start();
+    EXPECT_GT(next.Midway(2, 64), 2u);
     EXPECT_EQ(Answers({iotiming::DeviceKind::Remote, 0x7E570101}, Nothing, 1).front(), 0u);
 }
 
