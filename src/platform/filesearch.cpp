@@ -377,6 +377,17 @@ const FolderFacts& FileSearch::Facts() const {
 }
 
 bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
+    if (!Open(path, filter))
+        return false;
+    if (FindNext(found))
+        return true;
+    if (error_ == 0)
+        error_ = ENOENT;
+    FindClose();
+    return false;
+}
+
+bool FileSearch::Open(const std::string& path, uint32_t filter) {
     FindClose();
     error_ = 0;
     if (path.empty()) {
@@ -401,12 +412,7 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
     state_->lookup.dirFd = fd;
     state_->lookup.deferred = deferred_;
     state_->lookupTimer = iotiming::CallTimer(state_->lookup.facts.device);
-    if (FindNext(found))
-        return true;
-    if (error_ == 0)
-        error_ = ENOENT;
-    FindClose();
-    return false;
+    return true;
 }
 
 namespace {

@@ -99,6 +99,9 @@ public:
     // Starts listing folder (bytes, with or without trailing "/"). False when the folder cannot
     // be opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const std::string& folder, uint32_t filter, FindData& found);
+    // Opens folder as FindFirst does, without reading an entry yet: FindNext gives the first.
+    // False when the folder cannot be opened, with errno in error().
+    bool Open(const std::string& folder, uint32_t filter);
     // The next entry that passes the filter; false at the end.
     bool FindNext(FindData& found);
     // Ends the search; also done by the destructor and by a new FindFirst.

@@ -36,20 +36,23 @@ public:
     bool Walk(WalkedFolder folder, std::optional<FileId> id) {
         FileSearch search;
         search.DeferLookups(walk_.deferLookup);
-        FindData found;
-        if (!search.FindFirst(folder.path, walk_.filter, found)) {
-            const std::string message = FolderCannotBeListed(folder.path);
-            if (folder.relative.empty() || !walk_.onUnlistable)
-                throw EInvalidFileName(message);
-            walk_.onUnlistable(folder.path, message);
-            return true;
-        }
+        if (!search.Open(folder.path, walk_.filter))
+            return Unlistable(folder);
         folder.facts = search.Facts();
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
                          folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
                                                 : folder.path);
+        // Told before the first entry is read: on a share, what the caller does with the folder
+        // (its own listing, files read ahead) goes on meanwhile.
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
+        FindData found;
+        if (!search.FindNext(found)) {
+            // Opened, but not even "." could be read: a share that failed in between.
+            if (walk_.onFolderEnd)
+                walk_.onFolderEnd(folder);
+            return Unlistable(folder);
+        }
         std::vector<std::pair<std::string, FileId>> later;
         do {
             const bool parent = found.bytes == "..";
@@ -82,6 +85,14 @@ public:
     }
 
 private:
+    bool Unlistable(const WalkedFolder& folder) const {
+        const std::string message = FolderCannotBeListed(folder.path);
+        if (folder.relative.empty() || !walk_.onUnlistable)
+            throw EInvalidFileName(message);
+        walk_.onUnlistable(folder.path, message);
+        return true;
+    }
+
     bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id) {
         if (const auto first = entered_.find(id); first != entered_.end()) {
             if (walk_.onRepeat)
