@@ -209,6 +209,8 @@ struct EntryLookup {
     // it cannot be looked up.
     bool operator()(const char* name, unsigned char type, FindData& out) const {
         out.bytes = name;
+        if (type != DT_UNKNOWN)
+            out.link = type == DT_LNK;
         if (type == DT_REG && deferred && deferred(out.bytes)) {
             out.attr = faArchive | NameAttributes(out.bytes);
             out.lookedUp = false;

@@ -45,6 +45,9 @@ struct FindData {
     // False for an entry told from the folder's listing alone (FileSearch::DeferLookups): a
     // regular file, attr faArchive (and faHidden), nothing else known yet.
     bool lookedUp = true;
+    // Whether the entry itself is a symbolic link (the rest follows links), as a search's
+    // listing tells it; nothing where the file system's listing does not tell.
+    std::optional<bool> link;
 };
 
 // What a folder's entries share, asked once a search: the volume (its device, and whether it

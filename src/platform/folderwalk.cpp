@@ -62,7 +62,10 @@ public:
                 walk_.onEntry(folder, found);
             if (reported && walk_.recursive && !parent && (found.attr & faDirectory)) {
                 const FileId sub{found.device, found.inode};
-                if (!walk_.followLinks && IsLink(folder.path + found.bytes)) {
+                // The listing tells a link from a folder; a status by path is a round trip for
+                // each folder on the way on a share.
+                if (!walk_.followLinks &&
+                    (found.link ? *found.link : IsLink(folder.path + found.bytes))) {
                     if (walk_.onLinkNotFollowed)
                         walk_.onLinkNotFollowed(folder.path + found.bytes);
                 } else if (walk_.subfoldersLast) {
