@@ -59,6 +59,10 @@ PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string> names,
         // No more threads to be had: the ones started do the work, and without any the
         // callers read every file themselves.
     }
+    // A device seen waiting before (the folder before this one, on the same share) gets its
+    // workers now rather than once this folder's first file has been opened.
+    if (const unsigned seen = iotiming::ThreadsSeenWanting(device_, Processors(), kMaxWorkers))
+        AddWorkers(seen);
 }
 
 PdfReadAhead::~PdfReadAhead() {

@@ -54,6 +54,15 @@ unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanose
     return std::max(processors, unsigned(wanted + 0.999));
 }
 
+unsigned ThreadsSeenWanting(const Device& device, unsigned processors, unsigned limit) {
+    if (device.kind == DeviceKind::Local)
+        return 0;
+    WaitingDevices& waiting = Waiting();
+    const std::lock_guard lock(waiting.mutex);
+    const auto seen = waiting.threads.find(device.id);
+    return seen == waiting.threads.end() ? 0 : std::min(seen->second, std::max(limit, processors));
+}
+
 void CallTimer::Start() {
     if (device_.kind == DeviceKind::Local)
         return;
@@ -70,10 +79,9 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
     const auto wall = std::chrono::steady_clock::now() - wallStart_;
     WaitingDevices& waiting = Waiting();
     if (std::exchange(first_, false)) {
-        const std::lock_guard lock(waiting.mutex);
-        if (const auto seen = waiting.threads.find(device_.id); seen != waiting.threads.end()) {
+        if (const unsigned seen = ThreadsSeenWanting(device_, processors, limit); seen > 0) {
             waits_ = kWaitsToConfirm;
-            return std::min(seen->second, std::max(limit, processors));
+            return seen;
         }
     }
     const bool slow = wall >= kSlowCall;
@@ -110,12 +118,9 @@ unsigned CallTimer::Midway(unsigned processors, unsigned limit) const {
         return std::max(limit, processors);
     if (device_.kind == DeviceKind::Local || waits_ >= kWaitsToConfirm)
         return 0; // nothing to tell, or told by the calls before
-    WaitingDevices& waiting = Waiting();
-    if (first_) {
-        const std::lock_guard lock(waiting.mutex);
-        if (const auto seen = waiting.threads.find(device_.id); seen != waiting.threads.end())
-            return std::min(seen->second, std::max(limit, processors));
-    }
+    if (first_)
+        if (const unsigned seen = ThreadsSeenWanting(device_, processors, limit); seen > 0)
+            return seen;
     const auto wall = std::chrono::steady_clock::now() - wallStart_;
     if (!measuring_ || wall < kLongWait)
         return 0;
@@ -125,6 +130,7 @@ unsigned CallTimer::Midway(unsigned processors, unsigned limit) const {
     if (sign <= signAtStart_)
         return 0;
     const unsigned wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
+    WaitingDevices& waiting = Waiting();
     const std::lock_guard lock(waiting.mutex);
     waiting.threads[device_.id] = wanted;
     return wanted;

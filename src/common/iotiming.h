@@ -39,6 +39,10 @@ struct Device {
 unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanoseconds cpu,
                               unsigned processors, unsigned limit);
 
+// The threads the calls of device wanted when it was last seen waiting in this process, within
+// processors and limit as ThreadsToHideLatency; 0 for a device never seen waiting.
+unsigned ThreadsSeenWanting(const Device& device, unsigned processors, unsigned limit);
+
 // Times a series of calls on one thread, on one device. The first call and each one after a
 // slow call are also timed on the processor and counted for the device's sign of waiting
 // (blocks read from a disk; sleeps on a remote file system); kWaitsToConfirm slow calls in a

@@ -130,6 +130,9 @@ TEST(CallTimer, ADeviceSeenWaitingIsTrustedAtOnce) {
     next.Start();
     EXPECT_GT(next.Midway(2, 64), 2u);
     EXPECT_EQ(Answers({iotiming::DeviceKind::Remote, 0x7E570101}, Nothing, 1).front(), 0u);
+    // Before any call at all: what the read-ahead of the next folder starts with.
+    EXPECT_GT(iotiming::ThreadsSeenWanting(share, 2, 64), 2u);
+    EXPECT_EQ(iotiming::ThreadsSeenWanting({iotiming::DeviceKind::Remote, 0x7E570102}, 2, 64), 0u);
 }
 
 TEST(CallTimer, AssumedSlowDeviceAsksForTheLimit) {
