@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/watchers.h"
 
+#include "platform/answerwithin.h"
 #include "platform/pathnames.h"
 #include "platform/volumes.h"
 
 #include <QDir>
-#include <QFile>
-#include "platform/answerwithin.h"
-
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
