@@ -2,7 +2,8 @@
 #pragma once
 // Change notification: a watcher on the mount table (volumes added and removed) and a watcher
 // on folders (subfolders created, removed and renamed). Both report with the Windows shell's
-// event codes so that the chooser can treat them alike.
+// event codes so that the chooser can treat them alike. Below the folder watcher, FolderChanges
+// tells of any change among a folder's entries; the list watches the folder it shows with it.
 
 #include "platform/volumes.h"
 
