@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chooserfixture.h"
+#include "platform/watchers.h"
 #include "support/stalledshare.h"
 
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QScreen>
 #include <QTest>
@@ -64,7 +66,11 @@ TEST_F(ChooserTest, AFolderOnAShareThatAnswersLateOpensThenUnlessAnotherWasChose
     for (const char* folder : {"late", "dropped", "typed"})
         ASSERT_TRUE(QDir().mkpath(base + "/Share/" + folder));
     volumes.push_back(Volume(base + "/Share", "", platform::VolumeKind::Network, true));
-    chooser->rebuildTree();
+    // Told as the mount table's watcher tells a new volume: the watcher knows it from now on,
+    // and a change of the real mount table meanwhile (another process mounting) does not
+    // report it again, rebuilding the tree and reporting the folder shown once more.
+    chooser->findChild<platform::MountWatcher*>()->rescan();
+    QCoreApplication::processEvents();
     const struct {
         QString path;
         QString chosenMeanwhile; // empty: none
