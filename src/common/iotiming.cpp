@@ -40,6 +40,14 @@ WaitingDevices& Waiting() {
     return devices;
 }
 
+// Records device id as waiting, with the threads its calls want now, and returns them.
+unsigned SeenWaiting(uint64_t id, unsigned wanted) {
+    WaitingDevices& waiting = Waiting();
+    const std::lock_guard lock(waiting.mutex);
+    waiting.threads[id] = wanted;
+    return wanted;
+}
+
 } // namespace
 
 unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanoseconds cpu,
@@ -77,7 +85,6 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
     if (device_.kind == DeviceKind::Local)
         return 0;
     const auto wall = std::chrono::steady_clock::now() - wallStart_;
-    WaitingDevices& waiting = Waiting();
     if (std::exchange(first_, false)) {
         if (const unsigned seen = ThreadsSeenWanting(device_, processors, limit); seen > 0) {
             waits_ = kWaitsToConfirm;
@@ -95,11 +102,9 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
         if (sign > signAtStart_) {
             lastPassed_ = 0;
             waits_ = wall >= kLongWait ? kWaitsToConfirm : waits_ + 1;
-            if (waits_ >= kWaitsToConfirm) {
-                wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
-                const std::lock_guard lock(waiting.mutex);
-                waiting.threads[device_.id] = wanted;
-            }
+            if (waits_ >= kWaitsToConfirm)
+                wanted = SeenWaiting(device_.id, ThreadsToHideLatency(wall, cpu - cpuStart_,
+                                                                      processors, limit));
         } else {
             waits_ = 0;
             lastPassed_ = std::min(std::max(2 * lastPassed_, 1u), kMaxPassedOver);
@@ -129,11 +134,7 @@ unsigned CallTimer::Midway(unsigned processors, unsigned limit) const {
     ThreadUsage(device_.kind, cpu, sign);
     if (sign <= signAtStart_)
         return 0;
-    const unsigned wanted = ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit);
-    WaitingDevices& waiting = Waiting();
-    const std::lock_guard lock(waiting.mutex);
-    waiting.threads[device_.id] = wanted;
-    return wanted;
+    return SeenWaiting(device_.id, ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit));
 }
 
 AssumeSlowDevice::AssumeSlowDevice() {
