@@ -118,9 +118,47 @@ const ByteSource::CachedBlock& ByteSource::BlockAt(int64_t start) const {
     return *slot;
 }
 
+void ByteSource::ReadMissingSpan(int64_t first, int64_t last) const {
+    // Only a span none of whose blocks is cached, and short enough to leave the cache blocks
+    // that other reads of the file still use.
+    constexpr int64_t kMostBlocks = 3;
+    if (last <= first || last - first >= kMostBlocks * kCacheBlockSize)
+        return;
+    for (const CachedBlock& block : cache_)
+        if (block.start >= first && block.start <= last)
+            return;
+    std::array<CachedBlock*, kMostBlocks> slots{};
+    std::array<iovec, kMostBlocks> parts{};
+    size_t count = 0;
+    for (int64_t start = first; start <= last; start += kCacheBlockSize, ++count) {
+        CachedBlock* slot = &cache_[0];
+        for (CachedBlock& block : cache_)
+            if (block.lastUse < slot->lastUse)
+                slot = &block;
+        slot->lastUse = ++useCount_; // not taken again for the next block of the span
+        TakeBuffer(*slot);
+        slots[count] = slot;
+        parts[count] = {slot->data.get(),
+                        size_t(std::min<int64_t>(kCacheBlockSize, Size() - start))};
+    }
+    ssize_t n;
+    do
+        n = ::preadv(fd_, parts.data(), int(count), first);
+    while (n < 0 && errno == EINTR);
+    // As for a small file read whole: only whole blocks are kept, BlockAt reads the rest.
+    int64_t start = first;
+    for (size_t j = 0; j < count; ++j, start += kCacheBlockSize) {
+        const bool whole = n >= start - first + int64_t(parts[j].iov_len);
+        slots[j]->start = whole ? start : -1;
+        slots[j]->size = whole ? int64_t(parts[j].iov_len) : 0;
+    }
+}
+
 int64_t ByteSource::ReadAt(int64_t offset, char* buffer, int64_t count) const {
     if (offset < 0 || count <= 0)
         return 0;
+    if (const int64_t end = std::min(offset + count, Size()); end > offset && !ReadWholeSmallFile())
+        ReadMissingSpan(offset - offset % kCacheBlockSize, (end - 1) - (end - 1) % kCacheBlockSize);
     int64_t done = 0;
     while (done < count) {
         const int64_t at = offset + done;

@@ -52,6 +52,10 @@ private:
     const CachedBlock& BlockAt(int64_t start) const;
     void TakeBuffer(CachedBlock& block) const;
     bool ReadWholeSmallFile() const;
+    // A read across a block's end, such as the reader's first look at a file's tail, reads the
+    // blocks first to last (their starts) in one call when none of them is cached: on a share
+    // each call is a round trip.
+    void ReadMissingSpan(int64_t first, int64_t last) const;
     int64_t Pread(char* buffer, int64_t count, int64_t offset) const;
     mutable std::array<CachedBlock, 8> cache_;
     mutable uint64_t useCount_ = 0;

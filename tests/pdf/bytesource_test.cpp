@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 
 TEST(ByteSource, FilesOfEverySizeAroundTheBlocksReadBackWhole) {
-    // Small files are read in one call into several blocks, larger ones a block at a time:
-    // either way every byte comes back where it was, from any place on.
+    // Small files are read in one call into several blocks, larger ones a block or a span of
+    // blocks at a time: either way every byte comes back where it was, from any place on.
     for (const size_t size :
-         {16u, 4095u, 4096u, 4097u, 8191u, 8193u, 12288u, 16383u, 16384u, 16385u, 20480u}) {
+         {16u, 4095u, 4096u, 4097u, 8191u, 8193u, 12288u, 16383u, 16384u, 16385u, 20480u, 70000u}) {
         std::string bytes(size, '\0');
         for (size_t i = 0; i < size; ++i)
             bytes[i] = char('a' + (i * 7 + i / 4096) % 26);
@@ -28,6 +28,15 @@ TEST(ByteSource, FilesOfEverySizeAroundTheBlocksReadBackWhole) {
         }
         EXPECT_EQ(source.Read(int64_t(size), 10), "");
         EXPECT_EQ(source.Read(-1, 10), "");
+        // Reads across blocks, some cached and some not, in a random order that evicts them.
+        const ByteSource again(dir.File("t.pdf"));
+        std::mt19937 random{unsigned(size)};
+        for (int k = 0; k < 300; ++k) {
+            const size_t from = random() % size, count = random() % 4096 + 1;
+            std::string buffer(count, '\0');
+            buffer.resize(size_t(again.ReadAt(int64_t(from), buffer.data(), int64_t(count))));
+            ASSERT_EQ(buffer, bytes.substr(from, count)) << size << " " << from << " " << count;
+        }
     }
 }
 
