@@ -20,11 +20,11 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         // The PDF files are told from the folder's names and read ahead while the entries
         // are looked up one by one.
         size_t entries = 0;
-        std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings, &entries);
+        std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings, &entries, at.fd);
         if (events.onFolderStart)
             events.onFolderStart(at, pdfFiles.size(), entries);
         readAhead = std::make_unique<PdfReadAhead>(at.path, std::move(pdfFiles), settings, workers,
-                                                   at.facts.device);
+                                                   at.facts.device, at.fd);
     };
     // The files the reader opens are not looked up besides: their status comes from the open.
     walk.deferLookup = [&settings](std::string_view name) {
@@ -49,7 +49,7 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         platform::FindData completed;
         if (!listed.lookedUp) {
             if (!read && ReadsPdf(name, false, used))
-                read = ReadPdf(fullPath, used);
+                read = ReadPdf(fullPath, used, {}, at.fd);
             completed = listed;
             if (read && read->status)
                 platform::FillFromStatus(*read->status, at.facts, completed);

@@ -287,11 +287,11 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 }
 
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings,
-                const std::function<void()>& opened) {
+                const std::function<void()>& opened, int folder) {
     PdfRead read;
     std::optional<ByteSource> source;
     try {
-        source.emplace(fullPath);
+        source.emplace(fullPath, folder);
         read.status = source->Status();
     } catch (const EPagewickError& e) {
         read.error = e.what();

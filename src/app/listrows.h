@@ -155,8 +155,9 @@ bool ReadsPdf(std::string_view name, bool isFolder, const ScanSettings& settings
 // the password does not open is read again with each of the other passwords in turn, until
 // one opens it; the reader tries the empty password first every time. Only the reader's own
 // errors are caught. opened, when given, is called once the file is open, before it is read.
+// folder, when given, is the open folder that holds the file (ByteSource).
 PdfRead ReadPdf(const std::string& fullPath, const ScanSettings& settings,
-                const std::function<void()>& opened = {});
+                const std::function<void()>& opened = {}, int folder = -1);
 
 // The row for one entry of a listed folder, or nothing when the filter leaves a file out.
 // fullPath is where the reader finds the file; preRead, when given, is what ReadPdf already

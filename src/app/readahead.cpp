@@ -7,13 +7,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings,
-                                    size_t* entries) {
+                                    size_t* entries, int folderFd) {
     std::vector<std::string> names;
     if (folder.empty())
         return names;
-    FolderEntries dir(folder);
+    FolderEntries dir(folderFd >= 0 ? "." : folder, folderFd >= 0 ? folderFd : AT_FDCWD);
     while (const dirent64* entry = dir.next()) {
         // As the scan lists them: no hidden entry, and only regular files (links followed),
         // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
@@ -46,8 +47,11 @@ unsigned Processors() {
 } // namespace
 
 PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string> names,
-                           const ScanSettings& settings, unsigned workers, iotiming::Device device)
-    : folder_(std::move(folder)), names_(std::move(names)), settings_(settings), device_(device),
+                           const ScanSettings& settings, unsigned workers, iotiming::Device device,
+                           int folderFd)
+    : folder_(std::move(folder)),
+      folderFd_(folderFd >= 0 ? ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0) : -1),
+      names_(std::move(names)), settings_(settings), device_(device),
       slots_(names_.size()), limit_(std::min(kAhead, names_.size())), takerTimer_(device) {
     const size_t count = std::min<size_t>(std::max(workers, 1u), names_.size());
     // Held while starting, as a worker that finds its reads waiting adds workers of its own.
@@ -74,6 +78,8 @@ PdfReadAhead::~PdfReadAhead() {
     // No worker is added once stopping_ is set, so the list is complete here.
     for (std::thread& worker : workers_)
         worker.join();
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
 }
 
 unsigned PdfReadAhead::DefaultWorkers() {
@@ -135,7 +141,7 @@ void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::
         }
     };
     try {
-        PdfRead result = ReadPdf(folder_ + names_[i], settings_, opened);
+        PdfRead result = ReadPdf(folder_ + names_[i], settings_, opened, folderFd_);
         if (read)
             *read = std::move(result);
         else

@@ -29,8 +29,9 @@
 // folder of 100,000 files held 6.7 MB of paths while it was read. entries, when given, gets the
 // number of entries a listing shows (its files and folders without the hidden ones): the same
 // pass counts them, as on a share each pass over a folder costs round trips to the server.
+// folderFd, when given, is the folder open already: it is listed again without a look-up by path.
 std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings,
-                                    size_t* entries = nullptr);
+                                    size_t* entries = nullptr, int folderFd = -1);
 
 class PdfReadAhead {
 public:
@@ -43,9 +44,11 @@ public:
 
     // Starts reading the files of folder (ending in "/") named names (each given once), in
     // their order, with the scan's settings on up to workers threads (at least one); more once
-    // reads are seen to wait for device, the one that holds the files.
+    // reads are seen to wait for device, the one that holds the files. folderFd, when given,
+    // is the folder open: the files are opened relative to a copy of it, which the read-ahead
+    // holds, so the caller may close its own at any time.
     PdfReadAhead(std::string folder, std::vector<std::string> names, const ScanSettings& settings,
-                 unsigned workers, iotiming::Device device = {});
+                 unsigned workers, iotiming::Device device = {}, int folderFd = -1);
     // Stops the workers after the file each is reading, and waits for them.
     ~PdfReadAhead();
     PdfReadAhead(const PdfReadAhead&) = delete;
@@ -83,6 +86,7 @@ private:
     };
 
     const std::string folder_;
+    const int folderFd_; // a copy of the caller's, or -1: the files are opened by path
     const std::vector<std::string> names_;
     const ScanSettings settings_;
     const iotiming::Device device_;

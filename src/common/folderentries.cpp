@@ -5,8 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-FolderEntries::FolderEntries(const std::string& folder)
-    : fd_(::open(folder.c_str(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC)) {}
+FolderEntries::FolderEntries(const std::string& folder, int at)
+    : fd_(::openat(at, folder.c_str(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC)) {}
 
 FolderEntries::~FolderEntries() {
     if (fd_ >= 0)

@@ -5,14 +5,16 @@
 // a folder needs none.
 
 #include <dirent.h>
+#include <fcntl.h>
 
 #include <memory>
 #include <string>
 
 class FolderEntries {
 public:
-    // Opens folder (bytes); isOpen() false with errno set when it cannot be.
-    explicit FolderEntries(const std::string& folder);
+    // Opens folder (bytes), relative to the open folder at when given; isOpen() false with
+    // errno set when it cannot be.
+    explicit FolderEntries(const std::string& folder, int at = AT_FDCWD);
     ~FolderEntries();
     FolderEntries(const FolderEntries&) = delete;
     FolderEntries& operator=(const FolderEntries&) = delete;

@@ -22,9 +22,14 @@ thread_local std::vector<std::unique_ptr<char[]>> spareBlocks;
 
 } // namespace
 
-ByteSource::ByteSource(const std::string& path) {
+ByteSource::ByteSource(const std::string& path, int folder) {
+    const char* name = path.c_str();
+    if (folder >= 0)
+        name += path.rfind('/') + 1; // npos + 1: the whole path
+    else
+        folder = AT_FDCWD;
     // Non-blocking, so that a FIFO with a .pdf name cannot stall the open.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    fd_ = ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0)
         throw EFOpenError(FileNameForDisplay(path), SystemReason(errno));
     // The attributes the open has just fetched: on a share a fresh ask would be one more

@@ -16,7 +16,9 @@ class ByteSource {
 public:
     // Opens path read-only; other programs may go on reading and writing it. Raises
     // EFOpenError (with the system's reason) when it cannot be opened or is no regular file.
-    explicit ByteSource(const std::string& path);
+    // folder, when given, is the open folder that holds the file: the file is opened by the
+    // last name of path relative to it, and path names it in messages.
+    explicit ByteSource(const std::string& path, int folder = -1);
     ~ByteSource();
     ByteSource(const ByteSource&) = delete;
     ByteSource& operator=(const ByteSource&) = delete;

@@ -378,6 +378,10 @@ const FolderFacts& FileSearch::Facts() const {
     return state_ ? state_->lookup.facts : none;
 }
 
+int FileSearch::FolderFd() const {
+    return state_ ? state_->dir->fd() : -1;
+}
+
 bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
     if (!Open(path, filter))
         return false;

@@ -98,6 +98,8 @@ public:
     void DeferLookups(std::function<bool(std::string_view name)> deferred);
     // The facts of the folder being searched, from FindFirst on.
     const FolderFacts& Facts() const;
+    // The folder being searched, open from FindFirst or Open until FindClose; -1 otherwise.
+    int FolderFd() const;
 
     // Starts listing folder (bytes, with or without trailing "/"). False when the folder cannot
     // be opened or no entry passes the filter; error() then tells errno (ENOENT for "none").

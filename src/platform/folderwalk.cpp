@@ -39,6 +39,7 @@ public:
         if (!search.Open(folder.path, walk_.filter))
             return Unlistable(folder);
         folder.facts = search.Facts();
+        folder.fd = search.FolderFd();
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
                          folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
                                                 : folder.path);
@@ -77,9 +78,9 @@ public:
             if (walk_.keepGoing && !walk_.keepGoing())
                 return false;
         } while (search.FindNext(found));
-        search.FindClose();
         if (walk_.onFolderEnd)
             walk_.onFolderEnd(folder);
+        search.FindClose(); // not held open while the subfolders are walked
         std::sort(later.begin(), later.end());
         for (const auto& [name, sub] : later)
             if (!Enter(folder, name, sub))

@@ -19,6 +19,9 @@ struct WalkedFolder {
     std::string path;     // as given for the root, the root's path and names below it
     std::string relative; // from the root: empty for the root, else "sub/", "sub/deeper/"
     FolderFacts facts;    // once the folder is listed (from onFolderStart on)
+    // The folder, open from onFolderStart to onFolderEnd: its files opened relative to it are
+    // not looked up again folder by folder along path (on a share, a round trip each).
+    int fd = -1;
 };
 
 struct FolderWalk {

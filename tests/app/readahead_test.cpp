@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <tuple>
 
 namespace {
@@ -158,6 +160,34 @@ TEST(PdfReadAhead, StopsWithFilesLeftUntaken) {
     } // each destructor returns once the workers have stopped
     PdfReadAhead none(dir.Path() + "/", {}, ScanSettings(), 4);
     EXPECT_FALSE(none.Take(names[0]));
+}
+
+TEST(PdfReadAhead, AFolderGivenOpenIsReadThroughItEvenOnceItsPathIsGone) {
+    // The files are opened relative to the folder's handle, not by path: the folder renamed
+    // after it was opened still lists and reads, and the caller's handle may close at once.
+    TempDir dir;
+    const std::vector<std::string> names = NumberedFiles(dir, 3);
+    std::filesystem::create_directory(dir.File("old"));
+    for (const std::string& name : names)
+        std::filesystem::rename(dir.File(name), dir.File("old/" + name));
+    const std::string path = dir.File("old") + "/";
+    for (const bool open : {true, false}) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        std::filesystem::rename(dir.File("old"), dir.File("new"));
+        const std::vector<std::string> listed =
+            PdfFilesIn(path, ScanSettings(), nullptr, open ? fd : -1);
+        std::optional<PdfReadAhead> ahead;
+        ahead.emplace(path, names, ScanSettings(), 2, iotiming::Device{}, open ? fd : -1);
+        ::close(fd);
+        EXPECT_EQ(listed.size(), open ? 3u : 0u) << open;
+        const std::optional<PdfRead> read = ahead->Take(names[2]);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->error.has_value(), !open) << open;
+        EXPECT_EQ(read->cells.empty() ? "" : read->cells[0], open ? "3" : "") << open; // title
+        ahead.reset();
+        std::filesystem::rename(dir.File("new"), dir.File("old"));
+    }
 }
 
 } // namespace

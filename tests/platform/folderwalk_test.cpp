@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -30,8 +31,14 @@ Walked WalkAll(const std::string& root, FolderWalk walk) {
     };
     walk.recursive = true;
     walk.onEntry = [&](const WalkedFolder& at, const FindData& found) {
+        // The folder's handle is the folder its path names.
+        struct stat byHandle {}, byPath {};
+        const bool same = ::fstatat(at.fd, found.bytes.c_str(), &byHandle, AT_SYMLINK_NOFOLLOW) ==
+                              0 &&
+                          ::lstat((at.path + found.bytes).c_str(), &byPath) == 0 &&
+                          byHandle.st_ino == byPath.st_ino && byHandle.st_dev == byPath.st_dev;
         if (found.bytes != "..")
-            out.entries.push_back(at.relative + found.bytes);
+            out.entries.push_back(at.relative + found.bytes + (same ? "" : " (not in at.fd)"));
     };
     walk.onUnlistable = [&](const std::string& path, const std::string& message) {
         out.unlistable.push_back(path + " " + message);
