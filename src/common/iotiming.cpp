@@ -63,6 +63,8 @@ unsigned ThreadsToHideLatency(std::chrono::nanoseconds wall, std::chrono::nanose
 }
 
 unsigned ThreadsSeenWanting(const Device& device, unsigned processors, unsigned limit) {
+    if (assumedSlow.load(std::memory_order_relaxed) > 0)
+        return std::max(limit, processors);
     if (device.kind == DeviceKind::Local)
         return 0;
     WaitingDevices& waiting = Waiting();

@@ -76,8 +76,8 @@ private:
     int64_t signAtStart_ = 0;
 };
 
-// While one lives, every timed call counts as one that waited for its device, whatever the
-// device, so that tests can take the many-thread paths on a local disk.
+// While one lives, every timed call counts as one that waited for its device, and every device
+// as seen waiting, so that tests can take the many-thread paths on a local disk.
 class AssumeSlowDevice {
 public:
     AssumeSlowDevice();

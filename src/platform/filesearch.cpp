@@ -418,6 +418,14 @@ bool FileSearch::Open(const std::string& path, uint32_t filter) {
     state_->lookup.dirFd = fd;
     state_->lookup.deferred = deferred_;
     state_->lookupTimer = iotiming::CallTimer(state_->lookup.facts.device);
+    // A device seen waiting before (the folder before this one, on the same share) has the
+    // entries looked up on threads from the first: the folders among them are then looked up
+    // while the caller reads the files before them, rather than one by one after.
+    if (const unsigned threads = iotiming::ThreadsSeenWanting(state_->lookup.facts.device, 1,
+                                                              LookupAhead::kMaxThreads);
+        threads > 1)
+        state_->ahead =
+            std::make_unique<LookupAhead>(*state_->dir, state_->isRoot, state_->lookup, threads);
     return true;
 }
 
