@@ -39,8 +39,10 @@ public:
     // hold every file's information at once; with many workers, kAheadPerWorker each.
     static constexpr size_t kAhead = 64;
     static constexpr size_t kAheadPerWorker = 4;
-    // The most threads files that wait for their device are read on.
-    static constexpr unsigned kMaxWorkers = 64;
+    // The most threads files that wait for their device are read on. A file costs a share some
+    // five round trips: 2,000 files at 20 ms a request took 2.8 s on 64 threads, 1.4 s on 128
+    // and 0.9 s on 256, for 3 and 8 MiB more; at 2 ms the processors bound it at any of them.
+    static constexpr unsigned kMaxWorkers = 256;
 
     // Starts reading the files of folder (ending in "/") named names (each given once), in
     // their order, with the scan's settings on up to workers threads (at least one); more once
