@@ -160,9 +160,9 @@ void ByteSource::ReadMissingSpan(int64_t first, int64_t last) const {
 }
 
 int64_t ByteSource::ReadAt(int64_t offset, char* buffer, int64_t count) const {
-    if (offset < 0 || count <= 0)
+    if (offset < 0 || count <= 0 || offset >= Size())
         return 0;
-    if (const int64_t end = std::min(offset + count, Size()); end > offset && !ReadWholeSmallFile())
+    if (const int64_t end = offset + std::min(count, Size() - offset); !ReadWholeSmallFile())
         ReadMissingSpan(offset - offset % kCacheBlockSize, (end - 1) - (end - 1) % kCacheBlockSize);
     int64_t done = 0;
     while (done < count) {

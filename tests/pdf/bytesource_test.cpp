@@ -28,6 +28,8 @@ TEST(ByteSource, FilesOfEverySizeAroundTheBlocksReadBackWhole) {
         }
         EXPECT_EQ(source.Read(int64_t(size), 10), "");
         EXPECT_EQ(source.Read(-1, 10), "");
+        char byte = 0; // an offset from a damaged file, far beyond any file's end
+        EXPECT_EQ(source.ReadAt(INT64_MAX - 10, &byte, 48), 0);
         // Reads across blocks, some cached and some not, in a random order that evicts them.
         const ByteSource again(dir.File("t.pdf"));
         std::mt19937 random{unsigned(size)};
