@@ -383,7 +383,7 @@ int FileSearch::FolderFd() const {
 }
 
 bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
-    if (!Open(path, filter))
+    if (!OpenFolder(path, filter))
         return false;
     if (FindNext(found))
         return true;
@@ -393,7 +393,7 @@ bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& f
     return false;
 }
 
-bool FileSearch::Open(const std::string& path, uint32_t filter) {
+bool FileSearch::OpenFolder(const std::string& path, uint32_t filter) {
     FindClose();
     error_ = 0;
     if (path.empty()) {
@@ -418,6 +418,12 @@ bool FileSearch::Open(const std::string& path, uint32_t filter) {
     state_->lookup.dirFd = fd;
     state_->lookup.deferred = deferred_;
     state_->lookupTimer = iotiming::CallTimer(state_->lookup.facts.device);
+    return true;
+}
+
+bool FileSearch::Open(const std::string& path, uint32_t filter) {
+    if (!OpenFolder(path, filter))
+        return false;
     // A device seen waiting before (the folder before this one, on the same share) has the
     // entries looked up on threads from the first: the folders among them are then looked up
     // while the caller reads the files before them, rather than one by one after.
@@ -511,7 +517,8 @@ std::vector<FindData> ListFolder(const std::string& folder, uint32_t filter) {
     std::vector<FindData> entries;
     FileSearch search;
     FindData data;
-    for (bool ok = search.FindFirst(folder, filter, data); ok; ok = search.FindNext(data))
+    for (bool ok = search.Open(folder, filter) && search.FindNext(data); ok;
+         ok = search.FindNext(data))
         entries.push_back(data);
     return entries;
 }

@@ -105,7 +105,10 @@ public:
     // be opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const std::string& folder, uint32_t filter, FindData& found);
     // Opens folder as FindFirst does, without reading an entry yet: FindNext gives the first.
-    // False when the folder cannot be opened, with errno in error().
+    // False when the folder cannot be opened, with errno in error(). For a caller that reads
+    // the whole folder: on a device seen waiting (iotiming), the entries are looked up on
+    // threads from the first, where FindFirst, which may be all a caller asks, starts them
+    // only once a lookup waits.
     bool Open(const std::string& folder, uint32_t filter);
     // The next entry that passes the filter; false at the end.
     bool FindNext(FindData& found);
@@ -114,6 +117,7 @@ public:
     int error() const { return error_; }
 
 private:
+    bool OpenFolder(const std::string& folder, uint32_t filter);
     struct State;
     std::unique_ptr<State> state_;
     std::function<bool(std::string_view name)> deferred_;
