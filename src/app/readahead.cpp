@@ -49,10 +49,9 @@ unsigned Processors() {
 PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string> names,
                            const ScanSettings& settings, unsigned workers, iotiming::Device device,
                            int folderFd)
-    : folder_(std::move(folder)),
-      folderFd_(folderFd >= 0 ? ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0) : -1),
-      names_(std::move(names)), settings_(settings), device_(device),
-      slots_(names_.size()), limit_(std::min(kAhead, names_.size())), takerTimer_(device) {
+    : folder_(std::move(folder)), names_(std::move(names)), settings_(settings), device_(device),
+      slots_(names_.size()), limit_(std::min(kAhead, names_.size())), takerTimer_(device),
+      folderFd_(folderFd >= 0 ? ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0) : -1) {
     const size_t count = std::min<size_t>(std::max(workers, 1u), names_.size());
     // Held while starting, as a worker that finds its reads waiting adds workers of its own.
     const std::lock_guard lock(mutex_);

@@ -88,7 +88,6 @@ private:
     };
 
     const std::string folder_;
-    const int folderFd_; // a copy of the caller's, or -1: the files are opened by path
     const std::vector<std::string> names_;
     const ScanSettings settings_;
     const iotiming::Device device_;
@@ -118,4 +117,7 @@ private:
     size_t awaitedFrom_ = 0, awaitedTo_ = 0, awaitedLeft_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
+    // A copy of the caller's folder, or -1: the files are opened by path. Made last, so that
+    // no member made after it can throw and leave it open.
+    const int folderFd_;
 };
