@@ -17,10 +17,10 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
     // files are read ahead at a time.
     walk.subfoldersLast = true;
     walk.onFolderStart = [&](const platform::WalkedFolder& at) {
-        // The PDF files are told from the folder's names and read ahead while the entries
-        // are looked up one by one.
+        // The PDF files are told from the folder's names, as the walk has read them, and
+        // read ahead while the entries are looked up one by one.
         size_t entries = 0;
-        std::vector<std::string> pdfFiles = PdfFilesIn(at.path, settings, &entries, at.fd);
+        std::vector<std::string> pdfFiles = PdfFilesIn(at.listing, settings, &entries);
         if (events.onFolderStart)
             events.onFolderStart(at, pdfFiles.size(), entries);
         readAhead = std::make_unique<PdfReadAhead>(at.path, std::move(pdfFiles), settings, workers,

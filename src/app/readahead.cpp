@@ -1,21 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/readahead.h"
 
-#include "common/folderentries.h"
-
 #include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
-std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings,
-                                    size_t* entries, int folderFd) {
+std::vector<std::string> PdfFilesIn(FolderEntries::Listing listing, const ScanSettings& settings,
+                                    size_t* entries) {
     std::vector<std::string> names;
-    if (folder.empty())
-        return names;
-    FolderEntries dir(folderFd >= 0 ? "." : folder, folderFd >= 0 ? folderFd : AT_FDCWD);
-    while (const dirent64* entry = dir.next()) {
+    while (const dirent64* entry = listing.next()) {
         // As the scan lists them: no hidden entry, and only regular files (links followed),
         // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
         const std::string_view name = entry->d_name;
@@ -28,7 +23,7 @@ std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSetting
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            regular = ::fstatat(dir.fd(), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+            regular = ::fstatat(listing.fd(), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
             names.emplace_back(name);

@@ -9,6 +9,7 @@
 // are read on as many threads as keep the processors busy (common/iotiming.h).
 
 #include "app/listrows.h"
+#include "common/folderentries.h"
 #include "common/iotiming.h"
 
 #include <condition_variable>
@@ -23,15 +24,13 @@
 #include <unordered_map>
 #include <vector>
 
-// The names of the files of folder (ending in "/") that a scan with settings hands to the
-// reader, told by their names alone: nothing is looked up, so a folder with such a name may be
-// among them (reading it ahead is in vain, as it is never asked for). Names, not paths: a
-// folder of 100,000 files held 6.7 MB of paths while it was read. entries, when given, gets the
-// number of entries a listing shows (its files and folders without the hidden ones): the same
-// pass counts them, as on a share each pass over a folder costs round trips to the server.
-// folderFd, when given, is the folder open already: it is listed again without a look-up by path.
-std::vector<std::string> PdfFilesIn(const std::string& folder, const ScanSettings& settings,
-                                    size_t* entries = nullptr, int folderFd = -1);
+// The names of the files of a folder, as listed, that a scan with settings hands to the reader,
+// told by their names alone: nothing is looked up, so a folder with such a name may be among
+// them (reading it ahead is in vain, as it is never asked for). Names, not paths: a folder of
+// 100,000 files held 6.7 MB of paths while it was read. entries, when given, gets the number of
+// entries a listing shows (its files and folders without the hidden ones).
+std::vector<std::string> PdfFilesIn(FolderEntries::Listing listing, const ScanSettings& settings,
+                                    size_t* entries = nullptr);
 
 class PdfReadAhead {
 public:

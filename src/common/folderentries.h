@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -26,11 +27,39 @@ public:
     const dirent64* next();
     int error() const { return error_; }
 
+    // The entries ReadWhole read, gone over again from memory: valid as long as the
+    // FolderEntries they come from, and only from one thread at a time with its next().
+    class Listing {
+    public:
+        Listing() = default;
+        // The folder the entries are in, open (-1 for a listing of nothing).
+        int fd() const { return fd_; }
+        // As FolderEntries::next, without the error.
+        const dirent64* next();
+
+    private:
+        friend class FolderEntries;
+        Listing(int fd, const char* at, const char* end) : fd_(fd), at_(at), end_(end) {}
+        int fd_ = -1;
+        const char* at_ = nullptr;
+        const char* end_ = nullptr;
+    };
+    // Reads the entries next() has not handed out yet at once, for a folder gone over more
+    // than once (on a share each pass is round trips to the server): next() then hands them
+    // out from memory, and listing() goes over them again. Once only, before any next(), to
+    // have listing() give them all. A listing that fails part way keeps what it read and
+    // tells the error once next() reaches its end.
+    void ReadWhole();
+    // What ReadWhole read; nothing before it.
+    Listing listing() const;
+
 private:
     static constexpr size_t kBlock = 32 * 1024; // as much as the C library reads at once
     int fd_ = -1;
     int error_ = 0;
     size_t at_ = 0;
     size_t end_ = 0;
+    size_t capacity_ = 0;
+    bool whole_ = false;
     std::unique_ptr<char[]> block_;
 };

@@ -241,6 +241,10 @@ public:
         } catch (const std::system_error&) {
             // The threads started do the work; without any, Next looks up every entry itself.
         }
+        // The first names are taken up now: for a folder read whole, the threads look its
+        // entries up while the caller is still busy with what it does first.
+        const std::lock_guard lock(mutex_);
+        ReadNames();
     }
     ~LookupAhead() {
         {
@@ -382,6 +386,10 @@ int FileSearch::FolderFd() const {
     return state_ ? state_->dir->fd() : -1;
 }
 
+FolderEntries::Listing FileSearch::Listing() const {
+    return state_ ? state_->dir->listing() : FolderEntries::Listing();
+}
+
 bool FileSearch::FindFirst(const std::string& path, uint32_t filter, FindData& found) {
     if (!OpenFolder(path, filter))
         return false;
@@ -424,6 +432,7 @@ bool FileSearch::OpenFolder(const std::string& path, uint32_t filter) {
 bool FileSearch::Open(const std::string& path, uint32_t filter) {
     if (!OpenFolder(path, filter))
         return false;
+    state_->dir->ReadWhole();
     // A device seen waiting before (the folder before this one, on the same share) has the
     // entries looked up on threads from the first: the folders among them are then looked up
     // while the caller reads the files before them, rather than one by one after.

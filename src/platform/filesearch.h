@@ -5,6 +5,7 @@
 
 #include "common/datetime.h"
 #include "common/filestatus.h"
+#include "common/folderentries.h"
 #include "common/iotiming.h"
 
 #include <cstdint>
@@ -100,15 +101,19 @@ public:
     const FolderFacts& Facts() const;
     // The folder being searched, open from FindFirst or Open until FindClose; -1 otherwise.
     int FolderFd() const;
+    // After Open, until FindClose: every entry of the folder, "." and ".." included, as its
+    // names were read (once, by Open); nothing after FindFirst.
+    FolderEntries::Listing Listing() const;
 
     // Starts listing folder (bytes, with or without trailing "/"). False when the folder cannot
     // be opened or no entry passes the filter; error() then tells errno (ENOENT for "none").
     bool FindFirst(const std::string& folder, uint32_t filter, FindData& found);
     // Opens folder as FindFirst does, without reading an entry yet: FindNext gives the first.
     // False when the folder cannot be opened, with errno in error(). For a caller that reads
-    // the whole folder: on a device seen waiting (iotiming), the entries are looked up on
-    // threads from the first, where FindFirst, which may be all a caller asks, starts them
-    // only once a lookup waits.
+    // the whole folder: its names are read at once (Listing gives them again), and on a device
+    // seen waiting (iotiming) the entries are looked up on threads from the first, where
+    // FindFirst, which may be all a caller asks, reads names block by block and starts the
+    // threads only once a lookup waits.
     bool Open(const std::string& folder, uint32_t filter);
     // The next entry that passes the filter; false at the end.
     bool FindNext(FindData& found);

@@ -40,6 +40,7 @@ public:
             return Unlistable(folder);
         folder.facts = search.Facts();
         folder.fd = search.FolderFd();
+        folder.listing = search.Listing();
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
                          folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
                                                 : folder.path);

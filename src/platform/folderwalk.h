@@ -22,6 +22,9 @@ struct WalkedFolder {
     // The folder, open from onFolderStart to onFolderEnd: its files opened relative to it are
     // not looked up again folder by folder along path (on a share, a round trip each).
     int fd = -1;
+    // Its entries as listed ("." and ".." included), from onFolderStart to onFolderEnd: the
+    // folder is listed once, for the walk and whatever the caller does with its names.
+    FolderEntries::Listing listing;
 };
 
 struct FolderWalk {

@@ -26,28 +26,46 @@ struct TempFolder {
     }
 };
 
-// Each entry once, across as many of the kernel's blocks as the names fill.
+// Each entry once, across as many of the kernel's blocks as the names fill; read whole (with
+// some entries handed out before, or none), the rest comes from memory, and the listing gives
+// it again, even with the files gone from the folder.
 TEST(FolderEntries, ListsEveryEntryOnceWhateverTheBlocks) {
-    for (const int count : {0, 1, 1500}) {
-        SCOPED_TRACE(count);
-        TempFolder folder;
-        ASSERT_FALSE(folder.path.empty());
-        std::set<std::string> made = {".", ".."};
-        for (int i = 0; i < count; ++i) {
-            // Long names: 1,500 of them fill several 32 KiB blocks.
-            const std::string name = std::to_string(i) + std::string(60, 'n');
-            std::ofstream(folder.path + "/" + name).put('x');
-            made.insert(name);
+    constexpr int kNotWhole = -1;
+    for (const int count : {0, 1, 1500})
+        for (const int handedOutBefore : {kNotWhole, 0, 3, 700}) {
+            SCOPED_TRACE(std::to_string(count) + " " + std::to_string(handedOutBefore));
+            TempFolder folder;
+            ASSERT_FALSE(folder.path.empty());
+            std::multiset<std::string> made = {".", ".."};
+            for (int i = 0; i < count; ++i) {
+                // Long names: 1,500 of them fill several 32 KiB blocks.
+                const std::string name = std::to_string(i) + std::string(60, 'n');
+                std::ofstream(folder.path + "/" + name).put('x');
+                made.insert(name);
+            }
+            FolderEntries entries(folder.path + "/");
+            ASSERT_TRUE(entries.isOpen());
+            std::multiset<std::string> listed, again;
+            for (int i = 0; i < handedOutBefore; ++i)
+                if (const dirent64* entry = entries.next())
+                    listed.insert(entry->d_name);
+            const std::multiset<std::string> before = listed;
+            if (handedOutBefore != kNotWhole) {
+                entries.ReadWhole();
+                for (const auto& file : std::filesystem::directory_iterator(folder.path))
+                    std::filesystem::remove(file.path());
+                for (FolderEntries::Listing listing = entries.listing();
+                     const dirent64* entry = listing.next();)
+                    again.insert(entry->d_name);
+                again.insert(before.begin(), before.end());
+                EXPECT_EQ(again, made);
+            }
+            while (const dirent64* entry = entries.next())
+                listed.insert(entry->d_name);
+            EXPECT_EQ(entries.error(), 0);
+            EXPECT_EQ(listed, made);
+            EXPECT_EQ(entries.next(), nullptr) << "the end stays the end";
         }
-        FolderEntries entries(folder.path + "/");
-        ASSERT_TRUE(entries.isOpen());
-        std::multiset<std::string> listed;
-        while (const dirent64* entry = entries.next())
-            listed.insert(entry->d_name);
-        EXPECT_EQ(entries.error(), 0);
-        EXPECT_EQ(listed, std::multiset<std::string>(made.begin(), made.end()));
-        EXPECT_EQ(entries.next(), nullptr) << "the end stays the end";
-    }
 }
 
 TEST(FolderEntries, WhatIsNoFolderIsNotOpened) {

@@ -31,14 +31,19 @@ Walked WalkAll(const std::string& root, FolderWalk walk) {
     };
     walk.recursive = true;
     walk.onEntry = [&](const WalkedFolder& at, const FindData& found) {
-        // The folder's handle is the folder its path names.
+        // The folder's handle is the folder its path names,
         struct stat byHandle {}, byPath {};
         const bool same = ::fstatat(at.fd, found.bytes.c_str(), &byHandle, AT_SYMLINK_NOFOLLOW) ==
                               0 &&
                           ::lstat((at.path + found.bytes).c_str(), &byPath) == 0 &&
                           byHandle.st_ino == byPath.st_ino && byHandle.st_dev == byPath.st_dev;
+        // And the walk's listing names it.
+        bool listed = false;
+        for (FolderEntries::Listing listing = at.listing; const dirent64* e = listing.next();)
+            listed = listed || found.bytes == e->d_name;
         if (found.bytes != "..")
-            out.entries.push_back(at.relative + found.bytes + (same ? "" : " (not in at.fd)"));
+            out.entries.push_back(at.relative + found.bytes + (same ? "" : " (not in at.fd)") +
+                                  (listed ? "" : " (not in at.listing)"));
     };
     walk.onUnlistable = [&](const std::string& path, const std::string& message) {
         out.unlistable.push_back(path + " " + message);
