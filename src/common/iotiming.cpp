@@ -40,12 +40,18 @@ WaitingDevices& Waiting() {
     return devices;
 }
 
-// Records device id as waiting, with the threads its calls want now, and returns them.
-unsigned SeenWaiting(uint64_t id, unsigned wanted) {
+// Records device id as waiting, with the threads a call of wall time and cpu of it wants, and
+// returns them within limit. The record is not bound by the limit of whoever saw the wait (the
+// search's lookups want fewer threads than the reading of files): each caller asks within its
+// own.
+unsigned SeenWaiting(uint64_t id, std::chrono::nanoseconds wall, std::chrono::nanoseconds cpu,
+                     unsigned processors, unsigned limit) {
+    constexpr unsigned kMostRecorded = 1u << 16;
+    const unsigned wanted = ThreadsToHideLatency(wall, cpu, processors, kMostRecorded);
     WaitingDevices& waiting = Waiting();
     const std::lock_guard lock(waiting.mutex);
     waiting.threads[id] = wanted;
-    return wanted;
+    return std::min(wanted, std::max(limit, processors));
 }
 
 } // namespace
@@ -105,8 +111,7 @@ unsigned CallTimer::Stop(unsigned processors, unsigned limit) {
             lastPassed_ = 0;
             waits_ = wall >= kLongWait ? kWaitsToConfirm : waits_ + 1;
             if (waits_ >= kWaitsToConfirm)
-                wanted = SeenWaiting(device_.id, ThreadsToHideLatency(wall, cpu - cpuStart_,
-                                                                      processors, limit));
+                wanted = SeenWaiting(device_.id, wall, cpu - cpuStart_, processors, limit);
         } else {
             waits_ = 0;
             lastPassed_ = std::min(std::max(2 * lastPassed_, 1u), kMaxPassedOver);
@@ -136,7 +141,7 @@ unsigned CallTimer::Midway(unsigned processors, unsigned limit) const {
     ThreadUsage(device_.kind, cpu, sign);
     if (sign <= signAtStart_)
         return 0;
-    return SeenWaiting(device_.id, ThreadsToHideLatency(wall, cpu - cpuStart_, processors, limit));
+    return SeenWaiting(device_.id, wall, cpu - cpuStart_, processors, limit);
 }
 
 AssumeSlowDevice::AssumeSlowDevice() {

@@ -432,13 +432,15 @@ bool FileSearch::OpenFolder(const std::string& path, uint32_t filter) {
 bool FileSearch::Open(const std::string& path, uint32_t filter) {
     if (!OpenFolder(path, filter))
         return false;
+    // A device seen waiting, by this listing (the first call on a share that waits for it)
+    // or before (the folder before this one), has the entries looked up on threads from the
+    // first: the folders among them are then looked up while the caller reads the files
+    // before them, rather than one by one after. The caller's own reading of files knows it
+    // too, before its first file is opened.
+    iotiming::CallTimer listing(state_->lookup.facts.device);
+    listing.Start();
     state_->dir->ReadWhole();
-    // A device seen waiting before (the folder before this one, on the same share) has the
-    // entries looked up on threads from the first: the folders among them are then looked up
-    // while the caller reads the files before them, rather than one by one after.
-    if (const unsigned threads = iotiming::ThreadsSeenWanting(state_->lookup.facts.device, 1,
-                                                              LookupAhead::kMaxThreads);
-        threads > 1)
+    if (const unsigned threads = listing.Stop(1, LookupAhead::kMaxThreads); threads > 1)
         state_->ahead =
             std::make_unique<LookupAhead>(*state_->dir, state_->isRoot, state_->lookup, threads);
     return true;

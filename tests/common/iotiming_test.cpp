@@ -133,6 +133,11 @@ TEST(CallTimer, ADeviceSeenWaitingIsTrustedAtOnce) {
     // Before any call at all: what the read-ahead of the next folder starts with.
     EXPECT_GT(iotiming::ThreadsSeenWanting(share, 2, 64), 2u);
     EXPECT_EQ(iotiming::ThreadsSeenWanting({iotiming::DeviceKind::Remote, 0x7E570102}, 2, 64), 0u);
+    // What a long wait wants is kept beyond the limit of the calls that saw it (a folder's
+    // listing): the reading of its files, with a higher limit, starts with more.
+    const iotiming::Device slowShare{iotiming::DeviceKind::Remote, 0x7E570103};
+    ASSERT_EQ(Answers(slowShare, LongSleep, 1).front(), 64u);
+    EXPECT_GT(iotiming::ThreadsSeenWanting(slowShare, 2, 256), 64u);
 }
 
 TEST(CallTimer, AssumedSlowDeviceAsksForTheLimit) {
