@@ -7,8 +7,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <deque>
+#include <future>
 #include <map>
+#include <memory>
 #include <optional>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -27,20 +31,106 @@ bool IsLink(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+// The subfolders of a folder on a device seen waiting, opened and listed ahead of the walk, a
+// few at a time in the order it enters them: on a share, opening a folder and reading its names
+// are round trips that the walk would otherwise wait for one folder after another, each time
+// after the files of the folder before it were read. Which folders are entered is still the
+// walk's to decide: a folder it passes over is closed unseen, one not opened here it opens.
+class FoldersAhead {
+public:
+    static constexpr size_t kAhead = 4;
+
+    FoldersAhead(const FolderWalk& walk, std::string parent, std::vector<std::string> names)
+        : walk_(walk), parent_(std::move(parent)), names_(std::move(names)) {
+        while (started_.size() < kAhead && Start()) {
+        }
+    }
+
+    // The search of the subfolder name, opened (FolderFd() -1 when it could not be); nullptr
+    // when name is not one of the next ones, and the caller opens it itself.
+    std::unique_ptr<FileSearch> Take(const std::string& name) {
+        const auto found = std::find(names_.begin() + ptrdiff_t(taken_), names_.end(), name);
+        if (found == names_.end())
+            return nullptr;
+        const size_t index = size_t(found - names_.begin());
+        std::unique_ptr<FileSearch> search;
+        while (taken_ <= index) {
+            if (started_.empty() && !Start())
+                break;
+            std::future<std::unique_ptr<FileSearch>> next = std::move(started_.front());
+            started_.pop_front();
+            if (taken_++ == index)
+                search = next.get(); // those before it are closed as their futures end
+            Start();
+        }
+        return search;
+    }
+
+private:
+    // Starts opening the next name; false when there is none or no thread to be had.
+    bool Start() {
+        const size_t next = taken_ + started_.size();
+        if (next >= names_.size())
+            return false;
+        try {
+            started_.push_back(std::async(std::launch::async, [this, next] {
+                auto search = std::make_unique<FileSearch>();
+                search->DeferLookups(walk_.deferLookup);
+                search->Open(parent_ + names_[next] + "/", walk_.filter);
+                return search;
+            }));
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+    const FolderWalk& walk_;
+    const std::string parent_;
+    const std::vector<std::string> names_;
+    size_t taken_ = 0; // names_ before this have been handed out or passed over
+    std::deque<std::future<std::unique_ptr<FileSearch>>> started_; // for the names from taken_
+};
+
+// The subfolders that a walk will enter, as far as its listing tells, in the order it enters
+// them: folders (not links, whose targets a listing does not tell) that pass the filter.
+std::vector<std::string> SubfoldersListed(FolderEntries::Listing listing, const FolderWalk& walk) {
+    std::vector<std::string> names;
+    while (const dirent64* entry = listing.next()) {
+        const std::string_view name = entry->d_name;
+        if (entry->d_type != DT_DIR || name == "." || name == ".." ||
+            (name[0] == '.' && !(walk.filter & faHidden)))
+            continue;
+        names.emplace_back(name);
+    }
+    if (walk.subfoldersLast)
+        std::sort(names.begin(), names.end());
+    return names;
+}
+
 class Walker {
 public:
     explicit Walker(const FolderWalk& walk) : walk_(walk) {}
 
     // False when keepGoing ended the walk. id is the folder's as its entry gave it; the root's
     // is taken from the folder opened.
-    bool Walk(WalkedFolder folder, std::optional<FileId> id) {
-        FileSearch search;
-        search.DeferLookups(walk_.deferLookup);
-        if (!search.Open(folder.path, walk_.filter))
+    // opened, when given, is the folder's search opened ahead.
+    bool Walk(WalkedFolder folder, std::optional<FileId> id,
+              std::unique_ptr<FileSearch> opened = nullptr) {
+        if (!opened) {
+            opened = std::make_unique<FileSearch>();
+            opened->DeferLookups(walk_.deferLookup);
+            opened->Open(folder.path, walk_.filter);
+        }
+        FileSearch& search = *opened;
+        if (search.FolderFd() < 0)
             return Unlistable(folder);
         folder.facts = search.Facts();
         folder.fd = search.FolderFd();
         folder.listing = search.Listing();
+        std::optional<FoldersAhead> subfolders;
+        if (walk_.recursive && iotiming::ThreadsSeenWanting(folder.facts.device, 1, 1) > 0)
+            subfolders.emplace(walk_, folder.path, SubfoldersListed(folder.listing, walk_));
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
                          folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
                                                 : folder.path);
@@ -72,7 +162,7 @@ public:
                         walk_.onLinkNotFollowed(folder.path + found.bytes);
                 } else if (walk_.subfoldersLast) {
                     later.emplace_back(found.bytes, sub);
-                } else if (!Enter(folder, found.bytes, sub)) {
+                } else if (!Enter(folder, found.bytes, sub, subfolders)) {
                     return false;
                 }
             }
@@ -84,7 +174,7 @@ public:
         search.FindClose(); // not held open while the subfolders are walked
         std::sort(later.begin(), later.end());
         for (const auto& [name, sub] : later)
-            if (!Enter(folder, name, sub))
+            if (!Enter(folder, name, sub, subfolders))
                 return false;
         return true;
     }
@@ -98,13 +188,15 @@ private:
         return true;
     }
 
-    bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id) {
+    bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id,
+               std::optional<FoldersAhead>& ahead) {
         if (const auto first = entered_.find(id); first != entered_.end()) {
             if (walk_.onRepeat)
                 walk_.onRepeat(folder.path + name, first->second);
             return true;
         }
-        return Walk({folder.path + name + "/", folder.relative + name + "/", {}}, id);
+        return Walk({folder.path + name + "/", folder.relative + name + "/", {}}, id,
+                    ahead ? ahead->Take(name) : nullptr);
     }
 
     const FolderWalk& walk_;

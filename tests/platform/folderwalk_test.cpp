@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,16 +148,21 @@ TEST(FolderWalk, LinksToFoldersAreEnteredOnlyWhenFollowedAndEachFolderOnce) {
         FolderWalk walk;
         walk.followLinks = c.follow;
         // Subfolders entered as they come too, where which path comes first does not matter
-        // (the file system's order decides it there).
-        for (const bool last : {true, false}) {
-            if (!last && !c.repeats.empty())
-                continue;
-            walk.subfoldersLast = last;
-            const Walked w = WalkAll(root, walk);
-            EXPECT_EQ(w.entries, c.entries) << c.what;
-            EXPECT_EQ(w.notFollowed, c.notFollowed) << c.what;
-            EXPECT_EQ(w.repeats, c.repeats) << c.what;
-        }
+        // (the file system's order decides it there); and on a device that waits, where they
+        // are opened ahead.
+        for (const bool last : {true, false})
+            for (const bool slow : {false, true}) {
+                if (!last && !c.repeats.empty())
+                    continue;
+                std::optional<iotiming::AssumeSlowDevice> slowDevice;
+                if (slow)
+                    slowDevice.emplace();
+                walk.subfoldersLast = last;
+                const Walked w = WalkAll(root, walk);
+                EXPECT_EQ(w.entries, c.entries) << c.what << " " << slow;
+                EXPECT_EQ(w.notFollowed, c.notFollowed) << c.what << " " << slow;
+                EXPECT_EQ(w.repeats, c.repeats) << c.what << " " << slow;
+            }
     }
 }
 
