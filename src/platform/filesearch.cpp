@@ -205,13 +205,18 @@ struct EntryLookup {
     FolderFacts facts;
     std::function<bool(std::string_view name)> deferred;
 
+    // Whether the entry name of the given dirent type is left to the caller to look up.
+    bool Deferred(std::string_view name, unsigned char type) const {
+        return type == DT_REG && deferred && deferred(name);
+    }
+
     // Fills out (its name included) for the entry name of the given dirent type; false when
     // it cannot be looked up.
     bool operator()(const char* name, unsigned char type, FindData& out) const {
         out.bytes = name;
         if (type != DT_UNKNOWN)
             out.link = type == DT_LNK;
-        if (type == DT_REG && deferred && deferred(out.bytes)) {
+        if (Deferred(out.bytes, type)) {
             out.attr = faArchive | NameAttributes(out.bytes);
             out.lookedUp = false;
             return true;
@@ -440,9 +445,18 @@ bool FileSearch::Open(const std::string& path, uint32_t filter) {
     iotiming::CallTimer listing(state_->lookup.facts.device);
     listing.Start();
     state_->dir->ReadWhole();
-    if (const unsigned threads = listing.Stop(1, LookupAhead::kMaxThreads); threads > 1)
-        state_->ahead =
-            std::make_unique<LookupAhead>(*state_->dir, state_->isRoot, state_->lookup, threads);
+    if (const unsigned threads = listing.Stop(1, LookupAhead::kMaxThreads); threads > 1) {
+        // No more threads than entries to look up: a folder of files the caller looks up
+        // itself has only "." and ".." (and a subfolder or two).
+        size_t toLookUp = 0;
+        FolderEntries::Listing names = state_->dir->listing();
+        for (const dirent64* entry = names.next(); entry && toLookUp < threads;
+             entry = names.next())
+            toLookUp += !state_->lookup.Deferred(entry->d_name, entry->d_type);
+        state_->ahead = std::make_unique<LookupAhead>(
+            *state_->dir, state_->isRoot, state_->lookup,
+            unsigned(std::clamp<size_t>(toLookUp, 1, threads)));
+    }
     return true;
 }
 

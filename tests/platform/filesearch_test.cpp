@@ -238,6 +238,23 @@ TEST_F(FileSearchTest, DeferredEntriesAreLeftToTheCallerAndCompleteAlike) {
         FillFromStatus(status, search.Facts(), entry);
     }
     EXPECT_EQ(Described(deferred), Described(plain));
+
+    // On a device that waits, a folder of files left to the caller gets no more lookup threads
+    // than it has entries to look up: ".", ".." and a subfolder.
+    const QString many = root + "/many";
+    ASSERT_TRUE(QDir(many).mkpath("sub"));
+    for (int i = 0; i < 60; ++i)
+        WriteFile(many + QString("/d%1.pdf").arg(i), "%PDF-1.4");
+    auto threads = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                             std::filesystem::directory_iterator());
+    };
+    const iotiming::AssumeSlowDevice slow;
+    const auto before = threads();
+    FileSearch files;
+    files.DeferLookups([](std::string_view name) { return name.ends_with(".pdf"); });
+    ASSERT_TRUE(files.Open(PathToBytes(many), faAnyFile));
+    EXPECT_LE(threads() - before, 3);
 }
 
 TEST_F(FileSearchTest, UnreadableFolderCannotBeSearched) {
