@@ -20,7 +20,7 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
         // The PDF files are told from the folder's names, as the walk has read them, and
         // read ahead while the entries are looked up one by one.
         size_t entries = 0;
-        std::vector<std::string> pdfFiles = PdfFilesIn(at.listing, settings, &entries);
+        std::vector<std::string_view> pdfFiles = PdfFilesIn(at.listing, settings, &entries);
         if (events.onFolderStart)
             events.onFolderStart(at, pdfFiles.size(), entries);
         readAhead = std::make_unique<PdfReadAhead>(at.path, std::move(pdfFiles), settings, workers,

@@ -7,9 +7,9 @@
 #include <system_error>
 #include <unistd.h>
 
-std::vector<std::string> PdfFilesIn(FolderEntries::Listing listing, const ScanSettings& settings,
-                                    size_t* entries) {
-    std::vector<std::string> names;
+std::vector<std::string_view> PdfFilesIn(FolderEntries::Listing listing,
+                                         const ScanSettings& settings, size_t* entries) {
+    std::vector<std::string_view> names;
     while (const dirent64* entry = listing.next()) {
         // As the scan lists them: no hidden entry, and only regular files (links followed),
         // so that nothing the scan leaves out (a FIFO, a device) is ever opened.
@@ -26,7 +26,7 @@ std::vector<std::string> PdfFilesIn(FolderEntries::Listing listing, const ScanSe
             regular = ::fstatat(listing.fd(), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
-            names.emplace_back(name);
+            names.push_back(name);
     }
     return names;
 }
@@ -41,7 +41,7 @@ unsigned Processors() {
 
 } // namespace
 
-PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string> names,
+PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string_view> names,
                            const ScanSettings& settings, unsigned workers, iotiming::Device device,
                            int folderFd)
     : folder_(std::move(folder)), names_(std::move(names)), settings_(settings), device_(device),
@@ -135,7 +135,9 @@ void PdfReadAhead::Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::
         }
     };
     try {
-        PdfRead result = ReadPdf(folder_ + names_[i], settings_, opened, folderFd_);
+        std::string path = folder_;
+        path += names_[i];
+        PdfRead result = ReadPdf(path, settings_, opened, folderFd_);
         if (read)
             *read = std::move(result);
         else
@@ -163,7 +165,7 @@ std::optional<PdfRead> PdfReadAhead::Take(std::string_view name) {
         if (indexOf_.empty()) {
             indexOf_.reserve(names_.size());
             for (size_t k = 0; k < names_.size(); ++k)
-                indexOf_.emplace(std::string_view(names_[k]), k);
+                indexOf_.emplace(names_[k], k);
         }
         const auto found = indexOf_.find(name);
         if (found == indexOf_.end())

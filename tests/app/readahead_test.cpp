@@ -34,6 +34,11 @@ std::vector<std::string> FixtureNames(const std::string& folder) {
     return names;
 }
 
+// The read-ahead's view of names, which outlive it.
+std::vector<std::string_view> Views(const std::vector<std::string>& names) {
+    return {names.begin(), names.end()};
+}
+
 // n small files, each with its number as its title and page count; their names.
 std::vector<std::string> NumberedFiles(const TempDir& dir, int n) {
     std::vector<std::string> names;
@@ -76,7 +81,9 @@ TEST(PdfFilesIn, NamesTheFilesTheFilterHandsToTheReader) {
         size_t entries = 0;
         FolderEntries listed(dir.Path() + "/");
         listed.ReadWhole();
-        std::vector<std::string> found = PdfFilesIn(listed.listing(), settings, &entries);
+        const std::vector<std::string_view> views =
+            PdfFilesIn(listed.listing(), settings, &entries);
+        std::vector<std::string> found(views.begin(), views.end());
         std::sort(found.begin(), found.end());
         EXPECT_EQ(found, c.names) << c.typeIndex;
         EXPECT_EQ(entries, 10u) << c.typeIndex; // all but .hidden.pdf, whatever their kind
@@ -106,7 +113,7 @@ TEST(PdfReadAhead, GivesWhatReadingEachFileGives) {
                 std::optional<iotiming::AssumeSlowDevice> slow;
                 if (slowDevice)
                     slow.emplace();
-                PdfReadAhead ahead(folder, names, settings, workers);
+                PdfReadAhead ahead(folder, Views(names), settings, workers);
                 std::vector<std::string> order = names;
                 if (reversed)
                     std::reverse(order.begin(), order.end());
@@ -126,7 +133,7 @@ TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
         std::optional<iotiming::AssumeSlowDevice> slow;
         if (slowDevice)
             slow.emplace();
-        PdfReadAhead ahead(dir.Path() + "/", names, ScanSettings(), workers);
+        PdfReadAhead ahead(dir.Path() + "/", Views(names), ScanSettings(), workers);
         // The last file first: the workers go on past their lead to reach it.
         for (size_t k = names.size(); k-- > 0;) {
             const std::optional<PdfRead> read = ahead.Take(names[k]);
@@ -140,7 +147,7 @@ TEST(PdfReadAhead, FilesFarBeyondTheLeadAreReadWhenAskedFor) {
 TEST(PdfReadAhead, UnknownOrTakenPathsAreLeftToTheCaller) {
     TempDir dir;
     const std::vector<std::string> names = NumberedFiles(dir, 3);
-    PdfReadAhead ahead(dir.Path() + "/", names, ScanSettings(), 2);
+    PdfReadAhead ahead(dir.Path() + "/", Views(names), ScanSettings(), 2);
     EXPECT_FALSE(ahead.Take("other.pdf"));
     EXPECT_TRUE(ahead.Take(names[1]));
     EXPECT_FALSE(ahead.Take(names[1]));
@@ -158,7 +165,7 @@ TEST(PdfReadAhead, StopsWithFilesLeftUntaken) {
         std::optional<iotiming::AssumeSlowDevice> slow;
         if (slowDevice)
             slow.emplace(); // workers are added while others stop
-        PdfReadAhead ahead(dir.Path() + "/", names, ScanSettings(), 4);
+        PdfReadAhead ahead(dir.Path() + "/", Views(names), ScanSettings(), 4);
         for (size_t k = 0; k < taken; ++k)
             ASSERT_TRUE(ahead.Take(names[k]));
     } // each destructor returns once the workers have stopped
@@ -180,7 +187,7 @@ TEST(PdfReadAhead, AFolderGivenOpenIsReadThroughItEvenOnceItsPathIsGone) {
         ASSERT_GE(fd, 0);
         std::filesystem::rename(dir.File("old"), dir.File("new"));
         std::optional<PdfReadAhead> ahead;
-        ahead.emplace(path, names, ScanSettings(), 2, iotiming::Device{}, open ? fd : -1);
+        ahead.emplace(path, Views(names), ScanSettings(), 2, iotiming::Device{}, open ? fd : -1);
         ::close(fd);
         const std::optional<PdfRead> read = ahead->Take(names[2]);
         ASSERT_TRUE(read);
