@@ -240,16 +240,19 @@ public:
 
     LookupAhead(FolderEntries& dir, bool isRoot, const EntryLookup& lookup, unsigned threads)
         : dir_(dir), isRoot_(isRoot), lookup_(lookup) {
+        // The first names are taken up at once (before any thread, which an allocation that
+        // fails must not leave running): for a folder read whole, the threads look its entries
+        // up while the caller is still busy with what it does first.
+        {
+            const std::lock_guard lock(mutex_);
+            ReadNames();
+        }
         try {
             for (unsigned i = 0; i < threads; ++i)
                 threads_.emplace_back([this] { Work(); });
         } catch (const std::system_error&) {
             // The threads started do the work; without any, Next looks up every entry itself.
         }
-        // The first names are taken up now: for a folder read whole, the threads look its
-        // entries up while the caller is still busy with what it does first.
-        const std::lock_guard lock(mutex_);
-        ReadNames();
     }
     ~LookupAhead() {
         {
@@ -437,11 +440,11 @@ bool FileSearch::OpenFolder(const std::string& path, uint32_t filter) {
 bool FileSearch::Open(const std::string& path, uint32_t filter) {
     if (!OpenFolder(path, filter))
         return false;
-    // A device seen waiting, by this listing (the first call on a share that waits for it)
-    // or before (the folder before this one), has the entries looked up on threads from the
-    // first: the folders among them are then looked up while the caller reads the files
-    // before them, rather than one by one after. The caller's own reading of files knows it
-    // too, before its first file is opened.
+    // A device seen waiting, by this listing (the first call on a share that waits for it,
+    // when it waited kLongWait with the device's sign) or before (the folder before this one),
+    // has the entries looked up on threads from the first: the folders among them are then looked
+    // up while the caller reads the files before them, rather than one by one after. The caller's
+    // own reading of files knows it too, before its first file is opened.
     iotiming::CallTimer listing(state_->lookup.facts.device);
     listing.Start();
     state_->dir->ReadWhole();
@@ -453,9 +456,9 @@ bool FileSearch::Open(const std::string& path, uint32_t filter) {
         for (const dirent64* entry = names.next(); entry && toLookUp < threads;
              entry = names.next())
             toLookUp += !state_->lookup.Deferred(entry->d_name, entry->d_type);
-        state_->ahead = std::make_unique<LookupAhead>(
-            *state_->dir, state_->isRoot, state_->lookup,
-            unsigned(std::clamp<size_t>(toLookUp, 1, threads)));
+        state_->ahead =
+            std::make_unique<LookupAhead>(*state_->dir, state_->isRoot, state_->lookup,
+                                          unsigned(std::clamp<size_t>(toLookUp, 1, threads)));
     }
     return true;
 }

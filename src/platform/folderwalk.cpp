@@ -36,18 +36,28 @@ bool IsLink(const std::string& path) {
 // are round trips that the walk would otherwise wait for one folder after another, each time
 // after the files of the folder before it were read. Which folders are entered is still the
 // walk's to decide: a folder it passes over is closed unseen, one not opened here it opens.
+// The folders opened ahead at all levels of a walk share one budget, so that a deep tree does
+// not hold a few open at every level (each with its names and lookup threads).
 class FoldersAhead {
 public:
-    static constexpr size_t kAhead = 4;
+    static constexpr size_t kAhead = 4;      // for one folder's subfolders
+    static constexpr size_t kMostInWalk = 8; // for all of a walk's
 
-    FoldersAhead(const FolderWalk& walk, std::string parent, std::vector<std::string> names)
-        : walk_(walk), parent_(std::move(parent)), names_(std::move(names)) {
-        while (started_.size() < kAhead && Start()) {
-        }
+    // budget: how many more folders the walk may open ahead, shared by its levels.
+    FoldersAhead(const FolderWalk& walk, std::string parent, std::vector<std::string> names,
+                 size_t& budget)
+        : walk_(walk), parent_(std::move(parent)), names_(std::move(names)), budget_(budget) {
+        Fill();
     }
+    ~FoldersAhead() {
+        budget_ += started_.size(); // their searches close as their futures end, below
+    }
+    FoldersAhead(const FoldersAhead&) = delete;
+    FoldersAhead& operator=(const FoldersAhead&) = delete;
 
     // The search of the subfolder name, opened (FolderFd() -1 when it could not be); nullptr
-    // when name is not one of the next ones, and the caller opens it itself.
+    // when name is not one of the next ones, and the caller opens it itself. The folders
+    // before it, passed over, are closed: their opening is waited for first.
     std::unique_ptr<FileSearch> Take(const std::string& name) {
         const auto found = std::find(names_.begin() + ptrdiff_t(taken_), names_.end(), name);
         if (found == names_.end())
@@ -59,18 +69,25 @@ public:
                 break;
             std::future<std::unique_ptr<FileSearch>> next = std::move(started_.front());
             started_.pop_front();
+            ++budget_;
             if (taken_++ == index)
-                search = next.get(); // those before it are closed as their futures end
-            Start();
+                search = next.get();
         }
+        Fill();
         return search;
     }
 
 private:
-    // Starts opening the next name; false when there is none or no thread to be had.
+    void Fill() {
+        while (started_.size() < kAhead && Start()) {
+        }
+    }
+
+    // Starts opening the next name; false when there is none, the budget is spent or no
+    // thread is to be had.
     bool Start() {
         const size_t next = taken_ + started_.size();
-        if (next >= names_.size())
+        if (next >= names_.size() || budget_ == 0)
             return false;
         try {
             started_.push_back(std::async(std::launch::async, [this, next] {
@@ -82,12 +99,14 @@ private:
         } catch (const std::system_error&) {
             return false;
         }
+        --budget_;
         return true;
     }
 
     const FolderWalk& walk_;
     const std::string parent_;
     const std::vector<std::string> names_;
+    size_t& budget_;
     size_t taken_ = 0; // names_ before this have been handed out or passed over
     std::deque<std::future<std::unique_ptr<FileSearch>>> started_; // for the names from taken_
 };
@@ -96,6 +115,8 @@ private:
 // them: folders (not links, whose targets a listing does not tell) that pass the filter.
 std::vector<std::string> SubfoldersListed(FolderEntries::Listing listing, const FolderWalk& walk) {
     std::vector<std::string> names;
+    if (!(walk.filter & faDirectory))
+        return names;
     while (const dirent64* entry = listing.next()) {
         const std::string_view name = entry->d_name;
         if (entry->d_type != DT_DIR || name == "." || name == ".." ||
@@ -107,6 +128,26 @@ std::vector<std::string> SubfoldersListed(FolderEntries::Listing listing, const 
         std::sort(names.begin(), names.end());
     return names;
 }
+
+// Tells a folder's end once, however the walk of its entries ends (keepGoing, an event that
+// throws): what the caller holds for the folder may point into its listing, which goes with
+// its search.
+class FolderEnd {
+public:
+    FolderEnd(const FolderWalk& walk, const WalkedFolder& folder) : walk_(walk), folder_(folder) {}
+    ~FolderEnd() { Tell(); }
+    FolderEnd(const FolderEnd&) = delete;
+    FolderEnd& operator=(const FolderEnd&) = delete;
+    void Tell() {
+        if (!std::exchange(told_, true) && walk_.onFolderEnd)
+            walk_.onFolderEnd(folder_);
+    }
+
+private:
+    const FolderWalk& walk_;
+    const WalkedFolder& folder_;
+    bool told_ = false;
+};
 
 class Walker {
 public:
@@ -130,7 +171,8 @@ public:
         folder.listing = search.Listing();
         std::optional<FoldersAhead> subfolders;
         if (walk_.recursive && iotiming::ThreadsSeenWanting(folder.facts.device, 1, 1) > 0)
-            subfolders.emplace(walk_, folder.path, SubfoldersListed(folder.listing, walk_));
+            subfolders.emplace(walk_, folder.path, SubfoldersListed(folder.listing, walk_),
+                               aheadBudget_);
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
                          folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
                                                 : folder.path);
@@ -138,11 +180,11 @@ public:
         // (its own listing, files read ahead) goes on meanwhile.
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
+        FolderEnd end(walk_, folder);
         FindData found;
         if (!search.FindNext(found)) {
             // Opened, but not even "." could be read: a share that failed in between.
-            if (walk_.onFolderEnd)
-                walk_.onFolderEnd(folder);
+            end.Tell();
             return Unlistable(folder);
         }
         std::vector<std::pair<std::string, FileId>> later;
@@ -169,8 +211,7 @@ public:
             if (walk_.keepGoing && !walk_.keepGoing())
                 return false;
         } while (search.FindNext(found));
-        if (walk_.onFolderEnd)
-            walk_.onFolderEnd(folder);
+        end.Tell();
         search.FindClose(); // not held open while the subfolders are walked
         std::sort(later.begin(), later.end());
         for (const auto& [name, sub] : later)
@@ -201,6 +242,7 @@ private:
 
     const FolderWalk& walk_;
     std::map<FileId, std::string> entered_; // every folder walked so far, and its path
+    size_t aheadBudget_ = FoldersAhead::kMostInWalk;
 };
 
 } // namespace

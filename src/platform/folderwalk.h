@@ -46,7 +46,9 @@ struct FolderWalk {
     std::function<bool(std::string_view name)> deferLookup;
 
     std::function<void(const WalkedFolder&)> onFolderStart; // before the folder's first entry
-    std::function<void(const WalkedFolder&)> onFolderEnd;   // after its last one
+    // After its last entry, or as the walk ends there (keepGoing, an event that throws): told
+    // for every folder started, before its handle and listing go. It must not throw.
+    std::function<void(const WalkedFolder&)> onFolderEnd;
     // Every entry that passes the filter, "." excepted.
     std::function<void(const WalkedFolder&, const FindData&)> onEntry;
     // A subfolder that cannot be listed (never the root, whose failure is raised): when this is

@@ -254,7 +254,14 @@ TEST_F(FileSearchTest, DeferredEntriesAreLeftToTheCallerAndCompleteAlike) {
     FileSearch files;
     files.DeferLookups([](std::string_view name) { return name.ends_with(".pdf"); });
     ASSERT_TRUE(files.Open(PathToBytes(many), faAnyFile));
-    EXPECT_LE(threads() - before, 3);
+    // Only where the listing tells regular files (a file system that does not has every entry
+    // looked up).
+    bool typesTold = true;
+    for (FolderEntries::Listing names = files.Listing(); const dirent64* e = names.next();)
+        typesTold = typesTold && e->d_type != DT_UNKNOWN;
+    if (typesTold) {
+        EXPECT_LE(threads() - before, 3);
+    }
 }
 
 TEST_F(FileSearchTest, UnreadableFolderCannotBeSearched) {

@@ -3,6 +3,7 @@
 #include "support/bytenamedtempdir.h"
 
 #include "common/errors.h"
+#include "common/iotiming.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -198,25 +200,75 @@ TEST(FolderWalk, VanishedFoldersAreSkippedAndByteNamesEntered) {
         EInvalidFileName);
 }
 
-TEST(FolderWalk, KeepGoingStopsEveryLevel) {
+// However the walk ends early (keepGoing, an event that throws), every folder started is told
+// ended, as what a caller holds for it may point into its listing; nothing is reported after.
+TEST(FolderWalk, AnEarlyEndStopsEveryLevelAndEndsEveryFolderStarted) {
     ByteNamedTempDir dir;
     const std::string root = dir.path().toStdString();
     std::filesystem::create_directories(root + "/a/b");
-    for (const char* name : {"/a/1", "/a/2", "/a/b/3", "/4"})
+    for (const char* name : {"/a/1", "/a/2", "/a/b/3"})
         ::close(::creat((root + name).c_str(), 0644));
+    for (const bool throws : {false, true})
+        for (const bool slow : {false, true}) {
+            SCOPED_TRACE(std::to_string(throws) + std::to_string(slow));
+            std::optional<iotiming::AssumeSlowDevice> slowDevice;
+            if (slow)
+                slowDevice.emplace(); // subfolders opened ahead
+            FolderWalk walk;
+            walk.recursive = true;
+            walk.subfoldersLast = true; // the root's ".", ".." and "a" first, then a's entries
+            int seen = 0, reported = 0, reportedAtStop = -1, started = 0, ended = 0;
+            walk.onFolderStart = [&](const WalkedFolder&) { ++started; };
+            walk.onFolderEnd = [&](const WalkedFolder&) { ++ended; };
+            walk.onEntry = [&](const WalkedFolder&, const FindData&) { ++reported; };
+            walk.keepGoing = [&] {
+                if (++seen < 4)
+                    return true;
+                reportedAtStop = reported;
+                if (throws)
+                    throw std::runtime_error("stop");
+                return false;
+            };
+            if (throws)
+                EXPECT_THROW(WalkFolder(root, walk), std::runtime_error);
+            else
+                WalkFolder(root, walk);
+            EXPECT_EQ(seen, 4);
+            EXPECT_EQ(reported, reportedAtStop) << "nothing is reported after the stop";
+            EXPECT_GT(started, 1) << "the stop comes in a subfolder";
+            EXPECT_EQ(ended, started);
+        }
+}
+
+// Folders opened ahead are bounded in all of a walk, not at each level: a deep tree on a device
+// that waits does not hold a few open (with their lookup threads) at every level.
+TEST(FolderWalk, FoldersOpenedAheadAreBoundedInAllOfAWalk) {
+    ByteNamedTempDir dir;
+    std::string path = dir.path().toStdString();
+    for (int level = 0; level < 12; ++level) { // the walk goes down "a" first, "b" to "e" wait
+        for (const char* name : {"/b", "/c", "/d", "/e"})
+            std::filesystem::create_directories(path + name);
+        path += "/a";
+    }
+    std::filesystem::create_directories(path);
+    auto threads = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                             std::filesystem::directory_iterator());
+    };
+    const iotiming::AssumeSlowDevice slow;
     FolderWalk walk;
     walk.recursive = true;
-    int seen = 0, reported = 0, reportedAtStop = -1;
-    walk.onEntry = [&](const WalkedFolder&, const FindData&) { ++reported; };
-    walk.keepGoing = [&] {
-        if (++seen < 3)
-            return true;
-        reportedAtStop = reported;
-        return false;
+    walk.subfoldersLast = true;
+    long most = 0, folders = 0;
+    walk.onFolderStart = [&](const WalkedFolder&) {
+        ++folders;
+        most = std::max<long>(most, threads());
     };
-    WalkFolder(root, walk);
-    EXPECT_EQ(seen, 3);
-    EXPECT_EQ(reported, reportedAtStop) << "nothing is reported after the stop, at any level";
+    WalkFolder(dir.path().toStdString(), walk);
+    EXPECT_EQ(folders, 1 + 12 * 5);
+    // Eight folders ahead, each with a thread for each entry it looks up, and the folder
+    // walked: some 30 threads; without the bound, four at each of twelve levels: some 100.
+    EXPECT_LE(most, 50);
 }
 
 } // namespace
