@@ -3,6 +3,8 @@
 // call (the platform's search step hangs) that nothing waits for.
 
 #include "app/folderloader.h"
+#include "app/folderscan.h"
+#include "common/iotiming.h"
 #include "platform/hooks.h"
 #include "platform/pathnames.h"
 #include "support/pdfbuilder.h"
@@ -20,6 +22,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -205,6 +209,39 @@ TEST_F(FolderLoaderTest, AStuckWorkerIsLeftBehind) {
     doomed.reset();
     EXPECT_LT(clock.elapsed(), 1000);
     stuck->Release();
+}
+
+// A scan that ends in the middle of a folder (stopped, or an event that throws) while files are
+// still being read ahead ends at once and leaves nothing reading the folder's names after its
+// listing is gone (the sanitizer tree would tell a read of freed names).
+TEST(ScanFolder, AScanEndedMidFolderEndsWhileFilesAreReadAhead) {
+    TempDir dir;
+    for (int i = 0; i < 300; ++i)
+        PdfBuilder()
+            .Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .Object(2, "<< /Type /Pages /Count 1 >>")
+            .FullSection("/Root 1 0 R")
+            .WriteTo(dir.File("f" + std::to_string(i) + ".pdf"));
+    for (const bool throws : {false, true})
+        for (const bool slow : {false, true}) {
+            SCOPED_TRACE(std::to_string(throws) + std::to_string(slow));
+            std::optional<iotiming::AssumeSlowDevice> slowDevice;
+            if (slow)
+                slowDevice.emplace(); // every file on a worker of its own
+            int rows = 0;
+            ScanEvents events;
+            events.onRow = [&](ListRow&&) {
+                if (++rows == 3 && throws)
+                    throw std::runtime_error("stop");
+            };
+            events.keepGoing = [&] { return rows < 3; };
+            if (throws)
+                EXPECT_THROW(ScanFolder(dir.Path(), ScanSettings(), {}, events),
+                             std::runtime_error);
+            else
+                ScanFolder(dir.Path(), ScanSettings(), {}, events);
+            EXPECT_EQ(rows, 3);
+        }
 }
 
 } // namespace
