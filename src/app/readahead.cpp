@@ -43,9 +43,10 @@ unsigned Processors() {
 
 PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string_view> names,
                            const ScanSettings& settings, unsigned workers, iotiming::Device device,
-                           int folderFd)
+                           int folderFd, unsigned mostWorkers)
     : folder_(std::move(folder)), names_(std::move(names)), settings_(settings), device_(device),
-      slots_(names_.size()), limit_(std::min(kAhead, names_.size())), takerTimer_(device),
+      mostWorkers_(std::min(mostWorkers, kMaxWorkers)), slots_(names_.size()),
+      limit_(std::min(kAhead, names_.size())), takerTimer_(device),
       folderFd_(folderFd >= 0 ? ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0) : -1) {
     const size_t count = std::min<size_t>(std::max(workers, 1u), names_.size());
     // Held while starting, as a worker that finds its reads waiting adds workers of its own.
@@ -59,6 +60,13 @@ PdfReadAhead::PdfReadAhead(std::string folder, std::vector<std::string_view> nam
     }
     // A device seen waiting before (the folder before this one, on the same share) gets its
     // workers now rather than once this folder's first file has been opened.
+    if (const unsigned seen = iotiming::ThreadsSeenWanting(device_, Processors(), mostWorkers_))
+        AddWorkers(seen);
+}
+
+void PdfReadAhead::AllowAllWorkers() {
+    const std::lock_guard lock(mutex_);
+    mostWorkers_ = kMaxWorkers;
     if (const unsigned seen = iotiming::ThreadsSeenWanting(device_, Processors(), kMaxWorkers))
         AddWorkers(seen);
 }
@@ -101,7 +109,7 @@ void PdfReadAhead::Work() {
 // state; at 2 ms a request 2,000 files took 1.6 s instead of the 30 s of reading one file
 // after another (bench/README.md).
 void PdfReadAhead::AddWorkers(unsigned count) {
-    count = std::min(count, kMaxWorkers);
+    count = std::min(count, mostWorkers_);
     if (stopping_ || workers_.size() >= count || workers_.size() >= names_.size())
         return;
     waitingReads_ = true;

@@ -47,12 +47,12 @@ public:
     // Starts reading the files of folder (ending in "/") named names (each given once, and
     // kept by the caller for as long as the read-ahead lives), in
     // their order, with the scan's settings on up to workers threads (at least one); more once
-    // reads are seen to wait for device, the one that holds the files. folderFd, when given,
-    // is the folder open: the files are opened relative to a copy of it, which the read-ahead
-    // holds, so the caller may close its own at any time.
+    // reads are seen to wait for device, the one that holds the files, up to mostWorkers.
+    // folderFd, when given, is the folder open: the files are opened relative to a copy of it,
+    // which the read-ahead holds, so the caller may close its own at any time.
     PdfReadAhead(std::string folder, std::vector<std::string_view> names,
                  const ScanSettings& settings, unsigned workers, iotiming::Device device = {},
-                 int folderFd = -1);
+                 int folderFd = -1, unsigned mostWorkers = kMaxWorkers);
     // Stops the workers after the file each is reading, and waits for them.
     ~PdfReadAhead();
     PdfReadAhead(const PdfReadAhead&) = delete;
@@ -67,6 +67,10 @@ public:
 
     // The settings the files are read with.
     const ScanSettings& Settings() const { return settings_; }
+
+    // Lets the workers grow to kMaxWorkers from now on: a folder read ahead of the one the scan
+    // lists, with fewer, has become the one it lists.
+    void AllowAllWorkers();
 
     // The workers a scan should use on this machine: one processor is left to the scan,
     // which reads files too.
@@ -93,6 +97,7 @@ private:
     const std::vector<std::string_view> names_;
     const ScanSettings settings_;
     const iotiming::Device device_;
+    unsigned mostWorkers_;
     // The scan mostly takes the files in their order: the one after the last taken is tried
     // first, and the index of all of them is made only when that fails.
     size_t expected_ = 0;

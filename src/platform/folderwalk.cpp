@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <exception>
 #include <future>
 #include <map>
 #include <memory>
@@ -34,31 +35,41 @@ bool IsLink(const std::string& path) {
 // The subfolders of a folder on a device seen waiting, opened and listed ahead of the walk, a
 // few at a time in the order it enters them: on a share, opening a folder and reading its names
 // are round trips that the walk would otherwise wait for one folder after another, each time
-// after the files of the folder before it were read. Which folders are entered is still the
-// walk's to decide: a folder it passes over is closed unseen, one not opened here it opens.
+// after the files of the folder before it were read; and the caller, told of each
+// (onFolderAhead), reads its files meanwhile. Which folders are entered is still the walk's to
+// decide: a folder it passes over is closed unseen, one not opened here it opens.
 // The folders opened ahead at all levels of a walk share one budget, so that a deep tree does
 // not hold a few open at every level (each with its names and lookup threads).
 class FoldersAhead {
 public:
-    static constexpr size_t kAhead = 4;      // for one folder's subfolders
-    static constexpr size_t kMostInWalk = 8; // for all of a walk's
+    static constexpr size_t kAhead = 4;                            // for one folder's subfolders
+    static constexpr size_t kMostInWalk = kMostFoldersOpenedAhead; // for all of a walk's
 
     // budget: how many more folders the walk may open ahead, shared by its levels.
-    FoldersAhead(const FolderWalk& walk, std::string parent, std::vector<std::string> names,
+    FoldersAhead(const FolderWalk& walk, const WalkedFolder& parent, std::vector<std::string> names,
                  size_t& budget)
-        : walk_(walk), parent_(std::move(parent)), names_(std::move(names)), budget_(budget) {
+        : walk_(walk), parent_(parent.path), relative_(parent.relative), names_(std::move(names)),
+          budget_(budget) {
         Fill();
     }
     ~FoldersAhead() {
-        budget_ += started_.size(); // their searches close as their futures end, below
+        budget_ += started_.size();
+        for (auto& opening : started_) {
+            try {
+                End(*opening.get());
+            } catch (...) {
+                // No thread to open it or no memory: the walk is ending anyway.
+            }
+        }
     }
     FoldersAhead(const FoldersAhead&) = delete;
     FoldersAhead& operator=(const FoldersAhead&) = delete;
 
-    // The search of the subfolder name, opened (FolderFd() -1 when it could not be); nullptr
-    // when name is not one of the next ones, and the caller opens it itself. The folders
-    // before it, passed over, are closed: their opening is waited for first.
-    std::unique_ptr<FileSearch> Take(const std::string& name) {
+    // The search of the subfolder name, opened (FolderFd() -1 when it could not be), and
+    // whether onFolderAhead was told of it (toldAhead); nullptr when name is not one of the
+    // next ones, and the caller opens it itself. The folders before it, passed over, are
+    // closed: their opening is waited for first.
+    std::unique_ptr<FileSearch> Take(const std::string& name, bool& toldAhead) {
         const auto found = std::find(names_.begin() + ptrdiff_t(taken_), names_.end(), name);
         if (found == names_.end())
             return nullptr;
@@ -67,11 +78,20 @@ public:
         while (taken_ <= index) {
             if (started_.empty() && !Start())
                 break;
-            std::future<std::unique_ptr<FileSearch>> next = std::move(started_.front());
+            std::future<std::unique_ptr<Opened>> next = std::move(started_.front());
             started_.pop_front();
             ++budget_;
-            if (taken_++ == index)
-                search = next.get();
+            const std::unique_ptr<Opened> opened = next.get();
+            if (opened->error) {
+                End(*opened);
+                std::rethrow_exception(opened->error);
+            }
+            if (taken_++ == index) {
+                search = std::move(opened->search);
+                toldAhead = opened->told;
+            } else {
+                End(*opened);
+            }
         }
         Fill();
         return search;
@@ -83,6 +103,15 @@ private:
         }
     }
 
+    // A subfolder opened, and whether the caller was told of it: its end is told on the walk's
+    // thread, as every folder's, also when the telling threw (error).
+    struct Opened {
+        std::unique_ptr<FileSearch> search;
+        WalkedFolder folder;
+        bool told = false;
+        std::exception_ptr error;
+    };
+
     // Starts opening the next name; false when there is none, the budget is spent or no
     // thread is to be had.
     bool Start() {
@@ -91,10 +120,26 @@ private:
             return false;
         try {
             started_.push_back(std::async(std::launch::async, [this, next] {
-                auto search = std::make_unique<FileSearch>();
-                search->DeferLookups(walk_.deferLookup);
-                search->Open(parent_ + names_[next] + "/", walk_.filter);
-                return search;
+                auto opened = std::make_unique<Opened>();
+                opened->search = std::make_unique<FileSearch>();
+                FileSearch& search = *opened->search;
+                search.DeferLookups(walk_.deferLookup);
+                WalkedFolder& folder = opened->folder;
+                folder.path = parent_ + names_[next] + "/";
+                folder.relative = relative_ + names_[next] + "/";
+                search.Open(folder.path, walk_.filter);
+                if (walk_.onFolderAhead && search.FolderFd() >= 0) {
+                    folder.facts = search.Facts();
+                    folder.fd = search.FolderFd();
+                    folder.listing = search.Listing();
+                    opened->told = true;
+                    try {
+                        walk_.onFolderAhead(folder);
+                    } catch (...) {
+                        opened->error = std::current_exception();
+                    }
+                }
+                return opened;
             }));
         } catch (const std::system_error&) {
             return false;
@@ -103,12 +148,18 @@ private:
         return true;
     }
 
+    // Tells the end of a folder opened ahead that the walk does not enter, if it told of it.
+    void End(Opened& opened) {
+        if (std::exchange(opened.told, false) && walk_.onFolderEnd)
+            walk_.onFolderEnd(opened.folder);
+    }
+
     const FolderWalk& walk_;
-    const std::string parent_;
+    const std::string parent_, relative_;
     const std::vector<std::string> names_;
     size_t& budget_;
     size_t taken_ = 0; // names_ before this have been handed out or passed over
-    std::deque<std::future<std::unique_ptr<FileSearch>>> started_; // for the names from taken_
+    std::deque<std::future<std::unique_ptr<Opened>>> started_; // for the names from taken_
 };
 
 // The subfolders that a walk will enter, as far as its listing tells, in the order it enters
@@ -131,22 +182,24 @@ std::vector<std::string> SubfoldersListed(FolderEntries::Listing listing, const 
 
 // Tells a folder's end once, however the walk of its entries ends (keepGoing, an event that
 // throws): what the caller holds for the folder may point into its listing, which goes with
-// its search.
+// its search. Owed once the folder is started, or from the first for one told ahead.
 class FolderEnd {
 public:
-    FolderEnd(const FolderWalk& walk, const WalkedFolder& folder) : walk_(walk), folder_(folder) {}
+    FolderEnd(const FolderWalk& walk, const WalkedFolder& folder, bool owed)
+        : walk_(walk), folder_(folder), owed_(owed) {}
     ~FolderEnd() { Tell(); }
     FolderEnd(const FolderEnd&) = delete;
     FolderEnd& operator=(const FolderEnd&) = delete;
+    void Owe() { owed_ = true; }
     void Tell() {
-        if (!std::exchange(told_, true) && walk_.onFolderEnd)
+        if (std::exchange(owed_, false) && walk_.onFolderEnd)
             walk_.onFolderEnd(folder_);
     }
 
 private:
     const FolderWalk& walk_;
     const WalkedFolder& folder_;
-    bool told_ = false;
+    bool owed_;
 };
 
 class Walker {
@@ -155,9 +208,10 @@ public:
 
     // False when keepGoing ended the walk. id is the folder's as its entry gave it; the root's
     // is taken from the folder opened.
-    // opened, when given, is the folder's search opened ahead.
+    // opened, when given, is the folder's search opened ahead, and toldAhead whether
+    // onFolderAhead was told of it.
     bool Walk(WalkedFolder folder, std::optional<FileId> id,
-              std::unique_ptr<FileSearch> opened = nullptr) {
+              std::unique_ptr<FileSearch> opened = nullptr, bool toldAhead = false) {
         if (!opened) {
             opened = std::make_unique<FileSearch>();
             opened->DeferLookups(walk_.deferLookup);
@@ -169,9 +223,10 @@ public:
         folder.facts = search.Facts();
         folder.fd = search.FolderFd();
         folder.listing = search.Listing();
+        FolderEnd end(walk_, folder, toldAhead);
         std::optional<FoldersAhead> subfolders;
         if (walk_.recursive && iotiming::ThreadsSeenWanting(folder.facts.device, 1, 1) > 0)
-            subfolders.emplace(walk_, folder.path, SubfoldersListed(folder.listing, walk_),
+            subfolders.emplace(walk_, folder, SubfoldersListed(folder.listing, walk_),
                                aheadBudget_);
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
                          folder.path.size() > 1 ? folder.path.substr(0, folder.path.size() - 1)
@@ -180,7 +235,7 @@ public:
         // (its own listing, files read ahead) goes on meanwhile.
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
-        FolderEnd end(walk_, folder);
+        end.Owe();
         FindData found;
         if (!search.FindNext(found)) {
             // Opened, but not even "." could be read: a share that failed in between.
@@ -236,8 +291,10 @@ private:
                 walk_.onRepeat(folder.path + name, first->second);
             return true;
         }
+        bool toldAhead = false;
+        std::unique_ptr<FileSearch> opened = ahead ? ahead->Take(name, toldAhead) : nullptr;
         return Walk({folder.path + name + "/", folder.relative + name + "/", {}}, id,
-                    ahead ? ahead->Take(name) : nullptr);
+                    std::move(opened), toldAhead);
     }
 
     const FolderWalk& walk_;

@@ -14,6 +14,9 @@ namespace platform {
 // The message for a folder that cannot be listed; path as the user typed or saw it.
 std::string FolderCannotBeListed(const std::string& shownPath);
 
+// The most subfolders a walk opens ahead at once, at all its levels (FolderWalk::onFolderAhead).
+inline constexpr size_t kMostFoldersOpenedAhead = 8;
+
 // A folder being walked. Paths are bytes ending in "/".
 struct WalkedFolder {
     std::string path;     // as given for the root, the root's path and names below it
@@ -46,8 +49,16 @@ struct FolderWalk {
     std::function<bool(std::string_view name)> deferLookup;
 
     std::function<void(const WalkedFolder&)> onFolderStart; // before the folder's first entry
+    // A subfolder opened and listed ahead of the walk (on a device seen waiting, while the
+    // folders before it are walked), so that the caller may start on its files: told on the
+    // thread that opened it, several at once (every other event is told on the walk's). The
+    // walk may still pass it over (a folder reached before, an early end); onFolderStart is
+    // told for it only if the walk enters it. What this throws ends the walk, as from any
+    // event, once the walk comes to the folder.
+    std::function<void(const WalkedFolder&)> onFolderAhead;
     // After its last entry, or as the walk ends there (keepGoing, an event that throws): told
-    // for every folder started, before its handle and listing go. It must not throw.
+    // for every folder started or told ahead, once, before its handle and listing go. It must
+    // not throw.
     std::function<void(const WalkedFolder&)> onFolderEnd;
     // Every entry that passes the filter, "." excepted.
     std::function<void(const WalkedFolder&, const FindData&)> onEntry;

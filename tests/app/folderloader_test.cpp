@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -211,17 +212,28 @@ TEST_F(FolderLoaderTest, AStuckWorkerIsLeftBehind) {
     stuck->Release();
 }
 
-// A scan that ends in the middle of a folder (stopped, or an event that throws) while files are
-// still being read ahead ends at once and leaves nothing reading the folder's names after its
-// listing is gone (the sanitizer tree would tell a read of freed names).
-TEST(ScanFolder, AScanEndedMidFolderEndsWhileFilesAreReadAhead) {
-    TempDir dir;
-    for (int i = 0; i < 300; ++i)
+// Writes count PDF files titled title into folder, named 0.pdf, 1.pdf and on.
+void WriteTitled(const std::string& folder, int count, const std::string& title) {
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < count; ++i)
         PdfBuilder()
             .Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .Object(2, "<< /Type /Pages /Count 1 >>")
-            .FullSection("/Root 1 0 R")
-            .WriteTo(dir.File("f" + std::to_string(i) + ".pdf"));
+            .Object(3, "<< /Title (" + title + ") >>")
+            .FullSection("/Root 1 0 R /Info 3 0 R")
+            .WriteTo(folder + "/" + std::to_string(i) + ".pdf");
+}
+
+// A scan that ends in the middle of a folder (stopped, or an event that throws) while files are
+// still being read ahead, its own and on a slow device its subfolders', ends at once and leaves
+// nothing reading a folder's names after its listing is gone (the sanitizer tree would tell a
+// read of freed names).
+TEST(ScanFolder, AScanEndedMidFolderEndsWhileFilesAreReadAhead) {
+    TempDir dir;
+    WriteTitled(dir.Path(), 300, "root");
+    for (const char* sub : {"/s1", "/s2", "/s3/deeper"})
+        WriteTitled(dir.Path() + sub, 300, sub);
+    const ScanOptions recursive{.recursive = true};
     for (const bool throws : {false, true})
         for (const bool slow : {false, true}) {
             SCOPED_TRACE(std::to_string(throws) + std::to_string(slow));
@@ -236,12 +248,36 @@ TEST(ScanFolder, AScanEndedMidFolderEndsWhileFilesAreReadAhead) {
             };
             events.keepGoing = [&] { return rows < 3; };
             if (throws)
-                EXPECT_THROW(ScanFolder(dir.Path(), ScanSettings(), {}, events),
+                EXPECT_THROW(ScanFolder(dir.Path(), ScanSettings(), recursive, events),
                              std::runtime_error);
             else
-                ScanFolder(dir.Path(), ScanSettings(), {}, events);
+                ScanFolder(dir.Path(), ScanSettings(), recursive, events);
             EXPECT_EQ(rows, 3);
         }
+}
+
+// On a slow device the files of subfolders are read ahead while the folders before them are
+// listed: each row still gets its own file's read, though every folder has the same names.
+TEST(ScanFolder, SubfoldersReadAheadGiveEachRowItsOwnFile) {
+    TempDir dir;
+    const std::vector<std::string> folders = {"", "a/", "a/deep/", "b/", "c/", "d/", "e/", "f/"};
+    for (const std::string& folder : folders)
+        WriteTitled(dir.Path() + "/" + folder, 5, "in " + folder);
+    for (const bool slow : {false, true}) {
+        std::optional<iotiming::AssumeSlowDevice> slowDevice;
+        if (slow)
+            slowDevice.emplace();
+        std::vector<std::pair<std::string, std::string>> rows; // caption, title
+        ScanEvents events;
+        events.onRow = [&](ListRow&& row) {
+            if (!row.isFolder)
+                rows.emplace_back(row.caption, row.cells[0]);
+        };
+        ScanFolder(dir.Path(), ScanSettings(), {.recursive = true}, events);
+        ASSERT_EQ(rows.size(), folders.size() * 5) << slow;
+        for (const auto& [caption, title] : rows)
+            EXPECT_EQ(title, "in " + caption.substr(0, caption.rfind('/') + 1)) << caption << slow;
+    }
 }
 
 } // namespace
