@@ -81,7 +81,7 @@ private:
     // Reads file i, which the caller has taken up, with lock released meanwhile; timer times
     // the reads of the calling thread.
     void Read(std::unique_lock<std::mutex>& lock, size_t i, iotiming::CallTimer& timer);
-    // Starts workers up to count (at most kMaxWorkers), once reads are seen to wait.
+    // Starts workers up to count (at most mostWorkers_), once reads are seen to wait.
     void AddWorkers(unsigned count);
 
     // A slot a file, so a large folder's slots are kept small: a read is held only from the

@@ -37,7 +37,7 @@ bool IsLink(const std::string& path) {
 // are round trips that the walk would otherwise wait for one folder after another, each time
 // after the files of the folder before it were read; and the caller, told of each
 // (onFolderAhead), reads its files meanwhile. Which folders are entered is still the walk's to
-// decide: a folder it passes over is closed unseen, one not opened here it opens.
+// decide: a folder it passes over is closed (its end told), one not opened here it opens.
 // The folders opened ahead at all levels of a walk share one budget, so that a deep tree does
 // not hold a few open at every level (each with its names and lookup threads).
 class FoldersAhead {
@@ -65,19 +65,20 @@ public:
     FoldersAhead(const FoldersAhead&) = delete;
     FoldersAhead& operator=(const FoldersAhead&) = delete;
 
-    // The search of the subfolder name, opened (FolderFd() -1 when it could not be), and
-    // whether onFolderAhead was told of it (toldAhead); nullptr when name is not one of the
-    // next ones, and the caller opens it itself. The folders before it, passed over, are
-    // closed: their opening is waited for first.
-    std::unique_ptr<FileSearch> Take(const std::string& name, bool& toldAhead) {
+    // The search of the subfolder name, opened (FolderFd() -1 when it could not be); nullptr
+    // when name is not one of the next ones, and the caller opens it itself. The folders
+    // before it, passed over, are closed: their opening is waited for first.
+    std::unique_ptr<FileSearch> Take(const std::string& name) {
         const auto found = std::find(names_.begin() + ptrdiff_t(taken_), names_.end(), name);
         if (found == names_.end())
             return nullptr;
         const size_t index = size_t(found - names_.begin());
         std::unique_ptr<FileSearch> search;
         while (taken_ <= index) {
-            if (started_.empty() && !Start())
+            if (started_.empty() && !Start()) {
+                taken_ = index + 1; // no thread to open it: the caller does
                 break;
+            }
             std::future<std::unique_ptr<Opened>> next = std::move(started_.front());
             started_.pop_front();
             ++budget_;
@@ -86,12 +87,10 @@ public:
                 End(*opened);
                 std::rethrow_exception(opened->error);
             }
-            if (taken_++ == index) {
-                search = std::move(opened->search);
-                toldAhead = opened->told;
-            } else {
+            if (taken_++ == index)
+                search = std::move(opened->search); // the walk tells its end
+            else
                 End(*opened);
-            }
         }
         Fill();
         return search;
@@ -182,15 +181,13 @@ std::vector<std::string> SubfoldersListed(FolderEntries::Listing listing, const 
 
 // Tells a folder's end once, however the walk of its entries ends (keepGoing, an event that
 // throws): what the caller holds for the folder may point into its listing, which goes with
-// its search. Owed once the folder is started, or from the first for one told ahead.
+// its search.
 class FolderEnd {
 public:
-    FolderEnd(const FolderWalk& walk, const WalkedFolder& folder, bool owed)
-        : walk_(walk), folder_(folder), owed_(owed) {}
+    FolderEnd(const FolderWalk& walk, const WalkedFolder& folder) : walk_(walk), folder_(folder) {}
     ~FolderEnd() { Tell(); }
     FolderEnd(const FolderEnd&) = delete;
     FolderEnd& operator=(const FolderEnd&) = delete;
-    void Owe() { owed_ = true; }
     void Tell() {
         if (std::exchange(owed_, false) && walk_.onFolderEnd)
             walk_.onFolderEnd(folder_);
@@ -199,7 +196,7 @@ public:
 private:
     const FolderWalk& walk_;
     const WalkedFolder& folder_;
-    bool owed_;
+    bool owed_ = true;
 };
 
 class Walker {
@@ -208,10 +205,9 @@ public:
 
     // False when keepGoing ended the walk. id is the folder's as its entry gave it; the root's
     // is taken from the folder opened.
-    // opened, when given, is the folder's search opened ahead, and toldAhead whether
-    // onFolderAhead was told of it.
+    // opened, when given, is the folder's search opened ahead.
     bool Walk(WalkedFolder folder, std::optional<FileId> id,
-              std::unique_ptr<FileSearch> opened = nullptr, bool toldAhead = false) {
+              std::unique_ptr<FileSearch> opened = nullptr) {
         if (!opened) {
             opened = std::make_unique<FileSearch>();
             opened->DeferLookups(walk_.deferLookup);
@@ -223,7 +219,7 @@ public:
         folder.facts = search.Facts();
         folder.fd = search.FolderFd();
         folder.listing = search.Listing();
-        FolderEnd end(walk_, folder, toldAhead);
+        FolderEnd end(walk_, folder);
         std::optional<FoldersAhead> subfolders;
         const auto seenWaiting = [&] {
             return walk_.recursive && iotiming::ThreadsSeenWanting(folder.facts.device, 1, 1) > 0;
@@ -238,7 +234,6 @@ public:
         // (its own listing, files read ahead) goes on meanwhile.
         if (walk_.onFolderStart)
             walk_.onFolderStart(folder);
-        end.Owe();
         FindData found;
         if (!search.FindNext(found)) {
             // Opened, but not even "." could be read: a share that failed in between.
@@ -277,7 +272,8 @@ public:
         if (!subfolders && !later.empty() && seenWaiting()) {
             std::vector<std::string> names;
             for (const auto& [name, sub] : later)
-                names.push_back(name);
+                if (!entered_.contains(sub)) // not a folder reached again
+                    names.push_back(name);
             subfolders.emplace(walk_, folder, std::move(names), aheadBudget_);
         }
         for (const auto& [name, sub] : later)
@@ -302,10 +298,8 @@ private:
                 walk_.onRepeat(folder.path + name, first->second);
             return true;
         }
-        bool toldAhead = false;
-        std::unique_ptr<FileSearch> opened = ahead ? ahead->Take(name, toldAhead) : nullptr;
         return Walk({folder.path + name + "/", folder.relative + name + "/", {}}, id,
-                    std::move(opened), toldAhead);
+                    ahead ? ahead->Take(name) : nullptr);
     }
 
     const FolderWalk& walk_;

@@ -53,12 +53,12 @@ struct FolderWalk {
     // folders before it are walked), so that the caller may start on its files: told on the
     // thread that opened it, several at once (every other event is told on the walk's). The
     // walk may still pass it over (a folder reached before, an early end); onFolderStart is
-    // told for it only if the walk enters it. What this throws ends the walk, as from any
-    // event, once the walk comes to the folder.
+    // told for it only if the walk enters it. What this throws ends the walk as from any event
+    // when the walk comes to the folder or passes it over; a walk ending before drops it.
     std::function<void(const WalkedFolder&)> onFolderAhead;
     // After its last entry, or as the walk ends there (keepGoing, an event that throws): told
-    // for every folder started or told ahead, once, before its handle and listing go. It must
-    // not throw.
+    // once for every folder listed (started, even when onFolderStart threw, or told ahead),
+    // before its handle and listing go. It must not throw.
     std::function<void(const WalkedFolder&)> onFolderEnd;
     // Every entry that passes the filter, "." excepted.
     std::function<void(const WalkedFolder&, const FindData&)> onEntry;

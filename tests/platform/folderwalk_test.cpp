@@ -203,18 +203,19 @@ TEST(FolderWalk, VanishedFoldersAreSkippedAndByteNamesEntered) {
         EInvalidFileName);
 }
 
-// However the walk ends early (keepGoing, an event that throws), every folder started or told
-// ahead is told ended, once, as what a caller holds for it may point into its listing; nothing
-// is reported after.
+// However the walk ends early (keepGoing, an event that throws, onFolderStart too), every folder
+// started or told ahead is told ended, once, as what a caller holds for it may point into its
+// listing; nothing is reported after.
 TEST(FolderWalk, AnEarlyEndStopsEveryLevelAndEndsEveryFolderStarted) {
     ByteNamedTempDir dir;
     const std::string root = dir.path().toStdString();
     std::filesystem::create_directories(root + "/a/b");
     for (const char* name : {"/a/1", "/a/2", "/a/b/3"})
         ::close(::creat((root + name).c_str(), 0644));
-    for (const bool throws : {false, true})
+    enum class End { Stopped, KeepGoingThrows, FolderStartThrows };
+    for (const End end : {End::Stopped, End::KeepGoingThrows, End::FolderStartThrows})
         for (const bool slow : {false, true}) {
-            SCOPED_TRACE(std::to_string(throws) + std::to_string(slow));
+            SCOPED_TRACE(std::to_string(int(end)) + std::to_string(slow));
             std::optional<iotiming::AssumeSlowDevice> slowDevice;
             if (slow)
                 slowDevice.emplace(); // subfolders opened ahead
@@ -232,6 +233,8 @@ TEST(FolderWalk, AnEarlyEndStopsEveryLevelAndEndsEveryFolderStarted) {
                 const std::lock_guard lock(mutex);
                 ++started;
                 told[at.path] = 1;
+                if (end == End::FolderStartThrows && started == 2) // in "a"
+                    throw std::runtime_error("stop");
             };
             walk.onFolderEnd = [&](const WalkedFolder& at) {
                 const std::lock_guard lock(mutex);
@@ -239,18 +242,18 @@ TEST(FolderWalk, AnEarlyEndStopsEveryLevelAndEndsEveryFolderStarted) {
             };
             walk.onEntry = [&](const WalkedFolder&, const FindData&) { ++reported; };
             walk.keepGoing = [&] {
-                if (++seen < 4)
-                    return true;
                 reportedAtStop = reported;
-                if (throws)
+                if (++seen < 4 || end == End::FolderStartThrows)
+                    return true;
+                if (end == End::KeepGoingThrows)
                     throw std::runtime_error("stop");
                 return false;
             };
-            if (throws)
-                EXPECT_THROW(WalkFolder(root, walk), std::runtime_error);
-            else
+            if (end == End::Stopped)
                 WalkFolder(root, walk);
-            EXPECT_EQ(seen, 4);
+            else
+                EXPECT_THROW(WalkFolder(root, walk), std::runtime_error);
+            EXPECT_EQ(seen, end == End::FolderStartThrows ? 3 : 4);
             EXPECT_EQ(reported, reportedAtStop) << "nothing is reported after the stop";
             EXPECT_GT(started, 1) << "the stop comes in a subfolder";
             // On the slow device, "a/b/" is told ahead before the stop in "a/".
