@@ -42,12 +42,12 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
     // A folder's entries are all made into rows before its subfolders are walked, so that the
     // folder's files are read ahead together, not with those of every folder below it.
     walk.subfoldersLast = true;
-    // On a share, the few subfolders the walk opens ahead have their files read meanwhile, each
-    // on at most a quarter of the threads the folder walked may get: all of them together at
-    // most twice as many. 2,000 files in 50 folders at 20 ms a request took 2.7 s with an
-    // eighth, 2.2 s with a quarter; a folder rarely holds more files than a quarter reads at once.
+    // On a share, the subfolders the walk opens ahead have their files read meanwhile, each on
+    // at most an eighth of the threads the folder walked may get: all of them together at most
+    // twice as many. 2,000 files in 51 folders at 20 ms a request took 1.6-2.5 s with an eighth,
+    // 2.0-2.4 s with a quarter (the test file system answers 256 requests at once).
     walk.onFolderAhead = [&](const platform::WalkedFolder& at) {
-        FolderReadAhead folder = readAheadIn(at, PdfReadAhead::kMaxWorkers / 4);
+        FolderReadAhead folder = readAheadIn(at, PdfReadAhead::kMaxWorkers / 8);
         const std::lock_guard lock(aheadMutex);
         ahead.emplace(at.path, std::move(folder));
     };

@@ -14,8 +14,9 @@ namespace platform {
 // The message for a folder that cannot be listed; path as the user typed or saw it.
 std::string FolderCannotBeListed(const std::string& shownPath);
 
-// The most subfolders a walk opens ahead at once, at all its levels (FolderWalk::onFolderAhead).
-inline constexpr size_t kMostFoldersOpenedAhead = 8;
+// The most subfolders a walk holds opened ahead at once, at all its levels
+// (FolderWalk::onFolderAhead).
+inline constexpr size_t kMostFoldersOpenedAhead = 16;
 
 // A folder being walked. Paths are bytes ending in "/".
 struct WalkedFolder {
