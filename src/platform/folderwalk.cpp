@@ -16,6 +16,7 @@
 #include <new>
 #include <optional>
 #include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -94,29 +95,43 @@ public:
         Fill();
     }
 
-    // The search of the folder at path (bytes ending in "/"), opened (FolderFd() -1 when it could
-    // not be), and whether its subfolders are foreseen already; nullptr when it was not opened
-    // ahead, and the caller opens it. The folders foreseen before it are passed over.
-    std::unique_ptr<FileSearch> Take(const std::string& path, bool& subfoldersForeseen) {
+    // The search of the folder at path (bytes ending in "/"), a subfolder of parent, the folder
+    // being walked, opened (FolderFd() -1 when it could not be), and whether its subfolders are
+    // foreseen already; nullptr when it was not opened ahead, and the caller opens it. The
+    // folders foreseen before it are passed over.
+    std::unique_ptr<FileSearch> Take(const std::string& parent, const std::string& path,
+                                     bool& subfoldersForeseen) {
         std::vector<std::shared_ptr<Foreseen>> passed;
         std::shared_ptr<Foreseen> wanted;
         {
             const std::lock_guard lock(mutex_);
-            const auto found =
-                std::find_if(order_.begin(), order_.end(),
-                             [&](const auto& foreseen) { return foreseen->path == path; });
-            if (found == order_.end())
+            // The folders foreseen below parent come first, in the walk's order: one not among
+            // them was not foreseen.
+            auto found = order_.begin();
+            while (found != order_.end() && (*found)->path != path &&
+                   (*found)->path.starts_with(parent))
+                ++found;
+            if (found == order_.end() || (*found)->path != path)
                 return nullptr;
             wanted = *found;
-            passed = Remove(std::next(found));
+            passed = Remove(found);
+            if (!wanted->started) {
+                Remove(std::next(order_.begin()));
+                wanted = nullptr;
+            }
             Fill();
         }
+        // A folder still being opened stays foreseen until it is listed, so that its subfolders
+        // are foreseen right after it.
         std::unique_ptr<Opened> opened;
-        if (!passed.empty() && passed.back() == wanted) {
+        if (wanted) {
             opened = Wait(*wanted);
-            passed.pop_back();
+            const std::lock_guard lock(mutex_);
+            Remove(std::next(wanted->at));
+            Fill();
         }
-        // Their openings are waited for, so that their ends are told before the walk goes on.
+        // The others' openings are waited for, so that their ends are told before the walk
+        // goes on.
         std::exception_ptr error = opened ? opened->error : nullptr;
         for (const auto& foreseen : passed)
             if (const std::unique_ptr<Opened> closed = Wait(*foreseen)) {
@@ -153,15 +168,18 @@ private:
         std::future<std::unique_ptr<Opened>> opening;
     };
 
-    // Foresees the subfolders names of folder before pos.
+    // Foresees the subfolders names of folder before pos: all of them, or none when memory
+    // runs out.
     void Insert(std::list<std::shared_ptr<Foreseen>>::iterator pos, const WalkedFolder& folder,
                 const std::vector<std::string>& names) {
+        std::list<std::shared_ptr<Foreseen>> added;
         for (const std::string& name : names) {
-            auto foreseen = std::make_shared<Foreseen>();
+            auto& foreseen = added.emplace_back(std::make_shared<Foreseen>());
             foreseen->path = folder.path + name + "/";
             foreseen->relative = folder.relative + name + "/";
-            foreseen->at = order_.insert(pos, foreseen);
+            foreseen->at = std::prev(added.end()); // still valid once spliced
         }
+        order_.splice(pos, added);
     }
 
     // Takes the folders foreseen before last out of the order; those started, to be waited for.
@@ -191,8 +209,8 @@ private:
             try {
                 foreseen->opening = std::async(std::launch::async,
                                                [this, raw = foreseen.get()] { return Open(*raw); });
-            } catch (const std::system_error&) {
-                return;
+            } catch (...) {
+                return; // no thread or no memory: the walk opens it when it comes to it
             }
             foreseen->started = true;
             ++opening_;
@@ -324,7 +342,7 @@ public:
             end.Tell();
             return Unlistable(folder);
         }
-        std::vector<std::pair<std::string, FileId>> later;
+        std::vector<std::tuple<std::string, FileId, bool>> later; // name, id, link
         do {
             const bool parent = found.bytes == "..";
             const bool reported = found.bytes != "." && !(parent && !folder.relative.empty() &&
@@ -340,8 +358,8 @@ public:
                     if (walk_.onLinkNotFollowed)
                         walk_.onLinkNotFollowed(folder.path + found.bytes);
                 } else if (walk_.subfoldersLast) {
-                    later.emplace_back(found.bytes, sub);
-                } else if (!Enter(folder, found.bytes, sub)) {
+                    later.emplace_back(found.bytes, sub, found.link.value_or(false));
+                } else if (!Enter(folder, found.bytes, sub, found.link.value_or(false))) {
                     return false;
                 }
             }
@@ -355,13 +373,13 @@ public:
         // milliseconds tells only once repeated) has the subfolders opened ahead from here.
         if (!subfoldersForeseen && !later.empty() && seenWaiting()) {
             std::vector<std::string> names;
-            for (const auto& [name, sub] : later)
-                if (!entered_.contains(sub)) // not a folder reached again
+            for (const auto& [name, sub, link] : later)
+                if (!link && !entered_.contains(sub)) // as foreseen from a listing
                     names.push_back(name);
             Ahead().Expect(folder, names);
         }
-        for (const auto& [name, sub] : later)
-            if (!Enter(folder, name, sub))
+        for (const auto& [name, sub, link] : later)
+            if (!Enter(folder, name, sub, link))
                 return false;
         return true;
     }
@@ -375,7 +393,8 @@ private:
         return true;
     }
 
-    bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id) {
+    // link: the entry is a link to the folder, which no listing foresees.
+    bool Enter(const WalkedFolder& folder, const std::string& name, const FileId& id, bool link) {
         if (const auto first = entered_.find(id); first != entered_.end()) {
             if (walk_.onRepeat)
                 walk_.onRepeat(folder.path + name, first->second);
@@ -384,7 +403,7 @@ private:
         const std::string path = folder.path + name + "/";
         bool subfoldersForeseen = false;
         std::unique_ptr<FileSearch> opened =
-            ahead_ ? ahead_->Take(path, subfoldersForeseen) : nullptr;
+            ahead_ && !link ? ahead_->Take(folder.path, path, subfoldersForeseen) : nullptr;
         return Walk({path, folder.relative + name + "/", {}}, id, std::move(opened),
                     subfoldersForeseen);
     }

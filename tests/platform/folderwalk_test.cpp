@@ -338,7 +338,8 @@ TEST(FolderWalk, FoldersOpenedAheadAreBoundedInAllOfAWalk) {
     WalkFolder(dir.path().toStdString(), walk);
     EXPECT_EQ(folders, 1 + 16 * 5);
     // Sixteen folders ahead, each with a thread for each entry it looks up, and the folder
-    // walked: 40 to 55 threads; without the bound, the four at each of sixteen levels: 140 to 160.
+    // walked: 40 to 55 threads; without the bound, those of every level the walk has gone down,
+    // "b" to "e" staying open as the walk goes down "a": 140 to 160.
     EXPECT_LE(most, 90);
 }
 
