@@ -47,7 +47,8 @@ void ScanFolder(const std::string& folder, const ScanSettings& settings, const S
     // twice as many. 2,000 files in 51 folders at 20 ms a request took 1.6-2.5 s with an eighth,
     // 2.0-2.4 s with a quarter (the test file system answers 256 requests at once).
     walk.onFolderAhead = [&](const platform::WalkedFolder& at) {
-        FolderReadAhead folder = readAheadIn(at, PdfReadAhead::kMaxWorkers / 8);
+        FolderReadAhead folder =
+            readAheadIn(at, PdfReadAhead::kMaxWorkers * 2 / platform::kMostFoldersOpenedAhead);
         const std::lock_guard lock(aheadMutex);
         ahead.emplace(at.path, std::move(folder));
     };
